@@ -1,0 +1,124 @@
+#include "song/song.hpp"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace qvx {
+
+std::string_view noteName(std::uint8_t note) {
+    static constexpr std::array<std::string_view, 14> kNames = {
+        "C -", "C#", "D -", "D#", "E -", "F -", "F#", "G -", "G#", "A -", "A#", "B -", "- -", "END",
+    };
+    return note < kNames.size() ? kNames[note] : std::string_view("???");
+}
+
+TrackSet Pattern::emptyTracks() {
+    TrackSet tracks;
+    for (auto& track : tracks) track.fill(kEmptyCell);
+    return tracks;
+}
+
+std::string Instrument::userName() const { return name.size() > 3 ? name.substr(3) : std::string(); }
+
+std::string instrumentName(int number, std::string_view userName) {
+    char prefix[16];
+    std::snprintf(prefix, sizeof prefix, "%02d ", number);
+    return prefix + sanitizeName(userName);
+}
+
+std::string patternDefaultName(int index) {
+    char text[16];
+    std::snprintf(text, sizeof text, "Pat %02d", index);
+    return text;
+}
+
+std::string sanitizeName(std::string_view text) {
+    // The files store names zero-terminated and the readers take at most 255 characters.
+    text = text.substr(0, std::min(text.find('\0'), text.size()));
+    return std::string(text.substr(0, kMaxNameLength));
+}
+
+int usedInstrumentCount(std::span<const Pattern> patterns) {
+    int result = 1;
+    for (const Pattern& pattern : patterns)
+        for (const Track& track : pattern.tracks)
+            for (const Cell& cell : track) result = std::max(result, asSigned(cell.instrument));
+    return result;
+}
+
+Song::Song() { reset(); }
+
+void Song::reset() {
+    patternCount = 0;
+    for (int k = 1; k <= kInstrumentCount; ++k) {
+        instruments[k].name = instrumentName(k, "Unnamed");
+        instruments[k].registers.fill(0);
+    }
+    trackEnabled.fill(1);
+    for (Pattern& pattern : patterns) pattern.clear();
+    addPattern();
+    order.assign(1, 0);
+}
+
+int Song::usedInstrumentCount() const { return qvx::usedInstrumentCount(usedPatterns()); }
+
+std::optional<int> Song::addPattern() {
+    if (patternCount >= kMaxPatterns) return std::nullopt;
+    const int index = patternCount++;
+    patterns[index].clear();
+    patterns[index].name = patternDefaultName(index);
+    return index;
+}
+
+void Song::copyTrack(int pattern, int track, PatternClipboard& clip) const {
+    clip.tracks[0] = patterns[pattern].tracks[track];
+}
+
+void Song::cutTrack(int pattern, int track, PatternClipboard& clip) {
+    copyTrack(pattern, track, clip);
+    patterns[pattern].tracks[track].fill(kEmptyCell);
+}
+
+void Song::pasteTrack(int pattern, int track, const PatternClipboard& clip) {
+    patterns[pattern].tracks[track] = clip.tracks[0];
+}
+
+void Song::copyPattern(int pattern, PatternClipboard& clip) const {
+    clip.tracks = patterns[pattern].tracks;
+}
+
+void Song::pastePattern(int pattern, const PatternClipboard& clip) {
+    patterns[pattern].tracks = clip.tracks;
+}
+
+bool Song::shiftTrackOctaveDown(int pattern, int track, const ConfirmFn& confirm) {
+    Track& cells = patterns[pattern].tracks[track];
+    int lowest = kMaxOctave;
+    for (const Cell& cell : cells)
+        if (cell.octave != kNone) lowest = std::min(lowest, asSigned(cell.octave));
+    if (lowest == kMinOctave && !(confirm && confirm(kOctaveLossQuestion))) return false;
+    for (Cell& cell : cells)
+        if (asSigned(cell.octave) > kMinOctave) --cell.octave;
+    return true;
+}
+
+bool Song::shiftTrackOctaveUp(int pattern, int track, const ConfirmFn& confirm) {
+    Track& cells = patterns[pattern].tracks[track];
+    int highest = 0;
+    for (const Cell& cell : cells)
+        if (cell.octave != kNone) highest = std::max(highest, asSigned(cell.octave));
+    if (highest == kMaxOctave && !(confirm && confirm(kOctaveLossQuestion))) return false;
+    for (Cell& cell : cells) {
+        const int octave = asSigned(cell.octave);
+        if (octave > 0 && octave < kMaxOctave) ++cell.octave;
+    }
+    return true;
+}
+
+void Song::renameInstrument(int number, std::string_view userText) {
+    instruments[number].name = instrumentName(number, userText);
+}
+
+int RomSong::usedInstrumentCount() const { return qvx::usedInstrumentCount(usedPatterns()); }
+
+}  // namespace qvx

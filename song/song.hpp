@@ -1,0 +1,118 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "song/cell.hpp"
+
+namespace qvx {
+
+using Track = std::array<Cell, kRows>;
+using TrackSet = std::array<Track, kTracks>;  // track by track, as the clipboard keeps them
+using VoiceBytes = std::array<std::uint8_t, kVoiceBytes>;
+using TrackFlags = std::array<std::uint8_t, kTracks>;
+
+// The question asked before an octave shift pushes notes against the octave range.
+inline constexpr std::string_view kOctaveLossQuestion = "Some notes will be lost, continue?";
+
+// Returns true to go ahead. Receives the question text to show.
+using ConfirmFn = std::function<bool(std::string_view question)>;
+
+struct Pattern {
+    std::string name;
+    TrackSet tracks = emptyTracks();
+
+    Cell& cell(int track, int row) { return tracks[track][row]; }
+    const Cell& cell(int track, int row) const { return tracks[track][row]; }
+    void clear() { tracks = emptyTracks(); }
+
+    static TrackSet emptyTracks();
+};
+
+struct Instrument {
+    VoiceBytes registers{};
+    std::string name;  // always "%02d %s": the number, a blank, the user's name
+
+    // The name without its "NN " prefix; this is what the files store.
+    std::string userName() const;
+};
+
+// "%02d Unnamed" and friends: formats an instrument's model name from its number and user name.
+std::string instrumentName(int number, std::string_view userName);
+std::string patternDefaultName(int index);  // "Pat %02d"
+
+// Limits a name to what the file formats can carry: at most 255 bytes, no embedded zero byte.
+std::string sanitizeName(std::string_view text);
+
+// Highest instrument number used in the given patterns (bytes read as signed), at least 1.
+int usedInstrumentCount(std::span<const Pattern> patterns);
+
+struct PatternClipboard {
+    TrackSet tracks = Pattern::emptyTracks();
+};
+
+// The one live song the editor works on.
+class Song {
+public:
+    Song();  // the new song state
+
+    std::array<Instrument, kInstrumentSlots> instruments;
+    std::array<Pattern, kMaxPatterns> patterns;
+    int patternCount = 0;
+    std::vector<std::uint8_t> order;  // pattern numbers, first to last
+    TrackFlags trackEnabled{1, 1, 1, 1};
+
+    // New Project: one empty pattern "Pat 00", order list [0], instruments "NN Unnamed" with zero
+    // registers, all tracks enabled. Clipboards live elsewhere and are not touched.
+    void reset();
+
+    int usedInstrumentCount() const;
+
+    // Adds a cleared pattern named "Pat NN"; nothing when 64 exist.
+    std::optional<int> addPattern();
+    void clearPattern(int index) { patterns[index].clear(); }
+    void renamePattern(int index, std::string_view text) { patterns[index].name = sanitizeName(text); }
+
+    void copyTrack(int pattern, int track, PatternClipboard& clip) const;
+    void cutTrack(int pattern, int track, PatternClipboard& clip);
+    // Track operations always use clipboard track 0, whichever track was copied.
+    void pasteTrack(int pattern, int track, const PatternClipboard& clip);
+    void copyPattern(int pattern, PatternClipboard& clip) const;
+    void pastePattern(int pattern, const PatternClipboard& clip);
+
+    // Octave shifts ask `confirm` when some notes already sit at the range limit; those notes stay
+    // where they are while the others move. Returns whether the track was changed.
+    bool shiftTrackOctaveDown(int pattern, int track, const ConfirmFn& confirm);
+    bool shiftTrackOctaveUp(int pattern, int track, const ConfirmFn& confirm);
+
+    void toggleTrack(int track) { trackEnabled[track] = trackEnabled[track] ? 0 : 1; }
+
+    void setInstrumentRegisters(int number, const VoiceBytes& bytes) {
+        instruments[number].registers = bytes;
+    }
+    void renameInstrument(int number, std::string_view userText);
+    std::string instrumentUserName(int number) const { return instruments[number].userName(); }
+
+    std::span<const Pattern> usedPatterns() const { return {patterns.data(), static_cast<std::size_t>(patternCount)}; }
+};
+
+// The ROM Maker's copy of a song read from a song file: registers and cells only, no names.
+struct RomSong {
+    std::string name;
+    std::array<Instrument, kInstrumentSlots> instruments;
+    std::uint8_t orderCount = 0;
+    std::array<std::uint8_t, kRomSongOrderEntries> order{};
+    std::uint8_t patternCount = 0;
+    std::array<Pattern, kMaxPatterns> patterns;
+
+    int usedInstrumentCount() const;
+    std::span<const Pattern> usedPatterns() const { return {patterns.data(), patternCount}; }
+};
+
+}  // namespace qvx
