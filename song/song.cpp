@@ -32,6 +32,18 @@ std::string patternDefaultName(int index) {
     return text;
 }
 
+std::string patternNumberText(int index) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%02d", index);
+    return text;
+}
+
+std::string orderEntryText(int position, int pattern) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%02d - %02d", position, pattern);
+    return text;
+}
+
 std::string sanitizeName(std::string_view text) {
     // The files store names zero-terminated and the readers take at most 255 characters.
     text = text.substr(0, std::min(text.find('\0'), text.size()));

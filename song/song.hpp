@@ -46,6 +46,8 @@ struct Instrument {
 // "%02d Unnamed" and friends: formats an instrument's model name from its number and user name.
 std::string instrumentName(int number, std::string_view userName);
 std::string patternDefaultName(int index);  // "Pat %02d"
+std::string patternNumberText(int index);   // "%02d", as the pattern selector shows it
+std::string orderEntryText(int position, int pattern);  // "%02d - %02d"
 
 // Limits a name to what the file formats can carry: at most 255 bytes, no embedded zero byte.
 std::string sanitizeName(std::string_view text);

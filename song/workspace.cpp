@@ -1,7 +1,6 @@
 #include "song/workspace.hpp"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "song/instrument_file.hpp"
 #include "song/song_file.hpp"
@@ -43,11 +42,7 @@ void Workspace::replaceSong(std::unique_ptr<Song> song) {
 
 Result Workspace::save(const std::filesystem::path& path) const { return saveSong(*song_, path); }
 
-std::string Workspace::patternNumberText() const {
-    char text[16];
-    std::snprintf(text, sizeof text, "%02d", currentPattern_);
-    return text;
-}
+std::string Workspace::patternNumberText() const { return qvx::patternNumberText(currentPattern_); }
 
 bool Workspace::previousPattern() {
     if (currentPattern_ <= 0) return false;
@@ -69,9 +64,7 @@ bool Workspace::newPattern() {
 }
 
 std::string Workspace::orderEntryText(std::size_t position) const {
-    char text[32];
-    std::snprintf(text, sizeof text, "%02d - %02d", static_cast<int>(position), song_->order.at(position));
-    return text;
+    return qvx::orderEntryText(static_cast<int>(position), song_->order.at(position));
 }
 
 std::vector<std::string> Workspace::orderEntryTexts() const {
