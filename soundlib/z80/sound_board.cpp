@@ -1,0 +1,58 @@
+#include "z80/sound_board.hpp"
+
+#include <algorithm>
+
+namespace qvxsnd {
+
+// The open data bus reads 0xFF during interrupt acknowledge, which in mode 0 is RST 38h.
+static constexpr std::uint8_t kAcknowledgeByte = 0xFF;
+
+SoundBoard::SoundBoard() : cpu_(Bus{this}) {
+    reset();
+}
+
+void SoundBoard::reset() {
+    Z80State& s = cpu_.state();
+    s = Z80State{};
+    s.iff1 = s.iff2 = true;
+    s.im = 0;
+    commandPending_ = false;
+    irqPending_ = false;
+    inService_ = false;
+    std::fill_n(memory_.begin(), 4, std::uint8_t{0});
+}
+
+std::size_t SoundBoard::loadImage(std::span<const std::uint8_t> image) {
+    const std::size_t n = std::min(image.size(), kMemorySize);
+    std::copy_n(image.begin(), n, memory_.begin());
+    return n;
+}
+
+void SoundBoard::postCommand(std::uint16_t command) {
+    latch_ = command;
+    commandPending_ = true;
+}
+
+void SoundBoard::requestTick() {
+    const Z80State& s = cpu_.state();
+    irqPending_ = s.sp != 0 && s.iff1 && !inService_;
+}
+
+int SoundBoard::step() {
+    int t = 0;
+    if (commandPending_ && cpu_.state().pc >= kCommandPcFloor && cpu_.canAcceptNmi()) {
+        t = cpu_.nmi();
+        commandPending_ = false;
+        inService_ = true;
+    } else if (irqPending_ && cpu_.canAcceptIrq()) {
+        t = cpu_.irq(kAcknowledgeByte);
+        irqPending_ = false;
+        inService_ = true;
+    }
+    instructionStart_ = tstates_ + static_cast<std::uint64_t>(t);
+    t += cpu_.step();
+    tstates_ += static_cast<std::uint64_t>(t);
+    return t;
+}
+
+}  // namespace qvxsnd

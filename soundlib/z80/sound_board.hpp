@@ -1,0 +1,109 @@
+// The Neo Geo sound board as its Z80 sees it: 64 KB of flat RAM, the command latch with its
+// NMI, the tick interrupt, and the sound chip on ports 4-7.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "z80/chip_port.hpp"
+#include "z80/z80.hpp"
+#include "z80/z80_state.hpp"
+
+namespace qvxsnd {
+
+class SoundBoard {
+  public:
+    static constexpr std::size_t kMemorySize = 0x10000;
+    // Commands are delivered only once the driver runs at or above this address: below it
+    // lie the restart routines and both interrupt entry points.
+    static constexpr std::uint16_t kCommandPcFloor = 0x00C0;
+
+    SoundBoard();
+    SoundBoard(const SoundBoard&) = delete;
+    SoundBoard& operator=(const SoundBoard&) = delete;
+
+    // The chip behind ports 4-7 (and their aliases); nullptr detaches it. The board does
+    // not own the chip, which must outlive its attachment.
+    void attachChip(ChipPort* chip) { chip_ = chip; }
+    ChipPort* chip() const { return chip_; }
+
+    // All CPU registers 0 (SP and PC included), IFF1 = IFF2 = 1, interrupt mode 0; the
+    // pending command, tick request and in-service flags cleared; memory bytes 0-3 cleared.
+    // The latched command value and the T-state counter are kept.
+    void reset();
+
+    // Copies the image to address 0, at most 64 KB of it; returns the bytes copied. Memory
+    // above the image keeps its contents. The caller decides whether to reset first.
+    std::size_t loadImage(std::span<const std::uint8_t> image);
+
+    // Latches a command (value first, then the pending flag); a command not yet taken is
+    // overwritten, so two quick commands give one NMI with the later value.
+    void postCommand(std::uint16_t command);
+
+    // The periodic tick: requests the maskable interrupt when the driver has a stack, has
+    // interrupts enabled and is not inside a handler. It assigns the request, so a tick
+    // whose test fails withdraws an earlier request that was not taken yet.
+    void requestTick();
+
+    // Accepts at most one interrupt (the command NMI first, then the tick), executes one
+    // instruction, advances the T-state counter and returns the T-states used.
+    int step();
+
+    // Board time: T-states executed since construction.
+    std::uint64_t tstates() const { return tstates_; }
+
+    Z80State& cpu() { return cpu_.state(); }
+    const Z80State& cpu() const { return cpu_.state(); }
+    std::span<std::uint8_t, kMemorySize> memory() { return memory_; }
+    std::span<const std::uint8_t, kMemorySize> memory() const { return memory_; }
+
+    std::uint16_t latchedCommand() const { return latch_; }
+    bool commandPending() const { return commandPending_; }
+    bool irqPending() const { return irqPending_; }
+    bool inService() const { return inService_; }
+
+  private:
+    // The CPU's view of the board. Port numbers are the low byte of the port address.
+    // Chip accesses are stamped with the start of the I/O machine cycle in board time.
+    struct Bus {
+        SoundBoard* board;
+
+        std::uint8_t read(std::uint16_t addr) const { return board->memory_[addr]; }
+        void write(std::uint16_t addr, std::uint8_t value) const { board->memory_[addr] = value; }
+        int in(std::uint16_t portAddr, int cycle) const {
+            const int port = portAddr & 0xFF;
+            if (port == 0x00) return board->latch_ & 0xFF;
+            if (port >= 0x04 && port <= 0x07 && board->chip_ != nullptr) {
+                const auto v = board->chip_->read(
+                    port & 3, board->instructionStart_ + static_cast<std::uint64_t>(cycle));
+                if (v) return *v;
+            }
+            return -1;
+        }
+        void out(std::uint16_t portAddr, std::uint8_t value, int cycle) const {
+            const int port = portAddr & 0xFF;
+            // 0x0C is the acknowledge back to the main CPU, which is not emulated.
+            if (port == 0x00 || port == 0x0C || board->chip_ == nullptr) return;
+            board->chip_->write(port & 3, value,
+                                board->instructionStart_ + static_cast<std::uint64_t>(cycle));
+        }
+        void reti() const { board->inService_ = false; }
+        void retn() const { board->inService_ = false; }
+    };
+
+    std::array<std::uint8_t, kMemorySize> memory_{};
+    ChipPort* chip_ = nullptr;
+    std::uint16_t latch_ = 0;
+    bool commandPending_ = false;
+    bool irqPending_ = false;
+    bool inService_ = false;
+    std::uint64_t tstates_ = 0;
+    // Board time at which the instruction being executed began (after any interrupt
+    // acceptance in the same step).
+    std::uint64_t instructionStart_ = 0;
+    Z80<Bus> cpu_;
+};
+
+}  // namespace qvxsnd
