@@ -7,7 +7,7 @@ namespace qvxsnd {
 // The open data bus reads 0xFF during interrupt acknowledge, which in mode 0 is RST 38h.
 static constexpr std::uint8_t kAcknowledgeByte = 0xFF;
 
-SoundBoard::SoundBoard() : cpu_(Bus{this}) {
+SoundBoard::SoundBoard() : cpu_(Bus{this, memory_.data()}) {
     reset();
 }
 
@@ -38,21 +38,18 @@ void SoundBoard::requestTick() {
     irqPending_ = s.sp != 0 && s.iff1 && !inService_;
 }
 
-int SoundBoard::step() {
-    int t = 0;
+int SoundBoard::acceptInterrupt() {
     if (commandPending_ && cpu_.state().pc >= kCommandPcFloor && cpu_.canAcceptNmi()) {
-        t = cpu_.nmi();
         commandPending_ = false;
         inService_ = true;
-    } else if (irqPending_ && cpu_.canAcceptIrq()) {
-        t = cpu_.irq(kAcknowledgeByte);
+        return cpu_.nmi();
+    }
+    if (irqPending_ && cpu_.canAcceptIrq()) {
         irqPending_ = false;
         inService_ = true;
+        return cpu_.irq(kAcknowledgeByte);
     }
-    instructionStart_ = tstates_ + static_cast<std::uint64_t>(t);
-    t += cpu_.step();
-    tstates_ += static_cast<std::uint64_t>(t);
-    return t;
+    return 0;
 }
 
 }  // namespace qvxsnd

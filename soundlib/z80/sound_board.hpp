@@ -49,7 +49,14 @@ class SoundBoard {
 
     // Accepts at most one interrupt (the command NMI first, then the tick), executes one
     // instruction, advances the T-state counter and returns the T-states used.
-    int step();
+    int step() {
+        int t = 0;
+        if (commandPending_ || irqPending_) t = acceptInterrupt();
+        instructionStart_ = tstates_ + static_cast<std::uint64_t>(t);
+        t += cpu_.step();
+        tstates_ += static_cast<std::uint64_t>(t);
+        return t;
+    }
 
     // Board time: T-states executed since construction.
     std::uint64_t tstates() const { return tstates_; }
@@ -65,13 +72,17 @@ class SoundBoard {
     bool inService() const { return inService_; }
 
   private:
+    // The command NMI (only at PC >= kCommandPcFloor) or else the tick IRQ; returns the
+    // T-states of the acceptance, 0 when neither is taken.
+    int acceptInterrupt();
     // The CPU's view of the board. Port numbers are the low byte of the port address.
     // Chip accesses are stamped with the start of the I/O machine cycle in board time.
     struct Bus {
         SoundBoard* board;
+        std::uint8_t* memory;
 
-        std::uint8_t read(std::uint16_t addr) const { return board->memory_[addr]; }
-        void write(std::uint16_t addr, std::uint8_t value) const { board->memory_[addr] = value; }
+        std::uint8_t read(std::uint16_t addr) const { return memory[addr]; }
+        void write(std::uint16_t addr, std::uint8_t value) const { memory[addr] = value; }
         int in(std::uint16_t portAddr, int cycle) const {
             const int port = portAddr & 0xFF;
             if (port == 0x00) return board->latch_ & 0xFF;
