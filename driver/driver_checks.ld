@@ -1,0 +1,12 @@
+/* Refuses a driver build in which a fixed address moved or the code outgrew its room. */
+ASSERT(reset_entry == 0x0000, "sound driver: the reset entry must stay at 0x0000")
+ASSERT(auto_start_flag == 0x0004, "sound driver: the auto-start flag must stay at 0x0004")
+ASSERT(rst_write_a == 0x0008, "sound driver: the port A write routine must stay at 0x0008")
+ASSERT(rst_write_b == 0x0010, "sound driver: the port B write routine must stay at 0x0010")
+ASSERT(rst_times32 == 0x0018, "sound driver: the multiply-by-32 routine must stay at 0x0018")
+ASSERT(tick_entry == 0x0038, "sound driver: the tick handler must stay at 0x0038")
+ASSERT(command_entry == 0x0066, "sound driver: the command handler must stay at 0x0066")
+ASSERT(idle_loop >= 0x00C0, "sound driver: the idle loop must lie at 0x00C0 or above, where the board delivers commands")
+ASSERT(halt_loop >= 0x00C0, "sound driver: the halt loop must lie at 0x00C0 or above, where the board delivers commands")
+ASSERT(code_end <= 0x04F1, "sound driver: code and tables run past 0x04F0 into the sample table")
+ASSERT(driver_end == 0x04F1, "sound driver: the image must end at 0x04F0 (1265 bytes)")
