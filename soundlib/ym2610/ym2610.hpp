@@ -1,0 +1,95 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+#include "ym2610/fm_engine.hpp"
+#include "ym2610/opn_timers.hpp"
+
+namespace qvxsnd {
+
+// One data write as the chip received it.
+struct RegisterWrite {
+    std::uint64_t frame;   // samples rendered before the write took effect
+    std::uint8_t bank;     // 0 = first register bank (ports 0/1), 1 = second (ports 2/3)
+    std::uint8_t address;  // the register address latched in that bank
+    std::uint8_t value;
+};
+
+// The YM2610 sound chip: its four FM channels, timers A and B and the status byte. SSG and
+// ADPCM registers are accepted and have no effect. The chip is driven by emulated time: register
+// writes land between render calls, and the caller renders up to the sample at which each write
+// is due before applying it.
+//
+// Not thread-safe; each instance is independent and owns all of its state.
+class YM2610 {
+  public:
+    static constexpr std::uint32_t kDefaultClock = 8'000'000;
+    static constexpr std::uint32_t kDefaultRate = 44'100;
+
+    // Accepted ranges; anything outside throws std::invalid_argument and no chip is made.
+    static constexpr std::uint32_t kMinClock = 1'000'000;
+    static constexpr std::uint32_t kMaxClock = 20'000'000;
+    static constexpr std::uint32_t kMinRate = 8'000;
+    static constexpr std::uint32_t kMaxRate = 192'000;
+
+    enum Timer : int { kTimerA = 0, kTimerB = 1 };
+
+    using WriteObserver = std::function<void(const RegisterWrite&)>;
+
+    explicit YM2610(std::uint32_t clock = kDefaultClock, std::uint32_t rate = kDefaultRate);
+
+    // The chip port write: port 0 latches the first bank's address and port 1 writes its data;
+    // ports 2 and 3 do the same for the second bank. A port outside 0-3 throws
+    // std::out_of_range and changes nothing.
+    void write(int port, std::uint8_t value);
+
+    // Convenience for callers that think in registers: latch then data on the given bank.
+    void writeRegister(int bank, std::uint8_t address, std::uint8_t value);
+
+    // Bit 0: timer A overflowed, bit 1: timer B overflowed. Bit 7 (busy) is always clear:
+    // writes take effect at once.
+    std::uint8_t readStatus() const { return timers_.flags(); }
+    bool irq() const { return (timers_.flags() & kIrqMask) != 0; }
+
+    // Renders `frames` stereo frames as interleaved left/right signed 16-bit samples and moves
+    // the timers on by the same emulated time. `out` may be null only when frames is 0.
+    void render(std::int16_t* out, std::size_t frames);
+
+    // Called after every data write with the emulated time at which it landed. Pass an empty
+    // function to stop observing.
+    void setWriteObserver(WriteObserver observer) { observer_ = std::move(observer); }
+
+    std::uint64_t framesRendered() const { return framesRendered_; }
+    std::uint32_t clock() const { return clock_; }
+    std::uint32_t sampleRate() const { return rate_; }
+
+    // Samples until the timer next overflows (at least 1), or nothing while it is stopped.
+    std::optional<std::uint64_t> framesUntilTimerOverflow(Timer timer) const {
+        return timers_.framesUntilOverflow(timer);
+    }
+
+    // Read-only view of an operator's envelope. channel: 0-5 (channel index as in the registers,
+    // second bank 3-5); op: 1-4. Out-of-range arguments throw std::out_of_range.
+    EnvelopePhase envelopePhase(int channel, int op) const;
+    int envelopeLevel(int channel, int op) const;  // 0 loudest ... 1023 silent
+
+  private:
+    static constexpr std::uint8_t kIrqMask = 3;
+
+    void writeData(int bank, std::uint8_t value);
+    void writeMode(std::uint8_t address, std::uint8_t value);
+    const fm::Operator& inspect(int channel, int op) const;
+
+    std::uint32_t clock_;
+    std::uint32_t rate_;
+    fm::Engine fm_;
+    OpnTimers timers_;
+    std::uint8_t addressLatch_[2] = {0, 0};
+    std::uint64_t framesRendered_ = 0;
+    WriteObserver observer_;
+};
+
+}  // namespace qvxsnd
