@@ -7,6 +7,7 @@ namespace qvx::tool {
 // Each subcommand registers its options and its action on the application. An action reports
 // failures on stderr and throws CLI::RuntimeError with the exit code.
 void addInfoCommand(CLI::App& app);
+void addExportCommands(CLI::App& app);
 
 // Prints `message` on stderr and ends the command with exit status 1.
 [[noreturn]] void fail(const std::string& message);

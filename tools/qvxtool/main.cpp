@@ -17,6 +17,7 @@ int main(int argc, char** argv) {
     app.fallthrough(false);
 
     qvx::tool::addInfoCommand(app);
+    qvx::tool::addExportCommands(app);
 
     CLI11_PARSE(app, argc, argv);
     return 0;
