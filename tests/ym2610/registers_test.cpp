@@ -136,6 +136,15 @@ TEST(Ym2610Registers, FrequencyHighLatchIsSharedByAllChannels) {
     viaBankB.reg(0, 0xA1, 0x0E);
     viaBankB.key(1, 0x8);
     EXPECT_EQ(a, viaBankB.left(22050));
+    // Channel code 3 has no latch register: 0xA7 between the two halves changes nothing.
+    Chip codeThree;
+    codeThree.voice(1, 7, 0, OpVoice{});
+    codeThree.reg(0, 0xA5, (4 << 3) | 4);
+    codeThree.reg(0, 0xA7, 0x3F);
+    codeThree.reg(1, 0xA7, 0x3F);
+    codeThree.reg(0, 0xA1, 0x0E);
+    codeThree.key(1, 0x8);
+    EXPECT_EQ(a, codeThree.left(22050));
 }
 
 TEST(Ym2610Registers, FrequencyChangeDuringANoteTakesEffectAtTheNextRender) {
