@@ -67,6 +67,8 @@ class SoundBoard {
     std::span<const std::uint8_t, kMemorySize> memory() const { return memory_; }
 
     std::uint16_t latchedCommand() const { return latch_; }
+    // The last byte the driver wrote to the acknowledge port 0x0C (0 at first).
+    std::uint8_t acknowledge() const { return acknowledge_; }
     bool commandPending() const { return commandPending_; }
     bool irqPending() const { return irqPending_; }
     bool inService() const { return inService_; }
@@ -95,8 +97,13 @@ class SoundBoard {
         }
         void out(std::uint16_t portAddr, std::uint8_t value, int cycle) const {
             const int port = portAddr & 0xFF;
-            // 0x0C is the acknowledge back to the main CPU, which is not emulated.
-            if (port == 0x00 || port == 0x0C || board->chip_ == nullptr) return;
+            // 0x0C is the acknowledge back to the main CPU, which is not emulated; the last
+            // value is kept so that tools and tests can see the driver's answer.
+            if (port == 0x0C) {
+                board->acknowledge_ = value;
+                return;
+            }
+            if (port == 0x00 || board->chip_ == nullptr) return;
             board->chip_->write(port & 3, value,
                                 board->instructionStart_ + static_cast<std::uint64_t>(cycle));
         }
@@ -107,6 +114,7 @@ class SoundBoard {
     std::array<std::uint8_t, kMemorySize> memory_{};
     ChipPort* chip_ = nullptr;
     std::uint16_t latch_ = 0;
+    std::uint8_t acknowledge_ = 0;
     bool commandPending_ = false;
     bool irqPending_ = false;
     bool inService_ = false;

@@ -482,3 +482,37 @@ TEST(Driver, CommandDuringARowWaitsForTheRowToFinish) {
 
 }  // namespace
 }  // namespace qvx
+
+namespace qvx {
+namespace {
+
+TEST(Driver, AcknowledgeValues) {
+    Song song;
+    song.addPattern();
+    DriverRig rig(testing::songImage(song));
+    auto ack = [&] { return rig.board().acknowledge(); };
+    rig.command(0x81);
+    EXPECT_EQ(ack(), 0x81);
+    rig.tick();
+    EXPECT_EQ(ack(), 0x00);  // every tick answers 0
+    rig.command(0xFF);
+    EXPECT_EQ(ack(), 0xFF);
+    rig.command(0x80);
+    EXPECT_EQ(ack(), 0x80);
+    rig.command(0x7F);
+    EXPECT_EQ(ack(), 0x7F);
+    rig.command(0x04);
+    EXPECT_EQ(ack(), 0x00);  // sample triggers answer with the channel used
+    rig.command(0x02);
+    EXPECT_EQ(ack(), 0x01);
+    rig.command(0x81);
+    rig.command(0x00);
+    EXPECT_EQ(ack(), 0x00);
+    rig.command(0x01);
+    EXPECT_EQ(ack(), 0x01);
+    rig.command(0x03);  // restart: no answer
+    EXPECT_EQ(ack(), 0x01);
+}
+
+}  // namespace
+}  // namespace qvx
