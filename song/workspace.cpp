@@ -34,6 +34,13 @@ Result Workspace::open(const std::filesystem::path& path) {
     return result;
 }
 
+Result Workspace::importMod(const std::filesystem::path& path, ModImportReport* report) {
+    auto imported = std::make_unique<Song>();
+    Result result = qvx::importMod(path, *imported, report);
+    if (result) replaceSong(std::move(imported));
+    return result;
+}
+
 void Workspace::replaceSong(std::unique_ptr<Song> song) {
     song_ = std::move(song);
     resetEditorState();

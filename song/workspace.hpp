@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "song/mod_import.hpp"
 #include "song/result.hpp"
 #include "song/song.hpp"
 
@@ -32,6 +33,8 @@ public:
     Result save(const std::filesystem::path& path) const;
     // Replaces the song with one read elsewhere (MOD import), with the same state reset as Open.
     void replaceSong(std::unique_ptr<Song> song);
+    // Import MOD: like Open, a refused module leaves song and state exactly as they were.
+    Result importMod(const std::filesystem::path& path, ModImportReport* report = nullptr);
 
     // Pattern selector.
     int currentPattern() const { return currentPattern_; }
