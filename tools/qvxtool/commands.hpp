@@ -8,6 +8,8 @@ namespace qvx::tool {
 // failures on stderr and throws CLI::RuntimeError with the exit code.
 void addInfoCommand(CLI::App& app);
 void addExportCommands(CLI::App& app);
+void addImportModCommand(CLI::App& app);
+void addRenderCommand(CLI::App& app);
 
 // Prints `message` on stderr and ends the command with exit status 1.
 [[noreturn]] void fail(const std::string& message);

@@ -18,6 +18,8 @@ int main(int argc, char** argv) {
 
     qvx::tool::addInfoCommand(app);
     qvx::tool::addExportCommands(app);
+    qvx::tool::addImportModCommand(app);
+    qvx::tool::addRenderCommand(app);
 
     CLI11_PARSE(app, argc, argv);
     return 0;

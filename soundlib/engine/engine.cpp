@@ -1,0 +1,231 @@
+#include "engine/engine.hpp"
+
+#include <algorithm>
+#include <limits>
+
+namespace qvxsnd {
+namespace {
+
+// FM channel 1 registers of the 25 voice bytes, in byte order.
+constexpr std::array<std::uint8_t, Engine::kVoiceBytes> kVoiceRegisters = {
+    0x31, 0x35, 0x39, 0x3D, 0x41, 0x45, 0x49, 0x4D, 0x51, 0x55, 0x59, 0x5D, 0x61,
+    0x65, 0x69, 0x6D, 0x71, 0x75, 0x79, 0x7D, 0x81, 0x85, 0x89, 0x8D, 0xB1,
+};
+// F-numbers of the preview notes. Entry 0 is the C of the block above, so callers pass the
+// octave one lower for a C.
+constexpr std::array<std::uint16_t, 12> kPreviewFnumbers = {1234, 654, 693, 734, 777, 824,
+                                                            873,  924, 979, 1038, 1099, 1164};
+constexpr std::uint8_t kKeyOnRegister = 0x28;
+constexpr std::uint8_t kChannel1 = 0x01;
+constexpr std::uint8_t kAllOperators = 0xF0;
+
+}  // namespace
+
+Engine::Engine(std::uint32_t sampleRate)
+    : rate_(sampleRate), chip_(kChipClock, sampleRate), bus_(*this), board_(std::make_unique<SoundBoard>()) {
+    board_->attachChip(&bus_);
+    board_->reset();
+}
+
+Engine::~Engine() = default;
+
+// ---- Requests -------------------------------------------------------------------------------
+
+void Engine::post(Request request) {
+    std::lock_guard lock(requestsMutex_);
+    if (request.kind == Request::Kind::SendData) {
+        // A new image resets the board, so requests still waiting for it would have no effect;
+        // dropping them keeps a caller that outruns the audio thread from piling up images.
+        std::erase_if(requests_, [](const Request& r) { return r.kind != Request::Kind::ChipWrite; });
+    }
+    if (requests_.size() >= kMaxQueuedRequests) return;
+    requests_.push_back(std::move(request));
+}
+
+void Engine::reset() { post({Request::Kind::Reset, {}}); }
+
+void Engine::stop() { post({Request::Kind::Stop, {}}); }
+
+void Engine::sendData(std::span<const std::uint8_t> image) {
+    image = image.first(std::min(image.size(), kMaxImage));
+    post({Request::Kind::SendData, std::vector<std::uint8_t>(image.begin(), image.end())});
+}
+
+void Engine::sendCommand(std::uint16_t command) {
+    Request r{Request::Kind::SendCommand, {}};
+    r.command = command;
+    post(std::move(r));
+}
+
+void Engine::queueChipWrite(std::uint8_t address, std::uint8_t value) {
+    Request r{Request::Kind::ChipWrite, {}};
+    r.address = address;
+    r.value = value;
+    post(std::move(r));
+}
+
+void Engine::loadInstrument(std::span<const std::uint8_t, kVoiceBytes> voice) {
+    // One batch, so that a render never starts between the key-off and the last register.
+    std::lock_guard lock(requestsMutex_);
+    auto add = [&](std::uint8_t address, std::uint8_t value) {
+        Request r{Request::Kind::ChipWrite, {}};
+        r.address = address;
+        r.value = value;
+        requests_.push_back(std::move(r));
+    };
+    add(kKeyOnRegister, kChannel1);
+    for (std::size_t i = 0; i < kVoiceBytes; ++i) add(kVoiceRegisters[i], voice[i]);
+}
+
+void Engine::keyDown(int note, int octave) {
+    if (note < 0 || note >= static_cast<int>(kPreviewFnumbers.size())) return;
+    const std::uint16_t fnum = kPreviewFnumbers[static_cast<std::size_t>(note)];
+    const auto high = static_cast<std::uint8_t>(((fnum >> 8) | (octave << 3)) & 0xFF);
+    std::lock_guard lock(requestsMutex_);
+    for (auto [address, value] : {std::pair<std::uint8_t, std::uint8_t>{kKeyOnRegister, kChannel1},
+                                  {kKeyOnRegister, kAllOperators | kChannel1},
+                                  {0xA5, high},
+                                  {0xA1, static_cast<std::uint8_t>(fnum & 0xFF)}}) {
+        Request r{Request::Kind::ChipWrite, {}};
+        r.address = address;
+        r.value = value;
+        requests_.push_back(std::move(r));
+    }
+}
+
+void Engine::keyUp() { queueChipWrite(kKeyOnRegister, kChannel1); }
+
+// ---- Rendering ------------------------------------------------------------------------------
+
+std::uint64_t Engine::frameAt(std::uint64_t tstate) const {
+    return baseFrame_ + (tstate - baseTstate_) * rate_ / kCpuClock;
+}
+
+std::uint64_t Engine::tstateAt(std::uint64_t frame) const {
+    // The first T-state whose writes fall at or after `frame`.
+    const std::uint64_t scaled = (frame - baseFrame_) * kCpuClock;
+    return baseTstate_ + (scaled + rate_ - 1) / rate_;
+}
+
+void Engine::render(std::int16_t* out, std::size_t frames) {
+    applyRequests();
+    const std::uint64_t end = frame_ + frames;
+    if (state_ == State::Stopped || frames == 0) {
+        std::fill_n(out, frames * 2, std::int16_t{0});
+        frame_ = end;
+        return;
+    }
+    out_ = out;
+    chunkStart_ = chipCursor_ = frame_;
+    chunkEnd_ = end;
+    applyDeferredWritesBefore(end);
+    if (state_ == State::Running) runBoardUntil(end);
+    renderChipTo(end);
+    out_ = nullptr;
+    frame_ = end;
+}
+
+void Engine::applyRequests() {
+    {
+        std::lock_guard lock(requestsMutex_);
+        applying_.swap(requests_);
+    }
+    for (Request& request : applying_) apply(request);
+    applying_.clear();
+}
+
+void Engine::apply(Request& request) {
+    switch (request.kind) {
+        case Request::Kind::Reset:
+        case Request::Kind::Stop:
+            flushDeferredWrites();
+            board_->reset();
+            heldCommand_.reset();
+            state_ = request.kind == Request::Kind::Reset ? State::Idle : State::Stopped;
+            break;
+        case Request::Kind::SendData:
+            flushDeferredWrites();
+            board_->reset();
+            board_->loadImage(request.image);
+            heldCommand_.reset();
+            state_ = State::Running;
+            baseFrame_ = frame_;
+            baseTstate_ = imageStart_ = board_->tstates();
+            nextTick_ = imageStart_ + kFirstTick;
+            break;
+        case Request::Kind::SendCommand:
+            if (state_ != State::Running) break;  // nothing runs that could take it
+            heldCommand_ = request.command;
+            commandNotBefore_ = std::max(board_->tstates(), imageStart_ + kCommandDelay);
+            break;
+        case Request::Kind::ChipWrite:
+            chip_.writeRegister(request.bank, request.address, request.value);
+            break;
+    }
+}
+
+void Engine::flushDeferredWrites() {
+    for (const DeferredWrite& w : deferred_) chip_.write(w.port, w.value);
+    deferred_.clear();
+}
+
+void Engine::applyDeferredWritesBefore(std::uint64_t end) {
+    std::size_t applied = 0;
+    for (; applied < deferred_.size() && deferred_[applied].frame < end; ++applied) {
+        renderChipTo(deferred_[applied].frame);
+        chip_.write(deferred_[applied].port, deferred_[applied].value);
+    }
+    deferred_.erase(deferred_.begin(), deferred_.begin() + static_cast<std::ptrdiff_t>(applied));
+}
+
+void Engine::runBoardUntil(std::uint64_t endFrame) {
+    const std::uint64_t end = tstateAt(endFrame);
+    constexpr std::uint64_t kNever = std::numeric_limits<std::uint64_t>::max();
+    while (board_->tstates() < end) {
+        const std::uint64_t now = board_->tstates();
+        if (now >= nextTick_) {
+            board_->requestTick();
+            nextTick_ += kTickPeriod;
+        }
+        if (heldCommand_ && now >= commandNotBefore_) {
+            board_->postCommand(*heldCommand_);
+            heldCommand_.reset();
+        }
+        const std::uint64_t until = std::min({end, nextTick_, heldCommand_ ? commandNotBefore_ : kNever});
+        while (board_->tstates() < until) board_->step();
+    }
+}
+
+void Engine::renderChipTo(std::uint64_t frame) {
+    frame = std::min(frame, chunkEnd_);
+    if (frame <= chipCursor_) return;
+    chip_.render(out_ + (chipCursor_ - chunkStart_) * 2, frame - chipCursor_);
+    chipCursor_ = frame;
+}
+
+void Engine::ChipBus::write(int port, std::uint8_t value, std::uint64_t tstate) {
+    Engine& e = engine_;
+    const std::uint64_t frame = e.frameAt(tstate);
+    if (frame >= e.chunkEnd_ || !e.deferred_.empty()) {
+        // Past the end of this render (the last instruction ran over it): due in the next one.
+        e.deferred_.push_back({frame, port, value});
+        return;
+    }
+    e.renderChipTo(frame);
+    e.chip_.write(port, value);
+}
+
+std::optional<std::uint8_t> Engine::ChipBus::read(int port, std::uint64_t tstate) {
+    Engine& e = engine_;
+    switch (port) {
+        case 0:  // status: timer flags, never busy
+            e.renderChipTo(e.frameAt(tstate));
+            return e.chip_.readStatus();
+        case 2:  // ADPCM status: no sample ends are reported
+            return std::uint8_t{0};
+        default:
+            return std::nullopt;
+    }
+}
+
+}  // namespace qvxsnd

@@ -1,0 +1,139 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "ym2610/ym2610.hpp"
+#include "z80/chip_port.hpp"
+#include "z80/sound_board.hpp"
+
+namespace qvxsnd {
+
+// The emulated sound board in emulated time: the Z80 at 4 MHz running a driver image, the
+// YM2610 at 8 MHz, the 16 ms tick and the command latch, rendered on demand into 16-bit stereo.
+//
+// Requests (sendData, sendCommand, the preview writes ...) may come from any thread. They are
+// queued and take effect, in call order, at the start of the next render(). render() is called
+// by one thread at a time: the audio callback, a silent real-time pacer, or an offline renderer.
+// The same requests before the same renders always give the same samples.
+class Engine {
+public:
+    static constexpr std::uint32_t kCpuClock = 4'000'000;    // T-states per second
+    static constexpr std::uint32_t kChipClock = 8'000'000;
+    static constexpr std::uint64_t kTickPeriod = 64'000;     // 16 ms
+    static constexpr std::uint64_t kFirstTick = 264'000;     // 50 ms + 16 ms after the image starts
+    static constexpr std::uint64_t kCommandDelay = 400'000;  // 100 ms: the driver's start-up is done
+    static constexpr std::size_t kVoiceBytes = 25;
+    static constexpr std::size_t kMaxImage = 65536;
+    // A caller that posts far faster than anything renders (no audio thread yet) loses requests
+    // beyond this many instead of growing the queue without bound.
+    static constexpr std::size_t kMaxQueuedRequests = 1 << 16;
+
+    enum class State {
+        Idle,     // no program runs; the chip plays what the preview functions wrote
+        Running,  // a driver image runs on the board
+        Stopped,  // silence until the next image
+    };
+
+    explicit Engine(std::uint32_t sampleRate = YM2610::kDefaultRate);
+    ~Engine();
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    // ---- Requests: any thread ---------------------------------------------------------------
+    // Back to Idle: the program stops, the chip keeps its state.
+    void reset();
+    // Silence until the next image; the chip keeps its state.
+    void stop();
+    // Copies at most 64 KB of the image and starts it from address 0 on a reset board.
+    void sendData(std::span<const std::uint8_t> image);
+    // Posts a command to the running driver. One that arrives in the first 100 ms of an image is
+    // held until then, so Play can send its command right after the image. Without a running
+    // image the command is lost; two before the driver takes them give it the later one.
+    void sendCommand(std::uint16_t command);
+    // Preview on FM channel 1, bypassing the driver.
+    void loadInstrument(std::span<const std::uint8_t, kVoiceBytes> voice);
+    void keyDown(int note, int octave);  // note 0..11; anything else is ignored
+    void keyUp();
+
+    // ---- Rendering: one thread at a time ----------------------------------------------------
+    void render(std::int16_t* out, std::size_t frames);
+
+    std::uint32_t sampleRate() const { return rate_; }
+    // The render side's view; read it from the rendering thread (or when nothing renders).
+    State state() const { return state_; }
+    std::uint64_t framesRendered() const { return frame_; }
+    SoundBoard& board() { return *board_; }
+    YM2610& chip() { return chip_; }
+    // Every register write that reaches the chip, driver and preview alike, with its frame.
+    void setWriteObserver(YM2610::WriteObserver observer) { chip_.setWriteObserver(std::move(observer)); }
+
+private:
+    struct Request {
+        enum class Kind { Reset, Stop, SendData, SendCommand, ChipWrite } kind;
+        std::vector<std::uint8_t> image;
+        std::uint16_t command = 0;
+        std::uint8_t bank = 0, address = 0, value = 0;
+    };
+    struct DeferredWrite {
+        std::uint64_t frame;
+        int port;
+        std::uint8_t value;
+    };
+    // How the board reaches the chip: writes are placed at their sample in the current render.
+    class ChipBus : public ChipPort {
+    public:
+        explicit ChipBus(Engine& engine) : engine_(engine) {}
+        void write(int port, std::uint8_t value, std::uint64_t tstate) override;
+        std::optional<std::uint8_t> read(int port, std::uint64_t tstate) override;
+
+    private:
+        Engine& engine_;
+    };
+
+    void post(Request request);
+    void queueChipWrite(std::uint8_t address, std::uint8_t value);
+    void applyRequests();
+    void apply(Request& request);
+    void flushDeferredWrites();
+    void applyDeferredWritesBefore(std::uint64_t end);
+    void runBoardUntil(std::uint64_t endFrame);
+    void renderChipTo(std::uint64_t frame);
+    std::uint64_t frameAt(std::uint64_t tstate) const;
+    std::uint64_t tstateAt(std::uint64_t frame) const;
+
+    std::uint32_t rate_;
+
+    std::mutex requestsMutex_;
+    std::vector<Request> requests_;  // guarded by requestsMutex_
+    std::vector<Request> applying_;  // render side
+
+    YM2610 chip_;
+    ChipBus bus_;
+    std::unique_ptr<SoundBoard> board_;
+    State state_ = State::Idle;
+
+    std::uint64_t frame_ = 0;  // frames produced so far
+    // The board's clock is tied to the output from the moment an image starts.
+    std::uint64_t baseFrame_ = 0;
+    std::uint64_t baseTstate_ = 0;
+    std::uint64_t imageStart_ = 0;
+    std::uint64_t nextTick_ = 0;
+    std::optional<std::uint16_t> heldCommand_;
+    std::uint64_t commandNotBefore_ = 0;
+    std::vector<DeferredWrite> deferred_;  // written past the end of the last render
+
+    // The render in progress.
+    std::int16_t* out_ = nullptr;
+    std::uint64_t chunkStart_ = 0;
+    std::uint64_t chunkEnd_ = 0;
+    std::uint64_t chipCursor_ = 0;
+};
+
+}  // namespace qvxsnd

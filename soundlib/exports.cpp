@@ -1,0 +1,63 @@
+// The C face of the sound library. Nothing here may let an exception or an error end the
+// host process: every export catches everything and then does nothing.
+#include <span>
+
+#include "library.hpp"
+#include "qvxsnd.h"
+
+namespace {
+
+template <typename F>
+void guarded(F&& f) noexcept {
+    try {
+        f();
+    } catch (...) {
+        // A failed request changes nothing; the editor carries on.
+    }
+}
+
+qvxsnd::SoundLibrary& lib() { return qvxsnd::SoundLibrary::instance(); }
+
+}  // namespace
+
+extern "C" {
+
+void initSound(void* window, int sampleRate) {
+    guarded([&] { lib().initSound(window, sampleRate); });
+}
+
+void stopSound(void) {
+    guarded([] { lib().stopSound(); });
+}
+
+void sendData(const uint8_t* image, uint32_t length) {
+    if (image == nullptr && length != 0) return;
+    guarded([&] { lib().sendData(std::span<const std::uint8_t>(image, image ? length : 0)); });
+}
+
+void sendCommand(uint16_t command) {
+    guarded([&] { lib().sendCommand(command); });
+}
+
+void loadInstrument(const uint8_t* voice) {
+    if (voice == nullptr) return;
+    guarded([&] { lib().loadInstrument(std::span<const std::uint8_t, qvxsnd::Engine::kVoiceBytes>(voice, 25)); });
+}
+
+void KeyDown(int note, int octave) {
+    guarded([&] { lib().keyDown(note, octave); });
+}
+
+void KeyUp(void) {
+    guarded([] { lib().keyUp(); });
+}
+
+const char* soundStatus(void) {
+    try {
+        return lib().status();
+    } catch (...) {
+        return "Sound status unavailable";
+    }
+}
+
+}  // extern "C"

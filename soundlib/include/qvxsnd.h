@@ -1,0 +1,54 @@
+/* QVXSND: the emulated Neo Geo sound board (Z80 + YM2610) behind seven functions.
+ *
+ * Every function returns at once; the board runs in emulated time on the audio thread and
+ * plays through the default audio device (or silently, when there is none: see soundStatus).
+ * Usable from C and C++. */
+#ifndef QVXSND_H
+#define QVXSND_H
+
+#include <stdint.h>
+
+#if defined(__GNUC__)
+#define QVXSND_API __attribute__((visibility("default")))
+#else
+#define QVXSND_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Opens audio for `window` (an opaque handle; may be null) at `sampleRate` Hz the first time;
+ * every call stops a running image. The chip is rendered from then on, silent at first. */
+QVXSND_API void initSound(void* window, int sampleRate);
+
+/* Stops the running image; the output is silent until the next sendData. */
+QVXSND_API void stopSound(void);
+
+/* Copies `length` bytes (at most 65536) to board address 0 and restarts the board there.
+ * The chip keeps its state: a sounding note goes on until the driver touches its channel. */
+QVXSND_API void sendData(const uint8_t* image, uint32_t length);
+
+/* Posts a sound command to the running driver. Sent right after sendData, it is delivered
+ * once the driver has started (100 ms of board time). Without a running image it is lost. */
+QVXSND_API void sendCommand(uint16_t command);
+
+/* Writes a 25-byte FM voice straight to FM channel 1 (keying it off first). */
+QVXSND_API void loadInstrument(const uint8_t* voice);
+
+/* Keys a preview note on FM channel 1: note 0..11 (0 = C, played with the block `octave`
+ * as the C above it, so pass the octave one lower for a C). */
+QVXSND_API void KeyDown(int note, int octave);
+
+/* Keys FM channel 1 off. */
+QVXSND_API void KeyUp(void);
+
+/* A short text on how sound is produced, for the editor to show once: which audio device
+ * plays, or why nothing is heard. The text stays valid for the life of the process. */
+QVXSND_API const char* soundStatus(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* QVXSND_H */

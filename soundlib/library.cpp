@@ -1,0 +1,92 @@
+#include "library.hpp"
+
+namespace qvxsnd {
+namespace {
+
+constexpr std::uint32_t kDefaultRate = 44100;
+
+std::uint32_t usableRate(int requested) {
+    if (requested < static_cast<int>(YM2610::kMinRate) || requested > static_cast<int>(YM2610::kMaxRate))
+        return kDefaultRate;
+    return static_cast<std::uint32_t>(requested);
+}
+
+}  // namespace
+
+SoundLibrary& SoundLibrary::instance() {
+    static SoundLibrary library;
+    return library;
+}
+
+SoundLibrary::~SoundLibrary() {
+    // The audio thread renders through the engine: stop it first.
+    output_.reset();
+    engine_.reset();
+}
+
+Engine& SoundLibrary::engine() {
+    if (!engine_) engine_ = std::make_unique<Engine>(kDefaultRate);
+    return *engine_;
+}
+
+void SoundLibrary::initSound(void* window, int sampleRate) {
+    std::lock_guard lock(mutex_);
+    window_ = window;
+    if (!output_) {
+        // Audio opens once per process, at the first call's rate.
+        const std::uint32_t rate = usableRate(sampleRate);
+        if (!engine_ || engine_->sampleRate() != rate) engine_ = std::make_unique<Engine>(rate);
+        engine_->reset();
+        Engine* target = engine_.get();
+        output_ = std::make_unique<AudioOutput>(rate, [target](std::int16_t* out, std::size_t frames) {
+            target->render(out, frames);
+        });
+        ++outputsOpened_;
+        status_ = output_->status();
+        return;
+    }
+    engine_->reset();
+}
+
+void SoundLibrary::stopSound() {
+    std::lock_guard lock(mutex_);
+    engine().stop();
+}
+
+void SoundLibrary::sendData(std::span<const std::uint8_t> image) {
+    std::lock_guard lock(mutex_);
+    engine().sendData(image);
+}
+
+void SoundLibrary::sendCommand(std::uint16_t command) {
+    std::lock_guard lock(mutex_);
+    engine().sendCommand(command);
+}
+
+void SoundLibrary::loadInstrument(std::span<const std::uint8_t, Engine::kVoiceBytes> voice) {
+    std::lock_guard lock(mutex_);
+    engine().loadInstrument(voice);
+}
+
+void SoundLibrary::keyDown(int note, int octave) {
+    std::lock_guard lock(mutex_);
+    engine().keyDown(note, octave);
+}
+
+void SoundLibrary::keyUp() {
+    std::lock_guard lock(mutex_);
+    engine().keyUp();
+}
+
+const char* SoundLibrary::status() {
+    std::lock_guard lock(mutex_);
+    // Set once, when audio opens, and never changed afterwards: the pointer stays valid.
+    return status_.empty() ? "Sound has not been started" : status_.c_str();
+}
+
+bool SoundLibrary::hasDevice() {
+    std::lock_guard lock(mutex_);
+    return output_ && output_->hasDevice();
+}
+
+}  // namespace qvxsnd

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <string>
+
+#include "audio/audio_output.hpp"
+#include "engine/engine.hpp"
+
+namespace qvxsnd {
+
+// The one emulated board of the process behind the C exports. Every operation returns at once:
+// requests go to the engine's queue and the audio thread applies them.
+class SoundLibrary {
+public:
+    static SoundLibrary& instance();
+
+    void initSound(void* window, int sampleRate);
+    void stopSound();
+    void sendData(std::span<const std::uint8_t> image);
+    void sendCommand(std::uint16_t command);
+    void loadInstrument(std::span<const std::uint8_t, Engine::kVoiceBytes> voice);
+    void keyDown(int note, int octave);
+    void keyUp();
+    const char* status();
+
+    // How many audio outputs were ever opened (one per process).
+    int outputsOpened() const { return outputsOpened_; }
+    bool hasDevice();
+
+    SoundLibrary() = default;
+    ~SoundLibrary();
+
+private:
+    Engine& engine();
+
+    std::mutex mutex_;  // guards the objects below while they are created
+    std::unique_ptr<Engine> engine_;
+    std::unique_ptr<AudioOutput> output_;
+    void* window_ = nullptr;
+    std::string status_;
+    int outputsOpened_ = 0;
+};
+
+}  // namespace qvxsnd

@@ -1,0 +1,257 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+
+#include "demo_song.hpp"
+#include "engine/engine.hpp"
+#include "rombuild/playback.hpp"
+
+namespace qvx {
+namespace {
+
+using qvxsnd::Engine;
+using qvxsnd::RegisterWrite;
+
+constexpr std::uint32_t kRate = 44100;
+
+// The engine with everything the chip receives recorded.
+struct Rig {
+    Rig() : engine(std::make_unique<Engine>(kRate)) {
+        engine->setWriteObserver([this](const RegisterWrite& w) { writes.push_back(w); });
+    }
+    // Renders `seconds` in chunks of `chunk` frames; returns the samples.
+    std::vector<std::int16_t> run(double seconds, std::size_t chunk = 512) {
+        const auto total = static_cast<std::size_t>(seconds * kRate);
+        std::vector<std::int16_t> out(total * 2);
+        for (std::size_t done = 0; done < total; done += std::min(chunk, total - done))
+            engine->render(out.data() + done * 2, std::min(chunk, total - done));
+        return out;
+    }
+    std::vector<std::uint64_t> keyOnFrames(std::uint8_t channelCode = 0x01) const {
+        std::vector<std::uint64_t> frames;
+        for (const RegisterWrite& w : writes)
+            if (w.bank == 0 && w.address == 0x28 && w.value == (0xF0 | channelCode)) frames.push_back(w.frame);
+        return frames;
+    }
+    std::unique_ptr<Engine> engine;
+    std::vector<RegisterWrite> writes;
+};
+
+double rms(std::span<const std::int16_t> samples) {
+    double sum = 0;
+    for (std::int16_t s : samples) sum += double(s) * s;
+    return samples.empty() ? 0 : std::sqrt(sum / double(samples.size()));
+}
+
+std::vector<std::uint8_t> imageOf(const Song& song, int pattern = -1) {
+    auto buffer = std::make_unique<ImageBuffer>();
+    const ImageBuild image = pattern < 0 ? buildSongImage(song, *buffer) : buildPatternImage(song, pattern, *buffer);
+    EXPECT_TRUE(image) << image.message;
+    return {buffer->bytes.begin(), buffer->bytes.begin() + static_cast<std::ptrdiff_t>(image.length)};
+}
+
+Song toneSong(std::uint8_t note = 9, int rows = 1) {
+    Song song = examples::makeDemoSong();
+    song.patternCount = 1;
+    song.patterns[0].clear();
+    song.order = {0};
+    for (int r = 0; r < rows; ++r) song.patterns[0].cell(0, r) = Cell{note, 4, 2, 0xFF, 0xFF};
+    return song;
+}
+
+TEST(Engine, CommandBeforeAnyImageIsLost) {
+    Rig rig;
+    rig.engine->sendCommand(0x81);
+    rig.run(0.05);
+    rig.engine->sendData(imageOf(toneSong()));
+    rig.run(1.5);
+    EXPECT_TRUE(rig.keyOnFrames().empty());
+}
+
+TEST(Engine, CommandRightAfterTheImageStartsTheSongAfterStartUp) {
+    Rig rig;
+    rig.engine->sendData(imageOf(toneSong()));
+    rig.engine->sendCommand(0x81);
+    rig.run(1.0);
+    const auto keys = rig.keyOnFrames();
+    ASSERT_FALSE(keys.empty());
+    // Held to 100 ms, taken at the next tick boundary; six ticks later the first row plays.
+    const double first = double(keys[0]) / kRate;
+    EXPECT_GT(first, 0.100 + 6 * 0.016 - 0.001);
+    EXPECT_LT(first, 0.066 + 9 * 0.016 + 0.002);
+}
+
+TEST(Engine, RowsAtSpeedSixLast96Milliseconds) {
+    Rig rig;
+    rig.engine->sendData(imageOf(toneSong(9, 64)));
+    rig.engine->sendCommand(0x81);
+    rig.run(2.5);
+    const auto keys = rig.keyOnFrames();
+    ASSERT_GE(keys.size(), 20u);
+    // 96 ms is 4233.6 frames: the key-ons fall on exact sample positions 4233 or 4234 apart,
+    // never drifting from the 16 ms tick grid.
+    for (std::size_t i = 2; i < keys.size(); ++i) {
+        const std::uint64_t gap = keys[i] - keys[i - 1];
+        EXPECT_TRUE(gap == 4233 || gap == 4234) << i << ": " << gap;
+    }
+    const double span = double(keys.back() - keys[1]);
+    EXPECT_NEAR(span / double(keys.size() - 2), 4233.6, 0.5);
+}
+
+TEST(Engine, TwoCommandsBeforeTheDriverTakesThemGiveTheLaterOne) {
+    Song first = toneSong(2);
+    Song second = toneSong(11);
+    std::vector<std::uint8_t> a = imageOf(first);
+    const std::vector<std::uint8_t> b = imageOf(second);
+    const std::size_t size = a.size() - kSongBlockOffset;
+    a[kSongBlockOffset + 4] = static_cast<std::uint8_t>((size - 6) & 0xFF);
+    a[kSongBlockOffset + 5] = static_cast<std::uint8_t>((size - 6) >> 8);
+    a.insert(a.end(), b.begin() + kSongBlockOffset, b.end());
+
+    Rig rig;
+    rig.engine->sendData(a);
+    rig.engine->sendCommand(0x81);
+    rig.engine->sendCommand(0x82);
+    rig.run(1.0);
+    std::vector<std::uint8_t> lows;
+    for (const RegisterWrite& w : rig.writes)
+        if (w.bank == 0 && w.address == 0xA1) lows.push_back(w.value);
+    ASSERT_FALSE(lows.empty());
+    EXPECT_EQ(lows.front(), 0x8D);  // B: the second song only
+    EXPECT_EQ(std::count(lows.begin(), lows.end(), 0xB5), 0);
+}
+
+TEST(Engine, PlayPatternLoopsAndStopKeysTheFourChannelsOff) {
+    Song song = toneSong();
+    Rig rig;
+    EngineSoundTarget target(*rig.engine);
+    auto buffer = std::make_unique<ImageBuffer>();
+    Playback playback(target, *buffer);
+    ASSERT_TRUE(playback.playPattern(song, 0));
+    rig.run(0.3 + 2 * 64 * 0.096);
+    const auto keys = rig.keyOnFrames();
+    ASSERT_EQ(keys.size(), 3u);  // rows 0 of three passes through the pattern
+    EXPECT_NEAR(double(keys[2] - keys[1]), 64 * 4233.6, 1.0);
+
+    const std::size_t mark = rig.writes.size();
+    playback.stop();
+    rig.run(0.2);
+    std::vector<std::uint8_t> offs;
+    for (std::size_t i = mark; i < rig.writes.size(); ++i)
+        if (rig.writes[i].address == 0x28) offs.push_back(rig.writes[i].value);
+    EXPECT_EQ(offs, (std::vector<std::uint8_t>{0x01, 0x02, 0x05, 0x06}));
+}
+
+TEST(Engine, ANoteKeepsSoundingAcrossANewImage) {
+    Song song = toneSong();
+    Rig rig;
+    rig.engine->loadInstrument(std::span<const std::uint8_t, 25>(song.instruments[2].registers));
+    rig.engine->keyDown(9, 4);
+    const auto before = rig.run(0.2);
+    EXPECT_GT(rms(std::span(before).subspan(before.size() / 2)), 500.0);
+    rig.engine->sendData(imageOf(Song{}));  // a new image; nothing keys channel 1 off
+    const auto after = rig.run(0.5);
+    EXPECT_GT(rms(std::span(after).subspan(after.size() / 2)), 500.0);
+}
+
+TEST(Engine, AfterStopTheOutputIsSilentUntilTheNextImage) {
+    Song song = toneSong();
+    Rig rig;
+    rig.engine->loadInstrument(std::span<const std::uint8_t, 25>(song.instruments[2].registers));
+    rig.engine->keyDown(9, 4);
+    rig.run(0.1);
+    rig.engine->stop();
+    const auto silent = rig.run(0.5);
+    EXPECT_EQ(rms(silent), 0.0);
+    EXPECT_EQ(rig.engine->state(), Engine::State::Stopped);
+    rig.engine->sendData(imageOf(Song{}));
+    const auto back = rig.run(0.2);
+    EXPECT_GT(rms(back), 500.0);  // the chip kept its sounding note
+}
+
+TEST(Engine, PreviewWritesFollowThePreviewOrder) {
+    Rig rig;
+    rig.run(0.01);
+    const std::uint8_t voice[25] = {};
+    rig.engine->keyUp();
+    rig.engine->loadInstrument(voice);
+    rig.engine->keyDown(0, 3);
+    rig.run(0.01);
+    ASSERT_EQ(rig.writes.size(), 1u + 26 + 4);
+    EXPECT_EQ(rig.writes[0].address, 0x28);
+    EXPECT_EQ(rig.writes[1].address, 0x28);
+    EXPECT_EQ(rig.writes[2].address, 0x31);
+    EXPECT_EQ(rig.writes[26].address, 0xB1);
+    EXPECT_EQ(rig.writes[27].value, 0x01);
+    EXPECT_EQ(rig.writes[28].value, 0xF1);
+    EXPECT_EQ(rig.writes[29].address, 0xA5);
+    EXPECT_EQ(rig.writes[29].value, (1234 >> 8) | (3 << 3));
+    EXPECT_EQ(rig.writes[30].value, 1234 & 0xFF);
+    for (const RegisterWrite& w : rig.writes) EXPECT_EQ(w.frame, 441u);  // the start of the next render
+    // B is 1164 here (not the driver's 1165); bad notes do nothing.
+    rig.engine->keyDown(11, 2);
+    rig.engine->keyDown(12, 2);
+    rig.engine->keyDown(-1, 2);
+    rig.run(0.01);
+    ASSERT_EQ(rig.writes.size(), 31u + 4);
+    EXPECT_EQ(rig.writes[34].value, 1164 & 0xFF);
+}
+
+TEST(Engine, ResetStopsTheProgramButKeepsTheChip) {
+    Rig rig;
+    rig.engine->sendData(imageOf(toneSong(9, 64)));
+    rig.engine->sendCommand(0x81);
+    rig.run(1.0);
+    const std::size_t keys = rig.keyOnFrames().size();
+    ASSERT_GT(keys, 3u);
+    rig.engine->reset();
+    const auto after = rig.run(1.0);
+    EXPECT_EQ(rig.keyOnFrames().size(), keys);
+    EXPECT_EQ(rig.engine->state(), Engine::State::Idle);
+    EXPECT_GT(rms(after), 100.0);  // the last note still rings
+}
+
+TEST(Engine, SamplesDoNotDependOnHowTheRenderIsCutUp) {
+    const Song song = examples::makeDemoSong();
+    const auto image = imageOf(song);
+    auto play = [&](std::size_t chunk) {
+        Rig rig;
+        rig.engine->sendData(image);
+        rig.engine->sendCommand(0x81);
+        return rig.run(3.0, chunk);
+    };
+    const auto reference = play(512);
+    EXPECT_GT(rms(reference), 500.0);
+    EXPECT_EQ(play(512), reference);
+    EXPECT_EQ(play(1), reference);
+    EXPECT_EQ(play(441), reference);
+    EXPECT_EQ(play(100000), reference);
+}
+
+// FNV-1a over the samples, as little-endian bytes.
+std::uint64_t hashSamples(std::span<const std::int16_t> samples) {
+    std::uint64_t h = 0xcbf29ce484222325ull;
+    for (std::int16_t s : samples) {
+        for (int i = 0; i < 2; ++i) {
+            h ^= static_cast<std::uint8_t>(static_cast<std::uint16_t>(s) >> (8 * i));
+            h *= 0x100000001b3ull;
+        }
+    }
+    return h;
+}
+
+// The example song's first ten seconds, as Play Song renders them. A change here means the
+// sound changed: listen to the WAV `qvxtool render examples/demo.mus` writes, then update.
+TEST(Engine, ExampleSongRendersBitIdentically) {
+    Rig rig;
+    EngineSoundTarget target(*rig.engine);
+    auto buffer = std::make_unique<ImageBuffer>();
+    Playback playback(target, *buffer);
+    ASSERT_TRUE(playback.playSong(examples::makeDemoSong()));
+    const auto samples = rig.run(10.0);
+    EXPECT_EQ(hashSamples(samples), 0x2ae700830b1e9b95ull) << std::hex << hashSamples(samples);
+}
+
+}  // namespace
+}  // namespace qvx
