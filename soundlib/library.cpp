@@ -38,8 +38,9 @@ void SoundLibrary::initSound(void* window, int sampleRate) {
         if (!engine_ || engine_->sampleRate() != rate) engine_ = std::make_unique<Engine>(rate);
         engine_->reset();
         Engine* target = engine_.get();
-        output_ = std::make_unique<AudioOutput>(rate, [target](std::int16_t* out, std::size_t frames) {
+        output_ = std::make_unique<AudioOutput>(rate, [this, target](std::int16_t* out, std::size_t frames) {
             target->render(out, frames);
+            framesRendered_.fetch_add(frames, std::memory_order_relaxed);
         });
         ++outputsOpened_;
         status_ = output_->status();

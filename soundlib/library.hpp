@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -29,6 +30,8 @@ public:
     // How many audio outputs were ever opened (one per process).
     int outputsOpened() const { return outputsOpened_; }
     bool hasDevice();
+    // Frames the audio side has pulled from the engine so far.
+    std::uint64_t framesRendered() const { return framesRendered_.load(std::memory_order_relaxed); }
 
     SoundLibrary() = default;
     ~SoundLibrary();
@@ -42,6 +45,7 @@ private:
     void* window_ = nullptr;
     std::string status_;
     int outputsOpened_ = 0;
+    std::atomic<std::uint64_t> framesRendered_{0};
 };
 
 }  // namespace qvxsnd
