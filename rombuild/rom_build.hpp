@@ -1,0 +1,97 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "driver/sound_driver.hpp"
+#include "rombuild/rom_sample.hpp"
+#include "song/result.hpp"
+#include "song/song.hpp"
+
+// The ROM Maker's build: the V1 ROM (ADPCM-A samples), the M1 ROM (driver, sample table, songs)
+// and the command header that tells the game's programmer which command plays what.
+namespace qvx {
+
+inline constexpr std::size_t kMaxRomSongs = 126;    // commands 0x81..0xFE
+inline constexpr std::size_t kMaxRomSamples = 123;  // commands 0x04..0x7E
+// Room for song blocks: from the first block up to the driver's variables and stack.
+inline constexpr std::int64_t kM1SongRoom = driver::kVariables - driver::kFirstSongBlock;
+inline constexpr std::int64_t kV1Size = 524288;
+inline constexpr std::size_t kAdpcmBlockBytes = 256;  // the chip's address unit
+inline constexpr std::uint8_t kV1Padding = 0x80;
+
+using SampleTable = std::array<std::uint8_t, driver::kSampleTableSize>;
+
+// One line of the command table.
+struct RomCommand {
+    std::uint8_t number = 0;
+    std::string define;       // e.g. SOUND_FM_INTRO
+    std::string name;         // the list name it came from, e.g. intro.mus
+    std::uint64_t bytes = 0;  // song block size, or encoded sample size without padding
+};
+
+struct RomCommands {
+    std::vector<RomCommand> songs;
+    std::vector<RomCommand> samples;
+};
+
+// Command numbers and define names: songs from 0x81, samples from 0x04, in list order. A define
+// name is the list name in upper case without its last four characters, with every character
+// other than a letter, digit or underscore made an underscore; a name already taken (also the
+// fixed SOUND_FM_OFF and SOUND_ADPCM_OFF) gets the first free suffix _2, _3, ...
+RomCommands romCommands(std::span<const RomSong> songs, std::span<const RomSample> samples);
+
+// Remaining space as the ROM Maker shows it; below zero when the list does not fit. The M1
+// figure counts only the room songs can use (up to 0xF800); the V1 figure leaves out padding.
+struct RomSpace {
+    std::int64_t m1 = 0;
+    std::int64_t v1 = 0;
+};
+RomSpace romSpace(std::span<const RomSong> songs, std::span<const RomSample> samples);
+
+std::size_t romSongBlockSize(const RomSong& song);
+
+// Bytes the V1 takes: every sample padded with 0x80 up to the next 256-byte boundary, a whole
+// block of padding when it already ends on one.
+std::uint64_t v1Size(std::span<const RomSample> samples);
+
+// Entry 4 + i for sample i: start block and end block (the block holding the last encoded byte),
+// little-endian; every other entry zero.
+SampleTable sampleTable(std::span<const RomSample> samples);
+
+// Every reason the lists cannot be built, in the order found; empty when they can. Covers the
+// command-number limits, the room on both ROMs, songs the driver cannot play as they stand, and
+// samples whose files vanished or changed since they were added.
+std::vector<std::string> romProblems(std::span<const RomSong> songs,
+                                     std::span<const RomSample> samples);
+
+// The V1 image, encoding each sample from its file. Fails, naming the file, when a sample's file
+// cannot be read as it was accepted; `out` is then untouched.
+Result buildV1(std::span<const RomSample> samples, std::vector<std::uint8_t>& out);
+
+// The M1 image: the driver, the table, then one song block per song with link words that chain
+// them. Expects songs that passed romProblems.
+std::vector<std::uint8_t> buildM1(std::span<const RomSong> songs, const SampleTable& table);
+
+std::string commandHeader(const RomCommands& commands);
+
+// Where to write each output; an empty path leaves that output out.
+struct RomOutputs {
+    std::filesystem::path v1;
+    std::filesystem::path m1;
+    std::filesystem::path header;
+};
+
+// Builds everything first and writes nothing when any input has a problem. Then writes the V1,
+// the M1 and the header, each on its own: an output that cannot be written ("Failed to Create "
+// + file name) leaves its old file as it was and the others are still written. Returns the
+// messages for the user, in order; none when every requested output was written.
+std::vector<std::string> buildRoms(std::span<const RomSong> songs,
+                                   std::span<const RomSample> samples, const RomOutputs& outputs);
+
+}  // namespace qvx
