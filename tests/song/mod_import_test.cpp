@@ -276,20 +276,6 @@ TEST(ModImport, OnlyTheFileStartIsNeeded) {
     expectRefused({file.data(), patternsEnd - 1}, file.size());
 }
 
-TEST(ModImport, NewSongStateAroundTheImport) {
-    ModBuilder mod(3);
-    mod.order({2, 0, 1, 2}).note(1, 0, 0, kC4, 3);
-    auto song = imported(mod.bytes());
-    EXPECT_EQ(song->patternCount, 3);
-    EXPECT_EQ(song->patterns[0].name, "Pat 00");
-    EXPECT_EQ(song->patterns[2].name, "Pat 02");
-    EXPECT_EQ(song->instruments[1].name, "01 Unnamed");
-    EXPECT_EQ(song->instruments[31].name, "31 Unnamed");
-    EXPECT_EQ(song->instruments[3].registers, VoiceBytes{});
-    EXPECT_EQ(song->trackEnabled, (TrackFlags{1, 1, 1, 1}));
-    EXPECT_EQ(song->order, (Bytes{2, 0, 1, 2}));
-}
-
 TEST(ModImport, ImportedSongSavesAndOpensUnchanged) {
     ModBuilder mod(2);
     mod.order({1, 0}).note(0, 0, 0, kC4, 0).note(0, 1, 0, 56, 31, 0xF, 0xFF);
@@ -341,6 +327,8 @@ TEST(ModImport, WorkspaceChangesOnlyOnSuccess) {
     TempDir dir;
     Workspace ws;
     ws.song().renameInstrument(1, "Bass");
+    ws.song().setInstrumentRegisters(3, VoiceBytes{0x71});
+    ws.song().toggleTrack(2);
     ws.newPattern();
     ws.appendOrder();
     ws.setOctave(6);
@@ -350,6 +338,7 @@ TEST(ModImport, WorkspaceChangesOnlyOnSuccess) {
     for (const char* name : {"bad.mod", "absent.mod"}) {
         EXPECT_FALSE(ws.importMod(dir / name));
         EXPECT_EQ(serializeSong(ws.song()), songBefore);
+        EXPECT_EQ(ws.song().trackEnabled[2], 0);
         EXPECT_EQ(ws.currentPattern(), 1);
         EXPECT_EQ(ws.orderSelection(), 1);
         EXPECT_EQ(ws.octave(), 6);
@@ -358,7 +347,11 @@ TEST(ModImport, WorkspaceChangesOnlyOnSuccess) {
     writeBytes(dir / "good.mod", ModBuilder(3).order({2, 0, 1}).bytes());
     ASSERT_TRUE(ws.importMod(dir / "good.mod"));
     EXPECT_EQ(ws.song().patternCount, 3);
+    // Everything but the notes and the order list is the new song state.
     EXPECT_EQ(ws.song().instruments[1].name, "01 Unnamed");
+    EXPECT_EQ(ws.song().instruments[3].registers, VoiceBytes{});
+    EXPECT_EQ(ws.song().trackEnabled, (TrackFlags{1, 1, 1, 1}));
+    EXPECT_EQ(ws.song().patterns[2].name, "Pat 02");
     EXPECT_EQ(ws.currentPattern(), 0);
     EXPECT_EQ(ws.currentPatternName(), "Pat 00");
     EXPECT_EQ(ws.orderEntryTexts(), (std::vector<std::string>{"00 - 02", "01 - 00", "02 - 01"}));
