@@ -17,6 +17,9 @@ inline constexpr std::array<std::int16_t, 49> kStepSizes = {
 inline constexpr std::array<std::int8_t, 8> kIndexAdjust = {-1, -1, -1, -1, 2, 5, 7, 9};
 inline constexpr int kMaxStepIndex = static_cast<int>(kStepSizes.size()) - 1;
 
+// Sample addresses are 16-bit numbers of 256-byte blocks, so one sample can span at most 16 MB.
+inline constexpr std::uint64_t kAddressableBytes = 65536 * 256;
+
 // The chip's 12-bit accumulator. It wraps at both ends, which is heard as a loud click.
 inline constexpr int kAccumulatorMin = -2048;
 inline constexpr int kAccumulatorMax = 2047;

@@ -20,6 +20,8 @@ int main(int argc, char** argv) {
     qvx::tool::addExportCommands(app);
     qvx::tool::addImportModCommand(app);
     qvx::tool::addRenderCommand(app);
+    qvx::tool::addRomsCommand(app);
+    qvx::tool::addAdpcmCommand(app);
 
     CLI11_PARSE(app, argc, argv);
     return 0;

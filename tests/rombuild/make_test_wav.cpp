@@ -1,0 +1,39 @@
+// Writes the WAV files the qvxtool tests feed to "roms" and "adpcm" into the folder given.
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "wav_files.hpp"
+
+namespace {
+
+bool write(const std::filesystem::path& path, const qvx::testing::Bytes& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: make_test_wav FOLDER\n");
+        return 2;
+    }
+    namespace t = qvx::testing;
+    const std::filesystem::path folder = argv[1];
+    std::filesystem::create_directories(folder);
+
+    // 600 samples of a decaying tone: 300 ADPCM-A bytes.
+    std::vector<std::int16_t> hit = t::sine(600, 220, 0.9);
+    for (std::size_t i = 0; i < hit.size(); ++i)
+        hit[i] = static_cast<std::int16_t>(hit[i] * std::exp(-static_cast<double>(i) / 150));
+    const std::vector<std::int16_t> silence(8, 0);
+    const bool ok = write(folder / "hit.wav", t::monoWav(hit)) &&
+                    write(folder / "snare drum.wav", t::monoWav(t::sine(100, 900, 0.5))) &&
+                    write(folder / "silence.wav", t::monoWav(silence)) &&
+                    write(folder / "stereo.wav", t::monoWav(silence, {1, 2, 18500, 4, 16})) &&
+                    write(folder / "notwav.wav", t::Bytes{'h', 'e', 'l', 'l', 'o'});
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,50 @@
+#include <iostream>
+#include <memory>
+
+#include "commands.hpp"
+#include "rombuild/adpcm_a.hpp"
+#include "rombuild/rom_sample.hpp"
+#include "song/file_io.hpp"
+#include "song/song_file.hpp"
+
+namespace qvx::tool {
+namespace {
+
+struct AdpcmOptions {
+    std::string input;
+    std::string output;
+};
+
+void encodeCommand(const AdpcmOptions& options) {
+    const std::string name = displayName(options.input);
+    RomSample sample;
+    if (const Result r = readRomSample(options.input, name, sample); !r)
+        fail(r.message().find(name) == std::string::npos ? name + ": " + r.message() : r.message());
+    if (sample.encodedSize() > adpcma::kAddressableBytes)
+        fail(name + " is too long for ADPCM-A: it encodes to " +
+             std::to_string(sample.encodedSize()) + " bytes and one sample can span at most " +
+             std::to_string(adpcma::kAddressableBytes));
+
+    std::vector<std::uint8_t> encoded;
+    encoded.reserve(sample.encodedSize());
+    const Result r = encodeRomSample(sample, [&encoded](std::span<const std::uint8_t> bytes) {
+        encoded.insert(encoded.end(), bytes.begin(), bytes.end());
+    });
+    if (!r) fail(r.message());
+    if (!writeFileAtomically(options.output, encoded))
+        fail(std::string(kFailedToCreate) + displayName(options.output));
+    std::cout << "Wrote " << options.output << " (" << encoded.size() << " bytes)\n";
+}
+
+}  // namespace
+
+void addAdpcmCommand(CLI::App& app) {
+    auto options = std::make_shared<AdpcmOptions>();
+    auto* cmd = app.add_subcommand(
+        "adpcm", "Encode one WAV file (16-bit mono 18500 Hz) to raw YM2610 ADPCM-A bytes");
+    cmd->add_option("wav", options->input, "WAV file")->required();
+    cmd->add_option("-o,--output", options->output, "File to write")->required();
+    cmd->callback([options] { encodeCommand(*options); });
+}
+
+}  // namespace qvx::tool

@@ -1,0 +1,101 @@
+#include <algorithm>
+#include <iomanip>
+#include <iostream>
+#include <memory>
+
+#include "commands.hpp"
+#include "rombuild/rom_build.hpp"
+#include "song/file_io.hpp"
+#include "song/song_file.hpp"
+
+namespace qvx::tool {
+namespace {
+
+struct RomsOptions {
+    std::vector<std::string> songs;
+    std::vector<std::string> samples;
+    std::string m1;
+    std::string v1;
+    std::string header;
+};
+
+void printCommands(const std::vector<RomCommand>& commands, std::uint8_t off,
+                   std::string_view offDefine, std::ostream& out) {
+    std::size_t width = 0;
+    for (const RomCommand& c : commands)
+        width = std::max(width, c.define.size());
+    const auto number = [&out](std::uint8_t value) -> std::ostream& {
+        return out << "  0x" << std::hex << std::setw(2) << std::setfill('0') << int{value}
+                   << std::dec << std::setfill(' ') << "  ";
+    };
+    for (const RomCommand& c : commands) {
+        number(c.number) << std::left << std::setw(static_cast<int>(width)) << c.define
+                         << std::right << "  " << c.name << " (" << c.bytes << " bytes)\n";
+    }
+    number(off) << offDefine << '\n';
+}
+
+void buildRomsCommand(const RomsOptions& options) {
+    std::vector<RomSong> songs(options.songs.size());
+    for (std::size_t i = 0; i < songs.size(); ++i) {
+        if (const Result r = readRomSong(options.songs[i], displayName(options.songs[i]), songs[i]);
+            !r)
+            fail(r.message());
+    }
+    std::vector<RomSample> samples(options.samples.size());
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const std::string name = displayName(options.samples[i]);
+        if (const Result r = readRomSample(options.samples[i], name, samples[i]); !r)
+            fail(r.message().find(name) == std::string::npos ? name + ": " + r.message()
+                                                             : r.message());
+    }
+
+    const RomCommands commands = romCommands(songs, samples);
+    std::cout << "Songs:\n";
+    printCommands(commands.songs, driver::command::kStop, "SOUND_FM_OFF", std::cout);
+    std::cout << "Samples:\n";
+    printCommands(commands.samples, driver::command::kAdpcmOff, "SOUND_ADPCM_OFF", std::cout);
+    const RomSpace space = romSpace(songs, samples);
+    std::cout << "M1 space remaining: " << space.m1 << " bytes\n";
+    std::cout << "V1 space remaining: " << space.v1 << " bytes\n";
+
+    const RomOutputs outputs{options.v1, options.m1, options.header};
+    if (outputs.v1.empty() && outputs.m1.empty() && outputs.header.empty()) return;
+    const std::vector<std::string> messages = buildRoms(songs, samples, outputs);
+    // A refused build writes nothing; otherwise only the outputs named in a message are missing.
+    const bool refused = std::any_of(messages.begin(), messages.end(), [](const std::string& m) {
+        return !m.starts_with(kFailedToCreate);
+    });
+    for (const std::filesystem::path& path : {outputs.v1, outputs.m1, outputs.header}) {
+        const std::string failed = std::string(kFailedToCreate) + displayName(path);
+        if (path.empty() || refused ||
+            std::find(messages.begin(), messages.end(), failed) != messages.end())
+            continue;
+        std::error_code ec;
+        std::cout << "Wrote " << path.string() << " (" << std::filesystem::file_size(path, ec)
+                  << " bytes)\n";
+    }
+    if (messages.empty()) return;
+    for (std::size_t i = 0; i + 1 < messages.size(); ++i)
+        std::cerr << "qvxtool: " << messages[i] << '\n';
+    fail(messages.back());
+}
+
+}  // namespace
+
+void addRomsCommand(CLI::App& app) {
+    auto options = std::make_shared<RomsOptions>();
+    auto* cmd = app.add_subcommand(
+        "roms", "Build the M1 and V1 sound ROMs and the command header from songs and samples");
+    cmd->add_option("--song", options->songs,
+                    "Song file (.mus); songs play as commands 0x81, 0x82, ... in this order");
+    cmd->add_option(
+        "--sample", options->samples,
+        "WAV file (16-bit mono 18500 Hz); samples play as commands 0x04, 0x05, ... in this order");
+    cmd->add_option("--m1", options->m1, "M1 ROM to write (driver, sample table, songs)");
+    cmd->add_option("--v1", options->v1, "V1 ROM to write (ADPCM-A samples)");
+    cmd->add_option("--header", options->header, "C header to write with the command numbers");
+    cmd->callback([options] { buildRomsCommand(*options); });
+}
+
+}  // namespace qvx::tool
