@@ -29,7 +29,8 @@ void BM_OfflineRenderExampleSong(benchmark::State& state) {
         qvx::Playback playback(target, *buffer);
         if (!playback.playSong(song)) state.SkipWithError("the example song does not build");
         state.ResumeTiming();
-        for (int chunk = 0; chunk < 10 * 44100 / 512; ++chunk) engine->render(out.data(), 512);
+        for (int chunk = 0; chunk < 10 * 44100 / 512; ++chunk)
+            engine->render(out.data(), 512);
         benchmark::DoNotOptimize(out.data());
         seconds += 10.0 * 44100 / 512 * 512 / kRate;
     }
@@ -59,7 +60,8 @@ void BM_RealTimePlaybackCpu(benchmark::State& state) {
         const double cpu0 = processCpuSeconds();
         const auto wall0 = std::chrono::steady_clock::now();
         std::this_thread::sleep_for(std::chrono::seconds(3));
-        const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count();
+        const double wall =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count();
         percent = 100.0 * (processCpuSeconds() - cpu0) / wall;
     }
     state.counters["cpu_percent"] = percent;

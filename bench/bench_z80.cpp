@@ -76,7 +76,8 @@ void BM_Z80Core(benchmark::State& state) {
     cpu.state().pc = 0;
     std::int64_t tstates = 0;
     for (auto _ : state) {
-        for (int n = 0; n < kStepsPerIteration; ++n) tstates += cpu.step();
+        for (int n = 0; n < kStepsPerIteration; ++n)
+            tstates += cpu.step();
     }
     benchmark::DoNotOptimize(tstates);
     reportRates(state, tstates);
@@ -89,7 +90,8 @@ void BM_SoundBoard(benchmark::State& state) {
     board->loadImage(kWorkload);
     std::int64_t tstates = 0;
     for (auto _ : state) {
-        for (int n = 0; n < kStepsPerIteration; ++n) tstates += board->step();
+        for (int n = 0; n < kStepsPerIteration; ++n)
+            tstates += board->step();
     }
     benchmark::DoNotOptimize(tstates);
     reportRates(state, tstates);

@@ -11,6 +11,7 @@ struct Voice {
     VoiceBytes bytes;
 };
 
+// clang-format off
 constexpr Voice kVoices[] = {
     // Algorithm 0 with strong feedback: a round, plucked bass.
     {"Slap Bass",
@@ -49,19 +50,22 @@ constexpr Voice kVoices[] = {
       0x55, 0x55, 0x45, 0x35,
       0x3D}},
 };
+// clang-format on
 
 constexpr std::uint8_t kBass = 1, kLead = 2, kOrgan = 3, kBell = 4;
 constexpr std::uint8_t kSpeed = 0x0F, kVolume = 0x0C, kBreak = 0x0D;
 
 // Notes by name: "C", "C#", ..., "B".
 std::uint8_t noteValue(std::string_view name) {
-    static constexpr std::string_view kNames[] = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
+    static constexpr std::string_view kNames[] = {"C",  "C#", "D",  "D#", "E",  "F",
+                                                  "F#", "G",  "G#", "A",  "A#", "B"};
     for (std::uint8_t i = 0; i < 12; ++i)
         if (kNames[i] == name) return i;
     return kNoteEmpty;
 }
 
-void put(Pattern& p, int track, int row, std::string_view name, int octave, std::uint8_t instrument) {
+void put(Pattern& p, int track, int row, std::string_view name, int octave,
+         std::uint8_t instrument) {
     p.cell(track, row) = Cell{noteValue(name), static_cast<std::uint8_t>(octave), instrument, 0, 0};
 }
 
@@ -74,7 +78,8 @@ void effect(Pattern& p, int track, int row, std::uint8_t code, std::uint8_t para
 // Am - F - C - G, sixteen rows each.
 constexpr std::string_view kRoots[] = {"A", "F", "C", "G"};
 constexpr int kRootOctave[] = {2, 2, 3, 2};
-constexpr std::string_view kChords[4][3] = {{"A", "C", "E"}, {"F", "A", "C"}, {"C", "E", "G"}, {"G", "B", "D"}};
+constexpr std::string_view kChords[4][3] = {
+    {"A", "C", "E"}, {"F", "A", "C"}, {"C", "E", "G"}, {"G", "B", "D"}};
 
 void bassLine(Pattern& p, bool busy) {
     for (int bar = 0; bar < 4; ++bar) {
@@ -103,7 +108,8 @@ struct MelodyNote {
 };
 
 void melody(Pattern& p, std::initializer_list<MelodyNote> notes) {
-    for (const MelodyNote& n : notes) put(p, 1, n.row, n.name, n.octave, kLead);
+    for (const MelodyNote& n : notes)
+        put(p, 1, n.row, n.name, n.octave, kLead);
 }
 
 }  // namespace
@@ -114,7 +120,8 @@ Song makeDemoSong() {
         song.renameInstrument(k + 1, kVoices[k].name);
         song.setInstrumentRegisters(k + 1, kVoices[k].bytes);
     }
-    for (int i = 1; i < 4; ++i) song.addPattern();
+    for (int i = 1; i < 4; ++i)
+        song.addPattern();
     song.renamePattern(0, "Intro");
     song.renamePattern(1, "Theme");
     song.renamePattern(2, "Answer");
@@ -129,19 +136,20 @@ Song makeDemoSong() {
     Pattern& theme = song.patterns[1];
     bassLine(theme, true);
     chords(theme, 2);
-    melody(theme, {{0, "E", 5}, {4, "A", 4}, {6, "C", 5}, {8, "E", 5}, {12, "D", 5}, {14, "C", 5},
-                   {16, "C", 5}, {20, "A", 4}, {24, "F", 4}, {28, "A", 4}, {30, "C", 5},
-                   {32, "G", 5}, {36, "E", 5}, {40, "C", 5}, {44, "E", 5}, {46, "G", 5},
-                   {48, "B", 4}, {52, "D", 5}, {56, "G", 4}, {60, "B", 4}});
+    melody(theme, {{0, "E", 5},  {4, "A", 4},  {6, "C", 5},  {8, "E", 5},  {12, "D", 5},
+                   {14, "C", 5}, {16, "C", 5}, {20, "A", 4}, {24, "F", 4}, {28, "A", 4},
+                   {30, "C", 5}, {32, "G", 5}, {36, "E", 5}, {40, "C", 5}, {44, "E", 5},
+                   {46, "G", 5}, {48, "B", 4}, {52, "D", 5}, {56, "G", 4}, {60, "B", 4}});
     effect(theme, 1, 62, kVolume, 0);
 
     Pattern& answer = song.patterns[2];
     bassLine(answer, true);
     chords(answer, 2);
-    melody(answer, {{0, "A", 5}, {2, "G", 5}, {4, "E", 5}, {8, "C", 5}, {10, "D", 5}, {12, "E", 5},
-                    {16, "F", 5}, {20, "E", 5}, {22, "D", 5}, {24, "C", 5}, {28, "A", 4},
-                    {32, "G", 4}, {34, "C", 5}, {36, "E", 5}, {40, "G", 5}, {44, "E", 5},
-                    {48, "D", 5}, {52, "B", 4}, {56, "G", 4}, {58, "A", 4}, {60, "B", 4}});
+    melody(answer,
+           {{0, "A", 5},  {2, "G", 5},  {4, "E", 5},  {8, "C", 5},  {10, "D", 5}, {12, "E", 5},
+            {16, "F", 5}, {20, "E", 5}, {22, "D", 5}, {24, "C", 5}, {28, "A", 4}, {32, "G", 4},
+            {34, "C", 5}, {36, "E", 5}, {40, "G", 5}, {44, "E", 5}, {48, "D", 5}, {52, "B", 4},
+            {56, "G", 4}, {58, "A", 4}, {60, "B", 4}});
     for (int bar = 0; bar < 4; ++bar) {
         for (int step = 0; step < 4; ++step) {
             const int row = bar * 16 + step * 4 + 2;
@@ -158,8 +166,14 @@ Song makeDemoSong() {
     put(turn, 2, 0, "F", 4, kOrgan);
     put(turn, 2, 8, "G", 4, kOrgan);
     put(turn, 2, 16, "G#", 4, kOrgan);
-    melody(turn, {{0, "C", 5}, {4, "A", 4}, {8, "B", 4}, {12, "D", 5}, {16, "E", 5}, {20, "G#", 4},
-                  {24, "B", 4}, {28, "E", 5}});
+    melody(turn, {{0, "C", 5},
+                  {4, "A", 4},
+                  {8, "B", 4},
+                  {12, "D", 5},
+                  {16, "E", 5},
+                  {20, "G#", 4},
+                  {24, "B", 4},
+                  {28, "E", 5}});
     effect(turn, 3, 31, kBreak, 0);
 
     song.order = {0, 1, 2, 1, 2, 3};

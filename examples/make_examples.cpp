@@ -14,7 +14,8 @@ int main(int argc, char** argv) {
     const std::filesystem::path folder = argv[1];
     const qvx::Song song = qvx::examples::makeDemoSong();
     for (const qvx::Result& r : {qvx::saveSong(song, folder / "demo.mus"),
-                                 qvx::saveInstrumentFile(song, qvx::examples::kDemoInstrument, folder / "slap-bass.ins")}) {
+                                 qvx::saveInstrumentFile(song, qvx::examples::kDemoInstrument,
+                                                         folder / "slap-bass.ins")}) {
         if (!r) {
             std::cerr << r.message() << '\n';
             return 1;

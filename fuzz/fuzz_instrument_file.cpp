@@ -9,6 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     instrument.name = qvx::instrumentName(9, voice->userName);
     instrument.registers = voice->registers;
     auto again = qvx::parseInstrument(qvx::serializeInstrument(instrument));
-    if (!again || again->userName != voice->userName || again->registers != voice->registers) __builtin_trap();
+    if (!again || again->userName != voice->userName || again->registers != voice->registers)
+        __builtin_trap();
     return 0;
 }

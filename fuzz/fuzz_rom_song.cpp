@@ -8,7 +8,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     rom->name = "before";
     const qvx::Result result = qvx::parseRomSong({data, size}, "label", *rom);
     if (!result) {
-        if (result.message() != qvx::kInvalidRomSongMessage || rom->name != "before") __builtin_trap();
+        if (result.message() != qvx::kInvalidRomSongMessage || rom->name != "before")
+            __builtin_trap();
         return 0;
     }
     if (rom->orderCount > qvx::kRomSongOrderEntries || rom->patternCount < 1 ||

@@ -57,6 +57,7 @@ constexpr std::size_t songBlockSize(std::size_t instruments, std::size_t pattern
 }
 
 // Writes one instrument table entry: the 25 voice bytes and 7 zero bytes.
-void writeInstrumentEntry(const VoiceBytes& voice, std::span<std::uint8_t, kInstrumentEntryBytes> out);
+void writeInstrumentEntry(const VoiceBytes& voice,
+                          std::span<std::uint8_t, kInstrumentEntryBytes> out);
 
 }  // namespace qvx

@@ -15,7 +15,7 @@ namespace qvx {
 // Where compiled images are played: the process's sound library, or an engine of one's own
 // (offline rendering).
 class SoundTarget {
-public:
+  public:
     virtual ~SoundTarget() = default;
     virtual void sendData(std::span<const std::uint8_t> image) = 0;
     virtual void sendCommand(std::uint16_t command) = 0;
@@ -23,19 +23,19 @@ public:
 
 // The sound library's exports (libqvxsnd).
 class LibrarySoundTarget : public SoundTarget {
-public:
+  public:
     void sendData(std::span<const std::uint8_t> image) override;
     void sendCommand(std::uint16_t command) override;
 };
 
 // An engine the caller renders itself.
 class EngineSoundTarget : public SoundTarget {
-public:
+  public:
     explicit EngineSoundTarget(qvxsnd::Engine& engine) : engine_(engine) {}
     void sendData(std::span<const std::uint8_t> image) override;
     void sendCommand(std::uint16_t command) override;
 
-private:
+  private:
     qvxsnd::Engine& engine_;
 };
 
@@ -44,7 +44,7 @@ private:
 // caller has to wait. A song the driver cannot play is refused with the reason, and nothing
 // is sent.
 class Playback {
-public:
+  public:
     static constexpr std::uint16_t kPlayCommand = 0x81;
     static constexpr std::uint16_t kStopCommand = 0xFF;
 
@@ -54,7 +54,7 @@ public:
     Result playSong(const Song& song);
     void stop() { target_.sendCommand(kStopCommand); }
 
-private:
+  private:
     Result play(const ImageBuild& image);
 
     SoundTarget& target_;

@@ -14,12 +14,14 @@ void put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
     put16(out, v >> 16);
 }
 void putTag(std::vector<std::uint8_t>& out, std::string_view tag) {
-    for (char c : tag) out.push_back(static_cast<std::uint8_t>(c));
+    for (char c : tag)
+        out.push_back(static_cast<std::uint8_t>(c));
 }
 
 }  // namespace
 
-std::vector<std::uint8_t> encodeWav16(std::span<const std::int16_t> samples, int channels, std::uint32_t sampleRate) {
+std::vector<std::uint8_t> encodeWav16(std::span<const std::int16_t> samples, int channels,
+                                      std::uint32_t sampleRate) {
     const auto dataBytes = static_cast<std::uint32_t>(samples.size() * 2);
     const auto blockAlign = static_cast<std::uint32_t>(channels * 2);
     std::vector<std::uint8_t> out;
@@ -37,7 +39,8 @@ std::vector<std::uint8_t> encodeWav16(std::span<const std::int16_t> samples, int
     put16(out, 16);
     putTag(out, "data");
     put32(out, dataBytes);
-    for (std::int16_t s : samples) put16(out, static_cast<std::uint16_t>(s));
+    for (std::int16_t s : samples)
+        put16(out, static_cast<std::uint16_t>(s));
     return out;
 }
 

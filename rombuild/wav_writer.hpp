@@ -7,6 +7,7 @@
 namespace qvx {
 
 // A canonical 16-bit PCM WAV file of interleaved samples.
-std::vector<std::uint8_t> encodeWav16(std::span<const std::int16_t> samples, int channels, std::uint32_t sampleRate);
+std::vector<std::uint8_t> encodeWav16(std::span<const std::int16_t> samples, int channels,
+                                      std::uint32_t sampleRate);
 
 }  // namespace qvx

@@ -12,7 +12,7 @@ namespace qvx {
 // Sequential reader over a file's bytes. Every read reports running off the end instead of
 // inventing data, so a truncated file is refused rather than half-loaded.
 class ByteReader {
-public:
+  public:
     explicit ByteReader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
 
     std::optional<std::uint8_t> byte() {
@@ -51,7 +51,7 @@ public:
 
     std::size_t position() const { return pos_; }
 
-private:
+  private:
     std::span<const std::uint8_t> bytes_;
     std::size_t pos_ = 0;
 };

@@ -43,7 +43,9 @@ static_assert(sizeof(Cell) == 5);
 inline constexpr Cell kEmptyCell{};
 
 // The bytes of a cell are compared as signed values, so 0xFF (none) never wins a maximum.
-constexpr int asSigned(std::uint8_t value) { return static_cast<std::int8_t>(value); }
+constexpr int asSigned(std::uint8_t value) {
+    return static_cast<std::int8_t>(value);
+}
 
 // Editor display name of a note value: "C -" ... "B -", "- -" (empty), "END"; "???" for values
 // no cell should hold.

@@ -28,7 +28,8 @@ void compilePattern(const Pattern& pattern, const TrackFlags* trackFlags,
         for (int track = 0; track < kTracks; ++track) {
             const bool muted = trackFlags && (*trackFlags)[track] == 0;
             const CompiledCell bytes = compileCell(pattern.cell(track, row), muted);
-            for (std::uint8_t byte : bytes) out[offset++] = byte;
+            for (std::uint8_t byte : bytes)
+                out[offset++] = byte;
         }
     }
 }

@@ -13,7 +13,7 @@ namespace qvx {
 namespace {
 
 class FileDescriptor {
-public:
+  public:
     explicit FileDescriptor(int fd) : fd_(fd) {}
     ~FileDescriptor() { close(); }
     FileDescriptor(const FileDescriptor&) = delete;
@@ -28,7 +28,7 @@ public:
         return rc == 0;
     }
 
-private:
+  private:
     int fd_;
 };
 
@@ -38,7 +38,8 @@ mode_t currentUmask() {
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line)) {
-        if (line.rfind("Umask:", 0) == 0) return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
+        if (line.rfind("Umask:", 0) == 0)
+            return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
     }
     return 022;
 }
@@ -64,7 +65,8 @@ std::optional<std::vector<std::uint8_t>> readFileHead(const std::filesystem::pat
     struct stat info {};
     if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
 
-    std::vector<std::uint8_t> bytes(std::min<std::size_t>(maxBytes, static_cast<std::size_t>(info.st_size)));
+    std::vector<std::uint8_t> bytes(
+        std::min<std::size_t>(maxBytes, static_cast<std::size_t>(info.st_size)));
     std::size_t filled = 0;
     while (filled < bytes.size()) {
         const ssize_t got = ::read(fd.get(), bytes.data() + filled, bytes.size() - filled);
@@ -117,6 +119,8 @@ bool writeFileAtomically(const std::filesystem::path& path, std::span<const std:
     return true;
 }
 
-std::string displayName(const std::filesystem::path& path) { return path.filename().string(); }
+std::string displayName(const std::filesystem::path& path) {
+    return path.filename().string();
+}
 
 }  // namespace qvx

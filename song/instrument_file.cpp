@@ -50,7 +50,8 @@ std::optional<VoiceFile> parseY12(std::span<const std::uint8_t> bytes, std::stri
     // Operator blocks are in the chip's register order, like our voice bytes, so group i of
     // operator j lands at byte 4i + j. Values are taken as they are, unused bits included.
     for (int group = 0; group < 6; ++group)
-        for (int op = 0; op < 4; ++op) voice.registers[4 * group + op] = bytes[16 * op + group];
+        for (int op = 0; op < 4; ++op)
+            voice.registers[4 * group + op] = bytes[16 * op + group];
     voice.registers[24] = static_cast<std::uint8_t>(((bytes[0x41] & 7) << 3) | (bytes[0x40] & 7));
     return voice;
 }

@@ -8,7 +8,7 @@ namespace qvx {
 // Outcome of a user-level operation. A failure carries the exact text the editor shows in its
 // message box and that qvxtool prints on stderr.
 class [[nodiscard]] Result {
-public:
+  public:
     static Result success() { return Result(true, {}); }
     static Result failure(std::string message) { return Result(false, std::move(message)); }
 
@@ -16,7 +16,7 @@ public:
     explicit operator bool() const { return ok_; }
     const std::string& message() const { return message_; }
 
-private:
+  private:
     Result(bool ok, std::string message) : ok_(ok), message_(std::move(message)) {}
 
     bool ok_;

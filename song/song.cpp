@@ -14,11 +14,14 @@ std::string_view noteName(std::uint8_t note) {
 
 TrackSet Pattern::emptyTracks() {
     TrackSet tracks;
-    for (auto& track : tracks) track.fill(kEmptyCell);
+    for (auto& track : tracks)
+        track.fill(kEmptyCell);
     return tracks;
 }
 
-std::string Instrument::userName() const { return name.size() > 3 ? name.substr(3) : std::string(); }
+std::string Instrument::userName() const {
+    return name.size() > 3 ? name.substr(3) : std::string();
+}
 
 std::string instrumentName(int number, std::string_view userName) {
     char prefix[16];
@@ -54,11 +57,14 @@ int usedInstrumentCount(std::span<const Pattern> patterns) {
     int result = 1;
     for (const Pattern& pattern : patterns)
         for (const Track& track : pattern.tracks)
-            for (const Cell& cell : track) result = std::max(result, asSigned(cell.instrument));
+            for (const Cell& cell : track)
+                result = std::max(result, asSigned(cell.instrument));
     return result;
 }
 
-Song::Song() { reset(); }
+Song::Song() {
+    reset();
+}
 
 void Song::reset() {
     patternCount = 0;
@@ -67,12 +73,15 @@ void Song::reset() {
         instruments[k].registers.fill(0);
     }
     trackEnabled.fill(1);
-    for (Pattern& pattern : patterns) pattern.clear();
+    for (Pattern& pattern : patterns)
+        pattern.clear();
     addPattern();
     order.assign(1, 0);
 }
 
-int Song::usedInstrumentCount() const { return qvx::usedInstrumentCount(usedPatterns()); }
+int Song::usedInstrumentCount() const {
+    return qvx::usedInstrumentCount(usedPatterns());
+}
 
 std::optional<int> Song::addPattern() {
     if (patternCount >= kMaxPatterns) return std::nullopt;
@@ -131,6 +140,8 @@ void Song::renameInstrument(int number, std::string_view userText) {
     instruments[number].name = instrumentName(number, userText);
 }
 
-int RomSong::usedInstrumentCount() const { return qvx::usedInstrumentCount(usedPatterns()); }
+int RomSong::usedInstrumentCount() const {
+    return qvx::usedInstrumentCount(usedPatterns());
+}
 
 }  // namespace qvx

@@ -45,8 +45,8 @@ struct Instrument {
 
 // "%02d Unnamed" and friends: formats an instrument's model name from its number and user name.
 std::string instrumentName(int number, std::string_view userName);
-std::string patternDefaultName(int index);  // "Pat %02d"
-std::string patternNumberText(int index);   // "%02d", as the pattern selector shows it
+std::string patternDefaultName(int index);              // "Pat %02d"
+std::string patternNumberText(int index);               // "%02d", as the pattern selector shows it
 std::string orderEntryText(int position, int pattern);  // "%02d - %02d"
 
 // Limits a name to what the file formats can carry: at most 255 bytes, no embedded zero byte.
@@ -61,7 +61,7 @@ struct PatternClipboard {
 
 // The one live song the editor works on.
 class Song {
-public:
+  public:
     Song();  // the new song state
 
     std::array<Instrument, kInstrumentSlots> instruments;
@@ -79,7 +79,9 @@ public:
     // Adds a cleared pattern named "Pat NN"; nothing when 64 exist.
     std::optional<int> addPattern();
     void clearPattern(int index) { patterns[index].clear(); }
-    void renamePattern(int index, std::string_view text) { patterns[index].name = sanitizeName(text); }
+    void renamePattern(int index, std::string_view text) {
+        patterns[index].name = sanitizeName(text);
+    }
 
     void copyTrack(int pattern, int track, PatternClipboard& clip) const;
     void cutTrack(int pattern, int track, PatternClipboard& clip);
@@ -101,7 +103,9 @@ public:
     void renameInstrument(int number, std::string_view userText);
     std::string instrumentUserName(int number) const { return instruments[number].userName(); }
 
-    std::span<const Pattern> usedPatterns() const { return {patterns.data(), static_cast<std::size_t>(patternCount)}; }
+    std::span<const Pattern> usedPatterns() const {
+        return {patterns.data(), static_cast<std::size_t>(patternCount)};
+    }
 };
 
 // The ROM Maker's copy of a song read from a song file: registers and cells only, no names.

@@ -77,7 +77,8 @@ std::vector<std::uint8_t> serializeSong(const Song& song) {
     // The editor never lets the list grow past what the image holds.
     const std::size_t orderCount = std::min<std::size_t>(song.order.size(), kMaxOrderEntries);
     out.push_back(static_cast<std::uint8_t>(orderCount));
-    out.insert(out.end(), song.order.begin(), song.order.begin() + static_cast<std::ptrdiff_t>(orderCount));
+    out.insert(out.end(), song.order.begin(),
+               song.order.begin() + static_cast<std::ptrdiff_t>(orderCount));
     out.push_back(static_cast<std::uint8_t>(song.patternCount));
     for (const Pattern& pattern : song.usedPatterns()) {
         appendString(out, sanitizeName(pattern.name));
@@ -126,11 +127,13 @@ Result parseRomSong(std::span<const std::uint8_t> bytes, std::string label, RomS
 
     auto song = std::make_unique<RomSong>();
     song->name = std::move(label);
-    for (int k = 1; k <= kInstrumentCount; ++k) song->instruments[k].registers = contents->registers[k];
+    for (int k = 1; k <= kInstrumentCount; ++k)
+        song->instruments[k].registers = contents->registers[k];
     song->orderCount = static_cast<std::uint8_t>(contents->order.size());
     std::copy(contents->order.begin(), contents->order.end(), song->order.begin());
     song->patternCount = static_cast<std::uint8_t>(contents->patternCount);
-    for (int p = 0; p < contents->patternCount; ++p) song->patterns[p].tracks = contents->cells[p];
+    for (int p = 0; p < contents->patternCount; ++p)
+        song->patterns[p].tracks = contents->cells[p];
     out = std::move(*song);
     return Result::success();
 }

@@ -21,8 +21,8 @@ inline constexpr std::string_view kFailedToCreate = "Failed to Create ";
 
 // Largest song file the readers can need: every instrument and pattern name at 255 characters,
 // 128 order entries, 64 patterns. Anything after that is never looked at.
-inline constexpr std::size_t kMaxSongFileBytes =
-    5 + kInstrumentCount * (256 + kVoiceBytes) + 1 + kMaxOrderEntries + 1 + kMaxPatterns * (256 + 1024);
+inline constexpr std::size_t kMaxSongFileBytes = 5 + kInstrumentCount * (256 + kVoiceBytes) + 1 +
+                                                 kMaxOrderEntries + 1 + kMaxPatterns * (256 + 1024);
 
 // The song file bytes: instruments, order list, and every pattern compiled with all tracks as
 // they are (muting never reaches the file).

@@ -19,7 +19,8 @@ void Workspace::resetEditorState() {
 }
 
 void Workspace::selectLastOrderEntry() {
-    orderSelection_ = song_->order.empty() ? kNoSelection : static_cast<int>(song_->order.size()) - 1;
+    orderSelection_ =
+        song_->order.empty() ? kNoSelection : static_cast<int>(song_->order.size()) - 1;
 }
 
 void Workspace::newProject() {
@@ -47,9 +48,13 @@ void Workspace::replaceSong(std::unique_ptr<Song> song) {
     selectLastOrderEntry();
 }
 
-Result Workspace::save(const std::filesystem::path& path) const { return saveSong(*song_, path); }
+Result Workspace::save(const std::filesystem::path& path) const {
+    return saveSong(*song_, path);
+}
 
-std::string Workspace::patternNumberText() const { return qvx::patternNumberText(currentPattern_); }
+std::string Workspace::patternNumberText() const {
+    return qvx::patternNumberText(currentPattern_);
+}
 
 bool Workspace::previousPattern() {
     if (currentPattern_ <= 0) return false;
@@ -77,7 +82,8 @@ std::string Workspace::orderEntryText(std::size_t position) const {
 std::vector<std::string> Workspace::orderEntryTexts() const {
     std::vector<std::string> texts;
     texts.reserve(song_->order.size());
-    for (std::size_t k = 0; k < song_->order.size(); ++k) texts.push_back(orderEntryText(k));
+    for (std::size_t k = 0; k < song_->order.size(); ++k)
+        texts.push_back(orderEntryText(k));
     return texts;
 }
 
@@ -123,14 +129,19 @@ void Workspace::selectOrder(int position) {
     if (pattern < song_->patternCount) currentPattern_ = pattern;
 }
 
-void Workspace::setOctave(int octave) { octave_ = std::clamp(octave, kMinOctave, kMaxOctave); }
+void Workspace::setOctave(int octave) {
+    octave_ = std::clamp(octave, kMinOctave, kMaxOctave);
+}
 
-void Workspace::setVoiceIndex(int index) { voiceIndex_ = std::clamp(index, 0, kInstrumentCount - 1); }
+void Workspace::setVoiceIndex(int index) {
+    voiceIndex_ = std::clamp(index, 0, kInstrumentCount - 1);
+}
 
 std::vector<std::string> Workspace::voiceListEntries() const {
     std::vector<std::string> names;
     names.reserve(kInstrumentCount);
-    for (int k = 1; k <= kInstrumentCount; ++k) names.push_back(song_->instruments[k].name);
+    for (int k = 1; k <= kInstrumentCount; ++k)
+        names.push_back(song_->instruments[k].name);
     return names;
 }
 

@@ -16,7 +16,7 @@ namespace qvx {
 // current pattern, the order list selection, the octave and the selected voice. Widgets display
 // this object in the editor's formats and forward button presses to it.
 class Workspace {
-public:
+  public:
     static constexpr int kNoSelection = -1;
     static constexpr int kDefaultOctave = 4;
 
@@ -43,7 +43,9 @@ public:
     bool previousPattern();
     bool nextPattern();
     bool newPattern();
-    void renameCurrentPattern(std::string_view text) { song_->renamePattern(currentPattern_, text); }
+    void renameCurrentPattern(std::string_view text) {
+        song_->renamePattern(currentPattern_, text);
+    }
 
     // Order list. Entries read "%02d - %02d" (position, pattern number).
     const std::vector<std::uint8_t>& orderList() const { return song_->order; }
@@ -82,7 +84,7 @@ public:
     Result loadInstrument(int number, const std::filesystem::path& path);
     Result saveInstrument(int number, const std::filesystem::path& path) const;
 
-private:
+  private:
     void resetEditorState();
     // After Open and import the order list was appended entry by entry, so its last entry ends
     // up selected.

@@ -16,7 +16,9 @@ void guarded(F&& f) noexcept {
     }
 }
 
-qvxsnd::SoundLibrary& lib() { return qvxsnd::SoundLibrary::instance(); }
+qvxsnd::SoundLibrary& lib() {
+    return qvxsnd::SoundLibrary::instance();
+}
 
 }  // namespace
 
@@ -41,7 +43,9 @@ void sendCommand(uint16_t command) {
 
 void loadInstrument(const uint8_t* voice) {
     if (voice == nullptr) return;
-    guarded([&] { lib().loadInstrument(std::span<const std::uint8_t, qvxsnd::Engine::kVoiceBytes>(voice, 25)); });
+    guarded([&] {
+        lib().loadInstrument(std::span<const std::uint8_t, qvxsnd::Engine::kVoiceBytes>(voice, 25));
+    });
 }
 
 void KeyDown(int note, int octave) {

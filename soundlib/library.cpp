@@ -6,7 +6,8 @@ namespace {
 constexpr std::uint32_t kDefaultRate = 44100;
 
 std::uint32_t usableRate(int requested) {
-    if (requested < static_cast<int>(YM2610::kMinRate) || requested > static_cast<int>(YM2610::kMaxRate))
+    if (requested < static_cast<int>(YM2610::kMinRate) ||
+        requested > static_cast<int>(YM2610::kMaxRate))
         return kDefaultRate;
     return static_cast<std::uint32_t>(requested);
 }
@@ -38,10 +39,11 @@ void SoundLibrary::initSound(void* window, int sampleRate) {
         if (!engine_ || engine_->sampleRate() != rate) engine_ = std::make_unique<Engine>(rate);
         engine_->reset();
         Engine* target = engine_.get();
-        output_ = std::make_unique<AudioOutput>(rate, [this, target](std::int16_t* out, std::size_t frames) {
-            target->render(out, frames);
-            framesRendered_.fetch_add(frames, std::memory_order_relaxed);
-        });
+        output_ = std::make_unique<AudioOutput>(
+            rate, [this, target](std::int16_t* out, std::size_t frames) {
+                target->render(out, frames);
+                framesRendered_.fetch_add(frames, std::memory_order_relaxed);
+            });
         ++outputsOpened_;
         status_ = output_->status();
         return;

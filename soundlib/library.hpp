@@ -15,7 +15,7 @@ namespace qvxsnd {
 // The one emulated board of the process behind the C exports. Every operation returns at once:
 // requests go to the engine's queue and the audio thread applies them.
 class SoundLibrary {
-public:
+  public:
     static SoundLibrary& instance();
 
     void initSound(void* window, int sampleRate);
@@ -36,7 +36,7 @@ public:
     SoundLibrary() = default;
     ~SoundLibrary();
 
-private:
+  private:
     Engine& engine();
 
     std::mutex mutex_;  // guards the objects below while they are created

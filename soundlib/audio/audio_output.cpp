@@ -7,7 +7,8 @@
 
 namespace qvxsnd {
 
-AudioOutput::AudioOutput(std::uint32_t sampleRate, RenderFn render) : rate_(sampleRate), render_(std::move(render)) {
+AudioOutput::AudioOutput(std::uint32_t sampleRate, RenderFn render)
+    : rate_(sampleRate), render_(std::move(render)) {
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
         sdlStarted_ = true;
         SDL_AudioSpec want{};
@@ -62,7 +63,8 @@ void AudioOutput::runSilentSink() {
     std::unique_lock lock(sinkMutex_);
     while (!sinkStop_) {
         // Render whatever real time says is due, one device buffer at a time.
-        const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start);
+        const auto elapsed =
+            std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start);
         const std::uint64_t due = static_cast<std::uint64_t>(elapsed.count()) * rate_ / 1'000'000;
         while (rendered + kBufferFrames <= due && !sinkStop_) {
             lock.unlock();

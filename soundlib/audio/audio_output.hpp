@@ -14,7 +14,7 @@ namespace qvxsnd {
 // through SDL, or, when no device can be opened, from a silent sink that keeps the same pace so
 // the emulation still runs. Either way the render function is called from one thread at a time.
 class AudioOutput {
-public:
+  public:
     using RenderFn = std::function<void(std::int16_t* out, std::size_t frames)>;
 
     // Frames per device buffer: small enough that a preview note is heard within ~25 ms.
@@ -29,7 +29,7 @@ public:
     // What plays, or why nothing is heard.
     const std::string& status() const { return status_; }
 
-private:
+  private:
     static void callback(void* self, std::uint8_t* stream, int bytes);
     void runSilentSink();
 

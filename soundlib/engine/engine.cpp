@@ -13,7 +13,7 @@ constexpr std::array<std::uint8_t, Engine::kVoiceBytes> kVoiceRegisters = {
 };
 // F-numbers of the preview notes. Entry 0 is the C of the block above, so callers pass the
 // octave one lower for a C.
-constexpr std::array<std::uint16_t, 12> kPreviewFnumbers = {1234, 654, 693, 734, 777, 824,
+constexpr std::array<std::uint16_t, 12> kPreviewFnumbers = {1234, 654, 693, 734,  777,  824,
                                                             873,  924, 979, 1038, 1099, 1164};
 constexpr std::uint8_t kKeyOnRegister = 0x28;
 constexpr std::uint8_t kChannel1 = 0x01;
@@ -22,7 +22,10 @@ constexpr std::uint8_t kAllOperators = 0xF0;
 }  // namespace
 
 Engine::Engine(std::uint32_t sampleRate)
-    : rate_(sampleRate), chip_(kChipClock, sampleRate), bus_(*this), board_(std::make_unique<SoundBoard>()) {
+    : rate_(sampleRate),
+      chip_(kChipClock, sampleRate),
+      bus_(*this),
+      board_(std::make_unique<SoundBoard>()) {
     board_->attachChip(&bus_);
     board_->reset();
 }
@@ -36,15 +39,20 @@ void Engine::post(Request request) {
     if (request.kind == Request::Kind::SendData) {
         // A new image resets the board, so requests still waiting for it would have no effect;
         // dropping them keeps a caller that outruns the audio thread from piling up images.
-        std::erase_if(requests_, [](const Request& r) { return r.kind != Request::Kind::ChipWrite; });
+        std::erase_if(requests_,
+                      [](const Request& r) { return r.kind != Request::Kind::ChipWrite; });
     }
     if (requests_.size() >= kMaxQueuedRequests) return;
     requests_.push_back(std::move(request));
 }
 
-void Engine::reset() { post({Request::Kind::Reset, {}}); }
+void Engine::reset() {
+    post({Request::Kind::Reset, {}});
+}
 
-void Engine::stop() { post({Request::Kind::Stop, {}}); }
+void Engine::stop() {
+    post({Request::Kind::Stop, {}});
+}
 
 void Engine::sendData(std::span<const std::uint8_t> image) {
     image = image.first(std::min(image.size(), kMaxImage));
@@ -74,7 +82,8 @@ void Engine::loadInstrument(std::span<const std::uint8_t, kVoiceBytes> voice) {
         requests_.push_back(std::move(r));
     };
     add(kKeyOnRegister, kChannel1);
-    for (std::size_t i = 0; i < kVoiceBytes; ++i) add(kVoiceRegisters[i], voice[i]);
+    for (std::size_t i = 0; i < kVoiceBytes; ++i)
+        add(kVoiceRegisters[i], voice[i]);
 }
 
 void Engine::keyDown(int note, int octave) {
@@ -93,7 +102,9 @@ void Engine::keyDown(int note, int octave) {
     }
 }
 
-void Engine::keyUp() { queueChipWrite(kKeyOnRegister, kChannel1); }
+void Engine::keyUp() {
+    queueChipWrite(kKeyOnRegister, kChannel1);
+}
 
 // ---- Rendering ------------------------------------------------------------------------------
 
@@ -130,7 +141,8 @@ void Engine::applyRequests() {
         std::lock_guard lock(requestsMutex_);
         applying_.swap(requests_);
     }
-    for (Request& request : applying_) apply(request);
+    for (Request& request : applying_)
+        apply(request);
     applying_.clear();
 }
 
@@ -165,7 +177,8 @@ void Engine::apply(Request& request) {
 }
 
 void Engine::flushDeferredWrites() {
-    for (const DeferredWrite& w : deferred_) chip_.write(w.port, w.value);
+    for (const DeferredWrite& w : deferred_)
+        chip_.write(w.port, w.value);
     deferred_.clear();
 }
 
@@ -191,8 +204,10 @@ void Engine::runBoardUntil(std::uint64_t endFrame) {
             board_->postCommand(*heldCommand_);
             heldCommand_.reset();
         }
-        const std::uint64_t until = std::min({end, nextTick_, heldCommand_ ? commandNotBefore_ : kNever});
-        while (board_->tstates() < until) board_->step();
+        const std::uint64_t until =
+            std::min({end, nextTick_, heldCommand_ ? commandNotBefore_ : kNever});
+        while (board_->tstates() < until)
+            board_->step();
     }
 }
 

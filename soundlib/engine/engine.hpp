@@ -23,12 +23,13 @@ namespace qvxsnd {
 // by one thread at a time: the audio callback, a silent real-time pacer, or an offline renderer.
 // The same requests before the same renders always give the same samples.
 class Engine {
-public:
-    static constexpr std::uint32_t kCpuClock = 4'000'000;    // T-states per second
+  public:
+    static constexpr std::uint32_t kCpuClock = 4'000'000;  // T-states per second
     static constexpr std::uint32_t kChipClock = 8'000'000;
-    static constexpr std::uint64_t kTickPeriod = 64'000;     // 16 ms
-    static constexpr std::uint64_t kFirstTick = 264'000;     // 50 ms + 16 ms after the image starts
-    static constexpr std::uint64_t kCommandDelay = 400'000;  // 100 ms: the driver's start-up is done
+    static constexpr std::uint64_t kTickPeriod = 64'000;  // 16 ms
+    static constexpr std::uint64_t kFirstTick = 264'000;  // 50 ms + 16 ms after the image starts
+    static constexpr std::uint64_t kCommandDelay =
+        400'000;  // 100 ms: the driver's start-up is done
     static constexpr std::size_t kVoiceBytes = 25;
     static constexpr std::size_t kMaxImage = 65536;
     // A caller that posts far faster than anything renders (no audio thread yet) loses requests
@@ -72,9 +73,11 @@ public:
     SoundBoard& board() { return *board_; }
     YM2610& chip() { return chip_; }
     // Every register write that reaches the chip, driver and preview alike, with its frame.
-    void setWriteObserver(YM2610::WriteObserver observer) { chip_.setWriteObserver(std::move(observer)); }
+    void setWriteObserver(YM2610::WriteObserver observer) {
+        chip_.setWriteObserver(std::move(observer));
+    }
 
-private:
+  private:
     struct Request {
         enum class Kind { Reset, Stop, SendData, SendCommand, ChipWrite } kind;
         std::vector<std::uint8_t> image;
@@ -88,12 +91,12 @@ private:
     };
     // How the board reaches the chip: writes are placed at their sample in the current render.
     class ChipBus : public ChipPort {
-    public:
+      public:
         explicit ChipBus(Engine& engine) : engine_(engine) {}
         void write(int port, std::uint8_t value, std::uint64_t tstate) override;
         std::optional<std::uint8_t> read(int port, std::uint64_t tstate) override;
 
-    private:
+      private:
         Engine& engine_;
     };
 

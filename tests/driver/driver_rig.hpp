@@ -32,7 +32,7 @@ struct RegisterWrite {
 // Stands in for the YM2610: records what the driver writes and, like a board whose chip does
 // not answer, never drives the data bus on reads.
 class RecordingChip : public qvxsnd::ChipPort {
-public:
+  public:
     void write(int port, std::uint8_t value, std::uint64_t t) override {
         ports.push_back({t, port, value});
         if (port == 0 || port == 2)
@@ -51,8 +51,9 @@ inline constexpr std::uint64_t kTickTStates = 64000;  // 16 ms at 4 MHz
 
 // The driver image on the emulated board, ticked every 16 ms of board time.
 class DriverRig {
-public:
-    explicit DriverRig(std::span<const std::uint8_t> image) : board_(std::make_unique<qvxsnd::SoundBoard>()) {
+  public:
+    explicit DriverRig(std::span<const std::uint8_t> image)
+        : board_(std::make_unique<qvxsnd::SoundBoard>()) {
         board_->attachChip(&chip);
         board_->reset();
         board_->loadImage(image);
@@ -61,7 +62,8 @@ public:
 
     void run(std::uint64_t tstates) { runUntil(board_->tstates() + tstates); }
     void runUntil(std::uint64_t end) {
-        while (board_->tstates() < end) board_->step();
+        while (board_->tstates() < end)
+            board_->step();
     }
     // Ticks come on a fixed schedule of board time, as the library's engine delivers them.
     void tick() {
@@ -72,7 +74,8 @@ public:
         runUntil(nextTick_);
     }
     void ticks(int n) {
-        for (int i = 0; i < n; ++i) tick();
+        for (int i = 0; i < n; ++i)
+            tick();
     }
     // Posts a command and gives the driver time to take it.
     void command(std::uint8_t value) {
@@ -97,13 +100,14 @@ public:
     std::vector<RegisterWrite> writesTo(int bank, std::uint8_t reg, std::size_t from = 0) const {
         std::vector<RegisterWrite> out;
         for (std::size_t i = from; i < chip.writes.size(); ++i)
-            if (chip.writes[i].bank == bank && chip.writes[i].reg == reg) out.push_back(chip.writes[i]);
+            if (chip.writes[i].bank == bank && chip.writes[i].reg == reg)
+                out.push_back(chip.writes[i]);
         return out;
     }
 
     RecordingChip chip;
 
-private:
+  private:
     std::unique_ptr<qvxsnd::SoundBoard> board_;
     std::uint64_t nextTick_ = 0;
 };
@@ -112,14 +116,16 @@ inline std::vector<std::uint8_t> songImage(const Song& song) {
     auto buffer = std::make_unique<ImageBuffer>();
     const ImageBuild image = buildSongImage(song, *buffer);
     if (!image) throw std::runtime_error(image.message);
-    return {buffer->bytes.begin(), buffer->bytes.begin() + static_cast<std::ptrdiff_t>(image.length)};
+    return {buffer->bytes.begin(),
+            buffer->bytes.begin() + static_cast<std::ptrdiff_t>(image.length)};
 }
 
 inline std::vector<std::uint8_t> patternImage(const Song& song, int pattern) {
     auto buffer = std::make_unique<ImageBuffer>();
     const ImageBuild image = buildPatternImage(song, pattern, *buffer);
     if (!image) throw std::runtime_error(image.message);
-    return {buffer->bytes.begin(), buffer->bytes.begin() + static_cast<std::ptrdiff_t>(image.length)};
+    return {buffer->bytes.begin(),
+            buffer->bytes.begin() + static_cast<std::ptrdiff_t>(image.length)};
 }
 
 }  // namespace qvx::testing

@@ -18,17 +18,21 @@ constexpr std::uint8_t kKeyOn = 0x28;
 Cell noteCell(std::uint8_t note, std::uint8_t octave, std::uint8_t instrument = 1) {
     return Cell{note, octave, instrument, 0xFF, 0xFF};
 }
-Cell effectCell(std::uint8_t effect, std::uint8_t parameter) { return Cell{12, 0xFF, 0xFF, effect, parameter}; }
+Cell effectCell(std::uint8_t effect, std::uint8_t parameter) {
+    return Cell{12, 0xFF, 0xFF, effect, parameter};
+}
 
 // Distinct voices so that every load can be told apart by its first register.
 Song songWithVoices() {
     Song song;
-    for (int k = 1; k <= kInstrumentCount; ++k) song.instruments[k].registers.fill(static_cast<std::uint8_t>(k * 8));
+    for (int k = 1; k <= kInstrumentCount; ++k)
+        song.instruments[k].registers.fill(static_cast<std::uint8_t>(k * 8));
     return song;
 }
 
 // Frequency writes of one track: pairs of (0xA4+slot, 0xA0+slot) values since `from`.
-std::vector<std::pair<std::uint8_t, std::uint8_t>> frequencies(const DriverRig& rig, int track, std::size_t from = 0) {
+std::vector<std::pair<std::uint8_t, std::uint8_t>> frequencies(const DriverRig& rig, int track,
+                                                               std::size_t from = 0) {
     const int bank = track / 2;
     const std::uint8_t slot = static_cast<std::uint8_t>(track % 2 + 1);
     std::vector<std::pair<std::uint8_t, std::uint8_t>> out;
@@ -108,7 +112,8 @@ TEST(Driver, KeyOnComesBeforeTheFrequency) {
     rig.ticks(6);
     std::vector<RegisterWrite> tail;
     for (std::size_t i = from; i < rig.chip.writes.size(); ++i)
-        if (const std::uint8_t reg = rig.chip.writes[i].reg; reg == 0x28 || (reg >= 0xA0 && reg <= 0xA6))
+        if (const std::uint8_t reg = rig.chip.writes[i].reg;
+            reg == 0x28 || (reg >= 0xA0 && reg <= 0xA6))
             tail.push_back(rig.chip.writes[i]);
     ASSERT_EQ(tail.size(), 5u);
     EXPECT_EQ(tail[0], (RegisterWrite{0, 0, 0x28, 0x06}));  // the voice load keys off first
@@ -126,7 +131,8 @@ TEST(Driver, KeyOnComesBeforeTheFrequency) {
 TEST(Driver, VoiceReloadsOnlyWhenTheInstrumentChanges) {
     Song song = songWithVoices();
     const std::uint8_t instruments[] = {1, 1, 3, 3, 1};
-    for (int row = 0; row < 5; ++row) song.patterns[0].cell(0, row) = noteCell(5, 4, instruments[row]);
+    for (int row = 0; row < 5; ++row)
+        song.patterns[0].cell(0, row) = noteCell(5, 4, instruments[row]);
     song.patterns[0].cell(1, 0) = noteCell(5, 4, 3);
     DriverRig rig(patternImage(song, 0));
     rig.command(0x81);
@@ -316,7 +322,8 @@ TEST(Driver, SongZeroNeverStarts) {
 
 TEST(Driver, StopKeysTheFourChannelsOff) {
     Song song = songWithVoices();
-    for (int t = 0; t < 4; ++t) song.patterns[0].cell(t, 0) = noteCell(2, 3);
+    for (int t = 0; t < 4; ++t)
+        song.patterns[0].cell(t, 0) = noteCell(2, 3);
     DriverRig rig(songImage(song));
     rig.command(0x81);
     rig.ticks(6);
@@ -340,19 +347,25 @@ TEST(Driver, SampleTriggersRotateOverTheSixChannels) {
     std::vector<std::uint8_t> image = songImage(song);
     const std::uint8_t commands[] = {0x02, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09};
     for (std::uint8_t c : commands)
-        for (int i = 0; i < 4; ++i) image[driver::kSampleTable + 4 * c + i] = static_cast<std::uint8_t>(c * 16 + i);
+        for (int i = 0; i < 4; ++i)
+            image[driver::kSampleTable + 4 * c + i] = static_cast<std::uint8_t>(c * 16 + i);
     DriverRig rig(image);
     for (int n = 0; n < 7; ++n) {
         const std::uint8_t c = commands[n];
         const int channel = n % 6;
         const std::size_t mark = rig.chip.writes.size();
         rig.command(c);
-        std::vector<RegisterWrite> w(rig.chip.writes.begin() + static_cast<std::ptrdiff_t>(mark), rig.chip.writes.end());
+        std::vector<RegisterWrite> w(rig.chip.writes.begin() + static_cast<std::ptrdiff_t>(mark),
+                                     rig.chip.writes.end());
         ASSERT_EQ(w.size(), 5u) << n;
-        EXPECT_EQ(w[0], (RegisterWrite{0, 1, static_cast<std::uint8_t>(0x10 + channel), static_cast<std::uint8_t>(c * 16)}));
-        EXPECT_EQ(w[1], (RegisterWrite{0, 1, static_cast<std::uint8_t>(0x18 + channel), static_cast<std::uint8_t>(c * 16 + 1)}));
-        EXPECT_EQ(w[2], (RegisterWrite{0, 1, static_cast<std::uint8_t>(0x20 + channel), static_cast<std::uint8_t>(c * 16 + 2)}));
-        EXPECT_EQ(w[3], (RegisterWrite{0, 1, static_cast<std::uint8_t>(0x28 + channel), static_cast<std::uint8_t>(c * 16 + 3)}));
+        EXPECT_EQ(w[0], (RegisterWrite{0, 1, static_cast<std::uint8_t>(0x10 + channel),
+                                       static_cast<std::uint8_t>(c * 16)}));
+        EXPECT_EQ(w[1], (RegisterWrite{0, 1, static_cast<std::uint8_t>(0x18 + channel),
+                                       static_cast<std::uint8_t>(c * 16 + 1)}));
+        EXPECT_EQ(w[2], (RegisterWrite{0, 1, static_cast<std::uint8_t>(0x20 + channel),
+                                       static_cast<std::uint8_t>(c * 16 + 2)}));
+        EXPECT_EQ(w[3], (RegisterWrite{0, 1, static_cast<std::uint8_t>(0x28 + channel),
+                                       static_cast<std::uint8_t>(c * 16 + 3)}));
         EXPECT_EQ(w[4], (RegisterWrite{0, 1, 0x00, static_cast<std::uint8_t>(1 << channel)}));
         EXPECT_EQ(rig.var(var::kLastAdpcmChannel), channel);
     }
@@ -456,13 +469,14 @@ TEST(Driver, CommandDuringARowWaitsForTheRowToFinish) {
     rig.board().postCommand(0xFF);
     const std::size_t mark = rig.chip.writes.size();
     rig.run(kTickTStates);
-    std::vector<RegisterWrite> after(rig.chip.writes.begin() + static_cast<std::ptrdiff_t>(mark), rig.chip.writes.end());
+    std::vector<RegisterWrite> after(rig.chip.writes.begin() + static_cast<std::ptrdiff_t>(mark),
+                                     rig.chip.writes.end());
     // The row completes (four key-ons and frequencies), then the stop's four key-offs.
     int keyOns = 0;
     std::size_t firstStop = after.size();
     for (std::size_t i = 0; i + 3 < after.size(); ++i) {
-        if (after[i].reg == 0x28 && after[i].value == 0x01 && after[i + 1].value == 0x02 && after[i + 2].value == 0x05 &&
-            after[i + 3].value == 0x06) {
+        if (after[i].reg == 0x28 && after[i].value == 0x01 && after[i + 1].value == 0x02 &&
+            after[i + 2].value == 0x05 && after[i + 3].value == 0x06) {
             firstStop = i;
             break;
         }

@@ -15,7 +15,8 @@ using Bytes = std::vector<std::uint8_t>;
 constexpr std::size_t kOrderAt1 = 0x6F8 + 32;  // order block of a one-instrument image
 
 Bytes slice(const ImageBuffer& b, std::size_t from, std::size_t to) {
-    return Bytes(b.bytes.begin() + static_cast<std::ptrdiff_t>(from), b.bytes.begin() + static_cast<std::ptrdiff_t>(to));
+    return Bytes(b.bytes.begin() + static_cast<std::ptrdiff_t>(from),
+                 b.bytes.begin() + static_cast<std::ptrdiff_t>(to));
 }
 
 TEST(CompiledImage, NewSongLayout) {
@@ -37,7 +38,8 @@ TEST(CompiledImage, NewSongLayout) {
 
 TEST(CompiledImage, InstrumentTableCoversTheHighestNumberUsed) {
     Song song;
-    for (int k = 1; k <= 5; ++k) song.instruments[k].registers.fill(static_cast<std::uint8_t>(k));
+    for (int k = 1; k <= 5; ++k)
+        song.instruments[k].registers.fill(static_cast<std::uint8_t>(k));
     song.patterns[0].cell(2, 9) = Cell{4, 4, 5, 0, 0};
     auto buffer = std::make_unique<ImageBuffer>();
     const ImageBuild image = buildSongImage(song, *buffer);
@@ -74,7 +76,8 @@ TEST(CompiledImage, MutedTrackLosesOnlyItsNotesInBothBuilds) {
 
 TEST(CompiledImage, PatternImageHoldsOnlyThatPattern) {
     Song song;
-    for (int i = 0; i < 8; ++i) song.addPattern();
+    for (int i = 0; i < 8; ++i)
+        song.addPattern();
     song.patterns[7].cell(0, 0) = Cell{9, 4, 1, 0xFF, 0xFF};
     song.patterns[0].cell(0, 0) = Cell{2, 2, 1, 0xFF, 0xFF};
     song.order = {0, 3, 7};
@@ -105,13 +108,16 @@ TEST(CompiledImage, SongsTheDriverCannotPlayAreRefused) {
     auto buffer = std::make_unique<ImageBuffer>();
     Song song;
     song.order.clear();
-    EXPECT_EQ(buildSongImage(song, *buffer).message, "The order list is empty: add an entry to play the song");
+    EXPECT_EQ(buildSongImage(song, *buffer).message,
+              "The order list is empty: add an entry to play the song");
 
     song.order.assign(129, 0);
-    EXPECT_EQ(buildSongImage(song, *buffer).message, "The order list has 129 entries; the sound driver plays at most 128");
+    EXPECT_EQ(buildSongImage(song, *buffer).message,
+              "The order list has 129 entries; the sound driver plays at most 128");
 
     song.order = {0, 3};
-    EXPECT_EQ(buildSongImage(song, *buffer).message, "Order entry 01 - 03 names pattern 03, which does not exist");
+    EXPECT_EQ(buildSongImage(song, *buffer).message,
+              "Order entry 01 - 03 names pattern 03, which does not exist");
 
     song.order = {0};
     song.patterns[0].cell(2, 17) = Cell{0, 3, 40, 0xFF, 0xFF};
@@ -126,7 +132,8 @@ TEST(CompiledImage, SongsTheDriverCannotPlayAreRefused) {
 TEST(CompiledImage, SongBlockMustEndBelowTheDriverVariables) {
     Song song;
     song.patterns[0].cell(0, 0) = Cell{0, 3, 31, 0xFF, 0xFF};
-    while (song.patternCount < 59) song.addPattern();
+    while (song.patternCount < 59)
+        song.addPattern();
     auto buffer = std::make_unique<ImageBuffer>();
     const ImageBuild fits = buildSongImage(song, *buffer);
     ASSERT_TRUE(fits) << fits.message;
@@ -135,7 +142,8 @@ TEST(CompiledImage, SongBlockMustEndBelowTheDriverVariables) {
     song.addPattern();
     const std::size_t end = 0x6F1 + songBlockSize(31, 60);
     EXPECT_EQ(buildSongImage(song, *buffer).message,
-              "The song is too long for the sound board: its data runs " + std::to_string(end - 0xF800) +
+              "The song is too long for the sound board: its data runs " +
+                  std::to_string(end - 0xF800) +
                   " bytes into the driver's memory at 0xF800 (use fewer patterns or instruments)");
     // Play Pattern still works: one pattern always fits.
     EXPECT_TRUE(buildPatternImage(song, 59, *buffer));
@@ -183,7 +191,8 @@ TEST(Exports, FailuresWriteNothing) {
     TempDir dir;
     Song song;
     auto buffer = std::make_unique<ImageBuffer>();
-    EXPECT_EQ(exportCompiledImage(song, *buffer, dir / "no" / "x.bin").message(), "Failed to Create x.bin");
+    EXPECT_EQ(exportCompiledImage(song, *buffer, dir / "no" / "x.bin").message(),
+              "Failed to Create x.bin");
     song.order.clear();
     EXPECT_EQ(exportNeoGeoTestRom(song, *buffer, dir / "y.bin").message(),
               "The order list is empty: add an entry to play the song");

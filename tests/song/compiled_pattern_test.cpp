@@ -56,7 +56,8 @@ TEST(CompiledPattern, RowByRowLayoutAndTrackFlags) {
 
     const TrackFlags flags{1, 0, 1, 1};
     const CompiledPattern muted = compilePattern(pattern, &flags);
-    for (int row = 0; row < kRows; ++row) EXPECT_EQ(muted[(row * 4 + 1) * 4] & 0x0F, 0) << row;
+    for (int row = 0; row < kRows; ++row)
+        EXPECT_EQ(muted[(row * 4 + 1) * 4] & 0x0F, 0) << row;
     EXPECT_EQ(muted[(10 * 4 + 1) * 4], 0x30);  // octave nibble kept
     EXPECT_EQ(muted[(10 * 4 + 1) * 4 + 1], 4);
     EXPECT_EQ(muted[(63 * 4 + 3) * 4], 0x7B);

@@ -27,8 +27,10 @@ TEST(Examples, CheckedInFilesMatchTheirDefinition) {
 TEST(Examples, DemoSongIsPlayableAsWritten) {
     const Song song = examples::makeDemoSong();
     EXPECT_EQ(song.usedInstrumentCount(), 4);
-    for (std::uint8_t entry : song.order) EXPECT_LT(entry, song.patternCount);
-    for (int k = 1; k <= 4; ++k) EXPECT_NE(song.instruments[k].registers, VoiceBytes{}) << k;
+    for (std::uint8_t entry : song.order)
+        EXPECT_LT(entry, song.patternCount);
+    for (int k = 1; k <= 4; ++k)
+        EXPECT_NE(song.instruments[k].registers, VoiceBytes{}) << k;
 }
 
 }  // namespace

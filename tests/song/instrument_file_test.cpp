@@ -16,7 +16,8 @@ using Bytes = std::vector<std::uint8_t>;
 Bytes y12Dump() {
     Bytes dump(128, 0xEE);
     for (int op = 0; op < 4; ++op)
-        for (int group = 0; group < 6; ++group) dump[16 * op + group] = static_cast<std::uint8_t>((group + 1) * 16 + op);
+        for (int group = 0; group < 6; ++group)
+            dump[16 * op + group] = static_cast<std::uint8_t>((group + 1) * 16 + op);
     dump[0x40] = 0x0A;
     dump[0x41] = 0x0D;
     return dump;
@@ -26,7 +27,8 @@ TEST(InstrumentFile, SaveThenLoadIntoAnotherSlot) {
     TempDir dir;
     Song song;
     song.renameInstrument(5, "Bass");
-    for (int i = 0; i < kVoiceBytes; ++i) song.instruments[5].registers[i] = static_cast<std::uint8_t>(100 + i);
+    for (int i = 0; i < kVoiceBytes; ++i)
+        song.instruments[5].registers[i] = static_cast<std::uint8_t>(100 + i);
     ASSERT_TRUE(saveInstrumentFile(song, 5, dir / "Bass.ins"));
 
     const Bytes bytes = readBytes(dir / "Bass.ins");
@@ -47,7 +49,8 @@ TEST(InstrumentFile, Y12Conversion) {
     EXPECT_EQ(song.instruments[3].name, "03 PIANO");
     const VoiceBytes& r = song.instruments[3].registers;
     for (int group = 0; group < 6; ++group)
-        for (int op = 0; op < 4; ++op) EXPECT_EQ(r[4 * group + op], (group + 1) * 16 + op);
+        for (int op = 0; op < 4; ++op)
+            EXPECT_EQ(r[4 * group + op], (group + 1) * 16 + op);
     EXPECT_EQ(r[24], 0x2A);  // only the low three bits of algorithm and feedback
 }
 
@@ -65,7 +68,8 @@ TEST(InstrumentFile, RefusedFilesChangeNothing) {
     song.renameInstrument(4, "Original");
     song.instruments[4].registers[0] = 0x71;
     const Instrument before = song.instruments[4];
-    auto expectRefused = [&](const std::string& name, const Bytes& bytes, const std::string& message) {
+    auto expectRefused = [&](const std::string& name, const Bytes& bytes,
+                             const std::string& message) {
         writeBytes(dir / name, bytes);
         EXPECT_EQ(loadInstrumentFile(song, 4, dir / name).message(), message) << name;
         EXPECT_EQ(song.instruments[4].name, before.name);
@@ -81,14 +85,16 @@ TEST(InstrumentFile, RefusedFilesChangeNothing) {
     badMagic[4] = '2';
     expectRefused("magic.ins", badMagic, invalid);
     for (std::size_t n = 0; n < good.size(); ++n)
-        expectRefused("short.ins", Bytes(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(n)), invalid);
+        expectRefused("short.ins",
+                      Bytes(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(n)), invalid);
     expectRefused("short.y12", Bytes(127, 0), invalid);
     Bytes longName(kInstrumentMagic.begin(), kInstrumentMagic.end());
     longName.insert(longName.end(), 256, 'a');
     longName.insert(longName.end(), 26, 0);
     expectRefused("long.ins", longName, invalid);
 
-    EXPECT_EQ(loadInstrumentFile(song, 4, dir / "absent.ins").message(), "Failed to Open absent.ins");
+    EXPECT_EQ(loadInstrumentFile(song, 4, dir / "absent.ins").message(),
+              "Failed to Open absent.ins");
     EXPECT_EQ(song.instruments[4].name, before.name);
 }
 
@@ -107,7 +113,8 @@ TEST(InstrumentFile, ExtensionCaseIsIgnored) {
 TEST(InstrumentFile, SaveFailureReportsTheFileName) {
     TempDir dir;
     Song song;
-    EXPECT_EQ(saveInstrumentFile(song, 1, dir / "no" / "such.ins").message(), "Failed to Create such.ins");
+    EXPECT_EQ(saveInstrumentFile(song, 1, dir / "no" / "such.ins").message(),
+              "Failed to Create such.ins");
 }
 
 }  // namespace

@@ -12,7 +12,8 @@ using qvx::testing::ModBuilder;
 bool write(const std::filesystem::path& path, const ModBuilder& mod) {
     const auto bytes = mod.bytes();
     std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(out);
 }
 

@@ -71,7 +71,8 @@ TEST(SongFile, ByteLayout) {
     EXPECT_EQ(bytes[9], 0);
     EXPECT_EQ(bytes[10 + 24], 24 * 7);
     std::size_t at = 5;
-    for (int k = 1; k <= kInstrumentCount; ++k) at += song.instrumentUserName(k).size() + 1 + 25;
+    for (int k = 1; k <= kInstrumentCount; ++k)
+        at += song.instrumentUserName(k).size() + 1 + 25;
     EXPECT_EQ(bytes[at], 4);  // order count
     EXPECT_EQ(Bytes(bytes.begin() + at + 1, bytes.begin() + at + 5), (Bytes{0, 1, 2, 1}));
     at += 5;
@@ -137,7 +138,7 @@ TEST(SongFile, OrderCounts) {
 
 // Any refused file must leave the workspace exactly as it was.
 class RefusedFile : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ws.song().renameInstrument(3, "Keep me");
         ws.newPattern();
@@ -271,7 +272,8 @@ TEST(SongFile, SaveFailureKeepsThePreviousFile) {
 
     EXPECT_EQ(r.message(), "Failed to Create keep.mus");
     EXPECT_EQ(readBytes(dir / "keep.mus"), old);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);  // no leftovers
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}),
+              1);  // no leftovers
 
     EXPECT_EQ(saveSong(Song{}, dir / "missing" / "x.mus").message(), "Failed to Create x.mus");
 }
@@ -319,7 +321,8 @@ TEST(RomSongReader, RefusesMoreThan64OrderEntries) {
     EXPECT_TRUE(parseRomSong(serializeSong(song), "a", rom));
     song.order.assign(65, 0);
     rom.name = "before";
-    EXPECT_EQ(parseRomSong(serializeSong(song), "b", rom).message(), "Invalid QVXTracker Music file");
+    EXPECT_EQ(parseRomSong(serializeSong(song), "b", rom).message(),
+              "Invalid QVXTracker Music file");
     EXPECT_EQ(rom.name, "before");
 }
 

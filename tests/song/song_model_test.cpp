@@ -17,10 +17,12 @@ TEST(SongModel, NewSongState) {
     EXPECT_EQ(song.order, std::vector<std::uint8_t>{0});
     EXPECT_EQ(song.instruments[1].name, "01 Unnamed");
     EXPECT_EQ(song.instruments[31].name, "31 Unnamed");
-    for (int k = 1; k <= kInstrumentCount; ++k) EXPECT_EQ(song.instruments[k].registers, VoiceBytes{});
+    for (int k = 1; k <= kInstrumentCount; ++k)
+        EXPECT_EQ(song.instruments[k].registers, VoiceBytes{});
     EXPECT_EQ(song.trackEnabled, (TrackFlags{1, 1, 1, 1}));
     for (const Track& track : song.patterns[0].tracks)
-        for (const Cell& cell : track) EXPECT_EQ(cell, (Cell{12, 0xFF, 0xFF, 0xFF, 0xFF}));
+        for (const Cell& cell : track)
+            EXPECT_EQ(cell, (Cell{12, 0xFF, 0xFF, 0xFF, 0xFF}));
 }
 
 TEST(SongModel, ResetClearsEverythingButTheClipboard) {
@@ -49,7 +51,8 @@ TEST(SongModel, ResetClearsEverythingButTheClipboard) {
 
 TEST(SongModel, PatternLimitAndNames) {
     Song song;
-    for (int i = 1; i < kMaxPatterns; ++i) EXPECT_EQ(song.addPattern(), i);
+    for (int i = 1; i < kMaxPatterns; ++i)
+        EXPECT_EQ(song.addPattern(), i);
     EXPECT_EQ(song.patterns[63].name, "Pat 63");
     song.patterns[10].cell(0, 0) = note(1, 2);
     EXPECT_FALSE(song.addPattern().has_value());
@@ -80,7 +83,8 @@ TEST(SongModel, UsedInstrumentCountReadsBytesAsSigned) {
 TEST(SongModel, ClipboardUsesTrackZeroForTrackOperations) {
     Workspace ws;
     Pattern& p = ws.song().patterns[0];
-    for (int t = 0; t < kTracks; ++t) p.cell(t, 7) = note(static_cast<std::uint8_t>(t), 3);
+    for (int t = 0; t < kTracks; ++t)
+        p.cell(t, 7) = note(static_cast<std::uint8_t>(t), 3);
     ws.copyPattern();
     ws.newPattern();
     ws.pasteTrack(2);
@@ -89,7 +93,8 @@ TEST(SongModel, ClipboardUsesTrackZeroForTrackOperations) {
 
     ws.previousPattern();
     ws.cutTrack(3);
-    for (const Cell& cell : ws.song().patterns[0].tracks[3]) EXPECT_EQ(cell, (Cell{12, 0xFF, 0xFF, 0xFF, 0xFF}));
+    for (const Cell& cell : ws.song().patterns[0].tracks[3])
+        EXPECT_EQ(cell, (Cell{12, 0xFF, 0xFF, 0xFF, 0xFF}));
     EXPECT_EQ(ws.clipboard().tracks[0][7], note(3, 3));
     // Names are never copied.
     ws.song().patterns[0].name = "Intro";

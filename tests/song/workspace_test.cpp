@@ -38,7 +38,8 @@ TEST(Workspace, PatternSelectorStaysInRange) {
 
 TEST(Workspace, InsertBeforeSelection) {
     Workspace ws;
-    for (int i = 0; i < 5; ++i) ws.newPattern();  // patterns 0..5, current 5
+    for (int i = 0; i < 5; ++i)
+        ws.newPattern();  // patterns 0..5, current 5
     ws.previousPattern();
     ws.previousPattern();
     ws.appendOrder();  // 00 - 00, 01 - 03, entry 1 selected
@@ -52,7 +53,8 @@ TEST(Workspace, InsertBeforeSelection) {
 
 TEST(Workspace, DeleteKeepsAtLeastOneEntry) {
     Workspace ws;
-    for (int i = 0; i < 3; ++i) ws.newPattern();
+    for (int i = 0; i < 3; ++i)
+        ws.newPattern();
     ws.appendOrder();  // 00 - 00, 01 - 03
     ws.selectOrder(0);
     ASSERT_TRUE(ws.deleteOrder());
@@ -72,7 +74,7 @@ TEST(Workspace, DeleteKeepsAtLeastOneEntry) {
 TEST(Workspace, UpdateAndSelect) {
     Workspace ws;
     ws.newPattern();
-    ws.newPattern();  // current 2
+    ws.newPattern();   // current 2
     ws.appendOrder();  // 00 - 00, 01 - 02
     ws.selectOrder(0);
     EXPECT_EQ(ws.currentPattern(), 0);
@@ -96,7 +98,8 @@ TEST(Workspace, InsertWithoutSelectionAppends) {
 
 TEST(Workspace, OrderListStopsAt128Entries) {
     Workspace ws;
-    for (int i = 1; i < 128; ++i) ASSERT_TRUE(ws.appendOrder());
+    for (int i = 1; i < 128; ++i)
+        ASSERT_TRUE(ws.appendOrder());
     EXPECT_EQ(ws.orderList().size(), 128u);
     EXPECT_FALSE(ws.appendOrder());
     EXPECT_FALSE(ws.insertOrder());

@@ -31,7 +31,8 @@ struct Rig {
     std::vector<std::uint64_t> keyOnFrames(std::uint8_t channelCode = 0x01) const {
         std::vector<std::uint64_t> frames;
         for (const RegisterWrite& w : writes)
-            if (w.bank == 0 && w.address == 0x28 && w.value == (0xF0 | channelCode)) frames.push_back(w.frame);
+            if (w.bank == 0 && w.address == 0x28 && w.value == (0xF0 | channelCode))
+                frames.push_back(w.frame);
         return frames;
     }
     std::unique_ptr<Engine> engine;
@@ -40,15 +41,18 @@ struct Rig {
 
 double rms(std::span<const std::int16_t> samples) {
     double sum = 0;
-    for (std::int16_t s : samples) sum += double(s) * s;
+    for (std::int16_t s : samples)
+        sum += double(s) * s;
     return samples.empty() ? 0 : std::sqrt(sum / double(samples.size()));
 }
 
 std::vector<std::uint8_t> imageOf(const Song& song, int pattern = -1) {
     auto buffer = std::make_unique<ImageBuffer>();
-    const ImageBuild image = pattern < 0 ? buildSongImage(song, *buffer) : buildPatternImage(song, pattern, *buffer);
+    const ImageBuild image =
+        pattern < 0 ? buildSongImage(song, *buffer) : buildPatternImage(song, pattern, *buffer);
     EXPECT_TRUE(image) << image.message;
-    return {buffer->bytes.begin(), buffer->bytes.begin() + static_cast<std::ptrdiff_t>(image.length)};
+    return {buffer->bytes.begin(),
+            buffer->bytes.begin() + static_cast<std::ptrdiff_t>(image.length)};
 }
 
 Song toneSong(std::uint8_t note = 9, int rows = 1) {
@@ -56,7 +60,8 @@ Song toneSong(std::uint8_t note = 9, int rows = 1) {
     song.patternCount = 1;
     song.patterns[0].clear();
     song.order = {0};
-    for (int r = 0; r < rows; ++r) song.patterns[0].cell(0, r) = Cell{note, 4, 2, 0xFF, 0xFF};
+    for (int r = 0; r < rows; ++r)
+        song.patterns[0].cell(0, r) = Cell{note, 4, 2, 0xFF, 0xFF};
     return song;
 }
 
@@ -188,7 +193,8 @@ TEST(Engine, PreviewWritesFollowThePreviewOrder) {
     EXPECT_EQ(rig.writes[29].address, 0xA5);
     EXPECT_EQ(rig.writes[29].value, (1234 >> 8) | (3 << 3));
     EXPECT_EQ(rig.writes[30].value, 1234 & 0xFF);
-    for (const RegisterWrite& w : rig.writes) EXPECT_EQ(w.frame, 441u);  // the start of the next render
+    for (const RegisterWrite& w : rig.writes)
+        EXPECT_EQ(w.frame, 441u);  // the start of the next render
     // B is 1164 here (not the driver's 1165); bad notes do nothing.
     rig.engine->keyDown(11, 2);
     rig.engine->keyDown(12, 2);

@@ -10,7 +10,8 @@ namespace {
 
 using ExportFn = Result (*)(const Song&, ImageBuffer&, const std::filesystem::path&);
 
-void addExport(CLI::App& app, const std::string& name, const std::string& description, ExportFn run) {
+void addExport(CLI::App& app, const std::string& name, const std::string& description,
+               ExportFn run) {
     struct Options {
         std::string song;
         std::string output;
@@ -24,15 +25,16 @@ void addExport(CLI::App& app, const std::string& name, const std::string& descri
         if (const Result r = openSong(options->song, *song); !r) fail(r.message());
         auto buffer = std::make_unique<ImageBuffer>();
         if (const Result r = run(*song, *buffer, options->output); !r) fail(r.message());
-        std::cout << "Wrote " << options->output << " (" << std::filesystem::file_size(options->output)
-                  << " bytes)\n";
+        std::cout << "Wrote " << options->output << " ("
+                  << std::filesystem::file_size(options->output) << " bytes)\n";
     });
 }
 
 }  // namespace
 
 void addExportCommands(CLI::App& app) {
-    addExport(app, "export-qvx0", "Write the compiled song block (\"QVX0\" onwards) alone", exportCompiledImage);
+    addExport(app, "export-qvx0", "Write the compiled song block (\"QVX0\" onwards) alone",
+              exportCompiledImage);
     addExport(app, "export-neogeo", "Write a Neo Geo test M1 ROM that plays the song from power-on",
               exportNeoGeoTestRom);
 }

@@ -12,13 +12,15 @@ void printInfo(const Song& song, std::ostream& out) {
     for (int p = 0; p < song.patternCount; ++p) {
         out << "  " << patternNumberText(p) << "  " << song.patterns[p].name << '\n';
     }
-    out << "Order list: " << song.order.size() << (song.order.size() == 1 ? " entry\n" : " entries\n");
+    out << "Order list: " << song.order.size()
+        << (song.order.size() == 1 ? " entry\n" : " entries\n");
     for (std::size_t k = 0; k < song.order.size(); ++k) {
         out << "  " << orderEntryText(static_cast<int>(k), song.order[k]) << '\n';
     }
     out << "Used instrument count: " << song.usedInstrumentCount() << '\n';
     out << "Instruments:\n";
-    for (int k = 1; k <= kInstrumentCount; ++k) out << "  " << song.instruments[k].name << '\n';
+    for (int k = 1; k <= kInstrumentCount; ++k)
+        out << "  " << song.instruments[k].name << '\n';
 }
 
 }  // namespace

@@ -12,7 +12,8 @@ void fail(const std::string& message) {
 }  // namespace qvx::tool
 
 int main(int argc, char** argv) {
-    CLI::App app{"qvxtool - command-line face of QVXTracker: inspect, convert and build songs", "qvxtool"};
+    CLI::App app{"qvxtool - command-line face of QVXTracker: inspect, convert and build songs",
+                 "qvxtool"};
     app.require_subcommand(1, 1);
     app.fallthrough(false);
 

@@ -28,7 +28,8 @@ struct RenderOptions {
 void render(const RenderOptions& options) {
     auto song = std::make_unique<Song>();
     if (const Result r = openSong(options.song, *song); !r) fail(r.message());
-    if (!(options.seconds > 0.0 && options.seconds <= 3600.0)) fail("--seconds must be between 0 and 3600");
+    if (!(options.seconds > 0.0 && options.seconds <= 3600.0))
+        fail("--seconds must be between 0 and 3600");
 
     // The same image and commands as Play Song / Play Pattern in the editor, through the same
     // engine, only rendered as fast as the machine allows instead of in real time.
@@ -36,7 +37,8 @@ void render(const RenderOptions& options) {
     EngineSoundTarget target(*engine);
     auto buffer = std::make_unique<ImageBuffer>();
     Playback playback(target, *buffer);
-    const Result started = options.pattern ? playback.playPattern(*song, *options.pattern) : playback.playSong(*song);
+    const Result started =
+        options.pattern ? playback.playPattern(*song, *options.pattern) : playback.playSong(*song);
     if (!started) fail(started.message());
 
     const auto total = static_cast<std::size_t>(options.seconds * kRate);
@@ -49,7 +51,8 @@ void render(const RenderOptions& options) {
         done += n;
         const int percent = static_cast<int>(done * 100 / total);
         if (terminal && percent != shown) {
-            std::fprintf(stderr, "\rRendering %s: %3d%%", displayName(options.song).c_str(), percent);
+            std::fprintf(stderr, "\rRendering %s: %3d%%", displayName(options.song).c_str(),
+                         percent);
             shown = percent;
         }
     }
@@ -57,14 +60,16 @@ void render(const RenderOptions& options) {
 
     if (!writeFileAtomically(options.output, encodeWav16(samples, 2, kRate)))
         fail(std::string(kFailedToCreate) + displayName(options.output));
-    std::cout << "Wrote " << options.output << ": " << options.seconds << " s of 16-bit stereo at " << kRate << " Hz\n";
+    std::cout << "Wrote " << options.output << ": " << options.seconds << " s of 16-bit stereo at "
+              << kRate << " Hz\n";
 }
 
 }  // namespace
 
 void addRenderCommand(CLI::App& app) {
     auto options = std::make_shared<RenderOptions>();
-    auto* cmd = app.add_subcommand("render", "Render a song (or one pattern) through the emulated sound board to a WAV file");
+    auto* cmd = app.add_subcommand(
+        "render", "Render a song (or one pattern) through the emulated sound board to a WAV file");
     cmd->add_option("song", options->song, "Song file (.mus)")->required();
     cmd->add_option("-o,--output", options->output, "WAV file to write")->required();
     cmd->add_option("--seconds", options->seconds, "Length to render (default 30)");
