@@ -65,7 +65,7 @@ rst_times32:
 
 ; The real YM2610 is busy for about 9 T-states after an address write and 42 after a data
 ; write. Here 15 T-states separate address and data, and the EX (SP),HL, the return and the
-; next call keep any following write at least 65 T-states after the data.
+; next call keep any following write at least 84 T-states after the data.
 write_port_a:
         ld      a,d
         out     (PORT_YM_ADDR_A),a

@@ -456,6 +456,8 @@ TEST(Driver, ChipWritesLeaveTheYM2610TimeToFinish) {
     }
     EXPECT_GE(shortestAfterAddress, 9u);
     EXPECT_GE(shortestAfterData, 42u);
+    RecordProperty("shortest_gap_after_address", static_cast<int>(shortestAfterAddress));
+    RecordProperty("shortest_gap_after_data", static_cast<int>(shortestAfterData));
 }
 
 TEST(Driver, CommandDuringARowWaitsForTheRowToFinish) {
