@@ -2,17 +2,14 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 
+#include "support/temp_dir.hpp"
 #include "wav_files.hpp"
 
 namespace {
 
 bool write(const std::filesystem::path& path, const qvx::testing::Bytes& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
+    return qvx::testing::writeBytes(path, bytes);
 }
 
 }  // namespace

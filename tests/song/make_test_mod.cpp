@@ -1,20 +1,16 @@
 // Writes the small modules that the qvxtool import-mod tests run on into the folder given.
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 
 #include "mod_builder.hpp"
+#include "support/temp_dir.hpp"
 
 namespace {
 
 using qvx::testing::ModBuilder;
 
 bool write(const std::filesystem::path& path, const ModBuilder& mod) {
-    const auto bytes = mod.bytes();
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
+    return qvx::testing::writeBytes(path, mod.bytes());
 }
 
 }  // namespace
