@@ -7,10 +7,10 @@
 #include <cstdlib>
 #include <thread>
 
-#include "demo_song.hpp"
-#include "engine/engine.hpp"
-#include "library.hpp"
-#include "rombuild/playback.hpp"
+#include "examples/demo_song.hpp"
+#include "soundlib/engine/engine.hpp"
+#include "soundlib/library.hpp"
+#include "tools/engine_sound_target.hpp"
 
 namespace {
 

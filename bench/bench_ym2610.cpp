@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "ym2610/ym2610.hpp"
+#include "soundlib/ym2610/ym2610.hpp"
 
 namespace {
 

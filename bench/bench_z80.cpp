@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "z80/sound_board.hpp"
-#include "z80/z80.hpp"
+#include "soundlib/z80/sound_board.hpp"
+#include "soundlib/z80/z80.hpp"
 
 namespace {
 

@@ -3,16 +3,19 @@
 ; The driver plays songs on the YM2610's four FM channels, starts ADPCM-A samples and obeys
 ; one-byte commands from the main CPU. Everything happens in two interrupt handlers:
 ;
-;   tick_handler     (IRQ, mode 1, 0x0038)  counts ticks; every SPEED ticks plays one row
-;   command_handler  (NMI, 0x0066)          reads the command from port 0 and carries it out
+;   tick_handler     (IRQ, mode 1, TICK_ENTRY)  counts ticks; every SPEED ticks plays a row
+;   command_entry    (NMI, COMMAND_ENTRY)      reads the command from port 0 and carries it out
 ;
 ; The main program only sets the board up and then idles. Where to look:
-;   startup .......... power-on and command 0x03
+;   startup .......... power-on and COMMAND_RESTART
+;   finish_handler ... runs the commands parked while a handler was busy
 ;   run_command ...... the command table
 ;   start_song ....... finds song n behind the sample table and starts it
 ;   row_step ......... one row: four cells, then the next row / order entry
 ;   play_track ....... one cell: voice load, effect, key on, frequency
 ;   load_voice, run_effect, trigger_sample
+;
+; Each routine's comment names the registers it clobbers; the handlers save everything.
 ;
 ; Both handlers take the HANDLER_BUSY flag while they touch the chip or the sequencer. A
 ; command that arrives meanwhile is not carried out inside the other handler's work (which
@@ -21,16 +24,19 @@
 
         .include "memory_map.inc"
 
+        ; For the checks in driver_checks.ld:
         .global reset_entry, auto_start_flag, rst_write_a, rst_write_b, rst_times32
         .global tick_entry, command_entry, idle_loop, halt_loop, code_end, driver_end
+        .global RESET_ENTRY, AUTO_START_FLAG, RST_WRITE_A, RST_WRITE_B, RST_TIMES32
+        .global TICK_ENTRY, COMMAND_ENTRY, MAIN_CODE, SAMPLE_TABLE
 
         .text
 
-; ==== Fixed entry points (0x0000 - 0x00BF) ==================================================
-; The emulated board never delivers a command while the CPU runs below 0x00C0, so the chip
+; ==== Fixed entry points (RESET_ENTRY up to MAIN_CODE) =====================================
+; The emulated board never delivers a command while the CPU runs below MAIN_CODE, so the chip
 ; write routines live here, where a register write can never be split by a command.
 
-        .org    0x0000
+        .org    RESET_ENTRY
 reset_entry:
         di
         jp      startup
@@ -39,18 +45,19 @@ reset_entry:
 auto_start_flag:
         .byte   0               ; the Neo Geo test ROM sets this to 1
 
-; RST 0x08: YM2610 register D := E on the first register bank (ports 4/5). Clobbers A.
-        .org    0x0008
+; RST_WRITE_A: YM2610 register D := E on the first register bank (ports 4/5). Clobbers A.
+        .org    RST_WRITE_A
 rst_write_a:
         jp      write_port_a
 
-; RST 0x10: YM2610 register D := E on the second register bank (ports 6/7). Clobbers A.
-        .org    0x0010
+; RST_WRITE_B: YM2610 register D := E on the second register bank (ports 6/7). Clobbers A.
+        .org    RST_WRITE_B
 rst_write_b:
         jp      write_port_b
 
-; RST 0x18: DE := (A mod 32) * 32, the offset of instrument A in an instrument table.
-        .org    0x0018
+; RST_TIMES32: DE := (A mod 32) * 32, the offset of instrument A in an instrument table.
+; Clobbers A.
+        .org    RST_TIMES32
 rst_times32:
         add     a,a
         add     a,a
@@ -65,7 +72,7 @@ rst_times32:
 
 ; The real YM2610 is busy for about 9 T-states after an address write and 42 after a data
 ; write. Here 15 T-states separate address and data, and the EX (SP),HL, the return and the
-; next call keep any following write at least 84 T-states after the data.
+; next call keep any following write at least 84 T-states after the data. Clobbers A.
 write_port_a:
         ld      a,d
         out     (PORT_YM_ADDR_A),a
@@ -75,10 +82,11 @@ write_port_a:
         ex      (sp),hl
         ret
 
-        .org    0x0038
+        .org    TICK_ENTRY
 tick_entry:
         jp      tick_handler
 
+; As write_port_a, on the second bank. Clobbers A.
 write_port_b:
         ld      a,d
         out     (PORT_YM_ADDR_B),a
@@ -88,14 +96,15 @@ write_port_b:
         ex      (sp),hl
         ret
 
-song_magic:
+song_magic:                     ; SONG_MAGIC_BYTES at the head of every song block
         .ascii  "QVX0"
-key_codes:                      ; register 0x28 values of tracks 1-4
-        .byte   0x01, 0x02, 0x05, 0x06
-adpcm_channel_bits:
+key_codes:                      ; YM_KEY_ON channel codes of tracks 1-4
+        .byte   YM_KEY_TRACK_1, YM_KEY_TRACK_2, YM_KEY_TRACK_3, YM_KEY_TRACK_4
+adpcm_channel_bits:             ; YM_ADPCMA_KEY bits of channels 0-5
         .byte   0x01, 0x02, 0x04, 0x08, 0x10, 0x20
 
-        .org    0x0066
+; The command NMI. Saves every register it uses.
+        .org    COMMAND_ENTRY
 command_entry:
         push    af
         ld      a,(HANDLER_BUSY)
@@ -115,7 +124,8 @@ command_entry:
         pop     af
         retn
 
-; The other handler is busy: park the command; finish_handler runs it.
+; The other handler is busy: park the command; finish_handler runs it. Only AF was saved,
+; and only A is used.
 defer_command:
         in      a,(PORT_COMMAND)
         ld      (DEFERRED_COMMAND),a
@@ -126,10 +136,11 @@ defer_command:
 
 ; ==== Start-up ==============================================================================
 
-        .org    0x00C0
+; Power-on, and COMMAND_RESTART. Sets everything up, then idles with interrupts on.
+        .org    MAIN_CODE
 startup:
         ld      sp,STACK_TOP
-        ; After command 0x03 we arrive here from inside the command handler, which never
+        ; After COMMAND_RESTART we arrive here from inside the command handler, which never
         ; returned; RETN ends that handler so the board delivers ticks again. Interrupts stay
         ; disabled (DI ran before, so IFF2 is 0).
         call    leave_handler
@@ -140,27 +151,30 @@ startup:
         ld      (PLAYING),a
         ld      (NEXT_ADPCM_CHANNEL),a
         im      1
-        ld      de,(YM_TIMER_CONTROL << 8) | 0x30
-        rst     0x08
-        ld      de,(YM_TIMER_CONTROL << 8) | 0x3F
-        rst     0x08
-        ld      de,(ADPCMA_TOTAL_LEVEL << 8) | 0x3F
-        rst     0x10
+        ld      de,(YM_TIMER_CONTROL << 8) | YM_TIMERS_STOPPED
+        rst     RST_WRITE_A
+        ld      de,(YM_TIMER_CONTROL << 8) | YM_TIMERS_RUNNING
+        rst     RST_WRITE_A
+        ld      de,(YM_ADPCMA_TOTAL_LEVEL << 8) | YM_ADPCMA_FULL_VOLUME
+        rst     RST_WRITE_B
         ld      a,(AUTO_START_FLAG)
         or      a
-        jr      z,1f
+        jr      z,startup_idle
         ld      a,1             ; always song 1, whatever the flag's value
         call    start_song
-1:      call    finish_handler
+startup_idle:
+        call    finish_handler
         ei
 idle_loop:
         jr      idle_loop
 
+; Returns to the caller and marks the board's interrupt as served. Clobbers nothing.
 leave_handler:
         retn
 
 ; ==== Tick handler ==========================================================================
 
+; The tick IRQ. Saves every register it uses.
 tick_handler:
         di
         push    af
@@ -175,11 +189,12 @@ tick_handler:
         inc     (hl)
         ld      a,(SPEED)
         cp      (hl)            ; speed 0 means 256 ticks: the counter wraps back to 0
-        jr      nz,1f
+        jr      nz,tick_done
         ld      (hl),0
         call    row_step
-1:      ld      de,(YM_TIMER_CONTROL << 8) | 0x3F   ; reset the timer flags, keep them running
-        rst     0x08
+tick_done:
+        ld      de,(YM_TIMER_CONTROL << 8) | YM_TIMERS_RUNNING  ; reset the flags, keep running
+        rst     RST_WRITE_A
         call    finish_handler
         pop     hl
         pop     de
@@ -188,85 +203,92 @@ tick_handler:
         ei
         reti
 
-; Runs the commands parked while this handler was busy, then leaves the busy state.
+; Runs the commands parked while this handler was busy, then leaves the busy state. Clobbers
+; AF, and whatever run_command clobbers when a command was parked: BC, DE, HL.
 finish_handler:
         ld      a,(DEFERRED_PENDING)
         or      a
-        jr      z,1f
+        jr      z,finish_handler_idle
         xor     a
         ld      (DEFERRED_PENDING),a
         ld      a,(DEFERRED_COMMAND)
         call    run_command
         jr      finish_handler
-1:      ld      (HANDLER_BUSY),a
+finish_handler_idle:
+        ld      (HANDLER_BUSY),a
         ret
 
 ; ==== Commands ==============================================================================
 
-; Carries out command A and acknowledges it on port 0x0C.
+; Carries out command A and acknowledges it on PORT_ACKNOWLEDGE. Clobbers AF, BC, DE, HL.
+; COMMAND_HALT and COMMAND_RESTART never return.
 run_command:
         or      a
-        jr      z,acknowledge   ; 0x00: nothing
-        jp      m,song_command  ; 0x80-0xFF
-        cp      0x01
+        jr      z,acknowledge   ; COMMAND_NOTHING
+        jp      m,song_command  ; COMMAND_SONG and up
+        cp      COMMAND_HALT
         jr      z,halt_command
-        cp      0x03
+        cp      COMMAND_RESTART
         jr      z,restart_command
-        cp      0x7F
+        cp      COMMAND_ADPCM_OFF
         jr      z,adpcm_off_command
         call    trigger_sample  ; 0x02, 0x04-0x7E; answers with the ADPCM-A channel used
 acknowledge:
         out     (PORT_ACKNOWLEDGE),a
         ret
 
+; COMMAND_SONG + n starts song n; COMMAND_STOP stops. Answers with the command.
 song_command:
         push    af
-        and     0x7F
-        cp      0x7F
-        jr      z,1f
-        call    start_song      ; 0x80 + n: song n
-        jr      2f
-1:      call    stop_song       ; 0xFF
-2:      pop     af
+        and     COMMAND_SONG_NUMBER
+        cp      COMMAND_STOP & COMMAND_SONG_NUMBER
+        jr      z,song_command_stop
+        call    start_song
+        jr      song_command_done
+song_command_stop:
+        call    stop_song
+song_command_done:
+        pop     af
         jr      acknowledge
 
-; 0x7F: key all six ADPCM-A channels off.
+; COMMAND_ADPCM_OFF: key all six ADPCM-A channels off. Clobbers AF, DE.
 adpcm_off_command:
-        ld      de,(ADPCMA_KEY << 8) | 0xBF
-        rst     0x10
-        ld      a,0x7F
+        ld      de,(YM_ADPCMA_KEY << 8) | YM_ADPCMA_ALL_OFF
+        rst     RST_WRITE_B
+        ld      a,COMMAND_ADPCM_OFF
         jr      acknowledge
 
-; 0x01: prepare for a slot switch. Ticks stop; commands are still taken (0x03 restarts).
+; COMMAND_HALT: prepare for a slot switch. Ticks stop; commands are still taken
+; (COMMAND_RESTART restarts). Never returns.
 halt_command:
         di
         ld      sp,STACK_TOP
         xor     a
         ld      (HANDLER_BUSY),a
         ld      (DEFERRED_PENDING),a
-        inc     a
+        inc     a               ; answers COMMAND_HALT
         out     (PORT_ACKNOWLEDGE),a
 halt_loop:
         jr      halt_loop
 
-; 0x03: start over as at power-on, without acknowledging.
+; COMMAND_RESTART: start over as at power-on, without acknowledging. Never returns.
 restart_command:
         di
         ld      sp,STACK_TOP
         jp      reset_entry
 
-; 0xFF: key the four FM channels off and stop the sequencer. Position, row and loaded
-; instruments stay; the next start sets them.
+; COMMAND_STOP: key the four FM channels off and stop the sequencer. Position, row and loaded
+; instruments stay; the next start sets them. Clobbers AF, DE.
 stop_song:
         ld      d,YM_KEY_ON
-        ld      e,0x01
-        rst     0x08
-        ld      e,0x02
-        rst     0x08
-        ld      e,0x05
-        rst     0x08
-        ld      e,0x06
-        rst     0x08
+        ld      e,YM_KEY_TRACK_1
+        rst     RST_WRITE_A
+        ld      e,YM_KEY_TRACK_2
+        rst     RST_WRITE_A
+        ld      e,YM_KEY_TRACK_3
+        rst     RST_WRITE_A
+        ld      e,YM_KEY_TRACK_4
+        rst     RST_WRITE_A
         xor     a
         ld      (PLAYING),a
         ret
@@ -275,6 +297,7 @@ stop_song:
 
 ; Starts song A (1-126). Song blocks lie back to back from FIRST_SONG_BLOCK, each linked to
 ; the next. A missing block leaves the sequencer stopped; nothing sounding is keyed off.
+; Clobbers AF, BC, DE, HL.
 start_song:
         ld      c,a
         xor     a
@@ -284,25 +307,27 @@ start_song:
         ld      hl,FIRST_SONG_BLOCK
 find_song:
         ld      de,song_magic
-        ld      b,4
-1:      ld      a,(de)
+        ld      b,SONG_MAGIC_BYTES
+find_song_magic:
+        ld      a,(de)
         cp      (hl)
         ret     nz
         inc     de
         inc     hl
-        djnz    1b
+        djnz    find_song_magic
         ld      e,(hl)          ; the link word: distance from behind it to the next block
         inc     hl
         ld      d,(hl)
         inc     hl
         dec     c
-        jr      z,2f
+        jr      z,found_song
         add     hl,de
         jr      find_song
-2:      ld      a,(hl)          ; instrument count
+found_song:
+        ld      a,(hl)          ; instrument count
         inc     hl
         ld      (INSTRUMENT_TABLE),hl
-        rst     0x18
+        rst     RST_TIMES32
         add     hl,de
         ld      (ORDER_BLOCK),hl
         ld      a,(hl)
@@ -314,16 +339,18 @@ find_song:
         ld      a,DEFAULT_SPEED
         ld      (SPEED),a
         ld      hl,LOADED_INSTRUMENT
-        ld      b,4
-3:      ld      (hl),0xFF       ; forces a voice load on every track's first note
+        ld      b,TRACKS
+start_song_unload:
+        ld      (hl),NO_INSTRUMENT  ; forces a voice load on every track's first note
         inc     hl
-        djnz    3b
+        djnz    start_song_unload
         call    set_pattern_pointer
         ld      a,1
         ld      (PLAYING),a
         ret
 
 ; Points the pattern read pointer at row 0 of the pattern of the current order entry.
+; Clobbers AF, DE, HL.
 set_pattern_pointer:
         ld      hl,(ORDER_BLOCK)
         ld      a,(ORDER_POSITION)
@@ -332,12 +359,12 @@ set_pattern_pointer:
         add     hl,de
         inc     hl              ; the entries follow the count byte
         ld      a,(hl)
-        and     63              ; at most 64 patterns
+        and     PATTERN_NUMBER_MASK
         ld      hl,(ORDER_BLOCK)
         ld      de,PATTERNS_OFFSET
         add     hl,de
         add     a,a
-        add     a,a             ; a pattern is 1024 bytes: four pages
+        add     a,a             ; a pattern is PATTERN_BYTES: four 256-byte pages
         add     a,h
         ld      h,a
         call    store_pattern_pointer
@@ -345,63 +372,68 @@ set_pattern_pointer:
         ld      (ROW),a
         ret
 
+; PATTERN_POINTER_HIGH/LOW := HL. Clobbers A.
 store_pattern_pointer:
         ld      a,h
-        ld      (PATTERN_POINTER_HI),a
+        ld      (PATTERN_POINTER_HIGH),a
         ld      a,l
-        ld      (PATTERN_POINTER_LO),a
+        ld      (PATTERN_POINTER_LOW),a
         ret
 
 ; One row: the four tracks' cells, then on to the next row, or to the next order entry after
-; row 63 or a pattern break.
+; row 63 or a pattern break. Clobbers AF, BC, DE, HL.
 row_step:
         ld      a,(PLAYING)
         or      a
         ret     z
         ld      c,0
-1:      call    play_track
+row_step_track:
+        call    play_track
         inc     c
         ld      a,c
-        cp      4
-        jr      nz,1b
+        cp      TRACKS
+        jr      nz,row_step_track
         ld      hl,ROW
         inc     (hl)
         ld      a,(hl)
         cp      ROWS
-        jr      z,2f
+        jr      z,row_step_next_order
         ld      a,(PATTERN_BREAK)
         or      a
         ret     z
-2:      xor     a
+row_step_next_order:
+        xor     a
         ld      (PATTERN_BREAK),a
         ld      a,(ORDER_COUNT)
         ld      b,a
         ld      a,(ORDER_POSITION)
         inc     a
         cp      b
-        jr      c,3f
+        jr      c,row_step_set_order
         xor     a               ; past the last entry: the song starts over
-3:      ld      (ORDER_POSITION),a
+row_step_set_order:
+        ld      (ORDER_POSITION),a
         jp      set_pattern_pointer
 
-; Plays the next cell of track C (0-3); keeps C.
+; Plays the next cell of track C (0-3). Keeps C; clobbers AF, B, DE, HL.
 play_track:
-        ld      a,(PATTERN_POINTER_HI)
+        ld      a,(PATTERN_POINTER_HIGH)
         ld      h,a
-        ld      a,(PATTERN_POINTER_LO)
+        ld      a,(PATTERN_POINTER_LOW)
         ld      l,a
         ld      a,(hl)          ; octave (block) in the high nibble, note in the low
         inc     hl
         ld      b,a
         rrca
-        and     0x38            ; (octave mod 8) * 8: the block bits of register 0xA4
+        and     YM_BLOCK_BITS   ; (octave mod 8) * 8: the block bits of YM_FNUM_HIGH
         ld      (CELL_BLOCK),a
         ld      a,b
-        and     0x0F
-        cp      13
-        jr      c,1f
+        and     NOTE_MASK
+        cp      NOTE_NIBBLES
+        jr      c,play_track_note
         xor     a               ; 13-15 play nothing (13 is the editor's end mark)
-1:      push    hl
+play_track_note:
+        push    hl
         add     a,a
         ld      e,a
         ld      d,0
@@ -416,9 +448,10 @@ play_track:
         ld      a,(hl)          ; instrument number, 1-based; 0 also means the first
         inc     hl
         or      a
-        jr      z,2f
+        jr      z,play_track_instrument
         dec     a
-2:      ld      (CELL_INSTRUMENT),a
+play_track_instrument:
+        ld      (CELL_INSTRUMENT),a
         ld      a,(hl)
         inc     hl
         ld      (CELL_EFFECT),a
@@ -437,18 +470,19 @@ play_track:
         add     hl,de
         ld      a,(CELL_INSTRUMENT)
         cp      (hl)
-        jr      z,3f
+        jr      z,play_track_effect
         ld      (hl),a
         call    load_voice
-3:      call    run_effect
+play_track_effect:
+        call    run_effect
         ret     nc              ; D, F and C00 hold the note back
         call    track_key_code
         ld      d,YM_KEY_ON
-        rst     0x08            ; key off ...
+        rst     RST_WRITE_A     ; key off ...
         ld      a,e
-        or      0xF0
+        or      YM_ALL_OPERATORS
         ld      e,a
-        rst     0x08            ; ... and on with all four operators, before the frequency
+        rst     RST_WRITE_A     ; ... and on with all four operators, before the frequency
         ld      a,c
         and     1
         inc     a
@@ -469,22 +503,25 @@ play_track:
         ld      d,a
         jp      write_track
 
-; Loads instrument A's voice into track C: key the channel off, then its 25 registers.
+; Loads instrument A's voice into track C: key the channel off, then its 25 registers. Keeps
+; C; clobbers AF, B, DE, HL.
 load_voice:
         push    af
         call    track_key_code
         ld      d,YM_KEY_ON
-        rst     0x08
+        rst     RST_WRITE_A
         pop     af
-        rst     0x18
+        rst     RST_TIMES32
         ld      hl,(INSTRUMENT_TABLE)
         add     hl,de
         ld      de,voice_registers_slot1
         bit     0,c
-        jr      z,1f
+        jr      z,load_voice_registers
         ld      de,voice_registers_slot2
-1:      ld      b,VOICE_BYTES
-2:      push    bc
+load_voice_registers:
+        ld      b,VOICE_BYTES
+load_voice_next:
+        push    bc
         push    de
         ld      a,(de)
         ld      d,a
@@ -494,17 +531,18 @@ load_voice:
         pop     bc
         inc     de
         inc     hl
-        djnz    2b
+        djnz    load_voice_next
         ret
 
-; The effect of the current cell on track C. Carry set: key the note on.
+; The effect of the current cell on track C. Carry set: key the note on. Keeps C; clobbers
+; AF, DE.
 run_effect:
         ld      a,(CELL_EFFECT)
-        cp      0x0C
+        cp      EFFECT_VOLUME
         jr      z,effect_volume
-        cp      0x0D
+        cp      EFFECT_BREAK
         jr      z,effect_break
-        cp      0x0F
+        cp      EFFECT_SPEED
         jr      z,effect_speed
         scf                     ; other effects are not played
         ret
@@ -515,7 +553,7 @@ effect_volume:                  ; C00 keys the track off; other volumes change n
         ret     nz
         call    track_key_code
         ld      d,YM_KEY_ON
-        rst     0x08
+        rst     RST_WRITE_A
         or      a               ; A = key code, nonzero: carry clear
         ret
 effect_break:                   ; D: on to row 0 of the next order entry after this row
@@ -529,7 +567,7 @@ effect_speed:                   ; F: ticks per row
         or      a
         ret
 
-; E := register 0x28 key code of track C.
+; E := YM_KEY_ON channel code of track C. Clobbers D (0), E.
 track_key_code:
         push    hl
         ld      hl,key_codes
@@ -541,19 +579,20 @@ track_key_code:
         ret
 
 ; Register D := E on the register bank of track C: tracks 1 and 2 on the first, 3 and 4 on
-; the second.
+; the second. Clobbers A.
 write_track:
         bit     1,c
-        jr      nz,1f
-        rst     0x08
+        jr      nz,write_track_b
+        rst     RST_WRITE_A
         ret
-1:      rst     0x10
+write_track_b:
+        rst     RST_WRITE_B
         ret
 
 ; ==== Samples ===============================================================================
 
 ; Plays the sample of command A's table entry on the next of the six ADPCM-A channels, in
-; rotation. Returns the channel in A.
+; rotation. Returns the channel in A; clobbers F, BC, DE, HL.
 trigger_sample:
         ld      l,a
         ld      h,0
@@ -565,65 +604,73 @@ trigger_sample:
         ld      c,a
         ld      (LAST_ADPCM_CHANNEL),a
         inc     a
-        cp      6
-        jr      c,1f
+        cp      YM_ADPCMA_CHANNELS
+        jr      c,trigger_sample_rotate
         xor     a
-1:      ld      (NEXT_ADPCM_CHANNEL),a
-        ld      b,ADPCMA_START_LOW
+trigger_sample_rotate:
+        ld      (NEXT_ADPCM_CHANNEL),a
+        ld      b,YM_ADPCMA_START_LOW
         call    write_sample_register
-        ld      b,ADPCMA_START_HIGH
+        ld      b,YM_ADPCMA_START_HIGH
         call    write_sample_register
-        ld      b,ADPCMA_END_LOW
+        ld      b,YM_ADPCMA_END_LOW
         call    write_sample_register
-        ld      b,ADPCMA_END_HIGH
+        ld      b,YM_ADPCMA_END_HIGH
         call    write_sample_register
         ld      hl,adpcm_channel_bits
         ld      b,0
         add     hl,bc
-        ld      d,ADPCMA_KEY
+        ld      d,YM_ADPCMA_KEY
         ld      e,(hl)
-        rst     0x10
+        rst     RST_WRITE_B
         ld      a,c
         ret
 
-; Register B + channel C := the table byte at HL; HL moves on.
+; Register B + channel C := the table byte at HL; HL moves on. Clobbers A, DE.
 write_sample_register:
         ld      a,b
         add     a,c
         ld      d,a
         ld      e,(hl)
         inc     hl
-        rst     0x10
+        rst     RST_WRITE_B
         ret
 
 ; ==== Tables ================================================================================
 
 ; F-number of each note nibble, high byte first, for an 8 MHz YM2610. The editor stores a C
 ; as nibble 12 with the block one lower, so entry 12 is the C above the block.
+        .macro  fnum value
+        .byte   (\value) >> 8, (\value) & 0xFF
+        .endm
 fnum_table:
-        .byte   0x00, 0x00      ; 0  no note
-        .byte   0x02, 0x8E      ; 1  C#   654
-        .byte   0x02, 0xB5      ; 2  D    693
-        .byte   0x02, 0xDE      ; 3  D#   734
-        .byte   0x03, 0x09      ; 4  E    777
-        .byte   0x03, 0x38      ; 5  F    824
-        .byte   0x03, 0x69      ; 6  F#   873
-        .byte   0x03, 0x9C      ; 7  G    924
-        .byte   0x03, 0xD3      ; 8  G#   979
-        .byte   0x04, 0x0E      ; 9  A   1038
-        .byte   0x04, 0x4B      ; 10 A#  1099
-        .byte   0x04, 0x8D      ; 11 B   1165
-        .byte   0x04, 0xD2      ; 12 C   1234
+        fnum    0               ; 0  no note
+        fnum    654             ; 1  C#
+        fnum    693             ; 2  D
+        fnum    734             ; 3  D#
+        fnum    777             ; 4  E
+        fnum    824             ; 5  F
+        fnum    873             ; 6  F#
+        fnum    924             ; 7  G
+        fnum    979             ; 8  G#
+        fnum    1038            ; 9  A
+        fnum    1099            ; 10 A#
+        fnum    1165            ; 11 B
+        fnum    1234            ; 12 C
 
-; The registers an instrument's 25 bytes go to, in byte order, for the two register slots
-; of a bank: detune/multiple, total level, key scale/attack, decay, sustain rate, sustain
-; level/release of the four operators, then feedback/algorithm.
+; The registers an instrument's 25 bytes go to, in byte order, for register slot 1 or 2 of a
+; bank: detune/multiple, total level, key scale/attack, decay/AM, sustain rate, sustain
+; level/release of the four operators in register order, then feedback/algorithm.
+        .macro  voice_registers slot
+        .irp    base, YM_DETUNE_MULTIPLE, YM_TOTAL_LEVEL, YM_KEY_SCALE_ATTACK, YM_DECAY_AM, YM_SUSTAIN_RATE, YM_SUSTAIN_RELEASE
+        .byte   \base + \slot, \base + 4 + \slot, \base + 8 + \slot, \base + 12 + \slot
+        .endr
+        .byte   YM_FEEDBACK_ALGORITHM + \slot
+        .endm
 voice_registers_slot1:
-        .byte   0x31, 0x35, 0x39, 0x3D, 0x41, 0x45, 0x49, 0x4D, 0x51, 0x55, 0x59, 0x5D
-        .byte   0x61, 0x65, 0x69, 0x6D, 0x71, 0x75, 0x79, 0x7D, 0x81, 0x85, 0x89, 0x8D, 0xB1
+        voice_registers 1
 voice_registers_slot2:
-        .byte   0x32, 0x36, 0x3A, 0x3E, 0x42, 0x46, 0x4A, 0x4E, 0x52, 0x56, 0x5A, 0x5E
-        .byte   0x62, 0x66, 0x6A, 0x6E, 0x72, 0x76, 0x7A, 0x7E, 0x82, 0x86, 0x8A, 0x8E, 0xB2
+        voice_registers 2
 
 code_end:
         .org    SAMPLE_TABLE    ; the driver fills everything up to the sample table

@@ -1,4 +1,4 @@
-#include "demo_song.hpp"
+#include "examples/demo_song.hpp"
 
 #include <string_view>
 

@@ -2,7 +2,7 @@
 //   make_examples OUTPUT_FOLDER  ->  OUTPUT_FOLDER/demo.mus, OUTPUT_FOLDER/slap-bass.ins
 #include <iostream>
 
-#include "demo_song.hpp"
+#include "examples/demo_song.hpp"
 #include "song/instrument_file.hpp"
 #include "song/song_file.hpp"
 

@@ -3,24 +3,16 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <span>
 #include <string>
-#include <vector>
 
-#include "song/compiled_pattern.hpp"
-#include "song/result.hpp"
+#include "rombuild/song_block.hpp"
 #include "song/song.hpp"
 
 namespace qvx {
 
-// Layout of a compiled image: the driver, the sample table, then the song block.
+// The sound board's 64 KB, as the editor compiles into it: the driver, the sample table area,
+// then one song block.
 inline constexpr std::size_t kImageBufferSize = 65536;
-inline constexpr std::size_t kSongBlockOffset = 0x06F1;
-inline constexpr std::size_t kSongDataLimit = 0xF800;  // the driver's variables start here
-inline constexpr std::size_t kInstrumentEntryBytes = 32;
-inline constexpr std::size_t kSongBlockHeaderBytes = 7;  // "QVX0", link word, instrument count
-inline constexpr std::size_t kOrderBlockBytes = 1 + kMaxOrderEntries;
-inline constexpr std::array<std::uint8_t, 4> kSongBlockMagic = {'Q', 'V', 'X', '0'};
 
 // The one 64 KB buffer the editor compiles into, zero at first. Offset n is Z80 address n once
 // uploaded. Bytes beyond the latest build keep what earlier builds left; only the built length is
@@ -49,15 +41,5 @@ ImageBuild buildSongImage(const Song& song, ImageBuffer& buffer);
 // The current pattern alone as song 1 with the order list [0] (Play Pattern). Only problems of
 // that pattern refuse it; its instrument table still covers the instruments of the whole song.
 ImageBuild buildPatternImage(const Song& song, int pattern, ImageBuffer& buffer);
-
-// Size in bytes of a song block with n instruments and p patterns.
-constexpr std::size_t songBlockSize(std::size_t instruments, std::size_t patterns) {
-    return kSongBlockHeaderBytes + kInstrumentEntryBytes * instruments + kOrderBlockBytes +
-           kCompiledPatternBytes * patterns;
-}
-
-// Writes one instrument table entry: the 25 voice bytes and 7 zero bytes.
-void writeInstrumentEntry(const VoiceBytes& voice,
-                          std::span<std::uint8_t, kInstrumentEntryBytes> out);
 
 }  // namespace qvx

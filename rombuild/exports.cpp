@@ -1,6 +1,6 @@
 #include "rombuild/exports.hpp"
 
-#include "driver/sound_driver.hpp"
+#include "driver/memory_map.hpp"
 #include "song/file_io.hpp"
 #include "song/song_file.hpp"
 
@@ -21,7 +21,7 @@ Result exportCompiledImage(const Song& song, ImageBuffer& buffer,
                            const std::filesystem::path& path) {
     const ImageBuild image = buildSongImage(song, buffer);
     if (!image) return Result::failure(image.message);
-    return writeSlice(buffer, kSongBlockOffset, image.length, path);
+    return writeSlice(buffer, driver::kFirstSongBlock, image.length, path);
 }
 
 Result exportNeoGeoTestRom(const Song& song, ImageBuffer& buffer,

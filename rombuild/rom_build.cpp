@@ -4,8 +4,6 @@
 #include <cstdio>
 #include <set>
 
-#include "rombuild/compiled_image.hpp"
-#include "song/compiled_pattern.hpp"
 #include "song/file_io.hpp"
 #include "song/song_file.hpp"
 
@@ -16,7 +14,6 @@ constexpr std::uint8_t kFirstSongCommand = driver::command::kFirstSong;
 constexpr std::uint8_t kFirstSampleCommand = driver::command::kFirstSample;
 constexpr std::string_view kSongPrefix = "SOUND_FM_";
 constexpr std::string_view kSamplePrefix = "SOUND_ADPCM_";
-constexpr std::size_t kRomOrderEntries = kRomSongOrderEntries;
 
 bool isIdentifierChar(unsigned char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
@@ -56,76 +53,38 @@ std::string uniqueDefine(std::string_view prefix, std::string_view listName,
     return name;
 }
 
-std::string hexByte(std::uint8_t value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "0x%02x", value);
-    return text;
-}
-
-std::string twoDigits(int value) {
-    return patternNumberText(value);
-}
-
-std::string romSongProblem(const RomSong& song) {
-    const std::string what = "The song " + song.name;
-    if (song.orderCount == 0) return what + " has an empty order list";
-    for (int k = 0; k < song.orderCount && k < static_cast<int>(kRomOrderEntries); ++k) {
-        if (song.order[static_cast<std::size_t>(k)] >= song.patternCount)
-            return what + " plays pattern " + twoDigits(song.order[static_cast<std::size_t>(k)]) +
-                   " at order entry " + twoDigits(k) + ", which does not exist";
-    }
-    for (int p = 0; p < song.patternCount; ++p) {
-        for (int track = 0; track < kTracks; ++track) {
-            for (int row = 0; row < kRows; ++row) {
-                const std::uint8_t instrument =
-                    song.patterns[static_cast<std::size_t>(p)].cell(track, row).instrument;
-                if (instrument > kInstrumentCount && instrument != kNone)
-                    return what + " uses instrument " + std::to_string(instrument) + " (pattern " +
-                           twoDigits(p) + ", track " + std::to_string(track + 1) + ", row " +
-                           twoDigits(row) + "); instruments are numbered 1 to 31";
-            }
-        }
-    }
-    return {};
-}
-
 std::uint64_t paddedSize(const RomSample& sample) {
     return (std::uint64_t{sample.encodedSize()} / kAdpcmBlockBytes + 1) * kAdpcmBlockBytes;
-}
-
-void putWord(std::uint8_t* at, std::uint16_t value) {
-    at[0] = static_cast<std::uint8_t>(value & 0xFF);
-    at[1] = static_cast<std::uint8_t>(value >> 8);
-}
-
-void appendSongBlock(const RomSong& song, std::vector<std::uint8_t>& out) {
-    const std::size_t start = out.size();
-    const std::size_t size = romSongBlockSize(song);
-    out.resize(start + size, 0);
-    std::uint8_t* b = out.data() + start;
-    std::copy(kSongBlockMagic.begin(), kSongBlockMagic.end(), b);
-    // The driver hops from the byte after the link word to the next block's magic.
-    putWord(b + 4, static_cast<std::uint16_t>(size - 6));
-    const int instruments = song.usedInstrumentCount();
-    b[6] = static_cast<std::uint8_t>(instruments);
-    std::size_t at = kSongBlockHeaderBytes;
-    for (int k = 1; k <= instruments; ++k, at += kInstrumentEntryBytes)
-        writeInstrumentEntry(song.instruments[static_cast<std::size_t>(k)].registers,
-                             std::span(out).subspan(start + at).first<kInstrumentEntryBytes>());
-    b[at++] = song.orderCount;
-    std::copy_n(song.order.begin(), song.orderCount, b + at);  // the rest of the 128 stays zero
-    at += kMaxOrderEntries;
-    for (const Pattern& pattern : song.usedPatterns()) {
-        compilePattern(pattern, nullptr,
-                       std::span(out).subspan(start + at).first<kCompiledPatternBytes>());
-        at += kCompiledPatternBytes;
-    }
 }
 
 }  // namespace
 
 std::size_t romSongBlockSize(const RomSong& song) {
-    return songBlockSize(static_cast<std::size_t>(song.usedInstrumentCount()), song.patternCount);
+    return songBlockSize(songBlockSource(song));
+}
+
+std::string romSongProblem(const RomSong& song) {
+    using Kind = SongBlockProblem::Kind;
+    const std::string what = "The song " + song.name;
+    const SongBlockProblem problem = findSongBlockProblem(songBlockSource(song));
+    switch (problem.kind) {
+        case Kind::None:
+            return {};
+        case Kind::EmptyOrderList:
+            return what + " has an empty order list";
+        case Kind::TooManyOrderEntries:  // a ROM song's file holds at most 64 entries
+            return what + " has " + std::to_string(problem.count) + " order entries";
+        case Kind::MissingPattern:
+            return what + " plays pattern " + patternNumberText(problem.pattern) +
+                   " at order entry " + patternNumberText(problem.orderEntry) +
+                   ", which does not exist";
+        case Kind::BadInstrument:
+            return what + " uses instrument " + std::to_string(problem.instrument) + " (pattern " +
+                   patternNumberText(problem.pattern) + ", track " +
+                   std::to_string(problem.track + 1) + ", row " + patternNumberText(problem.row) +
+                   "); instruments are numbered 1 to " + std::to_string(kInstrumentCount);
+    }
+    return {};
 }
 
 RomCommands romCommands(std::span<const RomSong> songs, std::span<const RomSample> samples) {
@@ -162,13 +121,14 @@ std::uint64_t v1Size(std::span<const RomSample> samples) {
 SampleTable sampleTable(std::span<const RomSample> samples) {
     SampleTable table{};
     std::uint16_t nextBlock = 0;
-    for (std::size_t i = 0; i < samples.size() && kFirstSampleCommand + i < table.size() / 4; ++i) {
+    for (std::size_t i = 0; i < samples.size() && kFirstSampleCommand + i < driver::kSampleEntries;
+         ++i) {
         const std::uint16_t start = nextBlock;
         const auto end =
             static_cast<std::uint16_t>(start + samples[i].encodedSize() / kAdpcmBlockBytes);
-        std::uint8_t* entry = table.data() + 4 * (kFirstSampleCommand + i);
-        putWord(entry, start);
-        putWord(entry + 2, end);
+        std::uint8_t* entry = table.data() + driver::kSampleEntryBytes * (kFirstSampleCommand + i);
+        putWord(std::span(entry, 2), start);
+        putWord(std::span(entry + 2, 2), end);
         nextBlock = static_cast<std::uint16_t>(end + 1);
     }
     return table;
@@ -177,18 +137,24 @@ SampleTable sampleTable(std::span<const RomSample> samples) {
 std::vector<std::string> romProblems(std::span<const RomSong> songs,
                                      std::span<const RomSample> samples) {
     std::vector<std::string> problems;
+    using namespace driver::command;
     if (songs.size() > kMaxRomSongs)
         problems.push_back("Too many songs: " + std::to_string(songs.size()) +
-                           "; the ROM holds at most 126 (commands 0x81 to 0xfe)");
+                           "; the ROM holds at most " + std::to_string(kMaxRomSongs) +
+                           " (commands " + commandText(kFirstSong) + " to " +
+                           commandText(kLastSong) + ")");
     if (samples.size() > kMaxRomSamples)
         problems.push_back("Too many samples: " + std::to_string(samples.size()) +
-                           "; the ROM holds at most 123 (commands 0x04 to 0x7e)");
+                           "; the ROM holds at most " + std::to_string(kMaxRomSamples) +
+                           " (commands " + commandText(kFirstSample) + " to " +
+                           commandText(kLastSample) + ")");
     const RomSpace space = romSpace(songs, samples);
     if (space.m1 < 0)
         problems.push_back("The songs take " + std::to_string(kM1SongRoom - space.m1) +
                            " bytes but only " + std::to_string(kM1SongRoom) +
-                           " fit in the M1 below the sound driver's memory at 0xF800 (" +
-                           std::to_string(-space.m1) + " bytes too many)");
+                           " fit in the M1 below the sound driver's memory at " +
+                           addressText(driver::kVariables) + " (" + std::to_string(-space.m1) +
+                           " bytes too many)");
     if (const std::uint64_t v1 = v1Size(samples); v1 > static_cast<std::uint64_t>(kV1Size))
         problems.push_back("The samples take " + std::to_string(v1) +
                            " bytes of V1 with their padding; the V1 holds " +
@@ -217,17 +183,11 @@ Result buildV1(std::span<const RomSample> samples, std::vector<std::uint8_t>& ou
 }
 
 std::vector<std::uint8_t> buildM1(std::span<const RomSong> songs, const SampleTable& table) {
-    std::vector<std::uint8_t> m1;
-    std::size_t total = driver::kFirstSongBlock;
+    std::vector<SongBlockSource> sources;
+    sources.reserve(songs.size());
     for (const RomSong& song : songs)
-        total += romSongBlockSize(song);
-    m1.reserve(total);
-    const auto driverBytes = driver::image();
-    m1.insert(m1.end(), driverBytes.begin(), driverBytes.end());
-    m1.insert(m1.end(), table.begin(), table.end());
-    for (const RomSong& song : songs)
-        appendSongBlock(song, m1);
-    return m1;
+        sources.push_back(songBlockSource(song));
+    return buildMultiSongImage(sources, table);
 }
 
 std::string commandHeader(const RomCommands& commands) {
@@ -237,41 +197,67 @@ std::string commandHeader(const RomCommands& commands) {
         "{\n\t(*((PBYTE)0x320000)) = CommandNo;\n}\n\n"
         "// FM Music commands\n";
     for (const RomCommand& c : commands.songs)
-        text += "#define " + c.define + "\t(" + hexByte(c.number) + ")\n";
-    text += "#define SOUND_FM_OFF\t(0xff)\n\n";
+        text += "#define " + c.define + "\t(" + commandText(c.number) + ")\n";
+    text += "#define SOUND_FM_OFF\t(" + commandText(driver::command::kStop) + ")\n\n";
     text += "// ADPCM Sample commands\n";
     for (const RomCommand& c : commands.samples)
-        text += "#define " + c.define + "\t(" + hexByte(c.number) + ")\n";
-    text += "#define SOUND_ADPCM_OFF\t(0x7f)\n\n";
+        text += "#define " + c.define + "\t(" + commandText(c.number) + ")\n";
+    text += "#define SOUND_ADPCM_OFF\t(" + commandText(driver::command::kAdpcmOff) + ")\n\n";
     return text;
 }
 
-std::vector<std::string> buildRoms(std::span<const RomSong> songs,
-                                   std::span<const RomSample> samples, const RomOutputs& outputs) {
-    if (std::vector<std::string> problems = romProblems(songs, samples); !problems.empty())
-        return problems;
+const std::filesystem::path& RomOutputs::path(RomOutput output) const {
+    switch (output) {
+        case RomOutput::V1:
+            return v1;
+        case RomOutput::M1:
+            return m1;
+        case RomOutput::Header:
+            break;
+    }
+    return header;
+}
+
+std::vector<std::string> RomBuildResult::messages() const {
+    std::vector<std::string> out = problems;
+    for (const Failure& failure : failures)
+        out.push_back(failure.message);
+    return out;
+}
+
+RomBuildResult buildRoms(std::span<const RomSong> songs, std::span<const RomSample> samples,
+                         const RomOutputs& outputs) {
+    RomBuildResult result;
+    result.problems = romProblems(songs, samples);
+    if (!result.problems.empty()) return result;
 
     // Everything is made in memory first, so a sample that fails to encode stops the build before
     // any file is touched.
     std::vector<std::uint8_t> v1;
-    if (!outputs.v1.empty())
-        if (const Result r = buildV1(samples, v1); !r) return {r.message()};
+    if (!outputs.v1.empty()) {
+        if (const Result r = buildV1(samples, v1); !r) {
+            result.problems.push_back(r.message());
+            return result;
+        }
+    }
     // The table follows from the sample list alone, so the M1 carries it even when the V1 is
     // left out of this build.
     const std::vector<std::uint8_t> m1 = buildM1(songs, sampleTable(samples));
     const std::string header = commandHeader(romCommands(songs, samples));
 
-    std::vector<std::string> messages;
-    const auto write = [&messages](const std::filesystem::path& path,
-                                   std::span<const std::uint8_t> bytes) {
-        if (!path.empty() && !writeFileAtomically(path, bytes))
-            messages.push_back(std::string(kFailedToCreate) + displayName(path));
+    const auto write = [&](RomOutput output, std::span<const std::uint8_t> bytes) {
+        const std::filesystem::path& path = outputs.path(output);
+        if (path.empty()) return;
+        if (writeFileAtomically(path, bytes))
+            result.written.push_back(output);
+        else
+            result.failures.push_back({output, std::string(kFailedToCreate) + displayName(path)});
     };
-    write(outputs.v1, v1);
-    write(outputs.m1, m1);
-    write(outputs.header,
+    write(RomOutput::V1, v1);
+    write(RomOutput::M1, m1);
+    write(RomOutput::Header,
           std::span(reinterpret_cast<const std::uint8_t*>(header.data()), header.size()));
-    return messages;
+    return result;
 }
 
 }  // namespace qvx

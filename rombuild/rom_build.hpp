@@ -8,8 +8,9 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/sound_driver.hpp"
+#include "driver/memory_map.hpp"
 #include "rombuild/rom_sample.hpp"
+#include "rombuild/song_block.hpp"
 #include "song/result.hpp"
 #include "song/song.hpp"
 
@@ -17,15 +18,15 @@
 // and the command header that tells the game's programmer which command plays what.
 namespace qvx {
 
-inline constexpr std::size_t kMaxRomSongs = 126;    // commands 0x81..0xFE
-inline constexpr std::size_t kMaxRomSamples = 123;  // commands 0x04..0x7E
+inline constexpr std::size_t kMaxRomSongs =
+    driver::command::kLastSong - driver::command::kFirstSong + 1;
+inline constexpr std::size_t kMaxRomSamples =
+    driver::command::kLastSample - driver::command::kFirstSample + 1;
 // Room for song blocks: from the first block up to the driver's variables and stack.
 inline constexpr std::int64_t kM1SongRoom = driver::kVariables - driver::kFirstSongBlock;
 inline constexpr std::int64_t kV1Size = 524288;
 inline constexpr std::size_t kAdpcmBlockBytes = 256;  // the chip's address unit
 inline constexpr std::uint8_t kV1Padding = 0x80;
-
-using SampleTable = std::array<std::uint8_t, driver::kSampleTableSize>;
 
 // One line of the command table.
 struct RomCommand {
@@ -64,6 +65,9 @@ std::uint64_t v1Size(std::span<const RomSample> samples);
 // little-endian; every other entry zero.
 SampleTable sampleTable(std::span<const RomSample> samples);
 
+// The ROM Maker's words for why the driver cannot play a song as it stands.
+std::string romSongProblem(const RomSong& song);
+
 // Every reason the lists cannot be built, in the order found; empty when they can. Covers the
 // command-number limits, the room on both ROMs, songs the driver cannot play as they stand, and
 // samples whose files vanished or changed since they were added.
@@ -80,18 +84,35 @@ std::vector<std::uint8_t> buildM1(std::span<const RomSong> songs, const SampleTa
 
 std::string commandHeader(const RomCommands& commands);
 
+enum class RomOutput { V1, M1, Header };
+
 // Where to write each output; an empty path leaves that output out.
 struct RomOutputs {
     std::filesystem::path v1;
     std::filesystem::path m1;
     std::filesystem::path header;
+
+    const std::filesystem::path& path(RomOutput output) const;
+};
+
+struct RomBuildResult {
+    struct Failure {
+        RomOutput output;
+        std::string message;  // "Failed to Create " + file name
+    };
+    std::vector<std::string> problems;  // with the inputs: nothing was written
+    std::vector<Failure> failures;      // outputs that could not be written
+    std::vector<RomOutput> written;     // in the order written
+
+    bool ok() const { return problems.empty() && failures.empty(); }
+    // What the user is told, in order: the problems, or the failed outputs.
+    std::vector<std::string> messages() const;
 };
 
 // Builds everything first and writes nothing when any input has a problem. Then writes the V1,
-// the M1 and the header, each on its own: an output that cannot be written ("Failed to Create "
-// + file name) leaves its old file as it was and the others are still written. Returns the
-// messages for the user, in order; none when every requested output was written.
-std::vector<std::string> buildRoms(std::span<const RomSong> songs,
-                                   std::span<const RomSample> samples, const RomOutputs& outputs);
+// the M1 and the header, each on its own: an output that cannot be written leaves its old file as
+// it was and the others are still written.
+RomBuildResult buildRoms(std::span<const RomSong> songs, std::span<const RomSample> samples,
+                         const RomOutputs& outputs);
 
 }  // namespace qvx

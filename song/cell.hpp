@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "soundlib/ym2610/registers.hpp"
+
 namespace qvx {
 
 inline constexpr int kTracks = 4;
@@ -52,9 +54,7 @@ constexpr int asSigned(std::uint8_t value) {
 std::string_view noteName(std::uint8_t note);
 
 // The YM2610 registers (FM channel 1) that an instrument's 25 bytes go to, in byte order.
-inline constexpr std::array<std::uint8_t, kVoiceBytes> kVoiceRegisters = {
-    0x31, 0x35, 0x39, 0x3D, 0x41, 0x45, 0x49, 0x4D, 0x51, 0x55, 0x59, 0x5D, 0x61,
-    0x65, 0x69, 0x6D, 0x71, 0x75, 0x79, 0x7D, 0x81, 0x85, 0x89, 0x8D, 0xB1,
-};
+using qvxsnd::ym::kVoiceRegisters;
+static_assert(kVoiceRegisters.size() == kVoiceBytes);
 
 }  // namespace qvx

@@ -2,8 +2,8 @@
 // host process: every export catches everything and then does nothing.
 #include <span>
 
-#include "library.hpp"
-#include "qvxsnd.h"
+#include "soundlib/include/qvxsnd.h"
+#include "soundlib/library.hpp"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "library.hpp"
+#include "soundlib/library.hpp"
 
 namespace qvxsnd {
 namespace {

@@ -7,8 +7,8 @@
 #include <span>
 #include <string>
 
-#include "audio/audio_output.hpp"
-#include "engine/engine.hpp"
+#include "soundlib/audio/audio_output.hpp"
+#include "soundlib/engine/engine.hpp"
 
 namespace qvxsnd {
 

@@ -1,4 +1,4 @@
-#include "audio/audio_output.hpp"
+#include "soundlib/audio/audio_output.hpp"
 
 #include <SDL.h>
 

@@ -1,4 +1,4 @@
-#include "engine/engine.hpp"
+#include "soundlib/engine/engine.hpp"
 
 #include <algorithm>
 #include <limits>
@@ -6,18 +6,19 @@
 namespace qvxsnd {
 namespace {
 
-// FM channel 1 registers of the 25 voice bytes, in byte order.
-constexpr std::array<std::uint8_t, Engine::kVoiceBytes> kVoiceRegisters = {
-    0x31, 0x35, 0x39, 0x3D, 0x41, 0x45, 0x49, 0x4D, 0x51, 0x55, 0x59, 0x5D, 0x61,
-    0x65, 0x69, 0x6D, 0x71, 0x75, 0x79, 0x7D, 0x81, 0x85, 0x89, 0x8D, 0xB1,
-};
 // F-numbers of the preview notes. Entry 0 is the C of the block above, so callers pass the
 // octave one lower for a C.
+//
+// The B is 1164, one step (1.5 cents) below the driver's 1165, so a previewed B sounds a hair
+// flatter than the same B in a song. Both tables are part of fixed interfaces: this one of the
+// library's KeyDown, which callers outside the editor use too, the driver's of every ROM already
+// built. Neither is the plain rounding of equal temperament (that gives 1165.2 for B, but also
+// 778 and 925 where both tables have 777 and 924), so neither is "the" correct one to copy into
+// the other; they stay as they are.
 constexpr std::array<std::uint16_t, 12> kPreviewFnumbers = {1234, 654, 693, 734,  777,  824,
                                                             873,  924, 979, 1038, 1099, 1164};
-constexpr std::uint8_t kKeyOnRegister = 0x28;
-constexpr std::uint8_t kChannel1 = 0x01;
-constexpr std::uint8_t kAllOperators = 0xF0;
+// The preview plays on FM channel 1: first bank, channel slot 1.
+constexpr std::uint8_t kPreviewSlot = 1;
 
 }  // namespace
 
@@ -81,9 +82,9 @@ void Engine::loadInstrument(std::span<const std::uint8_t, kVoiceBytes> voice) {
         r.value = value;
         requests_.push_back(std::move(r));
     };
-    add(kKeyOnRegister, kChannel1);
+    add(ym::kKeyOnOff, ym::kChannel1);
     for (std::size_t i = 0; i < kVoiceBytes; ++i)
-        add(kVoiceRegisters[i], voice[i]);
+        add(ym::kVoiceRegisters[i], voice[i]);
 }
 
 void Engine::keyDown(int note, int octave) {
@@ -91,10 +92,13 @@ void Engine::keyDown(int note, int octave) {
     const std::uint16_t fnum = kPreviewFnumbers[static_cast<std::size_t>(note)];
     const auto high = static_cast<std::uint8_t>(((fnum >> 8) | (octave << 3)) & 0xFF);
     std::lock_guard lock(requestsMutex_);
-    for (auto [address, value] : {std::pair<std::uint8_t, std::uint8_t>{kKeyOnRegister, kChannel1},
-                                  {kKeyOnRegister, kAllOperators | kChannel1},
-                                  {0xA5, high},
-                                  {0xA1, static_cast<std::uint8_t>(fnum & 0xFF)}}) {
+    // Key off, key on, then the frequency: the high byte first, because the chip holds it in a
+    // latch until the low byte is written.
+    for (auto [address, value] :
+         {std::pair<std::uint8_t, std::uint8_t>{ym::kKeyOnOff, ym::kChannel1},
+          {ym::kKeyOnOff, ym::kAllOperatorsOn | ym::kChannel1},
+          {ym::kBlockFnumHigh + kPreviewSlot, high},
+          {ym::kFnumLow + kPreviewSlot, static_cast<std::uint8_t>(fnum & 0xFF)}}) {
         Request r{Request::Kind::ChipWrite, {}};
         r.address = address;
         r.value = value;
@@ -103,7 +107,7 @@ void Engine::keyDown(int note, int octave) {
 }
 
 void Engine::keyUp() {
-    queueChipWrite(kKeyOnRegister, kChannel1);
+    queueChipWrite(ym::kKeyOnOff, ym::kChannel1);
 }
 
 // ---- Rendering ------------------------------------------------------------------------------
@@ -163,7 +167,7 @@ void Engine::apply(Request& request) {
             state_ = State::Running;
             baseFrame_ = frame_;
             baseTstate_ = imageStart_ = board_->tstates();
-            nextTick_ = imageStart_ + kFirstTick;
+            ticks_.startAt(imageStart_ + TickSchedule::kFirstDelay);
             break;
         case Request::Kind::SendCommand:
             if (state_ != State::Running) break;  // nothing runs that could take it
@@ -196,16 +200,13 @@ void Engine::runBoardUntil(std::uint64_t endFrame) {
     constexpr std::uint64_t kNever = std::numeric_limits<std::uint64_t>::max();
     while (board_->tstates() < end) {
         const std::uint64_t now = board_->tstates();
-        if (now >= nextTick_) {
-            board_->requestTick();
-            nextTick_ += kTickPeriod;
-        }
+        if (ticks_.due(now)) board_->requestTick();
         if (heldCommand_ && now >= commandNotBefore_) {
             board_->postCommand(*heldCommand_);
             heldCommand_.reset();
         }
         const std::uint64_t until =
-            std::min({end, nextTick_, heldCommand_ ? commandNotBefore_ : kNever});
+            std::min({end, ticks_.next(), heldCommand_ ? commandNotBefore_ : kNever});
         while (board_->tstates() < until)
             board_->step();
     }

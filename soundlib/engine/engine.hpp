@@ -9,9 +9,11 @@
 #include <span>
 #include <vector>
 
-#include "ym2610/ym2610.hpp"
-#include "z80/chip_port.hpp"
-#include "z80/sound_board.hpp"
+#include "soundlib/engine/tick_schedule.hpp"
+#include "soundlib/ym2610/registers.hpp"
+#include "soundlib/ym2610/ym2610.hpp"
+#include "soundlib/z80/chip_port.hpp"
+#include "soundlib/z80/sound_board.hpp"
 
 namespace qvxsnd {
 
@@ -26,11 +28,9 @@ class Engine {
   public:
     static constexpr std::uint32_t kCpuClock = 4'000'000;  // T-states per second
     static constexpr std::uint32_t kChipClock = 8'000'000;
-    static constexpr std::uint64_t kTickPeriod = 64'000;  // 16 ms
-    static constexpr std::uint64_t kFirstTick = 264'000;  // 50 ms + 16 ms after the image starts
-    static constexpr std::uint64_t kCommandDelay =
-        400'000;  // 100 ms: the driver's start-up is done
-    static constexpr std::size_t kVoiceBytes = 25;
+    // 100 ms after an image starts the driver's start-up is done.
+    static constexpr std::uint64_t kCommandDelay = 400'000;
+    static constexpr std::size_t kVoiceBytes = ym::kVoiceRegisters.size();
     static constexpr std::size_t kMaxImage = 65536;
     // A caller that posts far faster than anything renders (no audio thread yet) loses requests
     // beyond this many instead of growing the queue without bound.
@@ -127,7 +127,7 @@ class Engine {
     std::uint64_t baseFrame_ = 0;
     std::uint64_t baseTstate_ = 0;
     std::uint64_t imageStart_ = 0;
-    std::uint64_t nextTick_ = 0;
+    TickSchedule ticks_;
     std::optional<std::uint16_t> heldCommand_;
     std::uint64_t commandNotBefore_ = 0;
     std::vector<DeferredWrite> deferred_;  // written past the end of the last render

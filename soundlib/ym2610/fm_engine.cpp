@@ -1,4 +1,4 @@
-#include "ym2610/fm_engine.hpp"
+#include "soundlib/ym2610/fm_engine.hpp"
 
 namespace qvxsnd::fm {
 namespace {
@@ -155,103 +155,108 @@ void Engine::resetChannels() {
 }
 
 void Engine::rewire(Channel& ch) {
-    ch.dest = kRouting[static_cast<std::size_t>(ch.algorithm)];
+    ch.dest = kRouting[ch.algorithm];
 }
 
 std::int32_t Engine::attackStepFor(const Operator& op, int ksValue) const {
     const int index = op.attackIndex + ksValue;
-    return index > 93 ? kInstantAttack : rates_.rateSteps[static_cast<std::size_t>(index)];
+    return index > 93 ? kInstantAttack : rates_.rateSteps[index];
 }
 
 void Engine::setFrequency(std::uint8_t latch, std::uint8_t low, std::int32_t& base,
                           int& keyCode) const {
     const int f = (latch & 7) * 256 + low;
     const int block = latch >> 3;
-    keyCode = block * 4 + kKeyCodeBits[static_cast<std::size_t>(f >> 7)];
-    base = rates_.fnumIncrement[static_cast<std::size_t>(f)] >> (7 - block);
+    keyCode = block * 4 + kKeyCodeBits[f >> 7];
+    base = rates_.fnumIncrement[f] >> (7 - block);
 }
 
 void Engine::writeChannelRegister(int address, std::uint8_t v) {
     int index = address & 3;
     if (index == 3) return;
-    const bool secondBank = address >= 0x100;
+    const bool secondBank = address >= kSecondBank;
     if (secondBank) index += 3;
-    Channel& ch = channels_[static_cast<std::size_t>(index)];
-    Operator& op = ch.ops[static_cast<std::size_t>((address >> 2) & 3)];
-    const auto rate = [this](int i) { return rates_.rateSteps[static_cast<std::size_t>(i)]; };
+    Channel& ch = channels_[index];
+    const int reg = address & 0xFF;
 
-    switch (address & 0xF0) {
-        case 0x30:
-            op.detuneRow = (v >> 4) & 7;
-            op.mulFactor = (v & 0x0F) != 0 ? (v & 0x0F) * 2 : 1;
+    if (reg < ym::kFnumLow) {
+        // Per operator: bits 2-3 of the address pick the operator, in register order.
+        Operator& op = ch.ops[(address >> 2) & 3];
+        switch (reg & 0xF0) {
+            case ym::kDetuneMultiple:
+                op.detuneRow = (v >> 4) & 7;
+                op.mulFactor = (v & 0x0F) != 0 ? (v & 0x0F) * 2 : 1;
+                ch.dirty = true;
+                break;
+            case ym::kTotalLevel:
+                op.totalLevel = (v & 0x7F) * 8;
+                break;
+            case ym::kKeyScaleAttack:
+                op.ksShift = 3 - (v >> 6);
+                op.attackIndex = (v & 0x1F) != 0 ? (v & 0x1F) * 2 + 32 : 0;
+                op.attackStep = attackStepFor(op, op.ksValue);
+                ch.dirty = true;
+                break;
+            case ym::kAmDecay:
+                op.decay1Index = (v & 0x1F) != 0 ? (v & 0x1F) * 2 + 32 : 0;
+                op.decay1Step = rates_.rateSteps[op.decay1Index + op.ksValue];
+                op.amOn = (v & 0x80) != 0;
+                op.amDepth = op.amOn ? ch.amDepth : 0;
+                break;
+            case ym::kSustainRate:
+                op.decay2Index = (v & 0x1F) != 0 ? (v & 0x1F) * 2 + 32 : 0;
+                op.decay2Step = rates_.rateSteps[op.decay2Index + op.ksValue];
+                break;
+            case ym::kSustainLevelRelease:
+                op.sustain = kSustainLevel[v >> 4];
+                op.releaseIndex = (v & 0x0F) * 4 + 34;
+                op.releaseStep = rates_.rateSteps[op.releaseIndex + op.ksValue];
+                break;
+            case ym::kSsgEnvelope:
+                op.ssgRegister = v & 0x0F;
+                op.ssgState = (v & kSsgAttack) != 0 ? kSsgInverted : 0;
+                updateInvert(op);
+                break;
+            default:
+                break;
+        }
+        return;
+    }
+
+    // Per channel; the three-frequency registers take the slot as their entry number.
+    switch (reg & 0xFC) {
+        case ym::kFnumLow:
+            setFrequency(frequencyLatch_, v, ch.baseIncrement, ch.keyCode);
             ch.dirty = true;
             break;
-        case 0x40:
-            op.totalLevel = (v & 0x7F) * 8;
+        case ym::kBlockFnumHigh:
+            frequencyLatch_ = v & 0x3F;
             break;
-        case 0x50:
-            op.ksShift = 3 - (v >> 6);
-            op.attackIndex = (v & 0x1F) != 0 ? (v & 0x1F) * 2 + 32 : 0;
-            op.attackStep = attackStepFor(op, op.ksValue);
-            ch.dirty = true;
+        case ym::kThreeFnumLow:
+            if (secondBank) break;
+            setFrequency(threeFrequencyLatch_, v, threeFrequencyBase_[index],
+                         threeFrequencyKeyCode_[index]);
+            channels_[2].dirty = true;
             break;
-        case 0x60:
-            op.decay1Index = (v & 0x1F) != 0 ? (v & 0x1F) * 2 + 32 : 0;
-            op.decay1Step = rate(op.decay1Index + op.ksValue);
-            op.amOn = (v & 0x80) != 0;
-            op.amDepth = op.amOn ? ch.amDepth : 0;
+        case ym::kThreeBlockFnumHigh:
+            if (!secondBank) threeFrequencyLatch_ = v & 0x3F;
             break;
-        case 0x70:
-            op.decay2Index = (v & 0x1F) != 0 ? (v & 0x1F) * 2 + 32 : 0;
-            op.decay2Step = rate(op.decay2Index + op.ksValue);
+        case ym::kFeedbackAlgorithm: {
+            ch.algorithm = v & 7;
+            const int feedback = (v >> 3) & 7;
+            ch.feedbackShift = feedback != 0 ? feedback + 6 : 0;
+            rewire(ch);
             break;
-        case 0x80:
-            op.sustain = kSustainLevel[v >> 4];
-            op.releaseIndex = (v & 0x0F) * 4 + 34;
-            op.releaseStep = rate(op.releaseIndex + op.ksValue);
+        }
+        case ym::kPanLfoSensitivity:
+            ch.pmSensitivity = shared_->pmSensitivity[v & 7];
+            ch.amDepth = kAmDepth[(v >> 4) & 3];
+            for (Operator& o : ch.ops)
+                o.amDepth = o.amOn ? ch.amDepth : 0;
+            ch.leftMask = (v & 0x80) != 0 ? -1 : 0;
+            ch.rightMask = (v & 0x40) != 0 ? -1 : 0;
             break;
-        case 0x90:
-            op.ssgRegister = v & 0x0F;
-            op.ssgState = (v & kSsgAttack) != 0 ? kSsgInverted : 0;
-            updateInvert(op);
-            break;
-        case 0xA0:
-            switch (address & 0x0C) {
-                case 0x00:
-                    setFrequency(frequencyLatch_, v, ch.baseIncrement, ch.keyCode);
-                    ch.dirty = true;
-                    break;
-                case 0x04:
-                    frequencyLatch_ = v & 0x3F;
-                    break;
-                case 0x08:
-                    if (secondBank) break;
-                    setFrequency(threeFrequencyLatch_, v,
-                                 threeFrequencyBase_[static_cast<std::size_t>(index)],
-                                 threeFrequencyKeyCode_[static_cast<std::size_t>(index)]);
-                    channels_[2].dirty = true;
-                    break;
-                default:
-                    if (!secondBank) threeFrequencyLatch_ = v & 0x3F;
-                    break;
-            }
-            break;
-        case 0xB0:
-            if ((address & 0x0C) == 0x00) {
-                ch.algorithm = v & 7;
-                const int feedback = (v >> 3) & 7;
-                ch.feedbackShift = feedback != 0 ? feedback + 6 : 0;
-                rewire(ch);
-            } else if ((address & 0x0C) == 0x04) {
-                ch.pmSensitivity = shared_->pmSensitivity[v & 7];
-                ch.amDepth = kAmDepth[(v >> 4) & 3];
-                for (Operator& o : ch.ops)
-                    o.amDepth = o.amOn ? ch.amDepth : 0;
-                ch.leftMask = (v & 0x80) != 0 ? -1 : 0;
-                ch.rightMask = (v & 0x40) != 0 ? -1 : 0;
-            }
-            break;
-        default:  // 0xC0-0xFF: nothing on this chip
+        default:  // 0xB8-0xFF: nothing on this chip
             break;
     }
 }
@@ -282,12 +287,11 @@ void Engine::keyOff(Operator& op) {
 void Engine::writeKeyOnOff(std::uint8_t v) {
     const int code = v & 7;
     if ((code & 3) == 3) return;
-    Channel& ch = channels_[static_cast<std::size_t>((code & 3) + ((code & 4) != 0 ? 3 : 0))];
+    Channel& ch = channels_[(code & 3) + ((code & 4) != 0 ? 3 : 0)];
     // Bits 4-7 key operators 1-4, which sit in register order 1, 3, 2, 4.
     constexpr std::array<int, 4> kSlotOfOperator = {kSlotOp1, kSlotOp2, kSlotOp3, kSlotOp4};
     for (int k = 0; k < 4; ++k) {
-        Operator& op =
-            ch.ops[static_cast<std::size_t>(kSlotOfOperator[static_cast<std::size_t>(k)])];
+        Operator& op = ch.ops[kSlotOfOperator[k]];
         if (v & (0x10 << k)) {
             keyOn(op);
         } else {
@@ -313,7 +317,7 @@ void Engine::setThreeFrequencyMode(bool on) {
 }
 
 void Engine::recompute(int index) {
-    Channel& ch = channels_[static_cast<std::size_t>(index)];
+    Channel& ch = channels_[index];
     const bool ownFrequency = index != 2 || !threeFrequencyMode_;
     for (std::size_t s = 0; s < ch.ops.size(); ++s) {
         Operator& op = ch.ops[s];
@@ -321,22 +325,20 @@ void Engine::recompute(int index) {
         int keyCode = ch.keyCode;
         const int entry = kThreeFrequencyEntry[s];
         if (!ownFrequency && entry >= 0) {
-            base = threeFrequencyBase_[static_cast<std::size_t>(entry)];
-            keyCode = threeFrequencyKeyCode_[static_cast<std::size_t>(entry)];
+            base = threeFrequencyBase_[entry];
+            keyCode = threeFrequencyKeyCode_[entry];
         }
         const std::int64_t detuned =
-            static_cast<std::int64_t>(base) +
-            rates_
-                .detune[static_cast<std::size_t>(op.detuneRow)][static_cast<std::size_t>(keyCode)];
+            static_cast<std::int64_t>(base) + rates_.detune[op.detuneRow][keyCode];
         op.increment = static_cast<std::int32_t>((detuned * op.mulFactor) >> 1);
 
         const int ks = keyCode >> op.ksShift;
         if (ks != op.ksValue) {
             op.ksValue = ks;
             op.attackStep = attackStepFor(op, ks);
-            op.decay1Step = rates_.rateSteps[static_cast<std::size_t>(op.decay1Index + ks)];
-            op.decay2Step = rates_.rateSteps[static_cast<std::size_t>(op.decay2Index + ks)];
-            op.releaseStep = rates_.rateSteps[static_cast<std::size_t>(op.releaseIndex + ks)];
+            op.decay1Step = rates_.rateSteps[op.decay1Index + ks];
+            op.decay2Step = rates_.rateSteps[op.decay2Index + ks];
+            op.releaseStep = rates_.rateSteps[op.releaseIndex + ks];
         }
     }
     ch.dirty = false;
@@ -403,7 +405,7 @@ std::int32_t Engine::calculate(Channel& ch, int lfoAm, int lfoPm) {
 
 void Engine::render(std::int32_t* mix, std::size_t frames) {
     for (int c = 0; c < 6; ++c) {
-        if (channels_[static_cast<std::size_t>(c)].dirty) recompute(c);
+        if (channels_[c].dirty) recompute(c);
     }
     const auto& triangle = shared_->lfoTriangle;
     constexpr std::array<std::size_t, 4> kSounding = {1, 2, 4, 5};

@@ -1,10 +1,62 @@
+// The YM2610's FM section, and the map of every register the chip model acts on.
+//
+// Two register banks, A (ports 0/1) and B (ports 2/3). "s" is the channel slot 1 or 2 (FM
+// channels 1-2 on bank A, 4-5 on bank B; slot 0 has registers but no output on this chip, slot 3
+// none). "o" is the operator offset: 0, 8, 4, 12 for operators 1, 2, 3, 4. Names are those of
+// ym::Register (registers.hpp).
+//
+//   bank  address    bits  field                                   name
+//   ----  ---------  ----  --------------------------------------  --------------------
+//   A     0x22       3     LFO on                                  kLfo
+//                    2-0   LFO rate (3.98 ... 72.2 Hz)
+//   A     0x24       7-0   timer A period, bits 9-2                kTimerAHigh
+//   A     0x25       1-0   timer A period, bits 1-0                kTimerALow
+//   A     0x26       7-0   timer B period                          kTimerB
+//   A     0x27       7-6   slot 2 mode: 0 one frequency, else one  kModeTimers
+//                          frequency per operator (0xA8-0xAE)
+//                    5/4   reset timer B / A flag
+//                    3/2   timer B / A raises its flag
+//                    1/0   timer B / A runs (loaded when set)
+//   A     0x28       7-4   key on operators 4, 3, 2, 1             kKeyOnOff
+//                    2     bank (0 = A, 1 = B)
+//                    1-0   slot
+//   A, B  0x30+o+s   6-4   detune                                  kDetuneMultiple
+//                    3-0   multiple (0 = one half)
+//   A, B  0x40+o+s   6-0   total level, 0.75 dB steps              kTotalLevel
+//   A, B  0x50+o+s   7-6   key scale                               kKeyScaleAttack
+//                    4-0   attack rate
+//   A, B  0x60+o+s   7     amplitude modulation on                 kAmDecay
+//                    4-0   decay rate (first decay)
+//   A, B  0x70+o+s   4-0   sustain rate (second decay)             kSustainRate
+//   A, B  0x80+o+s   7-4   sustain level                           kSustainLevelRelease
+//                    3-0   release rate
+//   A, B  0x90+o+s   3     SSG-type envelope on                    kSsgEnvelope
+//                    2     attack (start inverted)
+//                    1     alternate
+//                    0     hold
+//   A, B  0xA0+s     7-0   F-number bits 7-0; takes the latch      kFnumLow
+//   A, B  0xA4+s     5-3   block (octave), into the latch          kBlockFnumHigh
+//                    2-0   F-number bits 10-8, into the latch
+//   A     0xA8+e     7-0   slot 2, entry e (0-2) of the three       kThreeFnumLow
+//                          frequencies: F-number bits 7-0
+//   A     0xAC+e     5-0   block and F-number high, into its latch kThreeBlockFnumHigh
+//                          (entry 0: operator 3, 1: operator 1, 2: operator 2)
+//   A, B  0xB0+s     5-3   feedback of operator 1                  kFeedbackAlgorithm
+//                    2-0   algorithm (connection)
+//   A, B  0xB4+s     7/6   left / right output on                  kPanLfoSensitivity
+//                    5-4   amplitude modulation sensitivity
+//                    2-0   phase modulation sensitivity
+//
+//   Status (read on port 0): bit 0 timer A flag, bit 1 timer B flag; never busy.
+//   Accepted without effect: A 0x00-0x0F (SSG), A 0x10-0x1F (ADPCM-B), B 0x00-0x2F (ADPCM-A).
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 
-#include "ym2610/fm_tables.hpp"
+#include "soundlib/ym2610/fm_tables.hpp"
+#include "soundlib/ym2610/registers.hpp"
 
 namespace qvxsnd {
 
@@ -17,6 +69,9 @@ enum class EnvelopePhase : std::uint8_t {
 };
 
 namespace fm {
+
+// writeChannelRegister takes second-bank registers at their address plus this.
+inline constexpr int kSecondBank = 0x100;
 
 // One operator, as kept in its channel's register order (1, 3, 2, 4).
 struct Operator {
@@ -71,17 +126,17 @@ class Engine {
     // Clears phase, envelopes and SSG state of every channel (the chip's channel reset).
     void resetChannels();
 
-    // Channel register block 0x30-0xFF; the second bank passes address + 0x100.
+    // Channel register block 0x30-0xFF; the second bank passes address + kSecondBank.
     void writeChannelRegister(int address, std::uint8_t value);
-    void writeKeyOnOff(std::uint8_t value);  // register 0x28
-    void writeLfo(std::uint8_t value);       // register 0x22
+    void writeKeyOnOff(std::uint8_t value);  // ym::kKeyOnOff
+    void writeLfo(std::uint8_t value);       // ym::kLfo
     void setThreeFrequencyMode(bool on);
 
     // Writes frames * 2 interleaved left/right sums. They are not clamped, so that other sections
     // of the chip can be mixed in before the final clamp.
     void render(std::int32_t* mix, std::size_t frames);
 
-    const Channel& channel(int index) const { return channels_[static_cast<std::size_t>(index)]; }
+    const Channel& channel(int index) const { return channels_[index]; }
 
   private:
     void keyOn(Operator& op);

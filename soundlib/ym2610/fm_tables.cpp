@@ -1,4 +1,4 @@
-#include "ym2610/fm_tables.hpp"
+#include "soundlib/ym2610/fm_tables.hpp"
 
 #include <cmath>
 #include <numbers>

@@ -1,4 +1,4 @@
-#include "ym2610/opn_timers.hpp"
+#include "soundlib/ym2610/opn_timers.hpp"
 
 namespace qvxsnd {
 

@@ -1,4 +1,4 @@
-#include "ym2610/ym2610.hpp"
+#include "soundlib/ym2610/ym2610.hpp"
 
 #include <algorithm>
 #include <array>
@@ -11,7 +11,8 @@ namespace {
 std::uint32_t checkedClock(std::uint32_t clock) {
     if (clock < YM2610::kMinClock || clock > YM2610::kMaxClock) {
         throw std::invalid_argument("YM2610: master clock " + std::to_string(clock) +
-                                    " Hz is outside 1000000..20000000 Hz");
+                                    " Hz is outside " + std::to_string(YM2610::kMinClock) + ".." +
+                                    std::to_string(YM2610::kMaxClock) + " Hz");
     }
     return clock;
 }
@@ -19,7 +20,8 @@ std::uint32_t checkedClock(std::uint32_t clock) {
 std::uint32_t checkedRate(std::uint32_t rate) {
     if (rate < YM2610::kMinRate || rate > YM2610::kMaxRate) {
         throw std::invalid_argument("YM2610: output rate " + std::to_string(rate) +
-                                    " Hz is outside 8000..192000 Hz");
+                                    " Hz is outside " + std::to_string(YM2610::kMinRate) + ".." +
+                                    std::to_string(YM2610::kMaxRate) + " Hz");
     }
     return rate;
 }
@@ -35,14 +37,16 @@ YM2610::YM2610(std::uint32_t clock, std::uint32_t rate)
       rate_(checkedRate(rate)),
       fm_(static_cast<double>(clock_), static_cast<double>(rate_)),
       timers_(clock_, rate_) {
-    writeMode(0x27, 0x30);
+    // The chip's reset: timers stopped with their flags clear, every channel silent, both
+    // outputs on and no modulation, every other channel register zero.
+    writeMode(ym::kModeTimers, 0x30);
     fm_.resetChannels();
     timers_.reset();
     for (int bank = 0; bank < 2; ++bank) {
-        const int offset = bank * 0x100;
-        for (int a = 0xB6; a >= 0xB4; --a)
+        const int offset = bank * fm::kSecondBank;
+        for (int a = ym::kPanLfoSensitivity + 2; a >= ym::kPanLfoSensitivity; --a)
             fm_.writeChannelRegister(offset + a, 0xC0);
-        for (int a = 0xB2; a >= 0x30; --a)
+        for (int a = ym::kFeedbackAlgorithm + 2; a >= ym::kFirstChannelRegister; --a)
             fm_.writeChannelRegister(offset + a, 0x00);
     }
 }
@@ -72,14 +76,15 @@ void YM2610::writeRegister(int bank, std::uint8_t address, std::uint8_t value) {
 void YM2610::writeData(int bank, std::uint8_t value) {
     const std::uint8_t address = addressLatch_[bank];
     if (bank == 0) {
-        if (address >= 0x30) {
+        if (address >= ym::kFirstChannelRegister) {
             fm_.writeChannelRegister(address, value);
-        } else if (address >= 0x20) {
+        } else if (address >= ym::kFirstModeRegister) {
             writeMode(address, value);
         }
         // 0x00-0x0F (SSG) and 0x10-0x1F (ADPCM-B) are not synthesized.
     } else {
-        if (address >= 0x30) fm_.writeChannelRegister(0x100 + address, value);
+        if (address >= ym::kFirstChannelRegister)
+            fm_.writeChannelRegister(fm::kSecondBank + address, value);
         // 0x00-0x2F (ADPCM-A) are not synthesized.
     }
     if (observer_) {
@@ -89,23 +94,23 @@ void YM2610::writeData(int bank, std::uint8_t value) {
 
 void YM2610::writeMode(std::uint8_t address, std::uint8_t value) {
     switch (address) {
-        case 0x22:
+        case ym::kLfo:
             fm_.writeLfo(value);
             break;
-        case 0x24:
+        case ym::kTimerAHigh:
             timers_.writeTimerAHigh(value);
             break;
-        case 0x25:
+        case ym::kTimerALow:
             timers_.writeTimerALow(value);
             break;
-        case 0x26:
+        case ym::kTimerB:
             timers_.writeTimerB(value);
             break;
-        case 0x27:
+        case ym::kModeTimers:
             fm_.setThreeFrequencyMode((value & 0xC0) != 0);
             timers_.writeMode(value);
             break;
-        case 0x28:
+        case ym::kKeyOnOff:
             fm_.writeKeyOnOff(value);
             break;
         default:
@@ -140,8 +145,8 @@ const fm::Operator& YM2610::inspect(int channel, int op) const {
         throw std::out_of_range("YM2610: no operator " + std::to_string(op) + " on channel " +
                                 std::to_string(channel) + " (channels 0-5, operators 1-4)");
     }
-    constexpr std::array<std::size_t, 4> kSlotOfOperator = {0, 2, 1, 3};
-    return fm_.channel(channel).ops[kSlotOfOperator[static_cast<std::size_t>(op - 1)]];
+    // Operators are kept in register order.
+    return fm_.channel(channel).ops[ym::kOperatorOffset[op - 1] / 4];
 }
 
 EnvelopePhase YM2610::envelopePhase(int channel, int op) const {

@@ -5,8 +5,8 @@
 #include <functional>
 #include <optional>
 
-#include "ym2610/fm_engine.hpp"
-#include "ym2610/opn_timers.hpp"
+#include "soundlib/ym2610/fm_engine.hpp"
+#include "soundlib/ym2610/opn_timers.hpp"
 
 namespace qvxsnd {
 

@@ -1,4 +1,4 @@
-#include "z80/diagnostic_dump.hpp"
+#include "soundlib/z80/diagnostic_dump.hpp"
 
 #include <array>
 #include <cerrno>

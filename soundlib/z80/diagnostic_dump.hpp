@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "z80/z80_state.hpp"
+#include "soundlib/z80/z80_state.hpp"
 
 namespace qvxsnd {
 

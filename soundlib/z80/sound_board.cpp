@@ -1,4 +1,4 @@
-#include "z80/sound_board.hpp"
+#include "soundlib/z80/sound_board.hpp"
 
 #include <algorithm>
 

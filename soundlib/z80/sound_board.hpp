@@ -7,9 +7,10 @@
 #include <cstdint>
 #include <span>
 
-#include "z80/chip_port.hpp"
-#include "z80/z80.hpp"
-#include "z80/z80_state.hpp"
+#include "driver/memory_map.hpp"
+#include "soundlib/z80/chip_port.hpp"
+#include "soundlib/z80/z80.hpp"
+#include "soundlib/z80/z80_state.hpp"
 
 namespace qvxsnd {
 
@@ -18,7 +19,7 @@ class SoundBoard {
     static constexpr std::size_t kMemorySize = 0x10000;
     // Commands are delivered only once the driver runs at or above this address: below it
     // lie the restart routines and both interrupt entry points.
-    static constexpr std::uint16_t kCommandPcFloor = 0x00C0;
+    static constexpr std::uint16_t kCommandPcFloor = qvx::driver::kMainCode;
 
     SoundBoard();
     SoundBoard(const SoundBoard&) = delete;
@@ -67,13 +68,21 @@ class SoundBoard {
     std::span<const std::uint8_t, kMemorySize> memory() const { return memory_; }
 
     std::uint16_t latchedCommand() const { return latch_; }
-    // The last byte the driver wrote to the acknowledge port 0x0C (0 at first).
+    // The last byte the driver wrote to the acknowledge port (0 at first).
     std::uint8_t acknowledge() const { return acknowledge_; }
     bool commandPending() const { return commandPending_; }
     bool irqPending() const { return irqPending_; }
     bool inService() const { return inService_; }
 
   private:
+    static constexpr int kCommandPort = qvx::driver::port::kCommand;
+    static constexpr int kAcknowledgePort = qvx::driver::port::kAcknowledge;
+    // Reads are answered by the chip on its own four ports only. Writes reach it on every port
+    // but the command and acknowledge ports, as its port number & 3.
+    static constexpr bool isChipPort(int port) {
+        return port >= qvx::driver::port::kYmAddrA && port <= qvx::driver::port::kYmDataB;
+    }
+
     // The command NMI (only at PC >= kCommandPcFloor) or else the tick IRQ; returns the
     // T-states of the acceptance, 0 when neither is taken.
     int acceptInterrupt();
@@ -87,8 +96,8 @@ class SoundBoard {
         void write(std::uint16_t addr, std::uint8_t value) const { memory[addr] = value; }
         int in(std::uint16_t portAddr, int cycle) const {
             const int port = portAddr & 0xFF;
-            if (port == 0x00) return board->latch_ & 0xFF;
-            if (port >= 0x04 && port <= 0x07 && board->chip_ != nullptr) {
+            if (port == kCommandPort) return board->latch_ & 0xFF;
+            if (isChipPort(port) && board->chip_ != nullptr) {
                 const auto v = board->chip_->read(
                     port & 3, board->instructionStart_ + static_cast<std::uint64_t>(cycle));
                 if (v) return *v;
@@ -97,13 +106,13 @@ class SoundBoard {
         }
         void out(std::uint16_t portAddr, std::uint8_t value, int cycle) const {
             const int port = portAddr & 0xFF;
-            // 0x0C is the acknowledge back to the main CPU, which is not emulated; the last
-            // value is kept so that tools and tests can see the driver's answer.
-            if (port == 0x0C) {
+            // The acknowledge goes back to the main CPU, which is not emulated; the last value
+            // is kept so that tools and tests can see the driver's answer.
+            if (port == kAcknowledgePort) {
                 board->acknowledge_ = value;
                 return;
             }
-            if (port == 0x00 || board->chip_ == nullptr) return;
+            if (port == kCommandPort || board->chip_ == nullptr) return;
             board->chip_->write(port & 3, value,
                                 board->instructionStart_ + static_cast<std::uint64_t>(cycle));
         }

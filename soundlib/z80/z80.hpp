@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <utility>
 
-#include "z80/z80_state.hpp"
+#include "soundlib/z80/z80_state.hpp"
 
 namespace qvxsnd {
 
@@ -72,17 +72,19 @@ inline constexpr std::array<std::uint8_t, 256> kSzxyp = makeResultFlags(true);
 #define QVX_Z80_CASES16(X, base)                                                        \
     X((base) + 0x0)                                                                     \
     X((base) + 0x1)                                                                     \
-    X((base) + 0x2) X((base) + 0x3) X((base) + 0x4) X((base) + 0x5) X((base) + 0x6)     \
-        X((base) + 0x7) X((base) + 0x8) X((base) + 0x9) X((base) + 0xA) X((base) + 0xB) \
-            X((base) + 0xC) X((base) + 0xD) X((base) + 0xE) X((base) + 0xF)
+    X((base) + 0x2)                                                                     \
+    X((base) + 0x3) X((base) + 0x4) X((base) + 0x5) X((base) + 0x6) X((base) + 0x7)     \
+        X((base) + 0x8) X((base) + 0x9) X((base) + 0xA) X((base) + 0xB) X((base) + 0xC) \
+            X((base) + 0xD) X((base) + 0xE) X((base) + 0xF)
 #define QVX_Z80_CASES256(X)                                                                \
     QVX_Z80_CASES16(X, 0x00)                                                               \
     QVX_Z80_CASES16(X, 0x10)                                                               \
-    QVX_Z80_CASES16(X, 0x20) QVX_Z80_CASES16(X, 0x30) QVX_Z80_CASES16(X, 0x40)             \
-        QVX_Z80_CASES16(X, 0x50) QVX_Z80_CASES16(X, 0x60) QVX_Z80_CASES16(X, 0x70)         \
-            QVX_Z80_CASES16(X, 0x80) QVX_Z80_CASES16(X, 0x90) QVX_Z80_CASES16(X, 0xA0)     \
-                QVX_Z80_CASES16(X, 0xB0) QVX_Z80_CASES16(X, 0xC0) QVX_Z80_CASES16(X, 0xD0) \
-                    QVX_Z80_CASES16(X, 0xE0) QVX_Z80_CASES16(X, 0xF0)
+    QVX_Z80_CASES16(X, 0x20)                                                               \
+    QVX_Z80_CASES16(X, 0x30) QVX_Z80_CASES16(X, 0x40) QVX_Z80_CASES16(X, 0x50)             \
+        QVX_Z80_CASES16(X, 0x60) QVX_Z80_CASES16(X, 0x70) QVX_Z80_CASES16(X, 0x80)         \
+            QVX_Z80_CASES16(X, 0x90) QVX_Z80_CASES16(X, 0xA0) QVX_Z80_CASES16(X, 0xB0)     \
+                QVX_Z80_CASES16(X, 0xC0) QVX_Z80_CASES16(X, 0xD0) QVX_Z80_CASES16(X, 0xE0) \
+                    QVX_Z80_CASES16(X, 0xF0)
 
 template <Z80Bus Bus>
 class Z80 {

@@ -1,19 +1,23 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "driver/sound_driver.hpp"
-#include "driver_rig.hpp"
+#include "tests/support/driver_rig.hpp"
 
 namespace qvx {
 namespace {
 
 using testing::DriverRig;
 using testing::kTickTStates;
+using testing::multiSongImage;
 using testing::patternImage;
 using testing::RegisterWrite;
 using testing::songImage;
+using namespace driver::command;
 namespace var = driver::var;
 
-constexpr std::uint8_t kKeyOn = 0x28;
+constexpr std::uint8_t kKeyOn = 0x28;  // the chip's key on/off register
 
 Cell noteCell(std::uint8_t note, std::uint8_t octave, std::uint8_t instrument = 1) {
     return Cell{note, octave, instrument, 0xFF, 0xFF};
@@ -73,7 +77,7 @@ TEST(Driver, OnePatternLoopsWithRowsOf96Milliseconds) {
     p.cell(0, 2) = noteCell(0, 5);  // C-5: nibble 12 one block lower
     p.cell(0, 63) = noteCell(11, 7);
     DriverRig rig(patternImage(song, 0));
-    rig.command(0x81);
+    rig.command(kFirstSong);
     EXPECT_EQ(rig.var(var::kPlaying), 1);
     EXPECT_EQ(rig.var(var::kSpeed), 6);
 
@@ -86,7 +90,6 @@ TEST(Driver, OnePatternLoopsWithRowsOf96Milliseconds) {
     // Same instrument, no voice load in between: the rows are 6 ticks apart, give or take the
     // instruction the tick interrupt waits for.
     EXPECT_NEAR(static_cast<double>(keys[2].t - keys[1].t), 6.0 * kTickTStates, 20.0);
-    EXPECT_EQ(6 * kTickTStates * 1000 / 4'000'000, 96u);  // milliseconds at 4 MHz
 
     auto f = frequencies(rig, 0);
     ASSERT_EQ(f.size(), 3u);
@@ -107,18 +110,18 @@ TEST(Driver, KeyOnComesBeforeTheFrequency) {
     Song song = songWithVoices();
     song.patterns[0].cell(3, 0) = noteCell(4, 2, 2);
     DriverRig rig(patternImage(song, 0));
-    rig.command(0x81);
+    rig.command(kFirstSong);
     const std::size_t from = rig.chip.writes.size();
     rig.ticks(6);
     std::vector<RegisterWrite> tail;
     for (std::size_t i = from; i < rig.chip.writes.size(); ++i)
         if (const std::uint8_t reg = rig.chip.writes[i].reg;
-            reg == 0x28 || (reg >= 0xA0 && reg <= 0xA6))
+            reg == kKeyOn || (reg >= 0xA0 && reg <= 0xA6))
             tail.push_back(rig.chip.writes[i]);
     ASSERT_EQ(tail.size(), 5u);
-    EXPECT_EQ(tail[0], (RegisterWrite{0, 0, 0x28, 0x06}));  // the voice load keys off first
-    EXPECT_EQ(tail[1], (RegisterWrite{0, 0, 0x28, 0x06}));
-    EXPECT_EQ(tail[2], (RegisterWrite{0, 0, 0x28, 0xF6}));
+    EXPECT_EQ(tail[0], (RegisterWrite{0, 0, kKeyOn, 0x06}));  // the voice load keys off first
+    EXPECT_EQ(tail[1], (RegisterWrite{0, 0, kKeyOn, 0x06}));
+    EXPECT_EQ(tail[2], (RegisterWrite{0, 0, kKeyOn, 0xF6}));
     EXPECT_EQ(tail[3], (RegisterWrite{0, 1, 0xA6, 0x13}));  // track 4: slot 2 of the second bank
     EXPECT_EQ(tail[4], (RegisterWrite{0, 1, 0xA2, 0x09}));
     // The voice went to the second bank's slot 2 registers, in voice order.
@@ -135,7 +138,7 @@ TEST(Driver, VoiceReloadsOnlyWhenTheInstrumentChanges) {
         song.patterns[0].cell(0, row) = noteCell(5, 4, instruments[row]);
     song.patterns[0].cell(1, 0) = noteCell(5, 4, 3);
     DriverRig rig(patternImage(song, 0));
-    rig.command(0x81);
+    rig.command(kFirstSong);
     rig.ticks(6 * 5);
     const auto loads = rig.writesTo(0, 0x31);
     ASSERT_EQ(loads.size(), 3u);
@@ -156,7 +159,7 @@ TEST(Driver, SpeedEffect) {
     song.patterns[0].cell(0, 1) = noteCell(7, 4);
     song.patterns[0].cell(0, 2) = noteCell(7, 4);
     DriverRig rig(patternImage(song, 0));
-    rig.command(0x81);
+    rig.command(kFirstSong);
     rig.ticks(6);
     EXPECT_TRUE(rig.keyOns().empty());
     EXPECT_EQ(rig.var(var::kSpeed), 3);
@@ -174,7 +177,7 @@ TEST(Driver, SpeedZeroMeans256Ticks) {
     song.patterns[0].cell(3, 0) = effectCell(0x0F, 0);
     song.patterns[0].cell(0, 1) = noteCell(2, 4);
     DriverRig rig(patternImage(song, 0));
-    rig.command(0x81);
+    rig.command(kFirstSong);
     rig.ticks(6 + 255);
     EXPECT_TRUE(rig.keyOns().empty());
     rig.tick();
@@ -192,7 +195,7 @@ TEST(Driver, BreakOnTheLastRowAdvancesTheOrderOnce) {
     song.patterns[2].cell(0, 0) = noteCell(3, 2);
     song.order = {0, 1, 2};
     DriverRig rig(songImage(song));
-    rig.command(0x81);
+    rig.command(kFirstSong);
     rig.ticks(6 + 64 * 6);
     EXPECT_EQ(rig.var(var::kOrderPosition), 1);
     auto f = frequencies(rig, 0);
@@ -216,7 +219,7 @@ TEST(Driver, BreakInTheMiddleOfAPattern) {
     song.patterns[1].cell(0, 0) = noteCell(6, 3);
     song.order = {0, 1};
     DriverRig rig(songImage(song));
-    rig.command(0x81);
+    rig.command(kFirstSong);
     rig.ticks(6 + 10 * 6);
     EXPECT_TRUE(rig.keyOns().empty());
     EXPECT_EQ(rig.var(var::kOrderPosition), 1);
@@ -233,7 +236,7 @@ TEST(Driver, VolumeZeroOnAnEmptyCellKeysTheTrackOff) {
     song.patterns[0].cell(1, 2) = effectCell(0x0C, 5);
     song.patterns[0].cell(1, 3) = Cell{9, 4, 1, 0x0C, 0};  // C00 with a note: off, not on
     DriverRig rig(patternImage(song, 0));
-    rig.command(0x81);
+    rig.command(kFirstSong);
     rig.ticks(6);
     std::size_t mark = rig.chip.writes.size();
     rig.ticks(6);
@@ -255,7 +258,7 @@ TEST(Driver, EndMarkAndUnknownEffectsPlayAsTheDriverSays) {
     song.patterns[0].cell(0, 0) = Cell{13, 3, 1, 0xFF, 0xFF};  // end mark with an octave: no note
     song.patterns[0].cell(0, 1) = Cell{4, 3, 1, 0x0A, 0x22};   // other effects: the note plays
     DriverRig rig(patternImage(song, 0));
-    rig.command(0x81);
+    rig.command(kFirstSong);
     rig.ticks(6);
     EXPECT_TRUE(rig.keyOns().empty());
     EXPECT_EQ(rig.var(var::kCellFnumHigh), 0);
@@ -264,29 +267,15 @@ TEST(Driver, EndMarkAndUnknownEffectsPlayAsTheDriverSays) {
     EXPECT_EQ(rig.keyOns().size(), 1u);
 }
 
-// Two song blocks linked as the ROM Maker links them.
-std::vector<std::uint8_t> twoSongImage(const Song& first, const Song& second) {
-    std::vector<std::uint8_t> a = songImage(first);
-    const std::vector<std::uint8_t> b = songImage(second);
-    const std::size_t sizeA = a.size() - kSongBlockOffset;
-    const std::size_t sizeB = b.size() - kSongBlockOffset;
-    a[kSongBlockOffset + 4] = static_cast<std::uint8_t>((sizeA - 6) & 0xFF);
-    a[kSongBlockOffset + 5] = static_cast<std::uint8_t>((sizeA - 6) >> 8);
-    a.insert(a.end(), b.begin() + kSongBlockOffset, b.end());
-    a[kSongBlockOffset + sizeA + 4] = static_cast<std::uint8_t>((sizeB - 6) & 0xFF);
-    a[kSongBlockOffset + sizeA + 5] = static_cast<std::uint8_t>((sizeB - 6) >> 8);
-    return a;
-}
-
 TEST(Driver, SongCommandsHopThroughLinkedBlocks) {
     Song first = songWithVoices();
     first.patterns[0].cell(0, 0) = noteCell(2, 3);
     Song second = songWithVoices();
     second.patterns[0].cell(0, 0) = noteCell(11, 5, 3);
-    const auto image = twoSongImage(first, second);
+    const auto image = multiSongImage({&first, &second});
 
     DriverRig rig(image);
-    rig.command(0x82);
+    rig.command(kFirstSong + 1);
     EXPECT_EQ(rig.var(var::kPlaying), 1);
     rig.ticks(6);
     auto f = frequencies(rig, 0);
@@ -294,7 +283,7 @@ TEST(Driver, SongCommandsHopThroughLinkedBlocks) {
     EXPECT_EQ(f[0], (std::pair<std::uint8_t, std::uint8_t>{0x2C, 0x8D}));
     EXPECT_EQ(rig.writesTo(0, 0x31)[0].value, 24);  // the second song's instrument 3
 
-    rig.command(0x81);
+    rig.command(kFirstSong);
     rig.ticks(6);
     f = frequencies(rig, 0);
     ASSERT_EQ(f.size(), 2u);
@@ -302,7 +291,7 @@ TEST(Driver, SongCommandsHopThroughLinkedBlocks) {
 
     // Behind the second block there is no third: the sequencer stops, nothing is keyed off.
     const std::size_t mark = rig.chip.writes.size();
-    rig.command(0x83);
+    rig.command(kFirstSong + 2);
     EXPECT_EQ(rig.var(var::kPlaying), 0);
     EXPECT_TRUE(rig.writesTo(0, kKeyOn, mark).empty());
     rig.ticks(12);
@@ -313,8 +302,8 @@ TEST(Driver, SongZeroNeverStarts) {
     Song song = songWithVoices();
     song.patterns[0].cell(0, 0) = noteCell(2, 3);
     DriverRig rig(songImage(song));
-    rig.command(0x81);
-    rig.command(0x80);
+    rig.command(kFirstSong);
+    rig.command(kSong);
     EXPECT_EQ(rig.var(var::kPlaying), 0);
     rig.ticks(12);
     EXPECT_TRUE(rig.keyOns().empty());
@@ -325,11 +314,10 @@ TEST(Driver, StopKeysTheFourChannelsOff) {
     for (int t = 0; t < 4; ++t)
         song.patterns[0].cell(t, 0) = noteCell(2, 3);
     DriverRig rig(songImage(song));
-    rig.command(0x81);
+    rig.command(kFirstSong);
     rig.ticks(6);
-    rig.var(var::kRow);
     const std::size_t mark = rig.chip.writes.size();
-    rig.command(0xFF);
+    rig.command(kStop);
     const auto offs = rig.writesTo(0, kKeyOn, mark);
     ASSERT_EQ(offs.size(), 4u);
     EXPECT_EQ(offs[0].value, 0x01);
@@ -347,8 +335,12 @@ TEST(Driver, SampleTriggersRotateOverTheSixChannels) {
     std::vector<std::uint8_t> image = songImage(song);
     const std::uint8_t commands[] = {0x02, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09};
     for (std::uint8_t c : commands)
-        for (int i = 0; i < 4; ++i)
-            image[driver::kSampleTable + 4 * c + i] = static_cast<std::uint8_t>(c * 16 + i);
+        for (std::size_t i = 0; i < driver::kSampleEntryBytes; ++i)
+            image[driver::kSampleTable + driver::kSampleEntryBytes * c + i] =
+                static_cast<std::uint8_t>(c * 16 + i);
+    // The entry's four bytes go to the channel's start and end address registers, then the
+    // channel is keyed on.
+    const std::uint8_t entryRegisters[] = {0x10, 0x18, 0x20, 0x28};
     DriverRig rig(image);
     for (int n = 0; n < 7; ++n) {
         const std::uint8_t c = commands[n];
@@ -358,14 +350,10 @@ TEST(Driver, SampleTriggersRotateOverTheSixChannels) {
         std::vector<RegisterWrite> w(rig.chip.writes.begin() + static_cast<std::ptrdiff_t>(mark),
                                      rig.chip.writes.end());
         ASSERT_EQ(w.size(), 5u) << n;
-        EXPECT_EQ(w[0], (RegisterWrite{0, 1, static_cast<std::uint8_t>(0x10 + channel),
-                                       static_cast<std::uint8_t>(c * 16)}));
-        EXPECT_EQ(w[1], (RegisterWrite{0, 1, static_cast<std::uint8_t>(0x18 + channel),
-                                       static_cast<std::uint8_t>(c * 16 + 1)}));
-        EXPECT_EQ(w[2], (RegisterWrite{0, 1, static_cast<std::uint8_t>(0x20 + channel),
-                                       static_cast<std::uint8_t>(c * 16 + 2)}));
-        EXPECT_EQ(w[3], (RegisterWrite{0, 1, static_cast<std::uint8_t>(0x28 + channel),
-                                       static_cast<std::uint8_t>(c * 16 + 3)}));
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(w[i],
+                      (RegisterWrite{0, 1, static_cast<std::uint8_t>(entryRegisters[i] + channel),
+                                     static_cast<std::uint8_t>(c * 16 + i)}));
         EXPECT_EQ(w[4], (RegisterWrite{0, 1, 0x00, static_cast<std::uint8_t>(1 << channel)}));
         EXPECT_EQ(rig.var(var::kLastAdpcmChannel), channel);
     }
@@ -375,7 +363,7 @@ TEST(Driver, SampleTriggersRotateOverTheSixChannels) {
 TEST(Driver, AdpcmOffKeysAllSampleChannelsOff) {
     DriverRig rig(songImage(Song{}));
     const std::size_t mark = rig.chip.writes.size();
-    rig.command(0x7F);
+    rig.command(kAdpcmOff);
     ASSERT_EQ(rig.chip.writes.size(), mark + 1);
     EXPECT_EQ(rig.chip.writes[mark], (RegisterWrite{0, 1, 0x00, 0xBF}));
 }
@@ -400,25 +388,25 @@ TEST(Driver, HaltThenRestart) {
     Song song = songWithVoices();
     song.patterns[0].cell(0, 0) = noteCell(2, 3);
     DriverRig rig(songImage(song));
-    rig.command(0x81);
-    rig.command(0x01);
+    rig.command(kFirstSong);
+    rig.command(kHalt);
     EXPECT_FALSE(rig.board().cpu().iff1);
     std::size_t mark = rig.chip.writes.size();
     rig.ticks(12);  // ticks are no longer taken
     EXPECT_EQ(rig.chip.writes.size(), mark);
 
-    rig.command(0x81);  // commands still are
+    rig.command(kFirstSong);  // commands still are
     EXPECT_EQ(rig.var(var::kPlaying), 1);
     rig.ticks(12);
     EXPECT_TRUE(rig.keyOns().empty());
 
     mark = rig.chip.writes.size();
-    rig.command(0x03);
+    rig.command(kRestart);
     ASSERT_GT(rig.chip.writes.size(), mark);
     EXPECT_EQ(rig.chip.writes[mark], (RegisterWrite{0, 0, 0x27, 0x30}));
     EXPECT_EQ(rig.var(var::kPlaying), 0);
     // The restart ends the interrupted handler, so ticks come again and songs play.
-    rig.command(0x81);
+    rig.command(kFirstSong);
     rig.ticks(6);
     EXPECT_EQ(rig.keyOns().size(), 1u);
 }
@@ -437,10 +425,10 @@ Song busySong() {
 
 TEST(Driver, ChipWritesLeaveTheYM2610TimeToFinish) {
     DriverRig rig(songImage(busySong()));
-    rig.command(0x81);
+    rig.command(kFirstSong);
     rig.ticks(6 + 80);
-    rig.command(0x04);
-    rig.command(0xFF);
+    rig.command(kFirstSample);
+    rig.command(kStop);
     const auto& ports = rig.chip.ports;
     ASSERT_GT(ports.size(), 3000u);
     std::uint64_t shortestAfterAddress = ~0ull, shortestAfterData = ~0ull;
@@ -462,12 +450,12 @@ TEST(Driver, ChipWritesLeaveTheYM2610TimeToFinish) {
 
 TEST(Driver, CommandDuringARowWaitsForTheRowToFinish) {
     DriverRig rig(songImage(busySong()));
-    rig.command(0x81);
+    rig.command(kFirstSong);
     rig.ticks(6);
     // Post the stop a little way into the next row step.
     rig.board().requestTick();
     rig.run(1500);
-    ASSERT_EQ(rig.var(0xF819), 1) << "the row step should still be running";
+    ASSERT_EQ(rig.var(var::kHandlerBusy), 1) << "the row step should still be running";
     rig.board().postCommand(0xFF);
     const std::size_t mark = rig.chip.writes.size();
     rig.run(kTickTStates);
@@ -477,7 +465,7 @@ TEST(Driver, CommandDuringARowWaitsForTheRowToFinish) {
     int keyOns = 0;
     std::size_t firstStop = after.size();
     for (std::size_t i = 0; i + 3 < after.size(); ++i) {
-        if (after[i].reg == 0x28 && after[i].value == 0x01 && after[i + 1].value == 0x02 &&
+        if (after[i].reg == kKeyOn && after[i].value == 0x01 && after[i + 1].value == 0x02 &&
             after[i + 2].value == 0x05 && after[i + 3].value == 0x06) {
             firstStop = i;
             break;
@@ -485,7 +473,7 @@ TEST(Driver, CommandDuringARowWaitsForTheRowToFinish) {
     }
     ASSERT_LT(firstStop, after.size());
     for (std::size_t i = 0; i < after.size(); ++i) {
-        if (after[i].reg == 0x28 && (after[i].value & 0xF0) == 0xF0) {
+        if (after[i].reg == kKeyOn && (after[i].value & 0xF0) == 0xF0) {
             ++keyOns;
             EXPECT_LT(i, firstStop);
         }
@@ -496,37 +484,31 @@ TEST(Driver, CommandDuringARowWaitsForTheRowToFinish) {
     EXPECT_EQ(rig.var(var::kPlaying), 0);
 }
 
-}  // namespace
-}  // namespace qvx
-
-namespace qvx {
-namespace {
-
 TEST(Driver, AcknowledgeValues) {
     Song song;
     song.addPattern();
-    DriverRig rig(testing::songImage(song));
+    DriverRig rig(songImage(song));
     auto ack = [&] { return rig.board().acknowledge(); };
-    rig.command(0x81);
+    rig.command(kFirstSong);
     EXPECT_EQ(ack(), 0x81);
     rig.tick();
     EXPECT_EQ(ack(), 0x00);  // every tick answers 0
-    rig.command(0xFF);
+    rig.command(kStop);
     EXPECT_EQ(ack(), 0xFF);
-    rig.command(0x80);
+    rig.command(kSong);
     EXPECT_EQ(ack(), 0x80);
-    rig.command(0x7F);
+    rig.command(kAdpcmOff);
     EXPECT_EQ(ack(), 0x7F);
-    rig.command(0x04);
+    rig.command(kFirstSample);
     EXPECT_EQ(ack(), 0x00);  // sample triggers answer with the channel used
     rig.command(0x02);
     EXPECT_EQ(ack(), 0x01);
-    rig.command(0x81);
-    rig.command(0x00);
+    rig.command(kFirstSong);
+    rig.command(kNothing);
     EXPECT_EQ(ack(), 0x00);
-    rig.command(0x01);
+    rig.command(kHalt);
     EXPECT_EQ(ack(), 0x01);
-    rig.command(0x03);  // restart: no answer
+    rig.command(kRestart);  // restart: no answer
     EXPECT_EQ(ack(), 0x01);
 }
 

@@ -4,7 +4,7 @@
 #include <random>
 
 #include "rombuild/adpcm_a.hpp"
-#include "wav_files.hpp"
+#include "tests/support/wav_files.hpp"
 
 namespace qvx {
 namespace {

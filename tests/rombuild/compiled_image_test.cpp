@@ -3,7 +3,7 @@
 #include "driver/sound_driver.hpp"
 #include "rombuild/compiled_image.hpp"
 #include "rombuild/exports.hpp"
-#include "support/temp_dir.hpp"
+#include "tests/support/temp_dir.hpp"
 
 namespace qvx {
 namespace {

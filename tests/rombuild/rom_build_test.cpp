@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
 #include "driver/sound_driver.hpp"
-#include "driver_rig.hpp"
 #include "rombuild/compiled_image.hpp"
 #include "rombuild/rom_build.hpp"
-#include "support/temp_dir.hpp"
-#include "wav_files.hpp"
+#include "tests/support/driver_rig.hpp"
+#include "tests/support/temp_dir.hpp"
+#include "tests/support/wav_files.hpp"
 
 namespace qvx {
 namespace {
@@ -108,7 +108,7 @@ TEST(RomBuild, NoSamplesGiveAnEmptyV1AndAZeroTable) {
     TempDir dir;
     const Outputs out(dir);
     const std::vector<RomSong> songs = twoSongs();
-    EXPECT_TRUE(buildRoms(songs, {}, out.paths).empty());
+    EXPECT_TRUE(buildRoms(songs, {}, out.paths).ok());
     EXPECT_TRUE(out.v1().empty());
     EXPECT_TRUE(std::filesystem::exists(out.paths.v1));
     const Bytes m1 = out.m1();
@@ -169,7 +169,7 @@ TEST(RomBuild, BuiltM1PlaysBothSongsAndTriggersTheTabledSamples) {
     const Outputs out(dir);
     const std::vector<RomSample> samples = {sampleFile(dir, "hit.wav", 300),
                                             sampleFile(dir, "snare.wav", 512)};
-    ASSERT_TRUE(buildRoms(twoSongs(), samples, out.paths).empty());
+    ASSERT_TRUE(buildRoms(twoSongs(), samples, out.paths).ok());
     const Bytes m1 = out.m1();
     ASSERT_EQ(m1.size(), 4161u);
     DriverRig rig(m1);
@@ -231,7 +231,7 @@ TEST(RomBuild, CommandHeaderText) {
 
     // The file holds exactly that text, with no terminating zero.
     const Outputs out(dir);
-    ASSERT_TRUE(buildRoms(songs, samples, out.paths).empty());
+    ASSERT_TRUE(buildRoms(songs, samples, out.paths).ok());
     EXPECT_EQ(out.header(), commandHeader(romCommands(songs, samples)));
 }
 
@@ -271,7 +271,7 @@ TEST(RomBuild, LimitsAreRefusedBeforeAnythingIsWritten) {
     std::vector<RomSong> manySongs(127);
     for (RomSong& s : manySongs)
         s = *oneNoteSong("s.mus", 1, 1);
-    auto problems = buildRoms(manySongs, {}, out.paths);
+    auto problems = buildRoms(manySongs, {}, out.paths).problems;
     ASSERT_FALSE(problems.empty());
     EXPECT_EQ(problems[0],
               "Too many songs: 127; the ROM holds at most 126 (commands 0x81 to 0xfe)");
@@ -279,7 +279,7 @@ TEST(RomBuild, LimitsAreRefusedBeforeAnythingIsWritten) {
 
     const RomSample tiny = sampleFile(dir, "t.wav", 1);
     const std::vector<RomSample> manySamples(124, tiny);
-    EXPECT_EQ(buildRoms({}, manySamples, out.paths),
+    EXPECT_EQ(buildRoms({}, manySamples, out.paths).messages(),
               (std::vector<std::string>{
                   "Too many samples: 124; the ROM holds at most 123 (commands 0x04 to 0x7e)"}));
     EXPECT_TRUE(before.intact());
@@ -295,7 +295,7 @@ TEST(RomBuild, LimitsAreRefusedBeforeAnythingIsWritten) {
     EXPECT_LE(buildM1(bigSong, SampleTable{}).size(), std::size_t{driver::kVariables});
     bigSong[0].patterns[59].cell(1, 1).instrument = 5;
     EXPECT_EQ(romSpace(bigSong, {}).m1, -25);
-    EXPECT_EQ(buildRoms(bigSong, {}, out.paths),
+    EXPECT_EQ(buildRoms(bigSong, {}, out.paths).messages(),
               (std::vector<std::string>{
                   "The songs take 61736 bytes but only 61711 fit in the M1 below the sound "
                   "driver's memory at 0xF800 (25 bytes too many)"}));
@@ -306,7 +306,7 @@ TEST(RomBuild, LimitsAreRefusedBeforeAnythingIsWritten) {
     EXPECT_EQ(romSpace({}, fills).v1, 1);
     EXPECT_TRUE(romProblems({}, fills).empty());
     const std::vector<RomSample> over = {sampleFile(dir, "over.wav", 524288)};
-    EXPECT_EQ(buildRoms({}, over, out.paths),
+    EXPECT_EQ(buildRoms({}, over, out.paths).messages(),
               (std::vector<std::string>{"The samples take 524544 bytes of V1 with their padding; "
                                         "the V1 holds 524288 (256 bytes too many)"}));
     EXPECT_TRUE(before.intact());
@@ -323,7 +323,7 @@ TEST(RomBuild, BadInputsAreNamedAndNothingIsWritten) {
     testing::writeBytes(dir / "hit.wav", testing::monoWav(std::vector<std::int16_t>(10)));
     std::filesystem::remove(dir / "gone.wav");
     EXPECT_EQ(
-        buildRoms(good, samples, out.paths),
+        buildRoms(good, samples, out.paths).messages(),
         (std::vector<std::string>{"The sample hit.wav has changed since it was added; add it again",
                                   "Failed to Open gone.wav"}));
     EXPECT_TRUE(before.intact());
@@ -336,7 +336,7 @@ TEST(RomBuild, BadInputsAreNamedAndNothingIsWritten) {
     auto instrument = oneNoteSong("inst.mus", 1, 1);
     instrument->patterns[0].cell(2, 17).instrument = 40;
     const std::vector<RomSong> bad = {*empty, *missing, *instrument};
-    EXPECT_EQ(buildRoms(bad, {}, out.paths),
+    EXPECT_EQ(buildRoms(bad, {}, out.paths).messages(),
               (std::vector<std::string>{
                   "The song empty.mus has an empty order list",
                   "The song missing.mus plays pattern 03 at order entry 01, which does not exist",
@@ -350,14 +350,18 @@ TEST(RomBuild, AFailedOutputDoesNotStopTheOthers) {
     const std::vector<RomSample> samples = {sampleFile(dir, "hit.wav", 300)};
     const std::vector<RomSong> songs = twoSongs();
     RomOutputs paths{dir / "no-such-folder" / "202-v1.bin", dir / "202-m1.bin", dir / "sound.h"};
-    EXPECT_EQ(buildRoms(songs, samples, paths),
-              (std::vector<std::string>{"Failed to Create 202-v1.bin"}));
+    const RomBuildResult result = buildRoms(songs, samples, paths);
+    EXPECT_TRUE(result.problems.empty());
+    ASSERT_EQ(result.failures.size(), 1u);
+    EXPECT_EQ(result.failures[0].output, RomOutput::V1);
+    EXPECT_EQ(result.failures[0].message, "Failed to Create 202-v1.bin");
+    EXPECT_EQ(result.written, (std::vector<RomOutput>{RomOutput::M1, RomOutput::Header}));
     EXPECT_EQ(readBytes(paths.m1).size(), 4161u);
     EXPECT_TRUE(std::filesystem::exists(paths.header));
 
     std::filesystem::create_directory(dir / "202-m1.bin.d");
     paths = {dir / "202-v1.bin", dir / "202-m1.bin.d", {}};
-    EXPECT_EQ(buildRoms(songs, samples, paths),
+    EXPECT_EQ(buildRoms(songs, samples, paths).messages(),
               (std::vector<std::string>{"Failed to Create 202-m1.bin.d"}));
     EXPECT_EQ(readBytes(paths.v1).size(), 512u);
 }
@@ -367,7 +371,7 @@ TEST(RomBuild, M1BuiltWithoutV1CarriesTheSampleTable) {
     TempDir dir;
     const std::vector<RomSample> samples = {sampleFile(dir, "hit.wav", 300)};
     const RomOutputs paths{{}, dir / "202-m1.bin", {}};
-    EXPECT_TRUE(buildRoms({}, samples, paths).empty());
+    EXPECT_TRUE(buildRoms({}, samples, paths).ok());
     const Bytes m1 = readBytes(paths.m1);
     ASSERT_EQ(m1.size(), std::size_t{kSongsAt});
     EXPECT_EQ(tableEntry(std::span(m1).subspan(kTableAt, 512), 4),

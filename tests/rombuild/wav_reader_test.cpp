@@ -3,8 +3,8 @@
 #include "rombuild/adpcm_a.hpp"
 #include "rombuild/rom_sample.hpp"
 #include "rombuild/wav_reader.hpp"
-#include "support/temp_dir.hpp"
-#include "wav_files.hpp"
+#include "tests/support/temp_dir.hpp"
+#include "tests/support/wav_files.hpp"
 
 namespace qvx {
 namespace {

@@ -2,10 +2,10 @@
 
 #include <cstdlib>
 
-#include "demo_song.hpp"
+#include "examples/demo_song.hpp"
 #include "song/instrument_file.hpp"
 #include "song/song_file.hpp"
-#include "support/temp_dir.hpp"
+#include "tests/support/temp_dir.hpp"
 
 namespace qvx {
 namespace {

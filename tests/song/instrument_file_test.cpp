@@ -2,7 +2,7 @@
 
 #include "song/instrument_file.hpp"
 #include "song/song.hpp"
-#include "support/temp_dir.hpp"
+#include "tests/support/temp_dir.hpp"
 
 namespace qvx {
 namespace {

@@ -3,12 +3,12 @@
 #include <filesystem>
 #include <memory>
 
-#include "mod_builder.hpp"
 #include "song/compiled_pattern.hpp"
 #include "song/mod_import.hpp"
 #include "song/song_file.hpp"
 #include "song/workspace.hpp"
-#include "support/temp_dir.hpp"
+#include "tests/support/mod_builder.hpp"
+#include "tests/support/temp_dir.hpp"
 
 namespace qvx {
 namespace {

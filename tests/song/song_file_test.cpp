@@ -5,7 +5,7 @@
 #include "song/compiled_pattern.hpp"
 #include "song/song_file.hpp"
 #include "song/workspace.hpp"
-#include "support/temp_dir.hpp"
+#include "tests/support/temp_dir.hpp"
 
 namespace qvx {
 namespace {

@@ -4,7 +4,7 @@
 #include <string.h>
 #include <unistd.h>
 
-#include "qvxsnd.h"
+#include "soundlib/include/qvxsnd.h"
 
 int main(void) {
     static const uint8_t idle[] = {0x31, 0xFF, 0xFF, 0xED, 0x56, 0xFB, 0x18, 0xFE};

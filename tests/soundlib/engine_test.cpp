@@ -3,15 +3,18 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "demo_song.hpp"
-#include "engine/engine.hpp"
-#include "rombuild/playback.hpp"
+#include "examples/demo_song.hpp"
+#include "soundlib/engine/engine.hpp"
+#include "tests/support/driver_rig.hpp"
+#include "tools/engine_sound_target.hpp"
 
 namespace qvx {
 namespace {
 
 using qvxsnd::Engine;
 using qvxsnd::RegisterWrite;
+using testing::multiSongImage;
+using testing::songImage;
 
 constexpr std::uint32_t kRate = 44100;
 
@@ -46,15 +49,6 @@ double rms(std::span<const std::int16_t> samples) {
     return samples.empty() ? 0 : std::sqrt(sum / double(samples.size()));
 }
 
-std::vector<std::uint8_t> imageOf(const Song& song, int pattern = -1) {
-    auto buffer = std::make_unique<ImageBuffer>();
-    const ImageBuild image =
-        pattern < 0 ? buildSongImage(song, *buffer) : buildPatternImage(song, pattern, *buffer);
-    EXPECT_TRUE(image) << image.message;
-    return {buffer->bytes.begin(),
-            buffer->bytes.begin() + static_cast<std::ptrdiff_t>(image.length)};
-}
-
 Song toneSong(std::uint8_t note = 9, int rows = 1) {
     Song song = examples::makeDemoSong();
     song.patternCount = 1;
@@ -69,14 +63,14 @@ TEST(Engine, CommandBeforeAnyImageIsLost) {
     Rig rig;
     rig.engine->sendCommand(0x81);
     rig.run(0.05);
-    rig.engine->sendData(imageOf(toneSong()));
+    rig.engine->sendData(songImage(toneSong()));
     rig.run(1.5);
     EXPECT_TRUE(rig.keyOnFrames().empty());
 }
 
 TEST(Engine, CommandRightAfterTheImageStartsTheSongAfterStartUp) {
     Rig rig;
-    rig.engine->sendData(imageOf(toneSong()));
+    rig.engine->sendData(songImage(toneSong()));
     rig.engine->sendCommand(0x81);
     rig.run(1.0);
     const auto keys = rig.keyOnFrames();
@@ -89,7 +83,7 @@ TEST(Engine, CommandRightAfterTheImageStartsTheSongAfterStartUp) {
 
 TEST(Engine, RowsAtSpeedSixLast96Milliseconds) {
     Rig rig;
-    rig.engine->sendData(imageOf(toneSong(9, 64)));
+    rig.engine->sendData(songImage(toneSong(9, 64)));
     rig.engine->sendCommand(0x81);
     rig.run(2.5);
     const auto keys = rig.keyOnFrames();
@@ -107,15 +101,8 @@ TEST(Engine, RowsAtSpeedSixLast96Milliseconds) {
 TEST(Engine, TwoCommandsBeforeTheDriverTakesThemGiveTheLaterOne) {
     Song first = toneSong(2);
     Song second = toneSong(11);
-    std::vector<std::uint8_t> a = imageOf(first);
-    const std::vector<std::uint8_t> b = imageOf(second);
-    const std::size_t size = a.size() - kSongBlockOffset;
-    a[kSongBlockOffset + 4] = static_cast<std::uint8_t>((size - 6) & 0xFF);
-    a[kSongBlockOffset + 5] = static_cast<std::uint8_t>((size - 6) >> 8);
-    a.insert(a.end(), b.begin() + kSongBlockOffset, b.end());
-
     Rig rig;
-    rig.engine->sendData(a);
+    rig.engine->sendData(multiSongImage({&first, &second}));
     rig.engine->sendCommand(0x81);
     rig.engine->sendCommand(0x82);
     rig.run(1.0);
@@ -155,7 +142,7 @@ TEST(Engine, ANoteKeepsSoundingAcrossANewImage) {
     rig.engine->keyDown(9, 4);
     const auto before = rig.run(0.2);
     EXPECT_GT(rms(std::span(before).subspan(before.size() / 2)), 500.0);
-    rig.engine->sendData(imageOf(Song{}));  // a new image; nothing keys channel 1 off
+    rig.engine->sendData(songImage(Song{}));  // a new image; nothing keys channel 1 off
     const auto after = rig.run(0.5);
     EXPECT_GT(rms(std::span(after).subspan(after.size() / 2)), 500.0);
 }
@@ -170,7 +157,7 @@ TEST(Engine, AfterStopTheOutputIsSilentUntilTheNextImage) {
     const auto silent = rig.run(0.5);
     EXPECT_EQ(rms(silent), 0.0);
     EXPECT_EQ(rig.engine->state(), Engine::State::Stopped);
-    rig.engine->sendData(imageOf(Song{}));
+    rig.engine->sendData(songImage(Song{}));
     const auto back = rig.run(0.2);
     EXPECT_GT(rms(back), 500.0);  // the chip kept its sounding note
 }
@@ -206,7 +193,7 @@ TEST(Engine, PreviewWritesFollowThePreviewOrder) {
 
 TEST(Engine, ResetStopsTheProgramButKeepsTheChip) {
     Rig rig;
-    rig.engine->sendData(imageOf(toneSong(9, 64)));
+    rig.engine->sendData(songImage(toneSong(9, 64)));
     rig.engine->sendCommand(0x81);
     rig.run(1.0);
     const std::size_t keys = rig.keyOnFrames().size();
@@ -220,7 +207,7 @@ TEST(Engine, ResetStopsTheProgramButKeepsTheChip) {
 
 TEST(Engine, SamplesDoNotDependOnHowTheRenderIsCutUp) {
     const Song song = examples::makeDemoSong();
-    const auto image = imageOf(song);
+    const auto image = songImage(song);
     auto play = [&](std::size_t chunk) {
         Rig rig;
         rig.engine->sendData(image);

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <thread>
 
-#include "library.hpp"
+#include "soundlib/library.hpp"
 
 namespace qvxsnd {
 namespace {

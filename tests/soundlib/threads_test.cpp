@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <thread>
 
-#include "qvxsnd.h"
+#include "soundlib/include/qvxsnd.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <numbers>
 #include <vector>
 
-#include "ym2610/ym2610.hpp"
+#include "soundlib/ym2610/ym2610.hpp"
 
 namespace ymtest {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "ym2610/ym2610.hpp"
+#include "soundlib/ym2610/ym2610.hpp"
 
 namespace {
 

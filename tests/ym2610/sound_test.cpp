@@ -8,7 +8,7 @@
 #include <set>
 #include <vector>
 
-#include "chip_helpers.hpp"
+#include "tests/ym2610/chip_helpers.hpp"
 
 using namespace ymtest;
 using qvxsnd::EnvelopePhase;

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "chip_helpers.hpp"
+#include "tests/ym2610/chip_helpers.hpp"
 
 using namespace ymtest;
 using qvxsnd::YM2610;

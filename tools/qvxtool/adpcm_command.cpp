@@ -1,11 +1,11 @@
 #include <iostream>
 #include <memory>
 
-#include "commands.hpp"
 #include "rombuild/adpcm_a.hpp"
 #include "rombuild/rom_sample.hpp"
 #include "song/file_io.hpp"
 #include "song/song_file.hpp"
+#include "tools/qvxtool/commands.hpp"
 
 namespace qvx::tool {
 namespace {
@@ -19,7 +19,7 @@ void encodeCommand(const AdpcmOptions& options) {
     const std::string name = displayName(options.input);
     RomSample sample;
     if (const Result r = readRomSample(options.input, name, sample); !r)
-        fail(r.message().find(name) == std::string::npos ? name + ": " + r.message() : r.message());
+        fail(aboutFile(name, r.message()));
     if (sample.encodedSize() > adpcma::kAddressableBytes)
         fail(name + " is too long for ADPCM-A: it encodes to " +
              std::to_string(sample.encodedSize()) + " bytes and one sample can span at most " +
@@ -33,7 +33,7 @@ void encodeCommand(const AdpcmOptions& options) {
     if (!r) fail(r.message());
     if (!writeFileAtomically(options.output, encoded))
         fail(std::string(kFailedToCreate) + displayName(options.output));
-    std::cout << "Wrote " << options.output << " (" << encoded.size() << " bytes)\n";
+    reportWritten(options.output);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <filesystem>
+#include <string>
 
 namespace qvx::tool {
 
@@ -15,5 +17,12 @@ void addAdpcmCommand(CLI::App& app);
 
 // Prints `message` on stderr and ends the command with exit status 1.
 [[noreturn]] void fail(const std::string& message);
+
+// A reader's message with the file it is about: "hit.wav: WAV file is not MONO". Messages that
+// already name the file ("Failed to Open hit.wav") stay as they are.
+std::string aboutFile(const std::string& fileName, const std::string& message);
+
+// "Wrote OUT (N bytes)" on standard output, for a file just written.
+void reportWritten(const std::filesystem::path& path);
 
 }  // namespace qvx::tool

@@ -1,9 +1,9 @@
 #include <iostream>
 #include <memory>
 
-#include "commands.hpp"
 #include "rombuild/exports.hpp"
 #include "song/song_file.hpp"
+#include "tools/qvxtool/commands.hpp"
 
 namespace qvx::tool {
 namespace {
@@ -25,8 +25,7 @@ void addExport(CLI::App& app, const std::string& name, const std::string& descri
         if (const Result r = openSong(options->song, *song); !r) fail(r.message());
         auto buffer = std::make_unique<ImageBuffer>();
         if (const Result r = run(*song, *buffer, options->output); !r) fail(r.message());
-        std::cout << "Wrote " << options->output << " ("
-                  << std::filesystem::file_size(options->output) << " bytes)\n";
+        reportWritten(options->output);
     });
 }
 

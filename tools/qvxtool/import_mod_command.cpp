@@ -1,9 +1,9 @@
 #include <iostream>
 #include <memory>
 
-#include "commands.hpp"
 #include "song/mod_import.hpp"
 #include "song/song_file.hpp"
+#include "tools/qvxtool/commands.hpp"
 
 namespace qvx::tool {
 

@@ -1,8 +1,8 @@
 #include <iostream>
 #include <memory>
 
-#include "commands.hpp"
 #include "song/song_file.hpp"
+#include "tools/qvxtool/commands.hpp"
 
 namespace qvx::tool {
 namespace {

@@ -1,12 +1,22 @@
 #include <iostream>
 
-#include "commands.hpp"
+#include "tools/qvxtool/commands.hpp"
 
 namespace qvx::tool {
 
 void fail(const std::string& message) {
     std::cerr << "qvxtool: " << message << '\n';
     throw CLI::RuntimeError(1);
+}
+
+std::string aboutFile(const std::string& fileName, const std::string& message) {
+    return message.find(fileName) == std::string::npos ? fileName + ": " + message : message;
+}
+
+void reportWritten(const std::filesystem::path& path) {
+    std::error_code ec;
+    std::cout << "Wrote " << path.string() << " (" << std::filesystem::file_size(path, ec)
+              << " bytes)\n";
 }
 
 }  // namespace qvx::tool

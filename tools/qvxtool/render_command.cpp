@@ -5,12 +5,12 @@
 #include <memory>
 #include <optional>
 
-#include "commands.hpp"
-#include "engine/engine.hpp"
-#include "rombuild/playback.hpp"
 #include "rombuild/wav_writer.hpp"
 #include "song/file_io.hpp"
 #include "song/song_file.hpp"
+#include "soundlib/engine/engine.hpp"
+#include "tools/engine_sound_target.hpp"
+#include "tools/qvxtool/commands.hpp"
 
 namespace qvx::tool {
 namespace {

@@ -3,10 +3,10 @@
 #include <iostream>
 #include <memory>
 
-#include "commands.hpp"
 #include "rombuild/rom_build.hpp"
 #include "song/file_io.hpp"
 #include "song/song_file.hpp"
+#include "tools/qvxtool/commands.hpp"
 
 namespace qvx::tool {
 namespace {
@@ -46,8 +46,7 @@ void buildRomsCommand(const RomsOptions& options) {
     for (std::size_t i = 0; i < samples.size(); ++i) {
         const std::string name = displayName(options.samples[i]);
         if (const Result r = readRomSample(options.samples[i], name, samples[i]); !r)
-            fail(r.message().find(name) == std::string::npos ? name + ": " + r.message()
-                                                             : r.message());
+            fail(aboutFile(name, r.message()));
     }
 
     const RomCommands commands = romCommands(songs, samples);
@@ -61,20 +60,10 @@ void buildRomsCommand(const RomsOptions& options) {
 
     const RomOutputs outputs{options.v1, options.m1, options.header};
     if (outputs.v1.empty() && outputs.m1.empty() && outputs.header.empty()) return;
-    const std::vector<std::string> messages = buildRoms(songs, samples, outputs);
-    // A refused build writes nothing; otherwise only the outputs named in a message are missing.
-    const bool refused = std::any_of(messages.begin(), messages.end(), [](const std::string& m) {
-        return !m.starts_with(kFailedToCreate);
-    });
-    for (const std::filesystem::path& path : {outputs.v1, outputs.m1, outputs.header}) {
-        const std::string failed = std::string(kFailedToCreate) + displayName(path);
-        if (path.empty() || refused ||
-            std::find(messages.begin(), messages.end(), failed) != messages.end())
-            continue;
-        std::error_code ec;
-        std::cout << "Wrote " << path.string() << " (" << std::filesystem::file_size(path, ec)
-                  << " bytes)\n";
-    }
+    const RomBuildResult result = buildRoms(songs, samples, outputs);
+    for (const RomOutput output : result.written)
+        reportWritten(outputs.path(output));
+    const std::vector<std::string> messages = result.messages();
     if (messages.empty()) return;
     for (std::size_t i = 0; i + 1 < messages.size(); ++i)
         std::cerr << "qvxtool: " << messages[i] << '\n';

@@ -8,7 +8,7 @@
 #include <initializer_list>
 #include <vector>
 
-#include "z80/z80.hpp"
+#include "soundlib/z80/z80.hpp"
 
 namespace qvxsnd::test {
 

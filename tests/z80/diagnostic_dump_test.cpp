@@ -7,7 +7,7 @@
 
 #include <unistd.h>
 
-#include "z80/diagnostic_dump.hpp"
+#include "soundlib/z80/diagnostic_dump.hpp"
 
 namespace qvxsnd {
 namespace {

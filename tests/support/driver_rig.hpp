@@ -2,14 +2,17 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <span>
+#include <stdexcept>
 #include <vector>
 
 #include "rombuild/compiled_image.hpp"
-#include "z80/chip_port.hpp"
-#include "z80/sound_board.hpp"
+#include "soundlib/engine/tick_schedule.hpp"
+#include "soundlib/z80/chip_port.hpp"
+#include "soundlib/z80/sound_board.hpp"
 
 namespace qvx::testing {
 
@@ -47,9 +50,9 @@ class RecordingChip : public qvxsnd::ChipPort {
     std::uint8_t latch[2] = {0, 0};
 };
 
-inline constexpr std::uint64_t kTickTStates = 64000;  // 16 ms at 4 MHz
+inline constexpr std::uint64_t kTickTStates = qvxsnd::TickSchedule::kPeriod;
 
-// The driver image on the emulated board, ticked every 16 ms of board time.
+// The driver image on the emulated board, ticked on the engine's schedule of board time.
 class DriverRig {
   public:
     explicit DriverRig(std::span<const std::uint8_t> image)
@@ -65,13 +68,13 @@ class DriverRig {
         while (board_->tstates() < end)
             board_->step();
     }
-    // Ticks come on a fixed schedule of board time, as the library's engine delivers them.
+    // The first tick comes at once; then they keep the engine's period whatever else runs.
     void tick() {
-        if (nextTick_ == 0) nextTick_ = board_->tstates();
-        runUntil(nextTick_);
-        board_->requestTick();
-        nextTick_ += kTickTStates;
-        runUntil(nextTick_);
+        if (!ticking_) ticks_.startAt(board_->tstates());
+        ticking_ = true;
+        runUntil(ticks_.next());
+        if (ticks_.due(board_->tstates())) board_->requestTick();
+        runUntil(ticks_.next());
     }
     void ticks(int n) {
         for (int i = 0; i < n; ++i)
@@ -81,7 +84,7 @@ class DriverRig {
     void command(std::uint8_t value) {
         board_->postCommand(value);
         run(20000);
-        if (nextTick_ != 0) nextTick_ = std::max(nextTick_, board_->tstates());
+        if (ticking_) ticks_.startAt(std::max(ticks_.next(), board_->tstates()));
     }
 
     std::uint8_t var(std::uint16_t address) const { return board_->memory()[address]; }
@@ -93,7 +96,9 @@ class DriverRig {
         std::vector<RegisterWrite> out;
         for (std::size_t i = from; i < chip.writes.size(); ++i) {
             const RegisterWrite& w = chip.writes[i];
-            if (w.bank == 0 && w.reg == 0x28 && (w.value & 0xF0) == 0xF0) out.push_back(w);
+            if (w.bank == 0 && w.reg == driver::ym::kKeyOn &&
+                (w.value & driver::ym::kAllOperators) == driver::ym::kAllOperators)
+                out.push_back(w);
         }
         return out;
     }
@@ -109,7 +114,8 @@ class DriverRig {
 
   private:
     std::unique_ptr<qvxsnd::SoundBoard> board_;
-    std::uint64_t nextTick_ = 0;
+    qvxsnd::TickSchedule ticks_;
+    bool ticking_ = false;
 };
 
 inline std::vector<std::uint8_t> songImage(const Song& song) {
@@ -126,6 +132,14 @@ inline std::vector<std::uint8_t> patternImage(const Song& song, int pattern) {
     if (!image) throw std::runtime_error(image.message);
     return {buffer->bytes.begin(),
             buffer->bytes.begin() + static_cast<std::ptrdiff_t>(image.length)};
+}
+
+// Songs linked as the ROM Maker links them: song n plays as command 0x80 + n.
+inline std::vector<std::uint8_t> multiSongImage(std::initializer_list<const Song*> songs) {
+    std::vector<SongBlockSource> sources;
+    for (const Song* song : songs)
+        sources.push_back(songBlockSource(*song));
+    return buildMultiSongImage(sources, SampleTable{});
 }
 
 }  // namespace qvx::testing

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "support/temp_dir.hpp"
-#include "wav_files.hpp"
+#include "tests/support/temp_dir.hpp"
+#include "tests/support/wav_files.hpp"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <sstream>
 #include <string>
 
-#include "test_bus.hpp"
+#include "tests/z80/test_machine.hpp"
 
 namespace qvxsnd::test {
 namespace {

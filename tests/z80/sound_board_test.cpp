@@ -8,7 +8,7 @@
 #include <optional>
 #include <vector>
 
-#include "z80/sound_board.hpp"
+#include "soundlib/z80/sound_board.hpp"
 
 namespace qvxsnd {
 namespace {

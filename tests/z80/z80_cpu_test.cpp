@@ -7,7 +7,7 @@
 #include <memory>
 #include <random>
 
-#include "test_bus.hpp"
+#include "tests/z80/test_machine.hpp"
 
 namespace qvxsnd::test {
 namespace {

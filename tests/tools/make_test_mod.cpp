@@ -2,8 +2,8 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "mod_builder.hpp"
-#include "support/temp_dir.hpp"
+#include "tests/support/mod_builder.hpp"
+#include "tests/support/temp_dir.hpp"
 
 namespace {
 
