@@ -69,22 +69,20 @@ inline constexpr std::array<std::uint8_t, 256> kSzxyp = makeResultFlags(true);
 // The opcode pages are dispatched through switches with one case per opcode, each case
 // an instantiation of a template specialised on the opcode, so that operand decoding is
 // done by the compiler instead of at run time.
-#define QVX_Z80_CASES16(X, base)                                                        \
-    X((base) + 0x0)                                                                     \
-    X((base) + 0x1)                                                                     \
-    X((base) + 0x2)                                                                     \
-    X((base) + 0x3) X((base) + 0x4) X((base) + 0x5) X((base) + 0x6) X((base) + 0x7)     \
-        X((base) + 0x8) X((base) + 0x9) X((base) + 0xA) X((base) + 0xB) X((base) + 0xC) \
-            X((base) + 0xD) X((base) + 0xE) X((base) + 0xF)
-#define QVX_Z80_CASES256(X)                                                                \
-    QVX_Z80_CASES16(X, 0x00)                                                               \
-    QVX_Z80_CASES16(X, 0x10)                                                               \
-    QVX_Z80_CASES16(X, 0x20)                                                               \
-    QVX_Z80_CASES16(X, 0x30) QVX_Z80_CASES16(X, 0x40) QVX_Z80_CASES16(X, 0x50)             \
-        QVX_Z80_CASES16(X, 0x60) QVX_Z80_CASES16(X, 0x70) QVX_Z80_CASES16(X, 0x80)         \
-            QVX_Z80_CASES16(X, 0x90) QVX_Z80_CASES16(X, 0xA0) QVX_Z80_CASES16(X, 0xB0)     \
-                QVX_Z80_CASES16(X, 0xC0) QVX_Z80_CASES16(X, 0xD0) QVX_Z80_CASES16(X, 0xE0) \
-                    QVX_Z80_CASES16(X, 0xF0)
+// clang-format off
+#define QVX_Z80_CASES16(X, base)                                                              \
+    X((base) + 0x0) X((base) + 0x1) X((base) + 0x2) X((base) + 0x3)                           \
+    X((base) + 0x4) X((base) + 0x5) X((base) + 0x6) X((base) + 0x7)                           \
+    X((base) + 0x8) X((base) + 0x9) X((base) + 0xA) X((base) + 0xB)                           \
+    X((base) + 0xC) X((base) + 0xD) X((base) + 0xE) X((base) + 0xF)
+#define QVX_Z80_CASES256(X)                                                                   \
+    QVX_Z80_CASES16(X, 0x00) QVX_Z80_CASES16(X, 0x10) QVX_Z80_CASES16(X, 0x20)                \
+    QVX_Z80_CASES16(X, 0x30) QVX_Z80_CASES16(X, 0x40) QVX_Z80_CASES16(X, 0x50)                \
+    QVX_Z80_CASES16(X, 0x60) QVX_Z80_CASES16(X, 0x70) QVX_Z80_CASES16(X, 0x80)                \
+    QVX_Z80_CASES16(X, 0x90) QVX_Z80_CASES16(X, 0xA0) QVX_Z80_CASES16(X, 0xB0)                \
+    QVX_Z80_CASES16(X, 0xC0) QVX_Z80_CASES16(X, 0xD0) QVX_Z80_CASES16(X, 0xE0)                \
+    QVX_Z80_CASES16(X, 0xF0)
+// clang-format on
 
 template <Z80Bus Bus>
 class Z80 {
@@ -326,23 +324,24 @@ class Z80 {
             return s_.wz;
         }
     }
+    // The condition codes cc of JP, JR, CALL and RET.
     template <int CC>
     bool condition() const {
-        if constexpr (CC == 0)
+        if constexpr (CC == 0)  // NZ
             return !(s_.f & kZ);
-        else if constexpr (CC == 1)
+        else if constexpr (CC == 1)  // Z
             return s_.f & kZ;
-        else if constexpr (CC == 2)
+        else if constexpr (CC == 2)  // NC
             return !(s_.f & kC);
-        else if constexpr (CC == 3)
+        else if constexpr (CC == 3)  // C
             return s_.f & kC;
-        else if constexpr (CC == 4)
+        else if constexpr (CC == 4)  // PO
             return !(s_.f & kPV);
-        else if constexpr (CC == 5)
+        else if constexpr (CC == 5)  // PE
             return s_.f & kPV;
-        else if constexpr (CC == 6)
+        else if constexpr (CC == 6)  // P
             return !(s_.f & kS);
-        else
+        else  // M
             return s_.f & kS;
     }
 
@@ -369,26 +368,27 @@ class Z80 {
         setF((z80detail::kSzxy[res & 0xFF] & (kS | kZ)) | (v & kXY) | kN | ((a ^ v ^ res) & kH) |
              (((a ^ v) & (a ^ res) & 0x80) >> 5) | ((res >> 8) & kC));
     }
+    // The eight operations on A of the 80-BF quadrant and of ALU A,n.
     template <int Y>
     void alu(u8 v) {
-        if constexpr (Y == 0)
+        if constexpr (Y == 0)  // ADD A,v
             add8(v, 0);
-        else if constexpr (Y == 1)
+        else if constexpr (Y == 1)  // ADC A,v
             add8(v, s_.f & kC);
-        else if constexpr (Y == 2)
+        else if constexpr (Y == 2)  // SUB v
             sub8(v, 0);
-        else if constexpr (Y == 3)
+        else if constexpr (Y == 3)  // SBC A,v
             sub8(v, s_.f & kC);
-        else if constexpr (Y == 4) {
+        else if constexpr (Y == 4) {  // AND v
             s_.a &= v;
             setF(z80detail::kSzxyp[s_.a] | kH);
-        } else if constexpr (Y == 5) {
+        } else if constexpr (Y == 5) {  // XOR v
             s_.a ^= v;
             setF(z80detail::kSzxyp[s_.a]);
-        } else if constexpr (Y == 6) {
+        } else if constexpr (Y == 6) {  // OR v
             s_.a |= v;
             setF(z80detail::kSzxyp[s_.a]);
-        } else
+        } else  // CP v
             cp8(v);
     }
     u8 inc8(u8 v) {
@@ -455,28 +455,28 @@ class Z80 {
     u8 rotate(u8 v) {
         int res;
         int carry;
-        if constexpr (Y == 0) {
+        if constexpr (Y == 0) {  // RLC
             carry = v >> 7;
             res = v << 1 | carry;
-        } else if constexpr (Y == 1) {
+        } else if constexpr (Y == 1) {  // RRC
             carry = v & 1;
             res = v >> 1 | carry << 7;
-        } else if constexpr (Y == 2) {
+        } else if constexpr (Y == 2) {  // RL
             carry = v >> 7;
             res = v << 1 | (s_.f & kC);
-        } else if constexpr (Y == 3) {
+        } else if constexpr (Y == 3) {  // RR
             carry = v & 1;
             res = v >> 1 | (s_.f & kC) << 7;
-        } else if constexpr (Y == 4) {
+        } else if constexpr (Y == 4) {  // SLA
             carry = v >> 7;
             res = v << 1;
-        } else if constexpr (Y == 5) {
+        } else if constexpr (Y == 5) {  // SRA
             carry = v & 1;
             res = v >> 1 | (v & 0x80);
-        } else if constexpr (Y == 6) {
+        } else if constexpr (Y == 6) {  // SLL
             carry = v >> 7;
             res = v << 1 | 1;
-        } else {
+        } else {  // SRL
             carry = v & 1;
             res = v >> 1;
         }
@@ -486,11 +486,11 @@ class Z80 {
     }
     template <int X, int Y>
     u8 cbResult(u8 v) {
-        if constexpr (X == 0)
+        if constexpr (X == 0)  // rotate or shift
             return rotate<Y>(v);
-        else if constexpr (X == 2)
+        else if constexpr (X == 2)  // RES Y
             return static_cast<u8>(v & ~(1 << Y));
-        else
+        else  // SET Y
             return static_cast<u8>(v | 1 << Y);
     }
     // BIT: X and Y come from the tested register, or for memory operands from WZ's high byte.
@@ -505,11 +505,11 @@ class Z80 {
     template <Idx I>
     int dispatchMain(u8 op) {
         switch (op) {
-#define QVX_Z80_MAIN_CASE(n) \
-    case (n):                \
-        return mainOp<(n), I>();
+            // clang-format off
+#define QVX_Z80_MAIN_CASE(n) case (n): return mainOp<(n), I>();
             QVX_Z80_CASES256(QVX_Z80_MAIN_CASE)
 #undef QVX_Z80_MAIN_CASE
+            // clang-format on
         }
         __builtin_unreachable();
     }
@@ -528,283 +528,319 @@ class Z80 {
         return dispatchMain<I>(op);
     }
 
+    // The unprefixed opcodes fall into four quadrants by their top two bits (x). Within a
+    // quadrant y = bits 5-3, z = bits 2-0, p = y >> 1 and q = y & 1 select the operation and its
+    // operands. Under DD/FD (I = IX or IY) HL, H and L stand for the index register and its
+    // halves, and (HL) for (IX+d).
     template <int Op, Idx I>
     int mainOp() {
-        constexpr int x = Op >> 6, y = (Op >> 3) & 7, z = Op & 7, p = y >> 1, q = y & 1;
-        // An indexed memory operand costs the displacement fetch and the address addition.
-        constexpr int kIndexed = I == Idx::HL ? 0 : 8;
-        // T-states of the prefix in front of this opcode, for the I/O cycle offset.
-        constexpr int kPrefix = I == Idx::HL ? 0 : 4;
-        if constexpr (x == 1) {
-            if constexpr (Op == 0x76) {
-                s_.halted = true;
+        constexpr int x = Op >> 6;
+        if constexpr (x == 0)
+            return miscOp<Op, I>();
+        else if constexpr (x == 1)
+            return loadOp<Op, I>();
+        else if constexpr (x == 2)
+            return aluOp<Op, I>();
+        else
+            return controlOp<Op, I>();
+    }
+
+    // An indexed memory operand costs the displacement fetch and the address addition.
+    template <Idx I>
+    static constexpr int kIndexed = I == Idx::HL ? 0 : 8;
+    // T-states of a DD/FD prefix in front of the opcode, for the I/O cycle offset.
+    template <Idx I>
+    static constexpr int kPrefixTStates = I == Idx::HL ? 0 : 4;
+
+    // 00-3F: relative jumps, 16-bit loads and arithmetic, INC/DEC, LD r,n, the accumulator
+    // rotates and the flag operations.
+    template <int Op, Idx I>
+    int miscOp() {
+        constexpr int y = (Op >> 3) & 7, z = Op & 7, p = y >> 1, q = y & 1;
+        if constexpr (z == 0) {
+            if constexpr (y == 0) {  // 00 NOP
                 return 4;
-            } else if constexpr (z == 6) {
-                // LD H,(IX+d) and LD L,(IX+d) load the real H and L.
-                setReg<y, Idx::HL>(rd(operandAddr<I>()));
-                return 7 + kIndexed;
-            } else if constexpr (y == 6) {
-                wr(operandAddr<I>(), reg<z, Idx::HL>());
-                return 7 + kIndexed;
-            } else {
-                setReg<y, I>(reg<z, I>());
+            } else if constexpr (y == 1) {  // 08 EX AF,AF'
+                std::swap(s_.a, s_.a2);
+                std::swap(s_.f, s_.f2);
                 return 4;
-            }
-        } else if constexpr (x == 2) {
-            if constexpr (z == 6) {
-                alu<y>(rd(operandAddr<I>()));
-                return 7 + kIndexed;
-            } else {
-                alu<y>(reg<z, I>());
-                return 4;
-            }
-        } else if constexpr (x == 0) {
-            if constexpr (z == 0) {
-                if constexpr (y == 0) {
-                    return 4;
-                } else if constexpr (y == 1) {
-                    std::swap(s_.a, s_.a2);
-                    std::swap(s_.f, s_.f2);
-                    return 4;
-                } else if constexpr (y == 2) {
-                    const auto d = static_cast<std::int8_t>(fetch());
-                    if (--s_.b != 0) {
-                        s_.pc = static_cast<u16>(s_.pc + d);
-                        s_.wz = s_.pc;
-                        return 13;
-                    }
-                    return 8;
-                } else if constexpr (y == 3) {
-                    const auto d = static_cast<std::int8_t>(fetch());
+            } else if constexpr (y == 2) {  // 10 DJNZ d
+                const auto d = static_cast<std::int8_t>(fetch());
+                if (--s_.b != 0) {
+                    s_.pc = static_cast<u16>(s_.pc + d);
+                    s_.wz = s_.pc;
+                    return 13;
+                }
+                return 8;
+            } else if constexpr (y == 3) {  // 18 JR d
+                const auto d = static_cast<std::int8_t>(fetch());
+                s_.pc = static_cast<u16>(s_.pc + d);
+                s_.wz = s_.pc;
+                return 12;
+            } else {  // 20 28 30 38  JR NZ,d / JR Z,d / JR NC,d / JR C,d
+                const auto d = static_cast<std::int8_t>(fetch());
+                if (condition<y - 4>()) {
                     s_.pc = static_cast<u16>(s_.pc + d);
                     s_.wz = s_.pc;
                     return 12;
-                } else {
-                    const auto d = static_cast<std::int8_t>(fetch());
-                    if (condition<y - 4>()) {
-                        s_.pc = static_cast<u16>(s_.pc + d);
-                        s_.wz = s_.pc;
-                        return 12;
-                    }
-                    return 7;
                 }
-            } else if constexpr (z == 1) {
-                if constexpr (q == 0) {
-                    setPair<p, I>(fetch16());
-                    return 10;
-                } else {
-                    setIdx<I>(add16(idx<I>(), pair<p, I>()));
-                    return 11;
-                }
-            } else if constexpr (z == 2) {
-                if constexpr (Op == 0x02 || Op == 0x12) {
-                    const u16 addr = pair<p, I>();
-                    wr(addr, s_.a);
-                    s_.wz = static_cast<u16>(s_.a << 8 | ((addr + 1) & 0xFF));
-                    return 7;
-                } else if constexpr (Op == 0x0A || Op == 0x1A) {
-                    const u16 addr = pair<p, I>();
-                    s_.a = rd(addr);
-                    s_.wz = static_cast<u16>(addr + 1);
-                    return 7;
-                } else if constexpr (Op == 0x22) {
-                    const u16 nn = fetch16();
-                    const u16 v = idx<I>();
-                    wr(nn, static_cast<u8>(v));
-                    wr(static_cast<u16>(nn + 1), static_cast<u8>(v >> 8));
-                    s_.wz = static_cast<u16>(nn + 1);
-                    return 16;
-                } else if constexpr (Op == 0x2A) {
-                    const u16 nn = fetch16();
-                    setIdx<I>(word(rd(nn), rd(static_cast<u16>(nn + 1))));
-                    s_.wz = static_cast<u16>(nn + 1);
-                    return 16;
-                } else if constexpr (Op == 0x32) {
-                    const u16 nn = fetch16();
-                    wr(nn, s_.a);
-                    s_.wz = static_cast<u16>(s_.a << 8 | ((nn + 1) & 0xFF));
-                    return 13;
-                } else {
-                    const u16 nn = fetch16();
-                    s_.a = rd(nn);
-                    s_.wz = static_cast<u16>(nn + 1);
-                    return 13;
-                }
-            } else if constexpr (z == 3) {
-                if constexpr (q == 0)
-                    setPair<p, I>(static_cast<u16>(pair<p, I>() + 1));
-                else
-                    setPair<p, I>(static_cast<u16>(pair<p, I>() - 1));
-                return 6;
-            } else if constexpr (z == 4 || z == 5) {
-                if constexpr (y == 6) {
-                    const u16 addr = operandAddr<I>();
-                    const u8 v = rd(addr);
-                    wr(addr, z == 4 ? inc8(v) : dec8(v));
-                    return 11 + kIndexed;
-                } else {
-                    const u8 v = reg<y, I>();
-                    setReg<y, I>(z == 4 ? inc8(v) : dec8(v));
-                    return 4;
-                }
-            } else if constexpr (z == 6) {
-                if constexpr (y == 6) {
-                    // The displacement comes before the immediate byte; the address is
-                    // formed while the immediate is read, hence only 5 extra T-states.
-                    const u16 addr = operandAddr<I>();
-                    wr(addr, fetch());
-                    return I == Idx::HL ? 10 : 15;
-                } else {
-                    setReg<y, I>(fetch());
-                    return 7;
-                }
-            } else {
-                const u8 a = s_.a;
-                const u8 keep = s_.f & (kS | kZ | kPV);
-                if constexpr (y == 0) {
-                    s_.a = static_cast<u8>(a << 1 | a >> 7);
-                    setF(keep | (s_.a & kXY) | (a >> 7));
-                } else if constexpr (y == 1) {
-                    s_.a = static_cast<u8>(a >> 1 | a << 7);
-                    setF(keep | (s_.a & kXY) | (a & 1));
-                } else if constexpr (y == 2) {
-                    s_.a = static_cast<u8>(a << 1 | (s_.f & kC));
-                    setF(keep | (s_.a & kXY) | (a >> 7));
-                } else if constexpr (y == 3) {
-                    s_.a = static_cast<u8>(a >> 1 | (s_.f & kC) << 7);
-                    setF(keep | (s_.a & kXY) | (a & 1));
-                } else if constexpr (y == 4) {
-                    daa();
-                } else if constexpr (y == 5) {
-                    s_.a = static_cast<u8>(~a);
-                    setF((s_.f & (kS | kZ | kPV | kC)) | kH | kN | (s_.a & kXY));
-                } else if constexpr (y == 6) {
-                    // X/Y: when the previous instruction wrote the flags, they come from A
-                    // alone; otherwise from A ORed with the old flags.
-                    setF(keep | kC | (((prevQ_ ^ s_.f) | a) & kXY));
-                } else {
-                    setF(keep | ((s_.f & kC) ? kH : kC) | (((prevQ_ ^ s_.f) | a) & kXY));
-                }
+                return 7;
+            }
+        } else if constexpr (z == 1) {
+            if constexpr (q == 0) {  // 01 11 21 31  LD BC/DE/HL/SP,nn
+                setPair<p, I>(fetch16());
+                return 10;
+            } else {  // 09 19 29 39  ADD HL,BC/DE/HL/SP
+                setIdx<I>(add16(idx<I>(), pair<p, I>()));
+                return 11;
+            }
+        } else if constexpr (z == 2) {
+            if constexpr (Op == 0x02 || Op == 0x12) {  // 02 12  LD (BC),A / LD (DE),A
+                const u16 addr = pair<p, I>();
+                wr(addr, s_.a);
+                s_.wz = static_cast<u16>(s_.a << 8 | ((addr + 1) & 0xFF));
+                return 7;
+            } else if constexpr (Op == 0x0A || Op == 0x1A) {  // 0A 1A  LD A,(BC) / LD A,(DE)
+                const u16 addr = pair<p, I>();
+                s_.a = rd(addr);
+                s_.wz = static_cast<u16>(addr + 1);
+                return 7;
+            } else if constexpr (Op == 0x22) {  // 22 LD (nn),HL
+                const u16 nn = fetch16();
+                const u16 v = idx<I>();
+                wr(nn, static_cast<u8>(v));
+                wr(static_cast<u16>(nn + 1), static_cast<u8>(v >> 8));
+                s_.wz = static_cast<u16>(nn + 1);
+                return 16;
+            } else if constexpr (Op == 0x2A) {  // 2A LD HL,(nn)
+                const u16 nn = fetch16();
+                setIdx<I>(word(rd(nn), rd(static_cast<u16>(nn + 1))));
+                s_.wz = static_cast<u16>(nn + 1);
+                return 16;
+            } else if constexpr (Op == 0x32) {  // 32 LD (nn),A
+                const u16 nn = fetch16();
+                wr(nn, s_.a);
+                s_.wz = static_cast<u16>(s_.a << 8 | ((nn + 1) & 0xFF));
+                return 13;
+            } else {  // 3A LD A,(nn)
+                const u16 nn = fetch16();
+                s_.a = rd(nn);
+                s_.wz = static_cast<u16>(nn + 1);
+                return 13;
+            }
+        } else if constexpr (z == 3) {
+            if constexpr (q == 0)  // 03 13 23 33  INC BC/DE/HL/SP
+                setPair<p, I>(static_cast<u16>(pair<p, I>() + 1));
+            else  // 0B 1B 2B 3B  DEC BC/DE/HL/SP
+                setPair<p, I>(static_cast<u16>(pair<p, I>() - 1));
+            return 6;
+        } else if constexpr (z == 4 || z == 5) {
+            if constexpr (y == 6) {  // 34 35  INC (HL) / DEC (HL)
+                const u16 addr = operandAddr<I>();
+                const u8 v = rd(addr);
+                wr(addr, z == 4 ? inc8(v) : dec8(v));
+                return 11 + kIndexed<I>;
+            } else {  // 04 0C .. 3C  INC r,  05 0D .. 3D  DEC r
+                const u8 v = reg<y, I>();
+                setReg<y, I>(z == 4 ? inc8(v) : dec8(v));
                 return 4;
             }
-        } else {
-            if constexpr (z == 0) {
-                if (condition<y>()) {
-                    s_.pc = pop();
-                    s_.wz = s_.pc;
-                    return 11;
-                }
-                return 5;
-            } else if constexpr (z == 1) {
-                if constexpr (q == 0) {
-                    setPair<p, I, true>(pop());
-                    return 10;
-                } else if constexpr (p == 0) {
-                    s_.pc = pop();
-                    s_.wz = s_.pc;
-                    return 10;
-                } else if constexpr (p == 1) {
-                    std::swap(s_.b, s_.b2);
-                    std::swap(s_.c, s_.c2);
-                    std::swap(s_.d, s_.d2);
-                    std::swap(s_.e, s_.e2);
-                    std::swap(s_.h, s_.h2);
-                    std::swap(s_.l, s_.l2);
-                    return 4;
-                } else if constexpr (p == 2) {
-                    s_.pc = idx<I>();
-                    return 4;
-                } else {
-                    s_.sp = idx<I>();
-                    return 6;
-                }
-            } else if constexpr (z == 2) {
-                const u16 nn = fetch16();
-                s_.wz = nn;
-                if (condition<y>()) s_.pc = nn;
-                return 10;
-            } else if constexpr (z == 3) {
-                if constexpr (y == 0) {
-                    s_.pc = fetch16();
-                    s_.wz = s_.pc;
-                    return 10;
-                } else if constexpr (y == 1) {
-                    if constexpr (I == Idx::HL) {
-                        return cbPage(fetchOp());
-                    } else {
-                        const auto d = static_cast<std::int8_t>(fetch());
-                        const auto addr = static_cast<u16>(idx<I>() + d);
-                        s_.wz = addr;
-                        return indexedCbPage(fetch(), addr);
-                    }
-                } else if constexpr (y == 2) {
-                    const u8 n = fetch();
-                    bus_.out(static_cast<u16>(s_.a << 8 | n), s_.a, kPrefix + 7);
-                    s_.wz = static_cast<u16>(s_.a << 8 | ((n + 1) & 0xFF));
-                    return 11;
-                } else if constexpr (y == 3) {
-                    const auto portAddr = static_cast<u16>(s_.a << 8 | fetch());
-                    s_.wz = static_cast<u16>(portAddr + 1);
-                    const int v = bus_.in(portAddr, kPrefix + 7);
-                    if (v >= 0) s_.a = static_cast<u8>(v);
-                    return 11;
-                } else if constexpr (y == 4) {
-                    const u16 sp = s_.sp;
-                    const u16 v = word(rd(sp), rd(static_cast<u16>(sp + 1)));
-                    const u16 old = idx<I>();
-                    wr(static_cast<u16>(sp + 1), static_cast<u8>(old >> 8));
-                    wr(sp, static_cast<u8>(old));
-                    setIdx<I>(v);
-                    s_.wz = v;
-                    return 19;
-                } else if constexpr (y == 5) {
-                    // EX DE,HL always swaps with the real HL.
-                    std::swap(s_.d, s_.h);
-                    std::swap(s_.e, s_.l);
-                    return 4;
-                } else if constexpr (y == 6) {
-                    s_.iff1 = s_.iff2 = false;
-                    return 4;
-                } else {
-                    s_.iff1 = s_.iff2 = true;
-                    s_.afterEi = true;
-                    return 4;
-                }
-            } else if constexpr (z == 4) {
-                const u16 nn = fetch16();
-                s_.wz = nn;
-                if (condition<y>()) {
-                    push(s_.pc);
-                    s_.pc = nn;
-                    return 17;
-                }
-                return 10;
-            } else if constexpr (z == 5) {
-                if constexpr (q == 0) {
-                    push(pair<p, I, true>());
-                    return 11;
-                } else if constexpr (p == 0) {
-                    const u16 nn = fetch16();
-                    s_.wz = nn;
-                    push(s_.pc);
-                    s_.pc = nn;
-                    return 17;
-                } else if constexpr (p == 1) {
-                    return 4 + prefixed<Idx::IX>();
-                } else if constexpr (p == 2) {
-                    return edPage(fetchOp(), kPrefix);
-                } else {
-                    return 4 + prefixed<Idx::IY>();
-                }
-            } else if constexpr (z == 6) {
-                alu<y>(fetch());
+        } else if constexpr (z == 6) {
+            if constexpr (y == 6) {  // 36 LD (HL),n
+                // The displacement comes before the immediate byte; the address is formed while
+                // the immediate is read, hence only 5 extra T-states.
+                const u16 addr = operandAddr<I>();
+                wr(addr, fetch());
+                return I == Idx::HL ? 10 : 15;
+            } else {  // 06 0E .. 3E  LD r,n
+                setReg<y, I>(fetch());
                 return 7;
-            } else {
-                push(s_.pc);
-                s_.pc = static_cast<u16>(y * 8);
+            }
+        } else {
+            const u8 a = s_.a;
+            const u8 keep = s_.f & (kS | kZ | kPV);
+            if constexpr (y == 0) {  // 07 RLCA
+                s_.a = static_cast<u8>(a << 1 | a >> 7);
+                setF(keep | (s_.a & kXY) | (a >> 7));
+            } else if constexpr (y == 1) {  // 0F RRCA
+                s_.a = static_cast<u8>(a >> 1 | a << 7);
+                setF(keep | (s_.a & kXY) | (a & 1));
+            } else if constexpr (y == 2) {  // 17 RLA
+                s_.a = static_cast<u8>(a << 1 | (s_.f & kC));
+                setF(keep | (s_.a & kXY) | (a >> 7));
+            } else if constexpr (y == 3) {  // 1F RRA
+                s_.a = static_cast<u8>(a >> 1 | (s_.f & kC) << 7);
+                setF(keep | (s_.a & kXY) | (a & 1));
+            } else if constexpr (y == 4) {  // 27 DAA
+                daa();
+            } else if constexpr (y == 5) {  // 2F CPL
+                s_.a = static_cast<u8>(~a);
+                setF((s_.f & (kS | kZ | kPV | kC)) | kH | kN | (s_.a & kXY));
+            } else if constexpr (y == 6) {  // 37 SCF
+                // X/Y: when the previous instruction wrote the flags, they come from A alone;
+                // otherwise from A ORed with the old flags.
+                setF(keep | kC | (((prevQ_ ^ s_.f) | a) & kXY));
+            } else {  // 3F CCF
+                setF(keep | ((s_.f & kC) ? kH : kC) | (((prevQ_ ^ s_.f) | a) & kXY));
+            }
+            return 4;
+        }
+    }
+
+    // 40-7F: LD r,r' and HALT.
+    template <int Op, Idx I>
+    int loadOp() {
+        constexpr int y = (Op >> 3) & 7, z = Op & 7;
+        if constexpr (Op == 0x76) {  // 76 HALT
+            s_.halted = true;
+            return 4;
+        } else if constexpr (z == 6) {  // 46 4E .. 7E  LD r,(HL)
+            // LD H,(IX+d) and LD L,(IX+d) load the real H and L.
+            setReg<y, Idx::HL>(rd(operandAddr<I>()));
+            return 7 + kIndexed<I>;
+        } else if constexpr (y == 6) {  // 70 .. 75 77  LD (HL),r
+            wr(operandAddr<I>(), reg<z, Idx::HL>());
+            return 7 + kIndexed<I>;
+        } else {  // LD r,r'
+            setReg<y, I>(reg<z, I>());
+            return 4;
+        }
+    }
+
+    // 80-BF: ADD ADC SUB SBC AND XOR OR CP with A and r or (HL).
+    template <int Op, Idx I>
+    int aluOp() {
+        constexpr int y = (Op >> 3) & 7, z = Op & 7;
+        if constexpr (z == 6) {  // 86 8E .. BE  ALU A,(HL)
+            alu<y>(rd(operandAddr<I>()));
+            return 7 + kIndexed<I>;
+        } else {  // ALU A,r
+            alu<y>(reg<z, I>());
+            return 4;
+        }
+    }
+
+    // C0-FF: returns, jumps, calls, the stack, port I/O with an immediate port, the prefixes,
+    // ALU A,n and RST.
+    template <int Op, Idx I>
+    int controlOp() {
+        constexpr int y = (Op >> 3) & 7, z = Op & 7, p = y >> 1, q = y & 1;
+        if constexpr (z == 0) {  // C0 C8 .. F8  RET cc
+            if (condition<y>()) {
+                s_.pc = pop();
                 s_.wz = s_.pc;
                 return 11;
             }
+            return 5;
+        } else if constexpr (z == 1) {
+            if constexpr (q == 0) {  // C1 D1 E1 F1  POP BC/DE/HL/AF
+                setPair<p, I, true>(pop());
+                return 10;
+            } else if constexpr (p == 0) {  // C9 RET
+                s_.pc = pop();
+                s_.wz = s_.pc;
+                return 10;
+            } else if constexpr (p == 1) {  // D9 EXX
+                std::swap(s_.b, s_.b2);
+                std::swap(s_.c, s_.c2);
+                std::swap(s_.d, s_.d2);
+                std::swap(s_.e, s_.e2);
+                std::swap(s_.h, s_.h2);
+                std::swap(s_.l, s_.l2);
+                return 4;
+            } else if constexpr (p == 2) {  // E9 JP (HL)
+                s_.pc = idx<I>();
+                return 4;
+            } else {  // F9 LD SP,HL
+                s_.sp = idx<I>();
+                return 6;
+            }
+        } else if constexpr (z == 2) {  // C2 CA .. FA  JP cc,nn
+            const u16 nn = fetch16();
+            s_.wz = nn;
+            if (condition<y>()) s_.pc = nn;
+            return 10;
+        } else if constexpr (z == 3) {
+            if constexpr (y == 0) {  // C3 JP nn
+                s_.pc = fetch16();
+                s_.wz = s_.pc;
+                return 10;
+            } else if constexpr (y == 1) {  // CB prefix: rotates, shifts, BIT, RES, SET
+                if constexpr (I == Idx::HL) {
+                    return cbPage(fetchOp());
+                } else {
+                    const auto d = static_cast<std::int8_t>(fetch());
+                    const auto addr = static_cast<u16>(idx<I>() + d);
+                    s_.wz = addr;
+                    return indexedCbPage(fetch(), addr);
+                }
+            } else if constexpr (y == 2) {  // D3 OUT (n),A
+                const u8 n = fetch();
+                bus_.out(static_cast<u16>(s_.a << 8 | n), s_.a, kPrefixTStates<I> + 7);
+                s_.wz = static_cast<u16>(s_.a << 8 | ((n + 1) & 0xFF));
+                return 11;
+            } else if constexpr (y == 3) {  // DB IN A,(n)
+                const auto portAddr = static_cast<u16>(s_.a << 8 | fetch());
+                s_.wz = static_cast<u16>(portAddr + 1);
+                const int v = bus_.in(portAddr, kPrefixTStates<I> + 7);
+                if (v >= 0) s_.a = static_cast<u8>(v);
+                return 11;
+            } else if constexpr (y == 4) {  // E3 EX (SP),HL
+                const u16 sp = s_.sp;
+                const u16 v = word(rd(sp), rd(static_cast<u16>(sp + 1)));
+                const u16 old = idx<I>();
+                wr(static_cast<u16>(sp + 1), static_cast<u8>(old >> 8));
+                wr(sp, static_cast<u8>(old));
+                setIdx<I>(v);
+                s_.wz = v;
+                return 19;
+            } else if constexpr (y == 5) {  // EB EX DE,HL
+                // EX DE,HL always swaps with the real HL.
+                std::swap(s_.d, s_.h);
+                std::swap(s_.e, s_.l);
+                return 4;
+            } else if constexpr (y == 6) {  // F3 DI
+                s_.iff1 = s_.iff2 = false;
+                return 4;
+            } else {  // FB EI
+                s_.iff1 = s_.iff2 = true;
+                s_.afterEi = true;
+                return 4;
+            }
+        } else if constexpr (z == 4) {  // C4 CC .. FC  CALL cc,nn
+            const u16 nn = fetch16();
+            s_.wz = nn;
+            if (condition<y>()) {
+                push(s_.pc);
+                s_.pc = nn;
+                return 17;
+            }
+            return 10;
+        } else if constexpr (z == 5) {
+            if constexpr (q == 0) {  // C5 D5 E5 F5  PUSH BC/DE/HL/AF
+                push(pair<p, I, true>());
+                return 11;
+            } else if constexpr (p == 0) {  // CD CALL nn
+                const u16 nn = fetch16();
+                s_.wz = nn;
+                push(s_.pc);
+                s_.pc = nn;
+                return 17;
+            } else if constexpr (p == 1) {  // DD prefix: IX
+                return 4 + prefixed<Idx::IX>();
+            } else if constexpr (p == 2) {  // ED prefix
+                return edPage(fetchOp(), kPrefixTStates<I>);
+            } else {  // FD prefix: IY
+                return 4 + prefixed<Idx::IY>();
+            }
+        } else if constexpr (z == 6) {  // C6 CE .. FE  ADD ADC SUB SBC AND XOR OR CP with A,n
+            alu<y>(fetch());
+            return 7;
+        } else {  // C7 CF .. FF  RST 00h .. 38h
+            push(s_.pc);
+            s_.pc = static_cast<u16>(y * 8);
+            s_.wz = s_.pc;
+            return 11;
         }
     }
 
@@ -812,33 +848,37 @@ class Z80 {
 
     int cbPage(u8 op) {
         switch (op) {
-#define QVX_Z80_CB_CASE(n) \
-    case (n):              \
-        return cbOp<(n)>();
+            // clang-format off
+#define QVX_Z80_CB_CASE(n) case (n): return cbOp<(n)>();
             QVX_Z80_CASES256(QVX_Z80_CB_CASE)
 #undef QVX_Z80_CB_CASE
+            // clang-format on
         }
         __builtin_unreachable();
     }
 
+    // CB 00-3F  RLC RRC RL RR SLA SRA SLL SRL r/(HL)
+    // CB 40-7F  BIT b,r/(HL)
+    // CB 80-BF  RES b,r/(HL)
+    // CB C0-FF  SET b,r/(HL)
     template <int Op>
     int cbOp() {
         constexpr int x = Op >> 6, y = (Op >> 3) & 7, z = Op & 7;
         if constexpr (z == 6) {
             const u16 addr = s_.hl();
             const u8 v = rd(addr);
-            if constexpr (x == 1) {
+            if constexpr (x == 1) {  // BIT b,(HL)
                 bitTest<y>(v, static_cast<u8>(s_.wz >> 8));
                 return 12;
-            } else {
+            } else {  // rotate, shift, RES or SET on (HL)
                 wr(addr, cbResult<x, y>(v));
                 return 15;
             }
         } else {
             const u8 v = reg<z, Idx::HL>();
-            if constexpr (x == 1)
+            if constexpr (x == 1)  // BIT b,r
                 bitTest<y>(v, v);
-            else
+            else  // rotate, shift, RES or SET on r
                 setReg<z, Idx::HL>(cbResult<x, y>(v));
             return 8;
         }
@@ -849,11 +889,11 @@ class Z80 {
     // never an index half). The returned count excludes the 4 T-states of the DD/FD prefix.
     int indexedCbPage(u8 op, u16 addr) {
         switch (op) {
-#define QVX_Z80_XCB_CASE(n) \
-    case (n):               \
-        return indexedCbOp<(n)>(addr);
+            // clang-format off
+#define QVX_Z80_XCB_CASE(n) case (n): return indexedCbOp<(n)>(addr);
             QVX_Z80_CASES256(QVX_Z80_XCB_CASE)
 #undef QVX_Z80_XCB_CASE
+            // clang-format on
         }
         __builtin_unreachable();
     }
@@ -862,10 +902,10 @@ class Z80 {
     int indexedCbOp(u16 addr) {
         constexpr int x = Op >> 6, y = (Op >> 3) & 7, z = Op & 7;
         const u8 v = rd(addr);
-        if constexpr (x == 1) {
+        if constexpr (x == 1) {  // DD/FD CB d 40-7F  BIT b,(IX+d)
             bitTest<y>(v, static_cast<u8>(addr >> 8));
             return 16;
-        } else {
+        } else {  // rotate, shift, RES or SET on (IX+d), copied to r unless z = 6
             const u8 res = cbResult<x, y>(v);
             wr(addr, res);
             if constexpr (z != 6) setReg<z, Idx::HL>(res);
@@ -878,144 +918,144 @@ class Z80 {
     // `prefix` is the T-states of a DD/FD in front of the ED, for the I/O cycle offsets.
     int edPage(u8 op, int prefix) {
         switch (op) {
-            case 0x40:
+            case 0x40:  // IN B,(C)
                 return inC(s_.b, prefix);
-            case 0x48:
+            case 0x48:  // IN C,(C)
                 return inC(s_.c, prefix);
-            case 0x50:
+            case 0x50:  // IN D,(C)
                 return inC(s_.d, prefix);
-            case 0x58:
+            case 0x58:  // IN E,(C)
                 return inC(s_.e, prefix);
-            case 0x60:
+            case 0x60:  // IN H,(C)
                 return inC(s_.h, prefix);
-            case 0x68:
+            case 0x68:  // IN L,(C)
                 return inC(s_.l, prefix);
-            case 0x78:
+            case 0x78:  // IN A,(C)
                 return inC(s_.a, prefix);
-            case 0x70: {
-                // IN (C): only the flags take the byte.
+            case 0x70: {  // IN (C)
+                // Only the flags take the byte.
                 const u16 portAddr = s_.bc();
                 s_.wz = static_cast<u16>(portAddr + 1);
                 const int v = bus_.in(portAddr, prefix + 8);
                 if (v >= 0) setF((s_.f & kC) | z80detail::kSzxyp[v & 0xFF]);
                 return 12;
             }
-            case 0x41:
+            case 0x41:  // OUT (C),B
                 return outC(s_.b, prefix);
-            case 0x49:
+            case 0x49:  // OUT (C),C
                 return outC(s_.c, prefix);
-            case 0x51:
+            case 0x51:  // OUT (C),D
                 return outC(s_.d, prefix);
-            case 0x59:
+            case 0x59:  // OUT (C),E
                 return outC(s_.e, prefix);
-            case 0x61:
+            case 0x61:  // OUT (C),H
                 return outC(s_.h, prefix);
-            case 0x69:
+            case 0x69:  // OUT (C),L
                 return outC(s_.l, prefix);
-            case 0x71:
+            case 0x71:                   // OUT (C),0
                 return outC(0, prefix);  // NMOS parts drive 0
-            case 0x79:
+            case 0x79:                   // OUT (C),A
                 return outC(s_.a, prefix);
-            case 0x42:
+            case 0x42:  // SBC HL,BC
                 sbc16(s_.bc());
                 return 15;
-            case 0x52:
+            case 0x52:  // SBC HL,DE
                 sbc16(s_.de());
                 return 15;
-            case 0x62:
+            case 0x62:  // SBC HL,HL
                 sbc16(s_.hl());
                 return 15;
-            case 0x72:
+            case 0x72:  // SBC HL,SP
                 sbc16(s_.sp);
                 return 15;
-            case 0x4A:
+            case 0x4A:  // ADC HL,BC
                 adc16(s_.bc());
                 return 15;
-            case 0x5A:
+            case 0x5A:  // ADC HL,DE
                 adc16(s_.de());
                 return 15;
-            case 0x6A:
+            case 0x6A:  // ADC HL,HL
                 adc16(s_.hl());
                 return 15;
-            case 0x7A:
+            case 0x7A:  // ADC HL,SP
                 adc16(s_.sp);
                 return 15;
-            case 0x43:
+            case 0x43:  // LD (nn),BC
                 return storeWord(s_.bc());
-            case 0x53:
+            case 0x53:  // LD (nn),DE
                 return storeWord(s_.de());
-            case 0x63:
+            case 0x63:  // LD (nn),HL
                 return storeWord(s_.hl());
-            case 0x73:
+            case 0x73:  // LD (nn),SP
                 return storeWord(s_.sp);
-            case 0x4B:
+            case 0x4B:  // LD BC,(nn)
                 s_.setBc(loadWord());
                 return 20;
-            case 0x5B:
+            case 0x5B:  // LD DE,(nn)
                 s_.setDe(loadWord());
                 return 20;
-            case 0x6B:
+            case 0x6B:  // LD HL,(nn)
                 s_.setHl(loadWord());
                 return 20;
-            case 0x7B:
+            case 0x7B:  // LD SP,(nn)
                 s_.sp = loadWord();
                 return 20;
-            case 0x44:
-            case 0x4C:
-            case 0x54:
-            case 0x5C:
-            case 0x64:
-            case 0x6C:
-            case 0x74:
-            case 0x7C: {
+            case 0x44:    // NEG
+            case 0x4C:    // NEG
+            case 0x54:    // NEG
+            case 0x5C:    // NEG
+            case 0x64:    // NEG
+            case 0x6C:    // NEG
+            case 0x74:    // NEG
+            case 0x7C: {  // NEG
                 const u8 v = s_.a;
                 s_.a = 0;
                 sub8(v, 0);
                 return 8;
             }
-            case 0x4D:
+            case 0x4D:  // RETI
                 s_.pc = pop();
                 s_.wz = s_.pc;
                 s_.iff1 = s_.iff2;
                 bus_.reti();
                 return 14;
-            case 0x45:
-            case 0x55:
-            case 0x5D:
-            case 0x65:
-            case 0x6D:
-            case 0x75:
-            case 0x7D:
+            case 0x45:  // RETN
+            case 0x55:  // RETN
+            case 0x5D:  // RETN
+            case 0x65:  // RETN
+            case 0x6D:  // RETN
+            case 0x75:  // RETN
+            case 0x7D:  // RETN
                 s_.pc = pop();
                 s_.wz = s_.pc;
                 s_.iff1 = s_.iff2;
                 bus_.retn();
                 return 14;
-            case 0x46:
-            case 0x4E:
-            case 0x66:
-            case 0x6E:
+            case 0x46:  // IM 0
+            case 0x4E:  // IM 0
+            case 0x66:  // IM 0
+            case 0x6E:  // IM 0
                 s_.im = 0;
                 return 8;
-            case 0x56:
-            case 0x76:
+            case 0x56:  // IM 1
+            case 0x76:  // IM 1
                 s_.im = 1;
                 return 8;
-            case 0x5E:
-            case 0x7E:
+            case 0x5E:  // IM 2
+            case 0x7E:  // IM 2
                 s_.im = 2;
                 return 8;
-            case 0x47:
+            case 0x47:  // LD I,A
                 s_.i = s_.a;
                 return 9;
-            case 0x4F:
+            case 0x4F:  // LD R,A
                 s_.r = s_.a;
                 return 9;
-            case 0x57:
+            case 0x57:  // LD A,I
                 return loadAFromIr(s_.i);
-            case 0x5F:
+            case 0x5F:  // LD A,R
                 return loadAFromIr(s_.r);
-            case 0x67: {
+            case 0x67: {  // RRD
                 const u16 addr = s_.hl();
                 const u8 v = rd(addr);
                 wr(addr, static_cast<u8>(s_.a << 4 | v >> 4));
@@ -1024,7 +1064,7 @@ class Z80 {
                 s_.wz = static_cast<u16>(addr + 1);
                 return 18;
             }
-            case 0x6F: {
+            case 0x6F: {  // RLD
                 const u16 addr = s_.hl();
                 const u8 v = rd(addr);
                 wr(addr, static_cast<u8>(v << 4 | (s_.a & 0x0F)));
@@ -1033,40 +1073,40 @@ class Z80 {
                 s_.wz = static_cast<u16>(addr + 1);
                 return 18;
             }
-            case 0xA0:
+            case 0xA0:  // LDI
                 return blockLoad<1, false>();
-            case 0xA8:
+            case 0xA8:  // LDD
                 return blockLoad<-1, false>();
-            case 0xB0:
+            case 0xB0:  // LDIR
                 return blockLoad<1, true>();
-            case 0xB8:
+            case 0xB8:  // LDDR
                 return blockLoad<-1, true>();
-            case 0xA1:
+            case 0xA1:  // CPI
                 return blockCompare<1, false>();
-            case 0xA9:
+            case 0xA9:  // CPD
                 return blockCompare<-1, false>();
-            case 0xB1:
+            case 0xB1:  // CPIR
                 return blockCompare<1, true>();
-            case 0xB9:
+            case 0xB9:  // CPDR
                 return blockCompare<-1, true>();
-            case 0xA2:
+            case 0xA2:  // INI
                 return blockIn<1, false>(prefix);
-            case 0xAA:
+            case 0xAA:  // IND
                 return blockIn<-1, false>(prefix);
-            case 0xB2:
+            case 0xB2:  // INIR
                 return blockIn<1, true>(prefix);
-            case 0xBA:
+            case 0xBA:  // INDR
                 return blockIn<-1, true>(prefix);
-            case 0xA3:
+            case 0xA3:  // OUTI
                 return blockOut<1, false>(prefix);
-            case 0xAB:
+            case 0xAB:  // OUTD
                 return blockOut<-1, false>(prefix);
-            case 0xB3:
+            case 0xB3:  // OTIR
                 return blockOut<1, true>(prefix);
-            case 0xBB:
+            case 0xBB:  // OTDR
                 return blockOut<-1, true>(prefix);
-            default:
-                return 8;  // the rest of the page does nothing, in 8 T-states
+            default:  // the rest of the page: no operation, in 8 T-states
+                return 8;
         }
     }
 
