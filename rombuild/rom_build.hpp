@@ -48,7 +48,8 @@ struct RomCommands {
 RomCommands romCommands(std::span<const RomSong> songs, std::span<const RomSample> samples);
 
 // Remaining space as the ROM Maker shows it; below zero when the list does not fit. The M1
-// figure counts only the room songs can use (up to 0xF800); the V1 figure leaves out padding.
+// figure counts only the room songs can use (up to the driver's variables); the V1 figure leaves
+// out padding.
 struct RomSpace {
     std::int64_t m1 = 0;
     std::int64_t v1 = 0;

@@ -97,9 +97,10 @@ std::vector<std::uint8_t> buildMultiSongImage(std::span<const SongBlockSource> s
 // Stores a word little-endian, as the link words and the sample table hold them.
 void putWord(std::span<std::uint8_t> at, std::uint16_t value);
 
-// "0xF800": a sound board address as messages show it.
+// A sound board address as messages show it: "0x" and four upper-case hex digits.
 std::string addressText(std::uint16_t address);
-// "0x81": a command number as the ROM Maker shows it and the command header spells it.
+// A command number as the ROM Maker shows it and the command header spells it: "0x" and two
+// lower-case hex digits.
 std::string commandText(std::uint8_t command);
 
 }  // namespace qvx

@@ -62,6 +62,31 @@ int usedInstrumentCount(std::span<const Pattern> patterns) {
     return result;
 }
 
+namespace {
+
+// Moves a track's notes one octave down (step -1) or up (+1). When a note already sits at the
+// limit the way goes, the question comes first; on Yes those notes stay at the limit while the
+// others move. Octave 0 and none (read as -1) never move.
+bool shiftTrackOctave(Track& cells, int step, const ConfirmFn& confirm) {
+    const bool down = step < 0;
+    const int limit = down ? kMinOctave : kMaxOctave;
+    int nearest = down ? kMaxOctave : 0;
+    for (const Cell& cell : cells) {
+        if (cell.octave == kNone) continue;
+        const int octave = asSigned(cell.octave);
+        nearest = down ? std::min(nearest, octave) : std::max(nearest, octave);
+    }
+    if (nearest == limit && !(confirm && confirm(kOctaveLossQuestion))) return false;
+    for (Cell& cell : cells) {
+        const int octave = asSigned(cell.octave);
+        if (down ? octave > limit : octave > 0 && octave < limit)
+            cell.octave = static_cast<std::uint8_t>(octave + step);
+    }
+    return true;
+}
+
+}  // namespace
+
 Song::Song() {
     reset();
 }
@@ -113,27 +138,11 @@ void Song::pastePattern(int pattern, const PatternClipboard& clip) {
 }
 
 bool Song::shiftTrackOctaveDown(int pattern, int track, const ConfirmFn& confirm) {
-    Track& cells = patterns[pattern].tracks[track];
-    int lowest = kMaxOctave;
-    for (const Cell& cell : cells)
-        if (cell.octave != kNone) lowest = std::min(lowest, asSigned(cell.octave));
-    if (lowest == kMinOctave && !(confirm && confirm(kOctaveLossQuestion))) return false;
-    for (Cell& cell : cells)
-        if (asSigned(cell.octave) > kMinOctave) --cell.octave;
-    return true;
+    return shiftTrackOctave(patterns[pattern].tracks[track], -1, confirm);
 }
 
 bool Song::shiftTrackOctaveUp(int pattern, int track, const ConfirmFn& confirm) {
-    Track& cells = patterns[pattern].tracks[track];
-    int highest = 0;
-    for (const Cell& cell : cells)
-        if (cell.octave != kNone) highest = std::max(highest, asSigned(cell.octave));
-    if (highest == kMaxOctave && !(confirm && confirm(kOctaveLossQuestion))) return false;
-    for (Cell& cell : cells) {
-        const int octave = asSigned(cell.octave);
-        if (octave > 0 && octave < kMaxOctave) ++cell.octave;
-    }
-    return true;
+    return shiftTrackOctave(patterns[pattern].tracks[track], +1, confirm);
 }
 
 void Song::renameInstrument(int number, std::string_view userText) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "driver/sound_driver.hpp"
+#include "soundlib/ym2610/registers.hpp"
 #include "tests/support/driver_rig.hpp"
 
 namespace qvx {
@@ -48,6 +49,17 @@ std::vector<std::pair<std::uint8_t, std::uint8_t>> frequencies(const DriverRig& 
         if (w.reg == 0xA0 + slot && high) out.emplace_back(*high, w.value);
     }
     return out;
+}
+
+// The driver loads voices through its own tables of the two register slots; they must be the
+// registers the song model and the preview use, in the same order.
+TEST(Driver, VoiceRegisterTablesAreTheChipsVoiceRegisters) {
+    const auto image = driver::image();
+    std::vector<std::uint8_t> tables(qvxsnd::ym::kVoiceRegisters.begin(),
+                                     qvxsnd::ym::kVoiceRegisters.end());
+    const auto slot2 = qvxsnd::ym::voiceRegisters(2);
+    tables.insert(tables.end(), slot2.begin(), slot2.end());
+    EXPECT_NE(std::search(image.begin(), image.end(), tables.begin(), tables.end()), image.end());
 }
 
 TEST(Driver, StartUpWritesAndIdleTicks) {

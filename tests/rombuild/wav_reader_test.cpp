@@ -139,7 +139,8 @@ TEST(WavReader, WrongFormatsAreRefusedWithTheirMessages) {
         {fmtOnly(testing::extensibleFmtBody(3)), kWavNot16Bit},
         {fmtOnly(testing::extensibleFmtBody(1, 12)), kWavNot16Bit},
         {fmtOnly(head(testing::extensibleFmtBody(1), 30)), kWavNot16Bit},
-        // The Part's order: channels first, then the rate, then the sample size.
+        // A file wrong in several ways is refused for the first: the channels, then the rate,
+        // then the sample size.
         {monoWav(kFour, {1, 2, 44100, 2, 8}), kWavNotMono},
         {monoWav(kFour, {1, 1, 44100, 1, 8}), kWavNot18500Hz},
     };

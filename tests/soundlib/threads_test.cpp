@@ -9,6 +9,7 @@
 
 #include "soundlib/include/qvxsnd.h"
 
+namespace qvxsnd {
 namespace {
 
 const std::uint8_t kIdleImage[] = {0x31, 0xFF, 0xFF, 0xED, 0x56, 0xFB, 0x18, 0xFE};
@@ -64,3 +65,4 @@ TEST(SoundLibraryThreads, EveryExportFromTwoThreadsWhileAudioRenders) {
 }
 
 }  // namespace
+}  // namespace qvxsnd

@@ -8,9 +8,10 @@
 #include <numbers>
 #include <vector>
 
+#include "soundlib/ym2610/registers.hpp"
 #include "soundlib/ym2610/ym2610.hpp"
 
-namespace ymtest {
+namespace qvxsnd::testing {
 
 inline constexpr double kRate = 44100.0;
 inline constexpr double kClock = 8000000.0;
@@ -40,33 +41,34 @@ class Chip {
     }
 
     void op(int ch, int n, const OpVoice& v) {
-        static constexpr int kOffset[5] = {0, 0x0, 0x8, 0x4, 0xC};  // operators 1-4
         const int b = ch / 3;
-        const int base = ch % 3 + kOffset[n];
-        reg(b, 0x30 + base, (v.dt << 4) | v.mul);
-        reg(b, 0x40 + base, v.tl);
-        reg(b, 0x50 + base, (v.ks << 6) | v.ar);
-        reg(b, 0x60 + base, (v.am << 7) | v.d1r);
-        reg(b, 0x70 + base, v.d2r);
-        reg(b, 0x80 + base, (v.sl << 4) | v.rr);
-        reg(b, 0x90 + base, v.ssg);
+        const int base = ch % 3 + ym::kOperatorOffset[n - 1];
+        reg(b, ym::kDetuneMultiple + base, (v.dt << 4) | v.mul);
+        reg(b, ym::kTotalLevel + base, v.tl);
+        reg(b, ym::kKeyScaleAttack + base, (v.ks << 6) | v.ar);
+        reg(b, ym::kAmDecay + base, (v.am << 7) | v.d1r);
+        reg(b, ym::kSustainRate + base, v.d2r);
+        reg(b, ym::kSustainLevelRelease + base, (v.sl << 4) | v.rr);
+        reg(b, ym::kSsgEnvelope + base, v.ssg);
     }
 
     void voice(int ch, int algorithm, int feedback, const OpVoice& all) {
         for (int n = 1; n <= 4; ++n)
             op(ch, n, all);
-        reg(ch / 3, 0xB0 + ch % 3, (feedback << 3) | algorithm);
+        reg(ch / 3, ym::kFeedbackAlgorithm + ch % 3, (feedback << 3) | algorithm);
     }
 
     void freq(int ch, int block, int fnum) {
-        reg(ch / 3, 0xA4 + ch % 3, (block << 3) | (fnum >> 8));
-        reg(ch / 3, 0xA0 + ch % 3, fnum & 0xFF);
+        reg(ch / 3, ym::kBlockFnumHigh + ch % 3, (block << 3) | (fnum >> 8));
+        reg(ch / 3, ym::kFnumLow + ch % 3, fnum & 0xFF);
     }
 
     // opMask bit 0..3 = operator 1..4.
-    void key(int ch, int opMask) { reg(0, 0x28, (opMask << 4) | (ch % 3) | (ch >= 3 ? 4 : 0)); }
+    void key(int ch, int opMask) {
+        reg(0, ym::kKeyOnOff, (opMask << 4) | (ch % 3) | (ch >= 3 ? 4 : 0));
+    }
 
-    void pan(int ch, int value) { reg(ch / 3, 0xB4 + ch % 3, value); }
+    void pan(int ch, int value) { reg(ch / 3, ym::kPanLfoSensitivity + ch % 3, value); }
 
     // A plain sine on operator 4 of an algorithm-7 channel.
     void sine(int ch, int block, int fnum, int mul = 1, int dt = 0) {
@@ -155,4 +157,4 @@ inline double rateStep(int a) {
     return std::floor(std::pow(2.0, a >> 2) * scale * b * 65536 / 12288);
 }
 
-}  // namespace ymtest
+}  // namespace qvxsnd::testing

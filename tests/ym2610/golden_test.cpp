@@ -13,6 +13,7 @@
 
 #include "soundlib/ym2610/ym2610.hpp"
 
+namespace qvxsnd {
 namespace {
 
 constexpr std::uint64_t kGoldenHash = 0x95A4457AEC68AAF4ULL;
@@ -157,7 +158,7 @@ void writeWav(const std::filesystem::path& path, const std::vector<std::int16_t>
 }
 
 TEST(Ym2610Golden, ScriptRendersToTheCheckedInHash) {
-    qvxsnd::YM2610 chip;
+    YM2610 chip;
     constexpr std::size_t kFrames = 88200;
     std::vector<std::int16_t> out(kFrames * 2);
     std::size_t done = 0;
@@ -183,3 +184,4 @@ TEST(Ym2610Golden, ScriptRendersToTheCheckedInHash) {
 }
 
 }  // namespace
+}  // namespace qvxsnd

@@ -7,11 +7,10 @@
 
 #include "tests/ym2610/chip_helpers.hpp"
 
-using namespace ymtest;
-using qvxsnd::RegisterWrite;
-using qvxsnd::YM2610;
-
+namespace qvxsnd {
 namespace {
+
+using namespace testing;
 
 TEST(Ym2610Init, StartsSilentWithEveryChannelOnBothSides) {
     Chip chip;
@@ -257,3 +256,4 @@ TEST(Ym2610Api, RenderingIsDeterministicAndIndependentOfBlockSize) {
 }
 
 }  // namespace
+}  // namespace qvxsnd

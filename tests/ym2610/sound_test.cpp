@@ -10,10 +10,10 @@
 
 #include "tests/ym2610/chip_helpers.hpp"
 
-using namespace ymtest;
-using qvxsnd::EnvelopePhase;
-
+namespace qvxsnd {
 namespace {
+
+using namespace testing;
 
 // Skips the first samples of a note so that measurements see the steady tone.
 std::vector<double> after(const std::vector<double>& s, std::size_t skip) {
@@ -507,3 +507,4 @@ TEST(Ym2610Lfo, StoppedLfoLeavesTheSoundUntouched) {
 }
 
 }  // namespace
+}  // namespace qvxsnd

@@ -7,10 +7,10 @@
 
 #include "tests/ym2610/chip_helpers.hpp"
 
-using namespace ymtest;
-using qvxsnd::YM2610;
-
+namespace qvxsnd {
 namespace {
+
+using namespace testing;
 
 constexpr std::uint64_t kClockHz = 8000000;
 constexpr std::uint64_t kRateHz = 44100;
@@ -145,3 +145,4 @@ TEST(Ym2610Timers, TimersDoNotTouchTheSound) {
 }
 
 }  // namespace
+}  // namespace qvxsnd

@@ -10,7 +10,7 @@
 
 #include "soundlib/z80/z80.hpp"
 
-namespace qvxsnd::test {
+namespace qvxsnd::testing {
 
 struct PortAccess {
     std::uint16_t port;
@@ -72,4 +72,4 @@ struct TestCpu {
     std::uint8_t& mem(std::uint16_t addr) { return machine.memory[addr]; }
 };
 
-}  // namespace qvxsnd::test
+}  // namespace qvxsnd::testing

@@ -9,8 +9,10 @@
 
 #include "tests/z80/test_machine.hpp"
 
-namespace qvxsnd::test {
+namespace qvxsnd {
 namespace {
+
+using namespace testing;
 
 using namespace z80flag;
 
@@ -388,4 +390,4 @@ TEST(Z80Instances, TwoCpusRunSideBySideWithoutSharingState) {
 }
 
 }  // namespace
-}  // namespace qvxsnd::test
+}  // namespace qvxsnd

@@ -14,8 +14,10 @@
 
 #include "tests/z80/test_machine.hpp"
 
-namespace qvxsnd::test {
+namespace qvxsnd {
 namespace {
+
+using namespace testing;
 
 using nlohmann::json;
 
@@ -218,4 +220,4 @@ TEST(Z80Conformance, AllVectorsMatchRealHardware) {
 }
 
 }  // namespace
-}  // namespace qvxsnd::test
+}  // namespace qvxsnd

@@ -76,11 +76,14 @@ void addRomsCommand(CLI::App& app) {
     auto options = std::make_shared<RomsOptions>();
     auto* cmd = app.add_subcommand(
         "roms", "Build the M1 and V1 sound ROMs and the command header from songs and samples");
+    using namespace driver::command;
     cmd->add_option("--song", options->songs,
-                    "Song file (.mus); songs play as commands 0x81, 0x82, ... in this order");
-    cmd->add_option(
-        "--sample", options->samples,
-        "WAV file (16-bit mono 18500 Hz); samples play as commands 0x04, 0x05, ... in this order");
+                    "Song file (.mus); songs play as commands " + commandText(kFirstSong) + ", " +
+                        commandText(kFirstSong + 1) + ", ... in this order");
+    cmd->add_option("--sample", options->samples,
+                    "WAV file (16-bit mono 18500 Hz); samples play as commands " +
+                        commandText(kFirstSample) + ", " + commandText(kFirstSample + 1) +
+                        ", ... in this order");
     cmd->add_option("--m1", options->m1, "M1 ROM to write (driver, sample table, songs)");
     cmd->add_option("--v1", options->v1, "V1 ROM to write (ADPCM-A samples)");
     cmd->add_option("--header", options->header, "C header to write with the command numbers");
