@@ -12,7 +12,9 @@ using testing::readBytes;
 using testing::TempDir;
 using Bytes = std::vector<std::uint8_t>;
 
-constexpr std::size_t kOrderAt1 = 0x6F8 + 32;  // order block of a one-instrument image
+constexpr std::size_t kBlock = driver::kFirstSongBlock;
+constexpr std::size_t kInstrumentsAt = kBlock + driver::kSongInstruments;
+constexpr std::size_t kOrderAt1 = kInstrumentsAt + 32;  // order block of a one-instrument image
 
 Bytes slice(const ImageBuffer& b, std::size_t from, std::size_t to) {
     return Bytes(b.bytes.begin() + static_cast<std::ptrdiff_t>(from),
@@ -26,10 +28,12 @@ TEST(CompiledImage, NewSongLayout) {
     ASSERT_TRUE(image) << image.message;
     EXPECT_EQ(image.length, 2969u);
     const auto driverBytes = driver::image();
-    EXPECT_EQ(slice(*buffer, 0, 1265), Bytes(driverBytes.begin(), driverBytes.end()));
-    EXPECT_EQ(slice(*buffer, 1265, 0x6F1), Bytes(512, 0));  // sample table untouched
-    EXPECT_EQ(slice(*buffer, 0x6F1, 0x6F8), (Bytes{'Q', 'V', 'X', '0', 0, 0, 1}));
-    EXPECT_EQ(slice(*buffer, 0x6F8, kOrderAt1), Bytes(32, 0));  // instrument 1, all zero
+    EXPECT_EQ(slice(*buffer, 0, driver::kDriverSize),
+              Bytes(driverBytes.begin(), driverBytes.end()));
+    EXPECT_EQ(slice(*buffer, driver::kSampleTable, kBlock),
+              Bytes(512, 0));  // sample table untouched
+    EXPECT_EQ(slice(*buffer, kBlock, kInstrumentsAt), (Bytes{'Q', 'V', 'X', '0', 0, 0, 1}));
+    EXPECT_EQ(slice(*buffer, kInstrumentsAt, kOrderAt1), Bytes(32, 0));  // instrument 1, all zero
     EXPECT_EQ(buffer->bytes[kOrderAt1], 1);
     EXPECT_EQ(slice(*buffer, kOrderAt1 + 1, kOrderAt1 + 129), Bytes(128, 0));
     EXPECT_EQ(buffer->bytes[kOrderAt1 + 129], 0x00);  // an empty cell: no note ...
@@ -44,10 +48,10 @@ TEST(CompiledImage, InstrumentTableCoversTheHighestNumberUsed) {
     auto buffer = std::make_unique<ImageBuffer>();
     const ImageBuild image = buildSongImage(song, *buffer);
     ASSERT_TRUE(image);
-    EXPECT_EQ(buffer->bytes[0x6F7], 5);
+    EXPECT_EQ(buffer->bytes[kBlock + driver::kSongInstrumentCount], 5);
     EXPECT_EQ(image.length, 2969u + 4 * 32);
     for (int k = 1; k <= 5; ++k) {
-        const std::size_t entry = 0x6F8 + 32 * (k - 1);
+        const std::size_t entry = kInstrumentsAt + 32 * (k - 1);
         EXPECT_EQ(slice(*buffer, entry, entry + 25), Bytes(25, static_cast<std::uint8_t>(k)));
         EXPECT_EQ(slice(*buffer, entry + 25, entry + 32), Bytes(7, 0));
     }
@@ -62,11 +66,11 @@ TEST(CompiledImage, MutedTrackLosesOnlyItsNotesInBothBuilds) {
     auto buffer = std::make_unique<ImageBuffer>();
 
     ASSERT_TRUE(buildSongImage(song, *buffer));
-    const std::size_t cellInSong = 0x6F8 + 64 + 129 + 1024 + (3 * 4 + 1) * 4;
+    const std::size_t cellInSong = kInstrumentsAt + 64 + 129 + 1024 + (3 * 4 + 1) * 4;
     EXPECT_EQ(slice(*buffer, cellInSong, cellInSong + 4), (Bytes{0x40, 0x02, 0x0F, 0x06}));
 
     ASSERT_TRUE(buildPatternImage(song, 1, *buffer));
-    const std::size_t cellAlone = 0x6F8 + 64 + 129 + (3 * 4 + 1) * 4;
+    const std::size_t cellAlone = kInstrumentsAt + 64 + 129 + (3 * 4 + 1) * 4;
     EXPECT_EQ(slice(*buffer, cellAlone, cellAlone + 4), (Bytes{0x40, 0x02, 0x0F, 0x06}));
 
     song.toggleTrack(1);
@@ -137,13 +141,13 @@ TEST(CompiledImage, SongBlockMustEndBelowTheDriverVariables) {
     auto buffer = std::make_unique<ImageBuffer>();
     const ImageBuild fits = buildSongImage(song, *buffer);
     ASSERT_TRUE(fits) << fits.message;
-    EXPECT_LE(fits.length, 0xF800u);
+    EXPECT_LE(fits.length, std::size_t{driver::kVariables});
 
     song.addPattern();
-    const std::size_t end = 0x6F1 + songBlockSize(31, 60);
+    const std::size_t end = kBlock + songBlockSize(31, 60);
     EXPECT_EQ(buildSongImage(song, *buffer).message,
               "The song is too long for the sound board: its data runs " +
-                  std::to_string(end - 0xF800) +
+                  std::to_string(end - driver::kVariables) +
                   " bytes into the driver's memory at 0xF800 (use fewer patterns or instruments)");
     // Play Pattern still works: one pattern always fits.
     EXPECT_TRUE(buildPatternImage(song, 59, *buffer));
@@ -157,7 +161,7 @@ TEST(CompiledImage, PatternImageIgnoresProblemsElsewhere) {
     auto buffer = std::make_unique<ImageBuffer>();
     const ImageBuild image = buildPatternImage(song, 0, *buffer);
     ASSERT_TRUE(image);
-    EXPECT_EQ(buffer->bytes[0x6F7], 31);
+    EXPECT_EQ(buffer->bytes[kBlock + driver::kSongInstrumentCount], 31);
     EXPECT_FALSE(buildPatternImage(song, 1, *buffer));
     EXPECT_FALSE(buildPatternImage(song, 2, *buffer));
 }
@@ -174,12 +178,12 @@ TEST(Exports, CompiledImageAndNeoGeoTestRom) {
     ASSERT_TRUE(exportNeoGeoTestRom(song, *buffer, dir / "202-m1.bin"));
     const Bytes rom = readBytes(dir / "202-m1.bin");
     ASSERT_EQ(rom.size(), 2969u);
-    EXPECT_EQ(rom[4], 1);
-    EXPECT_EQ(Bytes(rom.begin() + 0x6F1, rom.end()), block);
+    EXPECT_EQ(rom[driver::kAutoStartFlag], 1);
+    EXPECT_EQ(Bytes(rom.begin() + kBlock, rom.end()), block);
 
     // Playback builds after the export start from a clean driver again.
     ASSERT_TRUE(buildSongImage(song, *buffer));
-    EXPECT_EQ(buffer->bytes[4], 0);
+    EXPECT_EQ(buffer->bytes[driver::kAutoStartFlag], 0);
 
     ASSERT_TRUE(exportCompiledImage(song, *buffer, dir / "again.bin"));
     EXPECT_EQ(readBytes(dir / "again.bin"), block);

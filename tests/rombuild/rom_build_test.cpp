@@ -122,7 +122,8 @@ TEST(RomBuild, TwoSongsAreChainedByTheirLinkWords) {
     const Bytes m1 = buildM1(songs, SampleTable{});
     ASSERT_EQ(m1.size(), 4161u);
     const auto driverBytes = driver::image();
-    EXPECT_EQ(Bytes(m1.begin(), m1.begin() + 1265), Bytes(driverBytes.begin(), driverBytes.end()));
+    EXPECT_EQ(Bytes(m1.begin(), m1.begin() + driver::kDriverSize),
+              Bytes(driverBytes.begin(), driverBytes.end()));
     for (std::size_t block : {kSongsAt, kSongsAt + 1192}) {
         EXPECT_EQ(Bytes(m1.begin() + static_cast<std::ptrdiff_t>(block),
                         m1.begin() + static_cast<std::ptrdiff_t>(block) + 6),

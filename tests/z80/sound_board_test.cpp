@@ -207,22 +207,24 @@ TEST_F(SoundBoardTest, TwoQuickCommandsGiveOneNmiWithTheLaterValue) {
     EXPECT_EQ(cpu().sp, 0xFFF0) << "one NMI only";
 }
 
-TEST_F(SoundBoardTest, CommandWaitsWhilePcIsBelow0xC0) {
-    // 0x00B0: NOP x 16 then the idle loop at 0x00C0
+// Below the driver's main code lie its restart routines and interrupt entries.
+TEST_F(SoundBoardTest, CommandWaitsWhilePcIsBelowTheDriversMainCode) {
+    constexpr std::uint16_t kFloor = SoundBoard::kCommandPcFloor;
+    // NOP x 16 up to the floor, then the idle loop at the floor.
     std::initializer_list<std::uint8_t> nops = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    run(0x00B0, nops);
-    put(0x00C0, {0x18, 0xFE});
+    run(kFloor - 16, nops);
+    put(kFloor, {0x18, 0xFE});
     put(0x0066, {0xED, 0x45});
     board->postCommand(0x05);
     for (int n = 0; n < 16; ++n) {
         board->step();
         EXPECT_TRUE(board->commandPending()) << "PC " << cpu().pc;
     }
-    EXPECT_EQ(cpu().pc, 0x00C0);
+    EXPECT_EQ(cpu().pc, kFloor);
     board->step();
     EXPECT_FALSE(board->commandPending());
-    EXPECT_EQ(mem(0xFFEF), 0x00);
-    EXPECT_EQ(mem(0xFFEE), 0xC0) << "the interrupted PC is the first one at 0xC0";
+    EXPECT_EQ(mem(0xFFEF), kFloor >> 8);
+    EXPECT_EQ(mem(0xFFEE), kFloor & 0xFF) << "the interrupted PC is the first one at the floor";
 }
 
 TEST_F(SoundBoardTest, NmiIgnoresInServiceAndInterruptsTheTickHandler) {
@@ -233,7 +235,7 @@ TEST_F(SoundBoardTest, NmiIgnoresInServiceAndInterruptsTheTickHandler) {
     board->requestTick();
     board->step();  // IRQ taken: now in service, at 0x0038 + one instruction
     ASSERT_TRUE(board->inService());
-    cpu().pc = 0x0300;  // pretend the tick handler runs above 0xC0
+    cpu().pc = 0x0300;  // pretend the tick handler runs above the floor
     board->postCommand(0x10);
     board->step();
     EXPECT_FALSE(board->commandPending());
