@@ -8,22 +8,13 @@
 namespace qvxsnd {
 namespace {
 
-std::uint32_t checkedClock(std::uint32_t clock) {
-    if (clock < YM2610::kMinClock || clock > YM2610::kMaxClock) {
-        throw std::invalid_argument("YM2610: master clock " + std::to_string(clock) +
-                                    " Hz is outside " + std::to_string(YM2610::kMinClock) + ".." +
-                                    std::to_string(YM2610::kMaxClock) + " Hz");
+std::uint32_t checked(std::uint32_t hz, std::uint32_t min, std::uint32_t max, const char* what) {
+    if (hz < min || hz > max) {
+        throw std::invalid_argument(std::string("YM2610: ") + what + " " + std::to_string(hz) +
+                                    " Hz is outside " + std::to_string(min) + ".." +
+                                    std::to_string(max) + " Hz");
     }
-    return clock;
-}
-
-std::uint32_t checkedRate(std::uint32_t rate) {
-    if (rate < YM2610::kMinRate || rate > YM2610::kMaxRate) {
-        throw std::invalid_argument("YM2610: output rate " + std::to_string(rate) +
-                                    " Hz is outside " + std::to_string(YM2610::kMinRate) + ".." +
-                                    std::to_string(YM2610::kMaxRate) + " Hz");
-    }
-    return rate;
+    return hz;
 }
 
 std::int16_t clamp16(std::int32_t v) {
@@ -33,8 +24,8 @@ std::int16_t clamp16(std::int32_t v) {
 }  // namespace
 
 YM2610::YM2610(std::uint32_t clock, std::uint32_t rate)
-    : clock_(checkedClock(clock)),
-      rate_(checkedRate(rate)),
+    : clock_(checked(clock, kMinClock, kMaxClock, "master clock")),
+      rate_(checked(rate, kMinRate, kMaxRate, "output rate")),
       fm_(static_cast<double>(clock_), static_cast<double>(rate_)),
       timers_(clock_, rate_) {
     // The chip's reset: timers stopped with their flags clear, every channel silent, both
