@@ -219,6 +219,18 @@ TEST(Ym2610Api, BadArgumentsAreRefusedWithoutSideEffects) {
     EXPECT_THROW(YM2610(8000000, 0), std::invalid_argument);
     EXPECT_THROW(YM2610(0, 44100), std::invalid_argument);
     EXPECT_THROW(YM2610(8000000, 1000000), std::invalid_argument);
+    // The message gives the range the chip takes.
+    const auto message = [](std::uint32_t clock, std::uint32_t rate) {
+        try {
+            YM2610 chip(clock, rate);
+        } catch (const std::invalid_argument& e) {
+            return std::string(e.what());
+        }
+        return std::string();
+    };
+    EXPECT_EQ(message(20000001, 44100),
+              "YM2610: master clock 20000001 Hz is outside 1000000..20000000 Hz");
+    EXPECT_EQ(message(8000000, 7999), "YM2610: output rate 7999 Hz is outside 8000..192000 Hz");
 
     Chip chip = referenceNote();
     Chip twin = referenceNote();
