@@ -48,9 +48,15 @@ std::string orderEntryText(int position, int pattern) {
 }
 
 std::string sanitizeName(std::string_view text) {
-    // The files store names zero-terminated and the readers take at most 255 characters.
+    // The files store names zero-terminated and the readers take at most 255 bytes.
     text = text.substr(0, std::min(text.find('\0'), text.size()));
-    return std::string(text.substr(0, kMaxNameLength));
+    if (text.size() <= kMaxNameLength) return std::string(text);
+    // Cut before a character that would not fit whole: back over the continuation bytes of a
+    // UTF-8 sequence (at most three).
+    std::size_t cut = kMaxNameLength;
+    for (int k = 0; k < 3 && cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80; ++k)
+        --cut;
+    return std::string(text.substr(0, cut));
 }
 
 int usedInstrumentCount(std::span<const Pattern> patterns) {

@@ -50,6 +50,7 @@ std::string patternNumberText(int index);               // "%02d", as the patter
 std::string orderEntryText(int position, int pattern);  // "%02d - %02d"
 
 // Limits a name to what the file formats can carry: at most 255 bytes, no embedded zero byte.
+// A longer name is cut before the first UTF-8 character that would not fit whole.
 std::string sanitizeName(std::string_view text);
 
 // Highest instrument number used in the given patterns (bytes read as signed), at least 1.

@@ -1,20 +1,51 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "song/mod_import.hpp"
+#include "song/note_entry.hpp"
+#include "song/pattern_cursor.hpp"
+#include "song/preview.hpp"
 #include "song/result.hpp"
 #include "song/song.hpp"
 
 namespace qvx {
 
+// What an operation changed, for the views that show the workspace.
+struct WorkspaceChange {
+    enum : unsigned {
+        kCell = 1u << 0,             // one cell of the current pattern: `track`, `row`
+        kGrid = 1u << 1,             // the grid as a whole: its pattern, its cells, the rows shown
+        kCursor = 1u << 2,           // the edit cursor moved within the window
+        kPatternSelector = 1u << 3,  // the current pattern's number or name
+        kOrder = 1u << 4,            // order list entries or selection
+        kOctave = 1u << 5,
+        kVoice = 1u << 6,        // the Voice list's selection
+        kInstruments = 1u << 7,  // instrument names or voices
+        kTracks = 1u << 8,       // track enable flags
+        kModified = 1u << 9,     // the modified flag
+        kLayout = 1u << 10,      // the keyboard layout
+        kEverything = (1u << 11) - 1,
+    };
+    unsigned what = 0;
+    int track = 0;
+    int row = 0;
+};
+using ChangeListener = std::function<void(const WorkspaceChange&)>;
+
+enum class CursorMove { Left, Right, Up, Down, LineUp, LineDown, PageUp, PageDown, Thumb };
+
 // The song together with the editor state that the user interface shows but does not own: the
-// current pattern, the order list selection, the octave and the selected voice. Widgets display
-// this object in the editor's formats and forward button presses to it.
+// current pattern, the order list selection, the octave and the selected voice, the pattern
+// editor's cursor and window, the keyboard layout and whether the song has unsaved changes.
+// Widgets display this object in the editor's formats and forward input to it; every edit of the
+// song goes through it, and every change is reported to the listener.
 class Workspace {
   public:
     static constexpr int kNoSelection = -1;
@@ -27,27 +58,37 @@ class Workspace {
     PatternClipboard& clipboard() { return *clipboard_; }
     const PatternClipboard& clipboard() const { return *clipboard_; }
 
-    // File menu. A failed or refused Open leaves song and state exactly as they were.
+    // ---- Views ---------------------------------------------------------------------------------
+    // Called after every change, on the thread that made it.
+    void setChangeListener(ChangeListener listener) { listener_ = std::move(listener); }
+    // Counts the changes so far; a view that remembers it knows whether to redraw.
+    std::uint64_t revision() const { return revision_; }
+    // Whether the song differs from what was last opened, saved, imported or newly made.
+    bool modified() const { return modified_; }
+    // Where note entry previews its notes; none by default.
+    void setPreviewTarget(PreviewTarget* target) { preview_ = target; }
+
+    // ---- File menu -----------------------------------------------------------------------------
+    // A failed or refused Open leaves song and state exactly as they were.
     void newProject();
     Result open(const std::filesystem::path& path);
-    Result save(const std::filesystem::path& path) const;
+    Result save(const std::filesystem::path& path);
     // Replaces the song with one read elsewhere (MOD import), with the same state reset as Open.
     void replaceSong(std::unique_ptr<Song> song);
     // Import MOD: like Open, a refused module leaves song and state exactly as they were.
     Result importMod(const std::filesystem::path& path, ModImportReport* report = nullptr);
 
-    // Pattern selector.
+    // ---- Pattern selector ----------------------------------------------------------------------
     int currentPattern() const { return currentPattern_; }
+    const Pattern& currentPatternData() const { return song_->patterns[currentPattern_]; }
     std::string patternNumberText() const;  // "%02d"
     const std::string& currentPatternName() const { return song_->patterns[currentPattern_].name; }
     bool previousPattern();
     bool nextPattern();
     bool newPattern();
-    void renameCurrentPattern(std::string_view text) {
-        song_->renamePattern(currentPattern_, text);
-    }
+    void renameCurrentPattern(std::string_view text);
 
-    // Order list. Entries read "%02d - %02d" (position, pattern number).
+    // ---- Order list. Entries read "%02d - %02d" (position, pattern number) ---------------------
     const std::vector<std::uint8_t>& orderList() const { return song_->order; }
     int orderSelection() const { return orderSelection_; }
     std::string orderEntryText(std::size_t position) const;
@@ -59,28 +100,41 @@ class Workspace {
     // Choosing an entry makes its pattern the current one.
     void selectOrder(int position);
 
-    // Control bar.
+    // ---- Control bar ---------------------------------------------------------------------------
     int octave() const { return octave_; }
-    void setOctave(int octave);
-    int voiceIndex() const { return voiceIndex_; }  // list index; instrument number = index + 1
-    int selectedInstrument() const { return voiceIndex_ + 1; }
-    void setVoiceIndex(int index);
-    std::vector<std::string> voiceListEntries() const;  // instrument names 1..31
+    void setOctave(int octave);  // held to 1..7
+    // The Voice list: index i is instrument i + 1; kNoSelection after an instrument entry of 0
+    // or into an empty field.
+    int voiceIndex() const { return voiceIndex_; }
+    int selectedInstrument() const { return voiceIndex_ + 1; }  // 0 when none is selected
+    void setVoiceIndex(int index);                              // kNoSelection, or held to 0..30
+    std::vector<std::string> voiceListEntries() const;          // instrument names 1..31
 
-    // Track and clipboard commands on the current pattern.
+    // ---- Pattern editor ------------------------------------------------------------------------
+    const PatternCursor& cursor() const { return cursor_; }
+    // The window shows `rows` rows (its size changed).
+    void setVisibleRows(int rows);
+    PatternCursor::Redraw moveCursor(CursorMove move, int thumbPosition = 0);
+    // A left click at a view pixel: a track image switches its track; a cell takes the cursor.
+    void click(int x, int y);
+    // A character typed into the cursor's field. Returns whether it did anything.
+    bool typeChar(char32_t key);
+    // The End key: the end mark in the cursor's cell, whichever field, then down one row.
+    void endKey();
+    KeyboardLayout keyboardLayout() const { return layout_; }
+    void setKeyboardLayout(KeyboardLayout layout);
+    void toggleTrack(int track);
+
+    // ---- Track and clipboard commands on the current pattern ----------------------------------
     void copyTrack(int track) { song_->copyTrack(currentPattern_, track, *clipboard_); }
-    void cutTrack(int track) { song_->cutTrack(currentPattern_, track, *clipboard_); }
-    void pasteTrack(int track) { song_->pasteTrack(currentPattern_, track, *clipboard_); }
+    void cutTrack(int track);
+    void pasteTrack(int track);
     void copyPattern() { song_->copyPattern(currentPattern_, *clipboard_); }
-    void pastePattern() { song_->pastePattern(currentPattern_, *clipboard_); }
-    bool shiftTrackOctaveDown(int track, const ConfirmFn& confirm) {
-        return song_->shiftTrackOctaveDown(currentPattern_, track, confirm);
-    }
-    bool shiftTrackOctaveUp(int track, const ConfirmFn& confirm) {
-        return song_->shiftTrackOctaveUp(currentPattern_, track, confirm);
-    }
+    void pastePattern();
+    bool shiftTrackOctaveDown(int track, const ConfirmFn& confirm);
+    bool shiftTrackOctaveUp(int track, const ConfirmFn& confirm);
 
-    // Instrument files for instrument `number` (1..31).
+    // ---- Instrument files for instrument `number` (1..31) ---------------------------------------
     Result loadInstrument(int number, const std::filesystem::path& path);
     Result saveInstrument(int number, const std::filesystem::path& path) const;
 
@@ -89,6 +143,12 @@ class Workspace {
     // After Open and import the order list was appended entry by entry, so its last entry ends
     // up selected.
     void selectLastOrderEntry();
+    void notify(unsigned what, int track = 0, int row = 0);
+    // Marks the song changed and tells the views; `what` says what to redraw.
+    void edited(unsigned what, int track = 0, int row = 0);
+    void setSaved();
+    Cell& cursorCell();
+    void previewNote(const Cell& cell);
 
     std::unique_ptr<Song> song_;
     std::unique_ptr<PatternClipboard> clipboard_;
@@ -96,6 +156,12 @@ class Workspace {
     int orderSelection_ = 0;
     int octave_ = kDefaultOctave;
     int voiceIndex_ = 0;
+    PatternCursor cursor_;
+    KeyboardLayout layout_ = KeyboardLayout::Qwerty;
+    bool modified_ = false;
+    std::uint64_t revision_ = 0;
+    ChangeListener listener_;
+    PreviewTarget* preview_ = nullptr;
 };
 
 }  // namespace qvx

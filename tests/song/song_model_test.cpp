@@ -174,6 +174,23 @@ TEST(SongModel, InstrumentNames) {
     EXPECT_EQ(song.instrumentUserName(4).size(), 255u);
 }
 
+// A cut never ends inside a UTF-8 character; names that fit stay as they are, whatever bytes.
+TEST(SongModel, LongNamesAreCutAtACharacterBoundary) {
+    const std::string e = "\xC3\xA9";          // é, two bytes
+    const std::string g = "\xF0\x9D\x84\x9E";  // a four-byte character
+    struct Case {
+        std::string name;
+        std::size_t kept;
+    };
+    const Case cases[] = {
+        {std::string(254, 'a') + e, 254}, {std::string(253, 'a') + e + "b", 255},
+        {std::string(252, 'a') + g, 252}, {std::string(251, 'a') + g + "b", 255},
+        {std::string(255, '\xE9'), 255},  // an old Latin-1 name of 255 bytes
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(sanitizeName(c.name), c.name.substr(0, c.kept)) << c.name.size();
+}
+
 TEST(SongModel, ToggleTrack) {
     Song song;
     song.toggleTrack(2);

@@ -1,0 +1,112 @@
+#include "song/pattern_cursor.hpp"
+
+#include <algorithm>
+
+namespace qvx {
+namespace {
+
+constexpr int kLastRow = kRows - 1;
+constexpr int kPageRows = 16;
+
+}  // namespace
+
+void PatternCursor::setVisibleRows(int rows) {
+    visible_ = std::max(rows, 0);
+    top_ = std::min(top_, std::max(0, kRows - visible_));
+}
+
+PatternCursor::Redraw PatternCursor::left() {
+    if (column_ == 0) return Redraw::None;
+    --column_;
+    return Redraw::Cursor;
+}
+
+PatternCursor::Redraw PatternCursor::right() {
+    if (column_ == grid::kColumns - 1) return Redraw::None;
+    ++column_;
+    return Redraw::Cursor;
+}
+
+PatternCursor::Redraw PatternCursor::up() {
+    if (row_ == 0) return Redraw::None;
+    if (row_ == top_) {
+        --top_;
+        --row_;
+        return Redraw::All;
+    }
+    --row_;
+    return Redraw::Cursor;
+}
+
+PatternCursor::Redraw PatternCursor::down() {
+    if (row_ == kLastRow) return Redraw::None;
+    if (row_ == top_ + visible_ - 1) {
+        ++top_;
+        ++row_;
+        return Redraw::All;
+    }
+    ++row_;
+    return Redraw::Cursor;
+}
+
+PatternCursor::Redraw PatternCursor::lineUp() {
+    if (top_ == 0) return Redraw::None;
+    --top_;
+    if (row_ > 0) --row_;
+    return Redraw::All;
+}
+
+PatternCursor::Redraw PatternCursor::lineDown() {
+    if (top_ + visible_ >= kRows) return Redraw::None;
+    ++top_;
+    if (row_ + visible_ < kRows) ++row_;
+    return Redraw::All;
+}
+
+PatternCursor::Redraw PatternCursor::pageUp() {
+    if (top_ < kPageRows) return Redraw::None;
+    top_ -= kPageRows;
+    row_ = row_ < kPageRows ? 0 : row_ - kPageRows;
+    return Redraw::All;
+}
+
+PatternCursor::Redraw PatternCursor::pageDown() {
+    if (top_ + visible_ + kPageRows > kRows) return Redraw::None;
+    top_ += kPageRows;
+    row_ = row_ + visible_ + kPageRows <= kRows ? row_ + kPageRows : kLastRow;
+    return Redraw::All;
+}
+
+PatternCursor::Redraw PatternCursor::thumb(int position) {
+    position = std::clamp(position, 0, scrollMaximum());
+    if (position == top_) return Redraw::None;
+    row_ = std::clamp(row_ + position - top_, 0, kLastRow);
+    top_ = position;
+    return Redraw::All;
+}
+
+PatternCursor::Hit PatternCursor::hit(int x, int y) const {
+    using Kind = Hit::Kind;
+    if (y < 0 || x < grid::kFirstTrackX || x >= grid::kGridEndX) return {};
+    const int track = (x - grid::kFirstTrackX) / grid::kTrackWidth;
+    if (y < grid::kHeaderHeight) return {Kind::TrackHeader, track};
+    const int screenRow = (y - grid::kHeaderHeight) / grid::kRowHeight;
+    if (screenRow >= visible_ || top_ + screenRow > kLastRow) return {};
+    // The field whose rectangle starts strictly left of the point; the note field at the edge.
+    const int d = (x - grid::kFirstTrackX) % grid::kTrackWidth;
+    int field = grid::kNoteField;
+    for (int f = 0; f < grid::kFields; ++f)
+        if (grid::kFieldGeometry[f].x < d) field = f;
+    return {Kind::Cell, track, top_ + screenRow, track * grid::kFields + field};
+}
+
+PatternCursor::Redraw PatternCursor::place(int row, int column) {
+    row = std::clamp(row, 0, kLastRow);
+    column = std::clamp(column, 0, grid::kColumns - 1);
+    if (row == row_ && column == column_) return Redraw::None;
+    row_ = row;
+    column_ = column;
+    return Redraw::Cursor;
+}
+
+}  // namespace qvx

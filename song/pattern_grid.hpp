@@ -1,0 +1,53 @@
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "song/cell.hpp"
+
+// The pattern editor's grid in view pixels: a header strip with the four track images, then one
+// 17-pixel line per pattern row. Each track is 150 pixels wide and holds five fields. The view
+// draws from these numbers and the model hit-tests with them, so clicks land where the fields are
+// drawn.
+namespace qvx::grid {
+
+inline constexpr int kRowHeight = 17;
+inline constexpr int kHeaderHeight = 17;
+inline constexpr int kRowNumberX = 5;
+inline constexpr int kFirstTrackX = 40;
+inline constexpr int kTrackWidth = 150;
+inline constexpr int kGridEndX = kFirstTrackX + kTracks * kTrackWidth;  // 640
+
+enum Field : int { kNoteField, kOctaveField, kInstrumentField, kEffectField, kParameterField };
+inline constexpr int kFields = 5;
+inline constexpr int kColumns = kTracks * kFields;  // cursor columns 0..19
+
+// Each field's cursor rectangle (x, width) and text position, from the track's left edge.
+struct FieldGeometry {
+    int x;
+    int width;
+    int textX;
+};
+inline constexpr std::array<FieldGeometry, kFields> kFieldGeometry = {{
+    {0, 30, 5},
+    {40, 15, 40},
+    {65, 25, 65},
+    {95, 25, 95},
+    {125, 25, 125},
+}};
+
+constexpr int trackX(int track) {
+    return kFirstTrackX + kTrackWidth * track;
+}
+
+// Rows that fit below the header in a window `height` pixels high; a partly visible row does not
+// count.
+constexpr int visibleRowsFor(int height) {
+    return height <= kHeaderHeight ? 0 : (height - kHeaderHeight) / kRowHeight;
+}
+
+// The text a field shows: the note name, the octave "%d", the other three "%02d"; an empty field
+// shows "-" (octave) or "- -".
+std::string fieldText(const Cell& cell, int field);
+
+}  // namespace qvx::grid
