@@ -43,6 +43,8 @@ void SoundLibrary::initSound(void* window, int sampleRate) {
             rate, [this, target](std::int16_t* out, std::size_t frames) {
                 target->render(out, frames);
                 framesRendered_.fetch_add(frames, std::memory_order_relaxed);
+                if (outputObserver_)
+                    outputObserver_(std::span<const std::int16_t>(out, frames * 2));
             });
         ++outputsOpened_;
         status_ = output_->status();

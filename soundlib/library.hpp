@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <span>
@@ -33,6 +34,11 @@ class SoundLibrary {
     // Frames the audio side has pulled from the engine so far.
     std::uint64_t framesRendered() const { return framesRendered_.load(std::memory_order_relaxed); }
 
+    // Sees every buffer the audio output receives, on the audio thread, right after it is
+    // rendered: for measuring what the user hears. Set it before initSound.
+    using OutputObserver = std::function<void(std::span<const std::int16_t> samples)>;
+    void setOutputObserver(OutputObserver observer) { outputObserver_ = std::move(observer); }
+
     SoundLibrary() = default;
     ~SoundLibrary();
 
@@ -46,6 +52,7 @@ class SoundLibrary {
     std::string status_;
     int outputsOpened_ = 0;
     std::atomic<std::uint64_t> framesRendered_{0};
+    OutputObserver outputObserver_;
 };
 
 }  // namespace qvxsnd

@@ -1,0 +1,70 @@
+#include "editor/dialog_prompts.hpp"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+
+namespace qvx::editor {
+namespace {
+
+const QString kCaption = QStringLiteral("QVXTracker");
+
+}  // namespace
+
+void DialogPrompts::message(const QString& text) {
+    QMessageBox::information(parent_, kCaption, text);
+}
+
+bool DialogPrompts::yesNo(const QString& text) {
+    return QMessageBox::question(parent_, kCaption, text, QMessageBox::Yes | QMessageBox::No) ==
+           QMessageBox::Yes;
+}
+
+Prompts::SaveChoice DialogPrompts::saveChanges() {
+    QMessageBox box(QMessageBox::Warning, kCaption,
+                    QStringLiteral("The song has changes that are not saved."),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent_);
+    box.setInformativeText(QStringLiteral("Save them first?"));
+    box.setDefaultButton(QMessageBox::Save);
+    switch (box.exec()) {
+        case QMessageBox::Save:
+            return SaveChoice::Save;
+        case QMessageBox::Discard:
+            return SaveChoice::Discard;
+        default:
+            return SaveChoice::Cancel;
+    }
+}
+
+QString DialogPrompts::openFileName(const FileRequest& request) {
+    return fileName(request, false);
+}
+
+QString DialogPrompts::saveFileName(const FileRequest& request) {
+    return fileName(request, true);
+}
+
+QString DialogPrompts::fileName(const FileRequest& request, bool save) {
+    if (folder_.isEmpty()) folder_ = QDir::currentPath();
+    QFileDialog dialog(parent_);
+    // Qt's own dialog matches "*.mus" in any case, as the files of older systems need.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setDirectory(folder_);
+    dialog.setNameFilter(request.filter);
+    dialog.setDefaultSuffix(request.defaultSuffix);
+    if (save) {
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        if (!request.defaultName.isEmpty()) dialog.selectFile(request.defaultName);
+    } else {
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    const QString chosen = dialog.selectedFiles().first();
+    folder_ = QFileInfo(chosen).absolutePath();
+    return chosen;
+}
+
+}  // namespace qvx::editor

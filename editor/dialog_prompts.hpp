@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+#include "editor/services.hpp"
+
+class QWidget;
+
+namespace qvx::editor {
+
+// The questions and file dialogs of the running program, parented to the main window.
+class DialogPrompts : public Prompts {
+  public:
+    explicit DialogPrompts(QWidget* parent = nullptr) : parent_(parent) {}
+    // The window the dialogs belong to.
+    void setParent(QWidget* parent) { parent_ = parent; }
+
+    void message(const QString& text) override;
+    bool yesNo(const QString& text) override;
+    SaveChoice saveChanges() override;
+    QString openFileName(const FileRequest& request) override;
+    QString saveFileName(const FileRequest& request) override;
+
+  private:
+    QString fileName(const FileRequest& request, bool save);
+
+    QWidget* parent_;
+    QString folder_;  // where the last file dialog ended, for the next one
+};
+
+}  // namespace qvx::editor

@@ -1,0 +1,35 @@
+#include "editor/library_sound.hpp"
+
+#include "soundlib/include/qvxsnd.h"
+
+namespace qvx::editor {
+
+void LibrarySoundTarget::sendData(std::span<const std::uint8_t> image) {
+    ::sendData(image.data(), static_cast<std::uint32_t>(image.size()));
+}
+
+void LibrarySoundTarget::sendCommand(std::uint16_t command) {
+    ::sendCommand(command);
+}
+
+void LibraryPreviewTarget::keyUp() {
+    ::KeyUp();
+}
+
+void LibraryPreviewTarget::loadInstrument(std::span<const std::uint8_t, kVoiceBytes> voice) {
+    ::loadInstrument(voice.data());
+}
+
+void LibraryPreviewTarget::keyDown(int note, int octave) {
+    ::KeyDown(note, octave);
+}
+
+void LibrarySound::start(void* window) {
+    ::initSound(window, kSampleRate);
+}
+
+QString LibrarySound::status() const {
+    return QString::fromUtf8(::soundStatus());
+}
+
+}  // namespace qvx::editor

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "editor/services.hpp"
+
+namespace qvx::editor {
+
+// Playback through the process's sound library (libqvxsnd).
+class LibrarySoundTarget : public SoundTarget {
+  public:
+    void sendData(std::span<const std::uint8_t> image) override;
+    void sendCommand(std::uint16_t command) override;
+};
+
+// Note preview through the library's KeyUp, loadInstrument and KeyDown.
+class LibraryPreviewTarget : public PreviewTarget {
+  public:
+    void keyUp() override;
+    void loadInstrument(std::span<const std::uint8_t, kVoiceBytes> voice) override;
+    void keyDown(int note, int octave) override;
+};
+
+// The sound library at 44100 Hz, as the program uses it.
+class LibrarySound : public SoundSystem {
+  public:
+    static constexpr int kSampleRate = 44100;
+
+    void start(void* window) override;
+    QString status() const override;
+    SoundTarget& player() override { return player_; }
+    PreviewTarget& preview() override { return preview_; }
+
+  private:
+    LibrarySoundTarget player_;
+    LibraryPreviewTarget preview_;
+};
+
+}  // namespace qvx::editor

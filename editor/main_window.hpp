@@ -1,0 +1,109 @@
+#pragma once
+
+#include <QMainWindow>
+#include <memory>
+
+#include "editor/services.hpp"
+#include "rombuild/compiled_image.hpp"
+#include "rombuild/playback.hpp"
+#include "song/workspace.hpp"
+
+class QActionGroup;
+class QLabel;
+
+namespace qvx::editor {
+
+class ControlBar;
+class PatternPanel;
+class PatternView;
+class ToolWindow;
+
+// The editor's main window: the menu, the control bar at the top, the pattern panel at the left,
+// the pattern editor in the middle and the status bar, with the instrument editor and the ROM
+// Maker as tool windows. It owns the workspace and routes every command to it.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+
+  public:
+    MainWindow(SoundSystem& sound, Prompts& prompts, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    Workspace& workspace() { return workspace_; }
+    PatternView* patternView() const { return patternView_; }
+    ControlBar* controlBar() const { return controlBar_; }
+    PatternPanel* patternPanel() const { return patternPanel_; }
+    ToolWindow* instrumentEditor() const { return instrumentEditor_; }
+    ToolWindow* romMaker() const { return romMaker_; }
+    QLabel* soundStatusLabel() const { return soundStatus_; }
+
+    // Opens a song as File > Open does, without the dialog (a file named on the command line).
+    void openSong(const QString& path);
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    QAction* addAction(QMenu* menu, const char* name, const QString& caption, const QString& prompt,
+                       void (MainWindow::*slot)());
+    void createMenus();
+    void createBars();
+    void readSettings();
+    void workspaceChanged(const WorkspaceChange& change);
+
+    // Whether the command may go on: no unsaved changes, or they were saved or discarded.
+    bool changesHandled();
+    bool saveWithDialog();
+    void showResult(const Result& result);
+
+    // File menu.
+    void newProject();
+    void open();
+    void save();
+    void importMod();
+    void exportQvx0();
+    void exportNeoGeoTestRom();
+    // Edit menu.
+    void cutTrack();
+    void copyTrack();
+    void pasteTrack();
+    void copyPattern();
+    void pastePattern();
+    void increaseTrackOctave();
+    void decreaseTrackOctave();
+    // View menu.
+    void toggleInstrumentEditor();
+    void showInstrumentEditor();
+    void toggleRomMaker();
+    // Play menu.
+    void playPattern();
+    void playSong();
+    void stop();
+    // Options menu.
+    void chooseQwerty();
+    void chooseAzerty();
+    void chooseLayout(KeyboardLayout layout);
+    void about();
+
+    SoundSystem& sound_;
+    Prompts& prompts_;
+    Workspace workspace_;
+    std::unique_ptr<ImageBuffer> imageBuffer_;
+    Playback playback_;
+
+    PatternView* patternView_ = nullptr;
+    ControlBar* controlBar_ = nullptr;
+    PatternPanel* patternPanel_ = nullptr;
+    ToolWindow* instrumentEditor_ = nullptr;
+    ToolWindow* romMaker_ = nullptr;
+    QLabel* soundStatus_ = nullptr;
+
+    QAction* playSongAction_ = nullptr;
+    QAction* playPatternAction_ = nullptr;
+    QAction* stopAction_ = nullptr;
+    QAction* instrumentEditorAction_ = nullptr;
+    QAction* romMakerAction_ = nullptr;
+    QAction* qwertyAction_ = nullptr;
+    QAction* azertyAction_ = nullptr;
+};
+
+}  // namespace qvx::editor

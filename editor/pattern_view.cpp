@@ -1,0 +1,229 @@
+#include "editor/pattern_view.hpp"
+
+#include <QKeyEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <cstdlib>
+
+#include "editor/artwork.hpp"
+#include "song/pattern_grid.hpp"
+
+namespace qvx::editor {
+namespace {
+
+using Change = WorkspaceChange;
+
+constexpr int kWheelStep = 120;  // one notch of a common mouse wheel
+constexpr int kLinesPerNotch = 3;
+
+}  // namespace
+
+PatternView::PatternView(Workspace& workspace, QWidget* parent)
+    : QAbstractScrollArea(parent), workspace_(workspace) {
+    setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    setFocusPolicy(Qt::StrongFocus);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    viewport()->setCursor(Qt::ArrowCursor);
+    viewport()->setFont(artwork::gridFont());
+    setFont(artwork::gridFont());
+    for (int t = 0; t < kTracks; ++t) {
+        trackImages_[2 * t] = artwork::trackImage(t, false);
+        trackImages_[2 * t + 1] = artwork::trackImage(t, true);
+    }
+    // Texts sit in the 17-pixel rows with a little air above; the baseline is the same for all.
+    const QFontMetrics metrics(artwork::gridFont());
+    textBaseline_ = (grid::kRowHeight - metrics.height()) / 2 + metrics.ascent();
+    connect(verticalScrollBar(), &QAbstractSlider::actionTriggered, this,
+            &PatternView::scrollAction);
+    setMinimumSize(grid::kGridEndX + 2 * frameWidth() + verticalScrollBar()->sizeHint().width(),
+                   grid::kHeaderHeight + 4 * grid::kRowHeight);
+}
+
+QRect PatternView::fieldRect(int row, int column) const {
+    const int track = column / grid::kFields;
+    const grid::FieldGeometry& field = grid::kFieldGeometry[column % grid::kFields];
+    const int y = grid::kHeaderHeight + grid::kRowHeight * (row - workspace_.cursor().topRow());
+    return QRect(grid::trackX(track) + field.x, y, field.width, grid::kRowHeight);
+}
+
+QRect PatternView::cursorRect() const {
+    const PatternCursor& cursor = workspace_.cursor();
+    if (!cursor.cursorVisible()) return {};
+    return fieldRect(cursor.row(), cursor.column());
+}
+
+QRect PatternView::headerRect() const {
+    return QRect(0, 0, viewport()->width(), grid::kHeaderHeight);
+}
+
+QRect PatternView::cellRect(int track, int row) const {
+    const int y = grid::kHeaderHeight + grid::kRowHeight * (row - workspace_.cursor().topRow());
+    return QRect(grid::trackX(track) + 1, y, grid::kTrackWidth - 1, grid::kRowHeight);
+}
+
+void PatternView::workspaceChanged(const WorkspaceChange& change) {
+    if (change.what & (Change::kGrid | Change::kLayout)) {
+        syncScrollBar();
+        viewport()->update();
+        drawnCursor_ = cursorRect();
+        return;
+    }
+    if (change.what & Change::kTracks) viewport()->update(headerRect());
+    if (change.what & Change::kCell) viewport()->update(cellRect(change.track, change.row));
+    if (change.what & (Change::kCursor | Change::kCell)) updateCursor();
+}
+
+void PatternView::updateCursor() {
+    const QRect now = cursorRect();
+    if (now == drawnCursor_) return;
+    viewport()->update(drawnCursor_);
+    viewport()->update(now);
+    drawnCursor_ = now;
+}
+
+void PatternView::syncScrollBar() {
+    const PatternCursor& cursor = workspace_.cursor();
+    QScrollBar* bar = verticalScrollBar();
+    const QSignalBlocker blocker(bar);
+    setVerticalScrollBarPolicy(cursor.scrollBarShown() ? Qt::ScrollBarAlwaysOn
+                                                       : Qt::ScrollBarAlwaysOff);
+    bar->setRange(0, cursor.scrollMaximum());
+    bar->setPageStep(std::max(cursor.visibleRows(), 1));
+    bar->setValue(cursor.topRow());
+}
+
+void PatternView::scrollAction(int action) {
+    setFocus();
+    QScrollBar* bar = verticalScrollBar();
+    switch (action) {
+        case QAbstractSlider::SliderSingleStepSub:
+            workspace_.moveCursor(CursorMove::LineUp);
+            break;
+        case QAbstractSlider::SliderSingleStepAdd:
+            workspace_.moveCursor(CursorMove::LineDown);
+            break;
+        case QAbstractSlider::SliderPageStepSub:
+            workspace_.moveCursor(CursorMove::PageUp);
+            break;
+        case QAbstractSlider::SliderPageStepAdd:
+            workspace_.moveCursor(CursorMove::PageDown);
+            break;
+        case QAbstractSlider::SliderMove:
+        case QAbstractSlider::SliderToMinimum:
+        case QAbstractSlider::SliderToMaximum:
+            workspace_.moveCursor(CursorMove::Thumb, bar->sliderPosition());
+            break;
+        default:
+            break;
+    }
+    // The bar moves by the workspace's rules (a page is 16 rows or nothing), not by its own.
+    bar->setSliderPosition(workspace_.cursor().topRow());
+}
+
+void PatternView::scrollContentsBy(int, int) {
+    // Scrolling goes through the workspace, which reports the change; nothing to move here.
+}
+
+void PatternView::wheelEvent(QWheelEvent* event) {
+    const int notches = event->angleDelta().y() / kWheelStep;
+    const CursorMove move = notches > 0 ? CursorMove::LineUp : CursorMove::LineDown;
+    for (int i = 0; i < std::abs(notches) * kLinesPerNotch; ++i)
+        workspace_.moveCursor(move);
+    event->accept();
+}
+
+void PatternView::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    workspace_.setVisibleRows(grid::visibleRowsFor(viewport()->height()));
+    syncScrollBar();
+}
+
+void PatternView::keyPressEvent(QKeyEvent* event) {
+    // Ctrl, Alt and Meta combinations are commands for others (Alt+letter opens menus).
+    if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) {
+        event->ignore();
+        return;
+    }
+    switch (event->key()) {
+        case Qt::Key_Left:
+            workspace_.moveCursor(CursorMove::Left);
+            return;
+        case Qt::Key_Right:
+            workspace_.moveCursor(CursorMove::Right);
+            return;
+        case Qt::Key_Up:
+            workspace_.moveCursor(CursorMove::Up);
+            return;
+        case Qt::Key_Down:
+            workspace_.moveCursor(CursorMove::Down);
+            return;
+        case Qt::Key_End:
+            workspace_.endKey();
+            return;
+        default:
+            break;
+    }
+    const QString text = event->text();
+    if (text.isEmpty() || !text.at(0).isPrint()) {
+        event->ignore();
+        return;
+    }
+    for (const char32_t key : text.toUcs4())
+        workspace_.typeChar(key);
+}
+
+void PatternView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return;
+    setFocus();
+    const QPoint at = event->position().toPoint();
+    workspace_.click(at.x(), at.y());
+}
+
+void PatternView::paintEvent(QPaintEvent* event) {
+    QPainter painter(viewport());
+    painter.setClipRegion(event->region());
+    painter.setFont(artwork::gridFont());
+    const int width = viewport()->width();
+    const int height = viewport()->height();
+    const PatternCursor& cursor = workspace_.cursor();
+    const Pattern& pattern = workspace_.currentPatternData();
+
+    // Header strip and track images.
+    painter.fillRect(0, 0, width, grid::kHeaderHeight, QColor(kHeaderColour));
+    for (int t = 0; t < kTracks; ++t)
+        painter.drawPixmap(grid::trackX(t), 0,
+                           trackImages_[2 * t + (workspace_.song().trackEnabled[t] ? 1 : 0)]);
+
+    // Rows.
+    painter.fillRect(0, grid::kHeaderHeight, width, height - grid::kHeaderHeight,
+                     QColor(kRowColour));
+    painter.setPen(Qt::black);
+    for (int k = 0; k < cursor.visibleRows() && cursor.topRow() + k < kRows; ++k) {
+        const int row = cursor.topRow() + k;
+        const int y = grid::kHeaderHeight + grid::kRowHeight * k;
+        if (!event->region().intersects(QRect(0, y, width, grid::kRowHeight))) continue;
+        if (row % 4 == 0) painter.fillRect(0, y, width, grid::kRowHeight, QColor(kBeatRowColour));
+        painter.drawText(grid::kRowNumberX, y + textBaseline_,
+                         QString::fromStdString(patternNumberText(row)));
+        for (int t = 0; t < kTracks; ++t) {
+            const Cell& cell = pattern.cell(t, row);
+            for (int f = 0; f < grid::kFields; ++f)
+                painter.drawText(grid::trackX(t) + grid::kFieldGeometry[f].textX, y + textBaseline_,
+                                 QString::fromLatin1(grid::fieldText(cell, f).c_str()));
+        }
+    }
+
+    // The lines between the tracks.
+    for (int t = 0; t <= kTracks; ++t)
+        painter.drawLine(grid::trackX(t), grid::kHeaderHeight, grid::trackX(t), height - 1);
+
+    // The cursor: its field inverted.
+    drawnCursor_ = cursorRect();
+    if (!drawnCursor_.isNull()) {
+        painter.setCompositionMode(QPainter::CompositionMode_Difference);
+        painter.fillRect(drawnCursor_, Qt::white);
+    }
+}
+
+}  // namespace qvx::editor

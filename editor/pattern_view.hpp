@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <QPixmap>
+#include <array>
+
+#include "song/workspace.hpp"
+
+namespace qvx::editor {
+
+// The pattern editor: the current pattern as a grid of 64 rows by 4 tracks of five fields, the
+// track images that switch tracks on and off, and the edit cursor. It draws the workspace and
+// forwards keys, characters, clicks and scroll bar actions to it; all rules live there.
+class PatternView : public QAbstractScrollArea {
+    Q_OBJECT
+
+  public:
+    static constexpr QRgb kRowColour = qRgb(220, 245, 220);
+    static constexpr QRgb kBeatRowColour = qRgb(200, 245, 200);
+    static constexpr QRgb kHeaderColour = qRgb(180, 245, 180);
+
+    explicit PatternView(Workspace& workspace, QWidget* parent = nullptr);
+
+    // Redraws what a change of the workspace touched.
+    void workspaceChanged(const WorkspaceChange& change);
+
+    // The rectangle of a field in view coordinates, whether on screen or not.
+    QRect fieldRect(int row, int column) const;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+
+  private:
+    void scrollAction(int action);
+    void syncScrollBar();
+    void updateCursor();
+    QRect cursorRect() const;
+    QRect headerRect() const;
+    QRect cellRect(int track, int row) const;
+
+    Workspace& workspace_;
+    std::array<QPixmap, 8> trackImages_;  // track t: [2t] off, [2t + 1] on
+    QRect drawnCursor_;
+    int textBaseline_ = 0;
+};
+
+}  // namespace qvx::editor

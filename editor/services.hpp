@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QString>
+
+#include "rombuild/playback.hpp"
+#include "song/preview.hpp"
+
+namespace qvx::editor {
+
+// A file dialog as a command asks for it: the filter ("Music Files (*.mus)"), the name it
+// proposes, and the suffix added to a typed name that has none.
+struct FileRequest {
+    QString filter;
+    QString defaultName;
+    QString defaultSuffix;
+};
+
+// Everything the editor asks the user. The program answers through dialogs; tests answer from a
+// script, so that no test ever waits on a window.
+class Prompts {
+  public:
+    enum class SaveChoice { Save, Discard, Cancel };
+
+    virtual ~Prompts() = default;
+    // An OK box with `text`.
+    virtual void message(const QString& text) = 0;
+    // A Yes/No box; true for Yes.
+    virtual bool yesNo(const QString& text) = 0;
+    // Before unsaved changes would be lost.
+    virtual SaveChoice saveChanges() = 0;
+    // The chosen file, or an empty string when the dialog was cancelled.
+    virtual QString openFileName(const FileRequest& request) = 0;
+    virtual QString saveFileName(const FileRequest& request) = 0;
+};
+
+// The sound library as the editor uses it: started once with the main window, it plays the
+// compiled images and previews notes on FM channel 1.
+class SoundSystem {
+  public:
+    virtual ~SoundSystem() = default;
+    virtual void start(void* window) = 0;
+    // What the user should know about the sound output (which device plays, or why none).
+    virtual QString status() const = 0;
+    virtual SoundTarget& player() = 0;
+    virtual PreviewTarget& preview() = 0;
+};
+
+}  // namespace qvx::editor

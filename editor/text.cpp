@@ -1,0 +1,19 @@
+#include "editor/text.hpp"
+
+#include <QStringDecoder>
+
+namespace qvx::editor {
+
+QString fromModelText(std::string_view text) {
+    const QByteArrayView bytes(text.data(), static_cast<qsizetype>(text.size()));
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
+    QString decoded = utf8(bytes);
+    if (utf8.hasError()) return QString::fromLatin1(bytes);
+    return decoded;
+}
+
+std::string toModelText(const QString& text) {
+    return text.toStdString();
+}
+
+}  // namespace qvx::editor

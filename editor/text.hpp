@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+#include <string>
+#include <string_view>
+
+namespace qvx::editor {
+
+// Names are stored as the files hold them: UTF-8 as this editor writes them, or the 8-bit text
+// of older files. Text that is no valid UTF-8 is read as Latin-1, so every name shows.
+QString fromModelText(std::string_view text);
+std::string toModelText(const QString& text);
+
+}  // namespace qvx::editor

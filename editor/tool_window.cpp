@@ -1,0 +1,25 @@
+#include "editor/tool_window.hpp"
+
+#include <QHideEvent>
+#include <QShowEvent>
+
+namespace qvx::editor {
+
+ToolWindow::ToolWindow(const QString& title, QWidget* parent) : QDialog(parent) {
+    setWindowTitle(title);
+    setModal(false);
+}
+
+// Only the window's own showing and hiding count: the window system also hides it while the main
+// window is minimised, which must not change the menu.
+void ToolWindow::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!event->spontaneous()) emit shownChanged(true);
+}
+
+void ToolWindow::hideEvent(QHideEvent* event) {
+    QDialog::hideEvent(event);
+    if (!event->spontaneous()) emit shownChanged(false);
+}
+
+}  // namespace qvx::editor

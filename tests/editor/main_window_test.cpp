@@ -1,0 +1,376 @@
+// The main window's wiring: start-up state, the menu, typing into the pattern editor, playback,
+// the questions before unsaved changes are lost, and the settings. The user and the sound library
+// are fakes; nothing here opens a dialog or an audio device.
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+#include <memory>
+
+#include "editor/about_box.hpp"
+#include "editor/control_bar.hpp"
+#include "editor/main_window.hpp"
+#include "editor/pattern_panel.hpp"
+#include "editor/pattern_view.hpp"
+#include "editor/tool_window.hpp"
+#include "song/pattern_grid.hpp"
+#include "tests/editor/editor_fakes.hpp"
+
+namespace qvx::editor {
+namespace {
+
+using Calls = std::vector<std::string>;
+
+// One menu item as the user sees it: caption, status-bar prompt, shortcut, check box. A
+// separator is the caption "-".
+struct Item {
+    QString caption;
+    QString prompt;
+    QKeySequence shortcut;
+    bool checkable = false;
+};
+
+QKeySequence keypad(Qt::Key key) {
+    return QKeySequence(Qt::KeypadModifier | key);
+}
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+  private:
+    std::unique_ptr<testing::FakeSound> sound_;
+    std::unique_ptr<testing::FakePrompts> prompts_;
+    std::unique_ptr<MainWindow> window_;
+    QTemporaryDir files_;
+
+    MainWindow& window() { return *window_; }
+    Workspace& ws() { return window_->workspace(); }
+    testing::FakePrompts& prompts() { return *prompts_; }
+    Calls& calls() { return sound_->calls; }
+    QAction* action(const char* name) {
+        auto* a = window_->findChild<QAction*>(QLatin1String(name));
+        if (!a) qFatal("no action %s", name);
+        return a;
+    }
+    void showAndActivate() {
+        window_->show();
+        QApplication::setActiveWindow(window_.get());
+        QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+        window_->patternView()->setFocus();
+    }
+    QString file(const char* name) { return files_.filePath(QLatin1String(name)); }
+
+  private slots:
+    void initTestCase() {
+        QCoreApplication::setOrganizationName(QStringLiteral("Tessalwerk"));
+        QCoreApplication::setApplicationName(QStringLiteral("QVXTracker"));
+        QVERIFY(files_.isValid());
+    }
+
+    void init() {
+        QSettings().clear();
+        sound_ = std::make_unique<testing::FakeSound>();
+        prompts_ = std::make_unique<testing::FakePrompts>();
+        window_ = std::make_unique<MainWindow>(*sound_, *prompts_);
+    }
+
+    void cleanup() {
+        // Closing must not ask: no test leaves changes it wants kept.
+        ws().newProject();
+        window_.reset();
+    }
+
+    void startUpState() {
+        QCOMPARE(window().windowTitle(), QStringLiteral("QVXTracker"));
+        PatternPanel* panel = window().patternPanel();
+        QCOMPARE(panel->numberField()->text(), QStringLiteral("00"));
+        QCOMPARE(panel->nameBox()->text(), QStringLiteral("Pat 00"));
+        QCOMPARE(panel->orderList()->count(), 1);
+        QCOMPARE(panel->orderList()->item(0)->text(), QStringLiteral("00 - 00"));
+        QCOMPARE(panel->orderList()->currentRow(), 0);
+        ControlBar* bar = window().controlBar();
+        QCOMPARE(bar->octaveBox()->value(), 4);
+        QCOMPARE(bar->octaveBox()->minimum(), 1);
+        QCOMPARE(bar->octaveBox()->maximum(), 7);
+        QCOMPARE(bar->voiceList()->count(), 31);
+        QCOMPARE(bar->voiceList()->currentText(), QStringLiteral("01 Unnamed"));
+        QCOMPARE(window().findChild<QLabel*>(QStringLiteral("readyLabel"))->text(),
+                 QStringLiteral("Ready"));
+        QCOMPARE(window().soundStatusLabel()->text(), QStringLiteral("Sound: test device"));
+        QCOMPARE(calls(), (Calls{"start"}));
+        QVERIFY(!window().instrumentEditor()->isVisible());
+        QVERIFY(!window().romMaker()->isVisible());
+        QVERIFY(action("qwerty")->isChecked());
+        QVERIFY(!action("azerty")->isChecked());
+        // The buttons leave the keyboard focus with the pattern editor.
+        for (const char* name : {"playSongButton", "playPatternButton", "stopButton"})
+            QCOMPARE(bar->findChild<QToolButton*>(QLatin1String(name))->focusPolicy(), Qt::NoFocus);
+        QCOMPARE(bar->editButton()->focusPolicy(), Qt::NoFocus);
+    }
+
+    void menusAreThePartsMenus() {
+        const Item sep{QStringLiteral("-"), {}, {}};
+        const std::vector<std::pair<QString, std::vector<Item>>> expected = {
+            {"&File",
+             {{"&New Project", "Clears the current workspace", {}},
+              {"&Open...", "Opens an existing workspace", {}},
+              {"&Save...", "Saves the current workspace", {}},
+              sep,
+              {"&Import MOD", "Imports a MOD song", {}},
+              sep,
+              {"Export QVX0...", "", {}},
+              {"&Export Neogeo Test ROM...", "Exports a M1 test ROM", {}},
+              {"Export Megadrive Test ROM...", "", {}},
+              sep,
+              {"E&xit", "Quit the application", {}}}},
+            {"&Edit",
+             {{"Cu&t Track", "Cuts the current track to the clipboard", {}},
+              {"&Copy Track", "Copies the current track to the clipboard", {}},
+              {"&Paste Track", "Pastes to the current track from the clipboard", {}},
+              sep,
+              {"C&opy Pattern", "Copies the current pattern to the clipboard", {}},
+              {"P&aste Pattern", "Pastes the current pattern from the clipboard", {}},
+              sep,
+              {"&Increase Track Octave\t+", "Increases the Octave for the current track",
+               keypad(Qt::Key_Plus)},
+              {"&Decrease Track Octave\t-", "Decreases the octave for the current track",
+               keypad(Qt::Key_Minus)}}},
+            {"&View",
+             {{"&Instrument Editor...\tF12", "Displays or hides the Instrument Editor",
+               QKeySequence(Qt::Key_F12), true},
+              sep,
+              {"&Neogeo Rom Maker...",
+               "Helper Dialog for building M1 and V1 ROM images",
+               {},
+               true}}},
+            {"&Play",
+             {{"&Current Pattern\tF6", "Plays the current pattern", QKeySequence(Qt::Key_F6)},
+              {"Son&g\tF5", "Plays the entire song", QKeySequence(Qt::Key_F5)},
+              {"&Stop\tF4", "Stops playing; Silence", QKeySequence(Qt::Key_F4)}}},
+            {"Options",
+             {{"&Qwerty Keyboard", "Selects the QWERTY keyboard layout", {}, true},
+              {"&Azerty Keyboard", "Selects the AZERTY keyboard layout", {}, true}}},
+            {"&Help", {{"&About QVXTracker...", "", {}}}},
+        };
+        const QList<QAction*> menus = window().menuBar()->actions();
+        QCOMPARE(menus.size(), qsizetype(expected.size()));
+        for (std::size_t m = 0; m < expected.size(); ++m) {
+            QCOMPARE(menus[m]->text(), expected[m].first);
+            const QList<QAction*> items = menus[m]->menu()->actions();
+            QCOMPARE(items.size(), qsizetype(expected[m].second.size()));
+            for (qsizetype i = 0; i < items.size(); ++i) {
+                const Item& want = expected[m].second[std::size_t(i)];
+                QAction* got = items[i];
+                if (want.caption == QStringLiteral("-")) {
+                    QVERIFY2(got->isSeparator(), qPrintable(expected[m].first));
+                    continue;
+                }
+                QCOMPARE(got->text(), want.caption);
+                QCOMPARE(got->statusTip(), want.prompt);
+                QCOMPARE(got->shortcut(), want.shortcut);
+                QCOMPARE(got->isCheckable(), want.checkable);
+            }
+        }
+    }
+
+    void typingANoteStoresItAndPreviewsIt() {
+        showAndActivate();
+        ws().setVoiceIndex(2);
+        ws().song().instruments[3].registers.fill(0x33);
+        QTest::keyClick(window().patternView(), Qt::Key_Z);
+        QCOMPARE(ws().currentPatternData().cell(0, 0), (Cell{kNoteC, 4, 3, 0, 0}));
+        QCOMPARE(calls(), (Calls{"start", "KeyUp", "loadInstrument 51", "KeyDown 0 3"}));
+        QCOMPARE(ws().cursor().row(), 1);
+        // Alt+Z is a menu mnemonic, never a note.
+        QTest::keyClick(window().patternView(), Qt::Key_Z, Qt::AltModifier);
+        QCOMPARE(ws().currentPatternData().cell(0, 1), kEmptyCell);
+        // The octave field also sets the Octave box; instrument 0 leaves no voice selected.
+        QTest::keyClick(window().patternView(), Qt::Key_Right);
+        QTest::keyClick(window().patternView(), Qt::Key_6);
+        QCOMPARE(window().controlBar()->octaveBox()->value(), 6);
+        QTest::keyClick(window().patternView(), Qt::Key_Right);
+        QTest::keyClick(window().patternView(), Qt::Key_0);
+        QCOMPARE(window().controlBar()->voiceList()->currentIndex(), -1);
+        QVERIFY(ws().modified());
+    }
+
+    void playKeysReachTheSoundLibrary() {
+        showAndActivate();
+        QTest::keyClick(window().patternView(), Qt::Key_F6);
+        QTest::keyClick(window().patternView(), Qt::Key_F5);
+        QTest::keyClick(window().patternView(), Qt::Key_F4);
+        // A one-pattern image (driver, table, block of one instrument and one pattern).
+        QCOMPARE(calls(), (Calls{"start", "sendData 2969", "sendCommand 129", "sendData 2969",
+                                 "sendCommand 129", "sendCommand 255"}));
+        calls().clear();
+        for (const char* name : {"playSongButton", "playPatternButton", "stopButton"})
+            window().controlBar()->findChild<QToolButton*>(QLatin1String(name))->click();
+        QCOMPARE(calls(), (Calls{"sendData 2969", "sendCommand 129", "sendData 2969",
+                                 "sendCommand 129", "sendCommand 255"}));
+    }
+
+    void aRefusedSongShowsWhyAndSendsNothing() {
+        ws().song().patterns[0].cell(0, 0) = Cell{kNoteC, 3, 40, kNone, kNone};
+        action("playSong")->trigger();
+        QCOMPARE(prompts().messages,
+                 QStringList{"Pattern 00, track 1, row 00 uses instrument 40; instruments are "
+                             "numbered 1 to 31"});
+        action("exportNeoGeo")->trigger();
+        QCOMPARE(prompts().messages.size(), 2);
+        QVERIFY(prompts().requests.empty());  // refused before any file dialog
+        QCOMPARE(calls(), (Calls{"start"}));
+    }
+
+    void unsavedChangesAreNeverLostSilently() {
+        showAndActivate();
+        QTest::keyClick(window().patternView(), Qt::Key_C);
+        const Cell typed = ws().currentPatternData().cell(0, 0);
+        QVERIFY(ws().modified());
+
+        prompts().saveChoice = Prompts::SaveChoice::Cancel;
+        for (const char* command : {"newProject", "open", "importMod"}) {
+            action(command)->trigger();
+            QCOMPARE(ws().currentPatternData().cell(0, 0), typed);
+        }
+        QVERIFY(!window().close());
+        QVERIFY(window().isVisible());
+        QCOMPARE(prompts().questions.size(), 4);
+        QVERIFY(prompts().requests.empty());
+
+        // Save, then the dialog cancelled: the command is cancelled too.
+        prompts().saveChoice = Prompts::SaveChoice::Save;
+        action("newProject")->trigger();
+        QCOMPARE(ws().currentPatternData().cell(0, 0), typed);
+        // Save into a file: the song is saved, then the command goes ahead.
+        prompts().fileNames = {file("kept.mus")};
+        action("newProject")->trigger();
+        QCOMPARE(ws().currentPatternData().cell(0, 0), kEmptyCell);
+        QVERIFY(QFile::exists(file("kept.mus")));
+        QVERIFY(!ws().modified());
+        // Open brings it back without a question.
+        prompts().questions.clear();
+        prompts().fileNames = {file("kept.mus")};
+        action("open")->trigger();
+        QCOMPARE(ws().currentPatternData().cell(0, 0), typed);
+        QVERIFY(prompts().questions.isEmpty());
+        QCOMPARE(prompts().requests.back().filter, QStringLiteral("Music Files (*.mus)"));
+        QCOMPARE(prompts().requests.back().defaultSuffix, QStringLiteral("mus"));
+        // Discard goes ahead without saving.
+        QTest::keyClick(window().patternView(), Qt::Key_V);
+        prompts().saveChoice = Prompts::SaveChoice::Discard;
+        action("newProject")->trigger();
+        QCOMPARE(ws().currentPatternData().cell(0, 0), kEmptyCell);
+    }
+
+    void exportsAskForAFileAndWriteIt() {
+        prompts().fileNames = {file("song.qv0"), file("202-m1.bin")};
+        action("exportQvx0")->trigger();
+        action("exportNeoGeo")->trigger();
+        QVERIFY(prompts().messages.isEmpty());
+        QCOMPARE(QFileInfo(file("song.qv0")).size(), qint64(1192));
+        QCOMPARE(QFileInfo(file("202-m1.bin")).size(), qint64(2969));
+        QCOMPARE(prompts().requests[0].filter, QStringLiteral("QVX0 binary (*.bin)"));
+        QCOMPARE(prompts().requests[1].defaultName, QStringLiteral("202-m1"));
+        // A file that cannot be written says so.
+        prompts().fileNames = {file("no-such-folder/x.bin")};
+        action("exportNeoGeo")->trigger();
+        QCOMPARE(prompts().messages, QStringList{"Failed to Create x.bin"});
+        // The Mega Drive export is not there yet.
+        QVERIFY(!action("exportMegaDrive")->isEnabled());
+    }
+
+    void patternPanelShowsTheWorkspace() {
+        PatternPanel* panel = window().patternPanel();
+        panel->findChild<QPushButton*>(QStringLiteral("newPattern"))->click();
+        QCOMPARE(panel->numberField()->text(), QStringLiteral("01"));
+        QCOMPARE(panel->nameBox()->text(), QStringLiteral("Pat 01"));
+        QCOMPARE(panel->orderList()->count(), 1);  // a new pattern is not played
+        panel->findChild<QPushButton*>(QStringLiteral("appendOrder"))->click();
+        QCOMPARE(panel->orderList()->count(), 2);
+        QCOMPARE(panel->orderList()->item(1)->text(), QStringLiteral("01 - 01"));
+        QCOMPARE(panel->orderList()->currentRow(), 1);
+        // Showing the new selection did not choose a pattern; choosing entry 0 does.
+        QCOMPARE(ws().currentPattern(), 1);
+        panel->orderList()->setCurrentRow(0);
+        QCOMPARE(ws().currentPattern(), 0);
+        QCOMPARE(panel->numberField()->text(), QStringLiteral("00"));
+        // The name box goes into the pattern only by Rename.
+        panel->nameBox()->setText(QStringLiteral("Verse"));
+        QCOMPARE(ws().currentPatternName(), "Pat 00");
+        panel->findChild<QPushButton*>(QStringLiteral("renamePattern"))->click();
+        QCOMPARE(ws().currentPatternName(), "Verse");
+    }
+
+    void toolWindowsFollowTheViewMenu() {
+        showAndActivate();
+        QAction* editor = action("instrumentEditor");
+        QTest::keyClick(window().patternView(), Qt::Key_F12);
+        QVERIFY(window().instrumentEditor()->isVisible());
+        QVERIFY(editor->isChecked());
+        QTest::keyClick(window().patternView(), Qt::Key_F12);
+        QVERIFY(!window().instrumentEditor()->isVisible());
+        QVERIFY(!editor->isChecked());
+        // "Edit" always shows it; its own close box takes the check mark away.
+        window().controlBar()->editButton()->click();
+        QVERIFY(window().instrumentEditor()->isVisible());
+        QVERIFY(editor->isChecked());
+        window().instrumentEditor()->reject();
+        QVERIFY(!editor->isChecked());
+        action("romMaker")->trigger();
+        QVERIFY(window().romMaker()->isVisible());
+        window().romMaker()->close();
+        QVERIFY(!action("romMaker")->isChecked());
+    }
+
+    void keyboardLayoutSurvivesARestart() {
+        action("azerty")->trigger();
+        QVERIFY(!action("qwerty")->isChecked());
+        QCOMPARE(QSettings().value(QStringLiteral("Options/Keyboard")).toInt(), 0);
+        window_.reset();
+        window_ = std::make_unique<MainWindow>(*sound_, *prompts_);
+        QVERIFY(action("azerty")->isChecked());
+        QCOMPARE(ws().keyboardLayout(), KeyboardLayout::Azerty);
+        QTest::keyClick(window().patternView(), Qt::Key_W);
+        QCOMPARE(ws().currentPatternData().cell(0, 0).note, kNoteC);
+    }
+
+    void theGridIsDrawnInTheEditorsColours() {
+        window().resize(900, 600);
+        ws().toggleTrack(2);
+        const QImage image = window().patternView()->viewport()->grab().toImage();
+        const auto colour = [&](int x, int y) { return image.pixel(x, y) & 0xFFFFFF; };
+        QCOMPARE(colour(2, 17 + 17 * 1 + 8), PatternView::kRowColour & 0xFFFFFF);
+        QCOMPARE(colour(2, 17 + 17 * 4 + 8), PatternView::kBeatRowColour & 0xFFFFFF);
+        QCOMPARE(colour(grid::kGridEndX + 20, 8), PatternView::kHeaderColour & 0xFFFFFF);
+        // The cursor inverts its field (row 0, note field); the other fields keep the colour.
+        QCOMPARE(colour(grid::kFirstTrackX + 2, 17 + 2), ~PatternView::kBeatRowColour & 0xFFFFFF);
+        // Track 3's lamp is red, track 1's green.
+        const QColor off = QColor::fromRgb(image.pixel(grid::trackX(2) + 137, 9));
+        const QColor on = QColor::fromRgb(image.pixel(grid::trackX(0) + 137, 9));
+        QVERIFY2(off.red() > 2 * off.green(), qPrintable(off.name()));
+        QVERIFY2(on.green() > 2 * on.red(), qPrintable(on.name()));
+    }
+
+    void aboutBoxSaysTheVersion() {
+        AboutBox box(&window());
+        QCOMPARE(box.windowTitle(), QStringLiteral("About QVXTracker"));
+        QCOMPARE(box.findChild<QLabel*>(QStringLiteral("version"))->text(),
+                 QStringLiteral("QVXTracker Version 0.6c (28AUG05)"));
+        QVERIFY(box.isModal());
+    }
+};
+
+}  // namespace
+}  // namespace qvx::editor
+
+QTEST_MAIN(qvx::editor::MainWindowTest)
+#include "main_window_test.moc"
