@@ -151,12 +151,20 @@ startup:
         ld      (PLAYING),a
         ld      (NEXT_ADPCM_CHANNEL),a
         im      1
+        call    select_linear_banks
+        ; The tick is timer A's interrupt; timer B stays stopped.
         ld      de,(YM_TIMER_CONTROL << 8) | YM_TIMERS_STOPPED
         rst     RST_WRITE_A
-        ld      de,(YM_TIMER_CONTROL << 8) | YM_TIMERS_RUNNING
+        ld      de,(YM_TIMER_A_HIGH << 8) | (YM_TIMER_A_VALUE >> 2)
         rst     RST_WRITE_A
+        ld      de,(YM_TIMER_A_LOW << 8) | (YM_TIMER_A_VALUE & 3)
+        rst     RST_WRITE_A
+        ld      de,(YM_TIMER_CONTROL << 8) | YM_TIMER_A_RUNNING
+        rst     RST_WRITE_A
+        call    set_outputs
         ld      de,(YM_ADPCMA_TOTAL_LEVEL << 8) | YM_ADPCMA_FULL_VOLUME
         rst     RST_WRITE_B
+        out     (PORT_NMI_ENABLE),a     ; the stack and both handlers are ready for commands
         ld      a,(AUTO_START_FLAG)
         or      a
         jr      z,startup_idle
@@ -172,6 +180,39 @@ idle_loop:
 leave_handler:
         retn
 
+; Sets the four M1 windows so that 0x8000-0xF7FF show the M1 at the same addresses, whatever
+; banks the board had chosen. Clobbers A, BC.
+select_linear_banks:
+        ld      bc,(BANK_WINDOW_0 << 8) | PORT_BANK_WINDOW_0
+        in      a,(c)
+        ld      bc,(BANK_WINDOW_1 << 8) | PORT_BANK_WINDOW_1
+        in      a,(c)
+        ld      bc,(BANK_WINDOW_2 << 8) | PORT_BANK_WINDOW_2
+        in      a,(c)
+        ld      bc,(BANK_WINDOW_3 << 8) | PORT_BANK_WINDOW_3
+        in      a,(c)
+        ret
+
+; Both outputs on for the FM channels of both banks, and both outputs at full level for the six
+; ADPCM-A channels, rather than trusting the chip's reset. Clobbers A, B, DE.
+set_outputs:
+        ld      b,3
+        ld      d,YM_OUTPUT
+        ld      e,YM_OUTPUT_BOTH
+set_outputs_fm:
+        rst     RST_WRITE_A
+        rst     RST_WRITE_B
+        inc     d
+        djnz    set_outputs_fm
+        ld      b,YM_ADPCMA_CHANNELS
+        ld      d,YM_ADPCMA_LEVEL
+        ld      e,YM_ADPCMA_BOTH_FULL
+set_outputs_adpcma:
+        rst     RST_WRITE_B
+        inc     d
+        djnz    set_outputs_adpcma
+        ret
+
 ; ==== Tick handler ==========================================================================
 
 ; The tick IRQ. Saves every register it uses.
@@ -183,6 +224,10 @@ tick_handler:
         push    hl
         ld      a,1
         ld      (HANDLER_BUSY),a
+        ; Acknowledge timer A first: an overflow during a long row then raises the interrupt
+        ; again as soon as this one returns, and no tick is lost.
+        ld      de,(YM_TIMER_CONTROL << 8) | YM_TIMER_A_RUNNING
+        rst     RST_WRITE_A
         xor     a
         out     (PORT_ACKNOWLEDGE),a
         ld      hl,TICK_COUNTER
@@ -193,8 +238,6 @@ tick_handler:
         ld      (hl),0
         call    row_step
 tick_done:
-        ld      de,(YM_TIMER_CONTROL << 8) | YM_TIMERS_RUNNING  ; reset the flags, keep running
-        rst     RST_WRITE_A
         call    finish_handler
         pop     hl
         pop     de
@@ -278,17 +321,16 @@ restart_command:
         jp      reset_entry
 
 ; COMMAND_STOP: key the four FM channels off and stop the sequencer. Position, row and loaded
-; instruments stay; the next start sets them. Clobbers AF, DE.
+; instruments stay; the next start sets them. Clobbers AF, B, DE, HL.
 stop_song:
+        ld      hl,key_codes
+        ld      b,TRACKS
         ld      d,YM_KEY_ON
-        ld      e,YM_KEY_TRACK_1
+stop_song_track:
+        ld      e,(hl)
         rst     RST_WRITE_A
-        ld      e,YM_KEY_TRACK_2
-        rst     RST_WRITE_A
-        ld      e,YM_KEY_TRACK_3
-        rst     RST_WRITE_A
-        ld      e,YM_KEY_TRACK_4
-        rst     RST_WRITE_A
+        inc     hl
+        djnz    stop_song_track
         xor     a
         ld      (PLAYING),a
         ret

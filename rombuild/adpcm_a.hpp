@@ -4,73 +4,31 @@
 #include <cstdint>
 #include <span>
 
-// The YM2610's ADPCM-A format: 4-bit codes, two to a byte with the earlier sample in the high
-// nibble. A code is a sign bit (bit 3) and a magnitude 0..7 in quarter steps.
-namespace qvx::adpcma {
+#include "soundlib/ym2610/adpcm_a_decoder.hpp"
 
-// The chip's step sizes (the OKI / Dialogic table) and how each magnitude moves the step index.
-inline constexpr std::array<std::int16_t, 49> kStepSizes = {
-    16,  17,  19,  21,  23,  25,  28,  31,  34,  37,  41,   45,   50,   55,   60,   66,  73,
-    80,  88,  97,  107, 118, 130, 143, 157, 173, 190, 209,  230,  253,  279,  307,  337, 371,
-    408, 449, 494, 544, 598, 658, 724, 796, 876, 963, 1060, 1166, 1282, 1411, 1552,
-};
-inline constexpr std::array<std::int8_t, 8> kIndexAdjust = {-1, -1, -1, -1, 2, 5, 7, 9};
-inline constexpr int kMaxStepIndex = static_cast<int>(kStepSizes.size()) - 1;
+// The YM2610's ADPCM-A format: 4-bit codes, two to a byte with the earlier sample in the high
+// nibble. A code is a sign bit (bit 3) and a magnitude 0..7 in quarter steps. This is the
+// encoder; the decoder is the chip model's.
+namespace qvx::adpcma {
 
 // Sample addresses are 16-bit numbers of 256-byte blocks, so one sample can span at most 16 MB.
 inline constexpr std::uint64_t kAddressableBytes = 65536 * 256;
 
-// The chip's 12-bit accumulator. It wraps at both ends, which is heard as a loud click.
-inline constexpr int kAccumulatorMin = -2048;
-inline constexpr int kAccumulatorMax = 2047;
+// The decoder is the chip's own (soundlib/ym2610/adpcm_a_decoder.hpp): the encoder predicts with
+// exactly what the chip plays.
+using qvxsnd::adpcma::codeDelta;
+using qvxsnd::adpcma::Decoder;
+using qvxsnd::adpcma::kAccumulatorMax;
+using qvxsnd::adpcma::kAccumulatorMin;
+using qvxsnd::adpcma::kMaxStepIndex;
+using qvxsnd::adpcma::kStepSizes;
+using qvxsnd::adpcma::nextStepIndex;
 
 // 16-bit PCM in the encoder's units: divided by 32 and truncated toward zero, giving -1024..1023.
 // The half of the accumulator's range left over absorbs the decoder's overshoot.
 constexpr int scalePcm(std::int16_t sample) {
     return sample / 32;
 }
-
-// What one code adds to the accumulator at the given step size. The chip rounds once, after
-// multiplying, so this is not the sum of step/8, step/4, step/2 and step rounded one by one.
-constexpr int codeDelta(std::uint8_t code, int step) {
-    const int delta = (2 * (code & 7) + 1) * step / 8;
-    return (code & 8) ? -delta : delta;
-}
-
-constexpr int nextStepIndex(int index, std::uint8_t code) {
-    const int next = index + kIndexAdjust[code & 7];
-    return next < 0 ? 0 : (next > kMaxStepIndex ? kMaxStepIndex : next);
-}
-
-// The chip's decoder, state for state.
-class Decoder {
-  public:
-    // Decodes one 4-bit code (the high bits are ignored) and returns the accumulator.
-    int decode(std::uint8_t code) {
-        int next = accumulator_ + codeDelta(code, kStepSizes[static_cast<std::size_t>(stepIndex_)]);
-        // A delta never exceeds 15 * 1552 / 8, so one correction brings it back into range.
-        if (next > kAccumulatorMax) {
-            next -= 4096;
-            ++wraps_;
-        } else if (next < kAccumulatorMin) {
-            next += 4096;
-            ++wraps_;
-        }
-        accumulator_ = next;
-        stepIndex_ = nextStepIndex(stepIndex_, code);
-        return accumulator_;
-    }
-
-    int accumulator() const { return accumulator_; }
-    int stepIndex() const { return stepIndex_; }
-    // How many times the accumulator has wrapped since the start; each one clicks on the board.
-    std::uint64_t wraps() const { return wraps_; }
-
-  private:
-    int accumulator_ = 0;
-    int stepIndex_ = 0;
-    std::uint64_t wraps_ = 0;
-};
 
 // Chooses codes that make the chip's decoder follow the input. Its predictor is always exactly
 // the decoder's accumulator, and it never picks a code that would make the accumulator wrap.

@@ -22,8 +22,9 @@ constexpr std::uint8_t kPreviewSlot = 1;
 
 }  // namespace
 
-Engine::Engine(std::uint32_t sampleRate)
+Engine::Engine(std::uint32_t sampleRate, TickSource ticks)
     : rate_(sampleRate),
+      ticks_(ticks),
       chip_(kChipClock, sampleRate),
       bus_(*this),
       board_(std::make_unique<SoundBoard>()) {
@@ -58,6 +59,10 @@ void Engine::stop() {
 void Engine::sendData(std::span<const std::uint8_t> image) {
     image = image.first(std::min(image.size(), kMaxImage));
     post({Request::Kind::SendData, std::vector<std::uint8_t>(image.begin(), image.end())});
+}
+
+void Engine::setAdpcmRom(std::span<const std::uint8_t> rom) {
+    post({Request::Kind::SetAdpcmRom, std::vector<std::uint8_t>(rom.begin(), rom.end())});
 }
 
 void Engine::sendCommand(std::uint16_t command) {
@@ -167,7 +172,7 @@ void Engine::apply(Request& request) {
             state_ = State::Running;
             baseFrame_ = frame_;
             baseTstate_ = imageStart_ = board_->tstates();
-            ticks_.startAt(imageStart_ + TickSchedule::kFirstDelay);
+            tickSchedule_.startAt(imageStart_ + TickSchedule::kFirstDelay);
             break;
         case Request::Kind::SendCommand:
             if (state_ != State::Running) break;  // nothing runs that could take it
@@ -176,6 +181,10 @@ void Engine::apply(Request& request) {
             break;
         case Request::Kind::ChipWrite:
             chip_.writeRegister(request.bank, request.address, request.value);
+            break;
+        case Request::Kind::SetAdpcmRom:
+            adpcmRom_ = std::move(request.image);
+            chip_.setAdpcmRom(adpcmRom_);
             break;
     }
 }
@@ -189,27 +198,66 @@ void Engine::flushDeferredWrites() {
 void Engine::applyDeferredWritesBefore(std::uint64_t end) {
     std::size_t applied = 0;
     for (; applied < deferred_.size() && deferred_[applied].frame < end; ++applied) {
-        renderChipTo(deferred_[applied].frame);
-        chip_.write(deferred_[applied].port, deferred_[applied].value);
+        const DeferredWrite& w = deferred_[applied];
+        renderChipTo(w.frame);
+        applyChipWrite(w.port, w.value, w.tstate);
     }
     deferred_.erase(deferred_.begin(), deferred_.begin() + static_cast<std::ptrdiff_t>(applied));
 }
 
 void Engine::runBoardUntil(std::uint64_t endFrame) {
     const std::uint64_t end = tstateAt(endFrame);
+    if (ticks_ == TickSource::Chip) return runBoardOnChipTicks(end);
     constexpr std::uint64_t kNever = std::numeric_limits<std::uint64_t>::max();
     while (board_->tstates() < end) {
         const std::uint64_t now = board_->tstates();
-        if (ticks_.due(now)) board_->requestTick();
+        if (tickSchedule_.due(now)) board_->requestTick();
         if (heldCommand_ && now >= commandNotBefore_) {
             board_->postCommand(*heldCommand_);
             heldCommand_.reset();
         }
         const std::uint64_t until =
-            std::min({end, ticks_.next(), heldCommand_ ? commandNotBefore_ : kNever});
+            std::min({end, tickSchedule_.next(), heldCommand_ ? commandNotBefore_ : kNever});
         while (board_->tstates() < until)
             board_->step();
     }
+}
+
+// The chip's timers run in exact board time here: they are brought up to the T-state before the
+// IRQ line is read and before every write, and the board runs in stretches that end where the
+// line can next rise, so each tick lands on its exact T-state.
+void Engine::runBoardOnChipTicks(std::uint64_t end) {
+    constexpr std::uint64_t kNever = std::numeric_limits<std::uint64_t>::max();
+    while (board_->tstates() < end) {
+        const std::uint64_t now = board_->tstates();
+        chip_.syncTimers(chipUnitsAt(now));
+        followIrqLine();
+        if (heldCommand_ && now >= commandNotBefore_) {
+            board_->postCommand(*heldCommand_);
+            heldCommand_.reset();
+        }
+        std::uint64_t nextIrq = kNever;
+        if (const auto units = chip_.unitsUntilIrq()) nextIrq = now + tstatesForUnits(*units);
+        const std::uint64_t until =
+            std::min({end, std::max(nextIrq, now + 1), heldCommand_ ? commandNotBefore_ : kNever});
+        timersChanged_ = false;
+        while (board_->tstates() < until && !timersChanged_)
+            board_->step();
+    }
+}
+
+std::uint64_t Engine::chipUnitsAt(std::uint64_t tstate) const {
+    // One T-state is clock * rate / cpuClock chip time units: 2 * rate for the 8 MHz chip.
+    return baseFrame_ * kChipClock + (tstate - baseTstate_) * (kChipClock / kCpuClock) * rate_;
+}
+
+std::uint64_t Engine::tstatesForUnits(std::uint64_t units) const {
+    const std::uint64_t perTstate = (kChipClock / kCpuClock) * rate_;
+    return (units + perTstate - 1) / perTstate;
+}
+
+void Engine::followIrqLine() {
+    board_->setIrqLine(chip_.irq());
 }
 
 void Engine::renderChipTo(std::uint64_t frame) {
@@ -224,11 +272,23 @@ void Engine::ChipBus::write(int port, std::uint8_t value, std::uint64_t tstate) 
     const std::uint64_t frame = e.frameAt(tstate);
     if (frame >= e.chunkEnd_ || !e.deferred_.empty()) {
         // Past the end of this render (the last instruction ran over it): due in the next one.
-        e.deferred_.push_back({frame, port, value});
+        e.deferred_.push_back({frame, tstate, port, value});
         return;
     }
     e.renderChipTo(frame);
-    e.chip_.write(port, value);
+    e.applyChipWrite(port, value, tstate);
+}
+
+void Engine::applyChipWrite(int port, std::uint8_t value, std::uint64_t tstate) {
+    if (ticks_ != TickSource::Chip) {
+        chip_.write(port, value);
+        return;
+    }
+    // The timers see the write at its exact time, and the interrupt line follows at once.
+    chip_.syncTimers(chipUnitsAt(tstate));
+    chip_.write(port, value);
+    followIrqLine();
+    timersChanged_ = true;
 }
 
 std::optional<std::uint8_t> Engine::ChipBus::read(int port, std::uint64_t tstate) {
@@ -237,8 +297,9 @@ std::optional<std::uint8_t> Engine::ChipBus::read(int port, std::uint64_t tstate
         case 0:  // status: timer flags, never busy
             e.renderChipTo(e.frameAt(tstate));
             return e.chip_.readStatus();
-        case 2:  // ADPCM status: no sample ends are reported
-            return std::uint8_t{0};
+        case 2:  // the ADPCM end flags
+            e.renderChipTo(e.frameAt(tstate));
+            return e.chip_.readAdpcmStatus();
         default:
             return std::nullopt;
     }

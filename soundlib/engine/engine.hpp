@@ -18,7 +18,13 @@
 namespace qvxsnd {
 
 // The emulated sound board in emulated time: the Z80 at 4 MHz running a driver image, the
-// YM2610 at 8 MHz, the 16 ms tick and the command latch, rendered on demand into 16-bit stereo.
+// YM2610 at 8 MHz with its ADPCM-A samples, the tick and the command latch, rendered on demand
+// into 16-bit stereo.
+//
+// The tick comes from one of two sources. The host's 16 ms schedule (the default) is what the
+// editor has always played by. On the real board the tick is the chip's IRQ line: with
+// TickSource::Chip the Z80's maskable interrupt follows it, and the driver's own timer set-up
+// paces the song, exactly as on the board.
 //
 // Requests (sendData, sendCommand, the preview writes ...) may come from any thread. They are
 // queued and take effect, in call order, at the start of the next render(). render() is called
@@ -36,13 +42,16 @@ class Engine {
     // beyond this many instead of growing the queue without bound.
     static constexpr std::size_t kMaxQueuedRequests = 1 << 16;
 
+    enum class TickSource { Host, Chip };
+
     enum class State {
         Idle,     // no program runs; the chip plays what the preview functions wrote
         Running,  // a driver image runs on the board
         Stopped,  // silence until the next image
     };
 
-    explicit Engine(std::uint32_t sampleRate = YM2610::kDefaultRate);
+    explicit Engine(std::uint32_t sampleRate = YM2610::kDefaultRate,
+                    TickSource ticks = TickSource::Host);
     ~Engine();
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;
@@ -54,6 +63,9 @@ class Engine {
     void stop();
     // Copies at most 64 KB of the image and starts it from address 0 on a reset board.
     void sendData(std::span<const std::uint8_t> image);
+    // The V ROM the chip's ADPCM-A channels play from (copied); empty for none, which leaves
+    // them silent.
+    void setAdpcmRom(std::span<const std::uint8_t> rom);
     // Posts a command to the running driver. One that arrives in the first 100 ms of an image is
     // held until then, so Play can send its command right after the image. Without a running
     // image the command is lost; two before the driver takes them give it the later one.
@@ -67,6 +79,7 @@ class Engine {
     void render(std::int16_t* out, std::size_t frames);
 
     std::uint32_t sampleRate() const { return rate_; }
+    TickSource tickSource() const { return ticks_; }
     // The render side's view; read it from the rendering thread (or when nothing renders).
     State state() const { return state_; }
     std::uint64_t framesRendered() const { return frame_; }
@@ -79,13 +92,14 @@ class Engine {
 
   private:
     struct Request {
-        enum class Kind { Reset, Stop, SendData, SendCommand, ChipWrite } kind;
+        enum class Kind { Reset, Stop, SendData, SendCommand, ChipWrite, SetAdpcmRom } kind;
         std::vector<std::uint8_t> image;
         std::uint16_t command = 0;
         std::uint8_t bank = 0, address = 0, value = 0;
     };
     struct DeferredWrite {
         std::uint64_t frame;
+        std::uint64_t tstate;
         int port;
         std::uint8_t value;
     };
@@ -107,11 +121,21 @@ class Engine {
     void flushDeferredWrites();
     void applyDeferredWritesBefore(std::uint64_t end);
     void runBoardUntil(std::uint64_t endFrame);
+    void runBoardOnChipTicks(std::uint64_t end);
+    // The chip's time (in its timer units) at board time `tstate`, and the way back, rounded up.
+    std::uint64_t chipUnitsAt(std::uint64_t tstate) const;
+    std::uint64_t tstatesForUnits(std::uint64_t units) const;
+    void followIrqLine();
+    void applyChipWrite(int port, std::uint8_t value, std::uint64_t tstate);
     void renderChipTo(std::uint64_t frame);
     std::uint64_t frameAt(std::uint64_t tstate) const;
     std::uint64_t tstateAt(std::uint64_t frame) const;
 
     std::uint32_t rate_;
+    TickSource ticks_;
+    std::vector<std::uint8_t> adpcmRom_;  // render side
+    // Chip mode: a write changed the timers, so the next overflow must be looked at again.
+    bool timersChanged_ = false;
 
     std::mutex requestsMutex_;
     std::vector<Request> requests_;  // guarded by requestsMutex_
@@ -127,7 +151,7 @@ class Engine {
     std::uint64_t baseFrame_ = 0;
     std::uint64_t baseTstate_ = 0;
     std::uint64_t imageStart_ = 0;
-    TickSchedule ticks_;
+    TickSchedule tickSchedule_;
     std::optional<std::uint16_t> heldCommand_;
     std::uint64_t commandNotBefore_ = 0;
     std::vector<DeferredWrite> deferred_;  // written past the end of the last render

@@ -48,7 +48,8 @@
 //                    2-0   phase modulation sensitivity
 //
 //   Status (read on port 0): bit 0 timer A flag, bit 1 timer B flag; never busy.
-//   Accepted without effect: A 0x00-0x0F (SSG), A 0x10-0x1F (ADPCM-B), B 0x00-0x2F (ADPCM-A).
+//   ADPCM-A: B 0x00-0x2F and A 0x1C, in adpcm_a.hpp; its end flags read as the second status.
+//   Accepted without effect: A 0x00-0x0F (SSG), A 0x10-0x1B and 0x1D-0x1F (ADPCM-B).
 #pragma once
 
 #include <array>

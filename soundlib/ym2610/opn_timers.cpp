@@ -44,8 +44,7 @@ void OpnTimers::writeMode(std::uint8_t value) {
     mode_ = value;
 }
 
-void OpnTimers::advance(std::uint32_t frames) {
-    const std::int64_t elapsed = static_cast<std::int64_t>(frames) * clock_;
+void OpnTimers::advanceUnits(std::int64_t elapsed) {
     for (int t = 0; t < 2; ++t) {
         Counter& c = counters_[static_cast<std::size_t>(t)];
         if (!c.running) continue;
@@ -64,6 +63,16 @@ std::optional<std::uint64_t> OpnTimers::framesUntilOverflow(int timer) const {
     const Counter& c = counters_[static_cast<std::size_t>(timer)];
     if (!c.running) return std::nullopt;
     return static_cast<std::uint64_t>((c.remaining + clock_ - 1) / clock_);
+}
+
+std::optional<std::int64_t> OpnTimers::unitsUntilIrq() const {
+    std::optional<std::int64_t> soonest;
+    for (int t = 0; t < 2; ++t) {
+        const Counter& c = counters_[static_cast<std::size_t>(t)];
+        if (!c.running || !(mode_ & (4 << t))) continue;
+        if (!soonest || c.remaining < *soonest) soonest = c.remaining;
+    }
+    return soonest;
 }
 
 }  // namespace qvxsnd

@@ -20,8 +20,9 @@ class OpnTimers {
     void writeTimerB(std::uint8_t value);      // register 0x26
     void writeMode(std::uint8_t value);        // register 0x27: load, enable and reset bits
 
-    // Moves emulated time on by the given number of output samples.
-    void advance(std::uint32_t frames);
+    // Moves emulated time on by the given number of output samples, or time units.
+    void advance(std::uint32_t frames) { advanceUnits(static_cast<std::int64_t>(frames) * clock_); }
+    void advanceUnits(std::int64_t units);
 
     std::uint8_t flags() const { return flags_; }
     // Samples still to render until the timer next overflows, or nothing while it is stopped.
@@ -29,6 +30,10 @@ class OpnTimers {
 
     // Master clocks of one period with the current register values.
     std::int64_t periodClocks(int timer) const;
+
+    // Time units until a timer whose flag is enabled next overflows (raising the IRQ line), or
+    // nothing while no such timer runs.
+    std::optional<std::int64_t> unitsUntilIrq() const;
 
   private:
     struct Counter {

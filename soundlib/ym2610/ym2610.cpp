@@ -27,6 +27,7 @@ YM2610::YM2610(std::uint32_t clock, std::uint32_t rate)
     : clock_(checked(clock, kMinClock, kMaxClock, "master clock")),
       rate_(checked(rate, kMinRate, kMaxRate, "output rate")),
       fm_(static_cast<double>(clock_), static_cast<double>(rate_)),
+      adpcmA_(clock_, rate_),
       timers_(clock_, rate_) {
     // The chip's reset: timers stopped with their flags clear, every channel silent, both
     // outputs on and no modulation, every other channel register zero.
@@ -71,12 +72,15 @@ void YM2610::writeData(int bank, std::uint8_t value) {
             fm_.writeChannelRegister(address, value);
         } else if (address >= ym::kFirstModeRegister) {
             writeMode(address, value);
+        } else if (address == ym::kAdpcmFlagControl) {
+            adpcmA_.writeFlagControl(value);
         }
-        // 0x00-0x0F (SSG) and 0x10-0x1F (ADPCM-B) are not synthesized.
+        // 0x00-0x0F (SSG) and the rest of 0x10-0x1F (ADPCM-B) are not synthesized.
     } else {
         if (address >= ym::kFirstChannelRegister)
             fm_.writeChannelRegister(fm::kSecondBank + address, value);
-        // 0x00-0x2F (ADPCM-A) are not synthesized.
+        else
+            adpcmA_.writeRegister(address, value);
     }
     if (observer_) {
         observer_(RegisterWrite{framesRendered_, static_cast<std::uint8_t>(bank), address, value});
@@ -122,10 +126,11 @@ void YM2610::render(std::int16_t* out, std::size_t frames) {
     while (frames > 0) {
         const std::size_t n = std::min(frames, kBlock);
         fm_.render(mix.data(), n);
+        adpcmA_.render(mix.data(), n);
         for (std::size_t i = 0; i < n * 2; ++i)
             out[i] = clamp16(mix[i]);
-        timers_.advance(static_cast<std::uint32_t>(n));
         framesRendered_ += n;
+        syncTimers(framesRendered_ * clock_);
         out += n * 2;
         frames -= n;
     }
@@ -146,6 +151,18 @@ EnvelopePhase YM2610::envelopePhase(int channel, int op) const {
 
 int YM2610::envelopeLevel(int channel, int op) const {
     return inspect(channel, op).counter >> 16;
+}
+
+void YM2610::syncTimers(std::uint64_t units) {
+    if (units <= timerUnits_) return;
+    timers_.advanceUnits(static_cast<std::int64_t>(units - timerUnits_));
+    timerUnits_ = units;
+}
+
+std::optional<std::uint64_t> YM2610::unitsUntilIrq() const {
+    const auto units = timers_.unitsUntilIrq();
+    if (!units) return std::nullopt;
+    return static_cast<std::uint64_t>(*units);
 }
 
 }  // namespace qvxsnd

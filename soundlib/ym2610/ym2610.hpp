@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 
+#include "soundlib/ym2610/adpcm_a.hpp"
 #include "soundlib/ym2610/fm_engine.hpp"
 #include "soundlib/ym2610/opn_timers.hpp"
 
@@ -18,10 +20,10 @@ struct RegisterWrite {
     std::uint8_t value;
 };
 
-// The YM2610 sound chip: its four FM channels, timers A and B and the status byte. SSG and
-// ADPCM registers are accepted and have no effect. The chip is driven by emulated time: register
-// writes land between render calls, and the caller renders up to the sample at which each write
-// is due before applying it.
+// The YM2610 sound chip: its four FM channels, the six ADPCM-A channels, timers A and B and the
+// status bytes. SSG and ADPCM-B registers are accepted and have no effect. The chip is driven by
+// emulated time: register writes land between render calls, and the caller renders up to the
+// sample at which each write is due before applying it.
 //
 // Not thread-safe; each instance is independent and owns all of its state.
 class YM2610 {
@@ -52,7 +54,21 @@ class YM2610 {
     // Bit 0: timer A overflowed, bit 1: timer B overflowed. Bit 7 (busy) is always clear:
     // writes take effect at once.
     std::uint8_t readStatus() const { return timers_.flags(); }
+    // The second status byte: the ADPCM-A channels' end flags in bits 0-5.
+    std::uint8_t readAdpcmStatus() const { return adpcmA_.endFlags(); }
     bool irq() const { return (timers_.flags() & kIrqMask) != 0; }
+
+    // The V ROM the ADPCM-A channels read; the caller keeps it alive. None reads as zeros.
+    void setAdpcmRom(std::span<const std::uint8_t> rom) { adpcmA_.setRom(rom); }
+    bool adpcmPlaying(int channel) const { return adpcmA_.playing(channel); }
+
+    // Timers in exact time, for a board whose interrupt is the chip's IRQ line. Time is counted
+    // in units of 1 / (clock * rate) seconds since the chip was made; an output frame is `clock`
+    // units. Rendering moves the timers on too, never back.
+    void syncTimers(std::uint64_t units);
+    std::uint64_t timerUnits() const { return timerUnits_; }
+    // Time units until the IRQ line next rises, or nothing while no enabled timer runs.
+    std::optional<std::uint64_t> unitsUntilIrq() const;
 
     // Renders `frames` stereo frames as interleaved left/right signed 16-bit samples and moves
     // the timers on by the same emulated time. `out` may be null only when frames is 0.
@@ -86,7 +102,9 @@ class YM2610 {
     std::uint32_t clock_;
     std::uint32_t rate_;
     fm::Engine fm_;
+    AdpcmA adpcmA_;
     OpnTimers timers_;
+    std::uint64_t timerUnits_ = 0;
     std::uint8_t addressLatch_[2] = {0, 0};
     std::uint64_t framesRendered_ = 0;
     WriteObserver observer_;

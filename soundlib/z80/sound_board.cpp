@@ -19,6 +19,9 @@ void SoundBoard::reset() {
     commandPending_ = false;
     irqPending_ = false;
     inService_ = false;
+    irqLine_ = false;
+    nmiEnabled_ = false;
+    banks_ = {};
     std::fill_n(memory_.begin(), 4, std::uint8_t{0});
 }
 
@@ -39,12 +42,13 @@ void SoundBoard::requestTick() {
 }
 
 int SoundBoard::acceptInterrupt() {
-    if (commandPending_ && cpu_.state().pc >= kCommandPcFloor && cpu_.canAcceptNmi()) {
+    if (commandPending_ && nmiEnabled_ && cpu_.state().pc >= kCommandPcFloor &&
+        cpu_.canAcceptNmi()) {
         commandPending_ = false;
         inService_ = true;
         return cpu_.nmi();
     }
-    if (irqPending_ && cpu_.canAcceptIrq()) {
+    if ((irqPending_ || irqLine_) && cpu_.canAcceptIrq()) {
         irqPending_ = false;
         inService_ = true;
         return cpu_.irq(kAcknowledgeByte);

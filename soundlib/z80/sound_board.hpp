@@ -1,5 +1,6 @@
 // The Neo Geo sound board as its Z80 sees it: 64 KB of flat RAM, the command latch with its
-// NMI, the tick interrupt, and the sound chip on ports 4-7.
+// NMI and the NMI gate, the maskable interrupt (a periodic tick, or the sound chip's IRQ line),
+// the bank ports, and the sound chip on ports 4-7.
 #pragma once
 
 #include <array>
@@ -31,8 +32,8 @@ class SoundBoard {
     ChipPort* chip() const { return chip_; }
 
     // All CPU registers 0 (SP and PC included), IFF1 = IFF2 = 1, interrupt mode 0; the
-    // pending command, tick request and in-service flags cleared; memory bytes 0-3 cleared.
-    // The latched command value and the T-state counter are kept.
+    // pending command, tick request and in-service flags cleared; the NMI gate closed; memory
+    // bytes 0-3 cleared. The latched command value and the T-state counter are kept.
     void reset();
 
     // Copies the image to address 0, at most 64 KB of it; returns the bytes copied. Memory
@@ -48,11 +49,15 @@ class SoundBoard {
     // whose test fails withdraws an earlier request that was not taken yet.
     void requestTick();
 
-    // Accepts at most one interrupt (the command NMI first, then the tick), executes one
+    // The sound chip's IRQ line, as on the real board: while it is high the CPU takes the
+    // maskable interrupt whenever its interrupts are enabled. (Use either this or requestTick.)
+    void setIrqLine(bool high) { irqLine_ = high; }
+
+    // Accepts at most one interrupt (the command NMI first, then the maskable one), executes one
     // instruction, advances the T-state counter and returns the T-states used.
     int step() {
         int t = 0;
-        if (commandPending_ || irqPending_) t = acceptInterrupt();
+        if (commandPending_ || irqPending_ || irqLine_) t = acceptInterrupt();
         instructionStart_ = tstates_ + static_cast<std::uint64_t>(t);
         t += cpu_.step();
         tstates_ += static_cast<std::uint64_t>(t);
@@ -73,10 +78,19 @@ class SoundBoard {
     bool commandPending() const { return commandPending_; }
     bool irqPending() const { return irqPending_; }
     bool inService() const { return inService_; }
+    // The board passes commands on only while the program has the NMI enabled (a write to the
+    // NMI enable port; the disable port closes it again). Closed at reset.
+    bool nmiEnabled() const { return nmiEnabled_; }
+    // The bank each of the four M1 windows was last set to through its port (0 at first); the
+    // windows themselves are not modelled: the 64 KB are flat, as a linear set-up shows them.
+    std::uint8_t bank(int window) const { return banks_[static_cast<std::size_t>(window)]; }
 
   private:
     static constexpr int kCommandPort = qvx::driver::port::kCommand;
     static constexpr int kAcknowledgePort = qvx::driver::port::kAcknowledge;
+    static constexpr int kNmiEnablePort = qvx::driver::port::kNmiEnable;
+    static constexpr int kNmiDisablePort = qvx::driver::port::kNmiDisable;
+    static constexpr int kFirstBankPort = qvx::driver::port::kBankWindow0;
     // Reads are answered by the chip on its own four ports only. Writes reach it on every port
     // but the command and acknowledge ports, as its port number & 3.
     static constexpr bool isChipPort(int port) {
@@ -97,6 +111,12 @@ class SoundBoard {
         int in(std::uint16_t portAddr, int cycle) const {
             const int port = portAddr & 0xFF;
             if (port == kCommandPort) return board->latch_ & 0xFF;
+            if (port >= kFirstBankPort && port < kFirstBankPort + 4) {
+                // The bank number rides on the upper address lines.
+                board->banks_[static_cast<std::size_t>(port - kFirstBankPort)] =
+                    static_cast<std::uint8_t>(portAddr >> 8);
+                return -1;
+            }
             if (isChipPort(port) && board->chip_ != nullptr) {
                 const auto v = board->chip_->read(
                     port & 3, board->instructionStart_ + static_cast<std::uint64_t>(cycle));
@@ -110,6 +130,10 @@ class SoundBoard {
             // is kept so that tools and tests can see the driver's answer.
             if (port == kAcknowledgePort) {
                 board->acknowledge_ = value;
+                return;
+            }
+            if (port == kNmiEnablePort || port == kNmiDisablePort) {
+                board->nmiEnabled_ = port == kNmiEnablePort;
                 return;
             }
             if (port == kCommandPort || board->chip_ == nullptr) return;
@@ -126,7 +150,10 @@ class SoundBoard {
     std::uint8_t acknowledge_ = 0;
     bool commandPending_ = false;
     bool irqPending_ = false;
+    bool irqLine_ = false;
     bool inService_ = false;
+    bool nmiEnabled_ = false;
+    std::array<std::uint8_t, 4> banks_{};
     std::uint64_t tstates_ = 0;
     // Board time at which the instruction being executed began (after any interrupt
     // acceptance in the same step).

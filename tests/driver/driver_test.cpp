@@ -64,20 +64,34 @@ TEST(Driver, VoiceRegisterTablesAreTheChipsVoiceRegisters) {
 
 TEST(Driver, StartUpWritesAndIdleTicks) {
     DriverRig rig(patternImage(Song{}, 0));
-    ASSERT_GE(rig.chip.writes.size(), 3u);
-    EXPECT_EQ(rig.chip.writes[0], (RegisterWrite{0, 0, 0x27, 0x30}));
-    EXPECT_EQ(rig.chip.writes[1], (RegisterWrite{0, 0, 0x27, 0x3F}));
-    EXPECT_EQ(rig.chip.writes[2], (RegisterWrite{0, 1, 0x01, 0x3F}));
+    // Timer A for a 16 ms tick ((1024 - 135) * 144 clocks at 8 MHz), timer B stopped; both FM
+    // outputs on for every channel slot; every ADPCM-A channel on both outputs at full level.
+    std::vector<RegisterWrite> expected = {
+        {0, 0, 0x27, 0x30}, {0, 0, 0x24, 135 >> 2}, {0, 0, 0x25, 135 & 3}, {0, 0, 0x27, 0x15}};
+    for (std::uint8_t slot = 0; slot < 3; ++slot) {
+        expected.push_back({0, 0, static_cast<std::uint8_t>(0xB4 + slot), 0xC0});
+        expected.push_back({0, 1, static_cast<std::uint8_t>(0xB4 + slot), 0xC0});
+    }
+    for (std::uint8_t channel = 0; channel < 6; ++channel)
+        expected.push_back({0, 1, static_cast<std::uint8_t>(0x08 + channel), 0xDF});
+    expected.push_back({0, 1, 0x01, 0x3F});
+    EXPECT_EQ(rig.chip.writes, expected);
     EXPECT_EQ(rig.var(var::kPlaying), 0);
     EXPECT_EQ(rig.var(var::kNextAdpcmChannel), 0);
     EXPECT_GE(rig.board().cpu().pc, 0xC0);
+    // Commands are let in, and the M1 windows show the M1 at their own addresses.
+    EXPECT_TRUE(rig.board().nmiEnabled());
+    EXPECT_EQ(rig.board().bank(0), 0xF000 / 0x800);
+    EXPECT_EQ(rig.board().bank(1), 0xE000 / 0x1000);
+    EXPECT_EQ(rig.board().bank(2), 0xC000 / 0x2000);
+    EXPECT_EQ(rig.board().bank(3), 0x8000 / 0x4000);
 
-    // Idle ticks count and rewrite the timer control register, nothing else.
+    // Idle ticks count and acknowledge timer A, nothing else.
     const std::size_t before = rig.chip.writes.size();
     rig.ticks(3);
     ASSERT_EQ(rig.chip.writes.size(), before + 3);
     for (std::size_t i = before; i < rig.chip.writes.size(); ++i)
-        EXPECT_EQ(rig.chip.writes[i], (RegisterWrite{0, 0, 0x27, 0x3F}));
+        EXPECT_EQ(rig.chip.writes[i], (RegisterWrite{0, 0, 0x27, 0x15}));
     EXPECT_EQ(rig.var(var::kTickCounter), 3);
 }
 
@@ -416,6 +430,7 @@ TEST(Driver, HaltThenRestart) {
     rig.command(kRestart);
     ASSERT_GT(rig.chip.writes.size(), mark);
     EXPECT_EQ(rig.chip.writes[mark], (RegisterWrite{0, 0, 0x27, 0x30}));
+    EXPECT_TRUE(rig.board().nmiEnabled()) << "the restart lets commands in again";
     EXPECT_EQ(rig.var(var::kPlaying), 0);
     // The restart ends the interrupted handler, so ticks come again and songs play.
     rig.command(kFirstSong);

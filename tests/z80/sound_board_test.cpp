@@ -52,6 +52,16 @@ class SoundBoardTest : public ::testing::Test {
         cpu().sp = 0xFFF0;
         cpu().iff1 = cpu().iff2 = false;
     }
+    // Opens the NMI gate as a driver does, with OUT (0x08),A run from a scratch address; the
+    // CPU is left as it was.
+    void openNmiGate() {
+        const Z80State saved = cpu();
+        put(0x7F00, {0xD3, 0x08});
+        cpu().pc = 0x7F00;
+        board->step();
+        cpu() = saved;
+        ASSERT_TRUE(board->nmiEnabled());
+    }
 };
 
 // ---- reset and image loading -----------------------------------------------------------------
@@ -116,15 +126,15 @@ TEST_F(SoundBoardTest, Address0x8000ReadsMemoryLikeEveryOtherCell) {
 
 // ---- port map --------------------------------------------------------------------------------
 
-TEST_F(SoundBoardTest, OutputsReachTheChipByTheLowTwoBitsExceptPorts0And0C) {
+TEST_F(SoundBoardTest, OutputsReachTheChipByTheLowTwoBitsExceptTheBoardsOwnPorts) {
     board->attachChip(&chip);
-    // OUT (0x08),A; OUT (0x0C),A; OUT (0x00),A; OUT (0x05),A; LD BC,0x1207; OUT (C),A
-    run(0x200, {0xD3, 0x08, 0xD3, 0x0C, 0xD3, 0x00, 0xD3, 0x05, 0x01, 0x07, 0x12, 0xED, 0x79});
+    // OUT (0x10),A; OUT (0x0C),A; OUT (0x00),A; OUT (0x05),A; LD BC,0x1207; OUT (C),A
+    run(0x200, {0xD3, 0x10, 0xD3, 0x0C, 0xD3, 0x00, 0xD3, 0x05, 0x01, 0x07, 0x12, 0xED, 0x79});
     cpu().a = 0x2B;
     for (int n = 0; n < 6; ++n)
         board->step();
     ASSERT_EQ(chip.writes.size(), 3u);
-    EXPECT_EQ(chip.writes[0].port, 0) << "0x08 aliases the first bank's address latch";
+    EXPECT_EQ(chip.writes[0].port, 0) << "0x10 aliases the first bank's address latch";
     EXPECT_EQ(chip.writes[0].value, 0x2B);
     EXPECT_EQ(chip.writes[1].port, 1);
     EXPECT_EQ(chip.writes[2].port, 3) << "OUT (C) decodes the low byte of BC";
@@ -177,6 +187,7 @@ TEST_F(SoundBoardTest, ChipReadsOnPorts4To7AndNothingElse) {
 TEST_F(SoundBoardTest, Port0ReturnsTheLatchWithoutClearingIt) {
     // Interrupts are off, but the NMI cannot be masked; keep PC low so it waits.
     run(0x0040, {0xDB, 0x00, 0xED, 0x78});  // IN A,(0); IN A,(C) with C = 0
+    openNmiGate();
     board->postCommand(0x1FF);
     cpu().setBc(0x0500);
     board->step();
@@ -193,6 +204,7 @@ TEST_F(SoundBoardTest, Port0ReturnsTheLatchWithoutClearingIt) {
 TEST_F(SoundBoardTest, TwoQuickCommandsGiveOneNmiWithTheLaterValue) {
     put(0x0066, {0xDB, 0x00, 0x32, 0x00, 0xF0, 0xED, 0x45});  // IN A,(0); LD (F000),A; RETN
     run(0x0200, {0x18, 0xFE});                                // JR $
+    openNmiGate();
     board->postCommand(0x81);
     board->postCommand(0x82);
     const int t = board->step();
@@ -215,6 +227,7 @@ TEST_F(SoundBoardTest, CommandWaitsWhilePcIsBelowTheDriversMainCode) {
     run(kFloor - 16, nops);
     put(kFloor, {0x18, 0xFE});
     put(0x0066, {0xED, 0x45});
+    openNmiGate();
     board->postCommand(0x05);
     for (int n = 0; n < 16; ++n) {
         board->step();
@@ -236,6 +249,7 @@ TEST_F(SoundBoardTest, NmiIgnoresInServiceAndInterruptsTheTickHandler) {
     board->step();  // IRQ taken: now in service, at 0x0038 + one instruction
     ASSERT_TRUE(board->inService());
     cpu().pc = 0x0300;  // pretend the tick handler runs above the floor
+    openNmiGate();
     board->postCommand(0x10);
     board->step();
     EXPECT_FALSE(board->commandPending());
@@ -251,6 +265,7 @@ TEST_F(SoundBoardTest, NmiDuringLdirIsTakenBetweenIterations) {
         board->step();
     EXPECT_EQ(cpu().pc, 0x0209);
     EXPECT_EQ(cpu().bc(), 11);
+    openNmiGate();
     board->postCommand(0x22);
     board->step();  // NMI, then INC A
     EXPECT_EQ(cpu().pc, 0x0067);
@@ -331,6 +346,47 @@ TEST_F(SoundBoardTest, TickWaitsForTheInstructionAfterEi) {
     EXPECT_EQ(mem(0xFFEE), 0x02);
 }
 
+// The board passes commands on only while the program has opened the NMI gate; reset closes it.
+TEST_F(SoundBoardTest, CommandsWaitForTheNmiGate) {
+    put(0x0066, {0xED, 0x45});  // RETN
+    // NOP; NOP; OUT (0x08),A; NOP; OUT (0x18),A; NOP; NOP
+    run(0x0200, {0x00, 0x00, 0xD3, 0x08, 0x00, 0xD3, 0x18, 0x00, 0x00});
+    EXPECT_FALSE(board->nmiEnabled());
+    board->postCommand(0x81);
+    board->step();
+    board->step();
+    EXPECT_TRUE(board->commandPending()) << "sent before the gate opened";
+    board->step();  // OUT (0x08),A
+    EXPECT_TRUE(board->nmiEnabled());
+    board->step();  // the NMI, and RETN
+    EXPECT_FALSE(board->commandPending());
+    EXPECT_EQ(cpu().pc, 0x0204);
+    board->step();  // NOP
+    board->step();  // OUT (0x18),A
+    EXPECT_FALSE(board->nmiEnabled());
+    board->postCommand(0x82);
+    board->step();
+    board->step();
+    EXPECT_TRUE(board->commandPending()) << "the gate closed again";
+    board->reset();
+    EXPECT_FALSE(board->nmiEnabled());
+}
+
+// The M1 windows are chosen by reading ports 0x08-0x0B with the bank number on the upper address
+// lines; the board remembers the numbers and answers nothing.
+TEST_F(SoundBoardTest, BankPortsTakeTheBankFromTheUpperAddressLines) {
+    // LD BC,0x1E08; IN A,(C); LD A,0x02; IN A,(0x0B)
+    run(0x0200, {0x01, 0x08, 0x1E, 0xED, 0x78, 0x3E, 0x02, 0xDB, 0x0B});
+    cpu().a = 0x55;
+    board->step();
+    board->step();
+    EXPECT_EQ(board->bank(0), 0x1E);
+    EXPECT_EQ(cpu().a, 0x55) << "no device answers";
+    board->step();
+    board->step();
+    EXPECT_EQ(board->bank(3), 0x02);
+}
+
 // A small driver: start-up, an idle loop above 0xC0, a tick counter and a command handler.
 TEST_F(SoundBoardTest, MiniDriverCountsTicksAndStoresCommands) {
     const std::vector<std::uint8_t> image = [] {
@@ -345,8 +401,8 @@ TEST_F(SoundBoardTest, MiniDriverCountsTicksAndStoresCommands) {
         const std::uint8_t cmd[] = {0xF5, 0xDB, 0x00, 0x32, 0x00, 0xF0,
                                     0xD3, 0x0C, 0xF1, 0xED, 0x45};
         std::copy(std::begin(cmd), std::end(cmd), img.begin() + 0x66);
-        // 0x00C0: LD SP,0xFFFF; IM 1; EI; idle: JR idle
-        const std::uint8_t init[] = {0x31, 0xFF, 0xFF, 0xED, 0x56, 0xFB, 0x18, 0xFE};
+        // 0x00C0: LD SP,0xFFFF; IM 1; OUT (0x08),A; EI; idle: JR idle
+        const std::uint8_t init[] = {0x31, 0xFF, 0xFF, 0xED, 0x56, 0xD3, 0x08, 0xFB, 0x18, 0xFE};
         std::copy(std::begin(init), std::end(init), img.begin() + 0xC0);
         return img;
     }();
