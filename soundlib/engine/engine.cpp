@@ -41,8 +41,9 @@ void Engine::post(Request request) {
     if (request.kind == Request::Kind::SendData) {
         // A new image resets the board, so requests still waiting for it would have no effect;
         // dropping them keeps a caller that outruns the audio thread from piling up images.
-        std::erase_if(requests_,
-                      [](const Request& r) { return r.kind != Request::Kind::ChipWrite; });
+        std::erase_if(requests_, [](const Request& r) {
+            return r.kind != Request::Kind::ChipWrite && r.kind != Request::Kind::SetAdpcmRom;
+        });
     }
     if (requests_.size() >= kMaxQueuedRequests) return;
     requests_.push_back(std::move(request));

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <optional>
+#include <tuple>
 
 #include "examples/demo_song.hpp"
 #include "soundlib/engine/engine.hpp"
@@ -220,6 +223,95 @@ TEST(Engine, SamplesDoNotDependOnHowTheRenderIsCutUp) {
     EXPECT_EQ(play(1), reference);
     EXPECT_EQ(play(441), reference);
     EXPECT_EQ(play(100000), reference);
+}
+
+// ---- The chip's interrupt as the tick ----------------------------------------------------------
+
+// Every write the board makes to the chip, at its exact T-state, passed on to the engine's chip.
+struct TimedWrites : qvxsnd::ChipPort {
+    explicit TimedWrites(Engine& engine) : next(engine.board().chip()) {
+        engine.board().attachChip(this);
+    }
+    void write(int port, std::uint8_t value, std::uint64_t tstate) override {
+        if (port % 2 == 0)
+            latch[port / 2] = value;
+        else
+            writes.push_back({tstate, port / 2, latch[port / 2], value});
+        next->write(port, value, tstate);
+    }
+    std::optional<std::uint8_t> read(int port, std::uint64_t tstate) override {
+        return next->read(port, tstate);
+    }
+    struct Write {
+        std::uint64_t t;
+        int bank;
+        std::uint8_t reg, value;
+    };
+    qvxsnd::ChipPort* next;
+    std::uint8_t latch[2] = {0, 0};
+    std::vector<Write> writes;
+};
+
+// The writes from the first tick of the song on (the one that precedes its first key-on), as
+// (bank, register, value), times left out.
+std::vector<std::tuple<int, int, int>> songWrites(Engine::TickSource source, double seconds) {
+    Engine engine(kRate, source);
+    TimedWrites timed(engine);
+    auto buffer = std::make_unique<ImageBuffer>();
+    EngineSoundTarget target(engine);
+    Playback(target, *buffer).playSong(examples::makeDemoSong()).ok();
+    std::vector<std::int16_t> out(512 * 2);
+    for (double t = 0; t < seconds; t += 512.0 / kRate)
+        engine.render(out.data(), 512);
+    const auto firstKey = std::find_if(timed.writes.begin(), timed.writes.end(), [](auto& w) {
+        return w.reg == 0x28 && (w.value & 0xF0) == 0xF0;
+    });
+    auto from = firstKey;
+    while (from != timed.writes.begin() && !(from->reg == 0x27 && from->bank == 0))
+        --from;
+    std::vector<std::tuple<int, int, int>> result;
+    for (auto w = from; w != timed.writes.end(); ++w)
+        result.emplace_back(w->bank, w->reg, w->value);
+    return result;
+}
+
+TEST(EngineChipTicks, TheExampleSongWritesWhatHostTicksWrite) {
+    const auto host = songWrites(Engine::TickSource::Host, 12.0);
+    const auto chip = songWrites(Engine::TickSource::Chip, 12.0);
+    ASSERT_GT(host.size(), 1000u);
+    const std::size_t common = std::min(host.size(), chip.size()) - 50;
+    EXPECT_TRUE(std::equal(host.begin(), host.begin() + std::ptrdiff_t(common), chip.begin()));
+}
+
+// Every tick is timer A's 16.002 ms, rows or no rows: none is lost while a row step runs.
+TEST(EngineChipTicks, TicksComeEvery16MillisecondsAndNoneIsLost) {
+    Engine engine(kRate, Engine::TickSource::Chip);
+    TimedWrites timed(engine);
+    auto buffer = std::make_unique<ImageBuffer>();
+    EngineSoundTarget target(engine);
+    ASSERT_TRUE(Playback(target, *buffer).playSong(examples::makeDemoSong()));
+    std::vector<std::int16_t> out(441 * 2);
+    for (int chunk = 0; chunk < 30 * 100; ++chunk)
+        engine.render(out.data(), 441);
+    std::vector<std::uint64_t> ticks;  // each tick acknowledges timer A first
+    for (const auto& w : timed.writes)
+        if (w.bank == 0 && w.reg == 0x27 && w.value == 0x15) ticks.push_back(w.t);
+    ticks.erase(ticks.begin());  // the start-up's write, not a tick
+    ASSERT_GT(ticks.size(), 1000u);
+    constexpr double kTick = (1024 - 135) * 144 / 2.0;  // T-states at 4 MHz
+    double shortest = 1e9, longest = 0;
+    for (std::size_t i = 1; i < ticks.size(); ++i) {
+        shortest = std::min(shortest, double(ticks[i] - ticks[i - 1]));
+        longest = std::max(longest, double(ticks[i] - ticks[i - 1]));
+    }
+    RecordProperty("shortest_tick_ms", std::to_string(shortest / 4000.0));
+    RecordProperty("longest_tick_ms", std::to_string(longest / 4000.0));
+    RecordProperty("ticks", std::to_string(ticks.size()));
+    EXPECT_NEAR(shortest / 4000.0, 16.0, 0.02) << "milliseconds";
+    EXPECT_NEAR(longest / 4000.0, 16.0, 0.02) << "milliseconds";
+    const double span = double(ticks.back() - ticks.front());
+    EXPECT_NEAR(span / kTick, double(ticks.size() - 1), 0.01) << "ticks lost";
+    EXPECT_GT(span / 4'000'000.0, 29.5);
 }
 
 // FNV-1a over the samples, as little-endian bytes.

@@ -1,0 +1,162 @@
+// ADPCM-A samples played as on the board: built into a V1 and an M1 by the ROM build, triggered by
+// their commands, rendered by the engine with the chip's interrupt as the tick.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "rombuild/rom_build.hpp"
+#include "soundlib/engine/engine.hpp"
+#include "soundlib/ym2610/adpcm_a_decoder.hpp"
+#include "tests/support/temp_dir.hpp"
+#include "tests/support/wav_files.hpp"
+
+namespace qvx {
+namespace {
+
+using qvxsnd::Engine;
+
+constexpr std::uint32_t kRate = 44100;
+constexpr double kChipSampleRate = 8'000'000.0 / 432;
+
+// Samples from WAV files, built into ROMs; plays commands on the engine.
+struct SampleRig {
+    explicit SampleRig(const std::vector<std::vector<std::int16_t>>& sounds) {
+        for (std::size_t i = 0; i < sounds.size(); ++i) {
+            std::string name = std::to_string(i);
+            name += ".wav";
+            testing::writeBytes(dir / name, testing::monoWav(sounds[i]));
+            RomSample sample;
+            const Result r = readRomSample(dir / name, name, sample);
+            if (!r) throw std::runtime_error(r.message());
+            samples.push_back(sample);
+        }
+        if (const Result r = buildV1(samples, v1); !r) throw std::runtime_error(r.message());
+        table = sampleTable(samples);
+        m1 = buildM1({}, table);
+    }
+
+    // The left channel of `seconds` of output, with each command sent at its time.
+    std::vector<std::int16_t> play(const std::vector<std::pair<double, std::uint8_t>>& commands,
+                                   double seconds) const {
+        Engine engine(kRate, Engine::TickSource::Chip);
+        engine.setAdpcmRom(v1);
+        engine.sendData(m1);
+        const auto total = static_cast<std::size_t>(seconds * kRate);
+        std::vector<std::int16_t> stereo(total * 2);
+        std::size_t done = 0;
+        for (const auto& [at, command] : commands) {
+            const auto until = static_cast<std::size_t>(at * kRate);
+            engine.render(stereo.data() + done * 2, until - done);
+            done = until;
+            engine.sendCommand(command);
+        }
+        engine.render(stereo.data() + done * 2, total - done);
+        std::vector<std::int16_t> left(total);
+        for (std::size_t i = 0; i < total; ++i)
+            left[i] = stereo[2 * i];
+        return left;
+    }
+
+    // The chip's decode of sample i's bytes in the V1, from its start block through its end
+    // block, as full-level output values.
+    std::vector<int> decoded(std::size_t i) const {
+        const std::size_t entry = 4 * (0x04 + i);
+        const std::size_t start = table[entry] | table[entry + 1] << 8;
+        const std::size_t end = table[entry + 2] | table[entry + 3] << 8;
+        qvxsnd::adpcma::Decoder decoder;
+        std::vector<int> out;
+        for (std::size_t b = start * 256; b < (end + 1) * 256; ++b) {
+            for (const int code : {v1[b] >> 4, v1[b] & 0x0F}) {
+                decoder.decode(static_cast<std::uint8_t>(code));
+                out.push_back(((decoder.accumulator() * 15) >> 5) & ~3);
+            }
+        }
+        return out;
+    }
+
+    testing::TempDir dir;
+    std::vector<RomSample> samples;
+    std::vector<std::uint8_t> v1;
+    SampleTable table{};
+    std::vector<std::uint8_t> m1;
+};
+
+std::size_t firstSound(const std::vector<std::int16_t>& out) {
+    return static_cast<std::size_t>(
+        std::find_if(out.begin(), out.end(), [](std::int16_t s) { return s != 0; }) - out.begin());
+}
+
+// The decode held at the chip's sample rate, read at the output rate from `onset`.
+double correlationAt(const std::vector<std::int16_t>& out, const std::vector<int>& decoded,
+                     std::size_t onset) {
+    double xy = 0, xx = 0, yy = 0;
+    for (std::size_t k = 0; k < decoded.size(); ++k) {
+        const auto frame = onset + static_cast<std::size_t>(k * kRate / kChipSampleRate);
+        const auto next = onset + static_cast<std::size_t>((k + 1) * kRate / kChipSampleRate);
+        for (std::size_t f = frame; f < next && f < out.size(); ++f) {
+            xy += double(out[f]) * decoded[k];
+            xx += double(out[f]) * out[f];
+            yy += double(decoded[k]) * decoded[k];
+        }
+    }
+    return xy / std::sqrt(xx * yy);
+}
+
+TEST(AdpcmPlayback, ASampleSoundsAsTheChipDecodesItAndStopsAtItsEnd) {
+    const SampleRig rig({testing::sine(4625, 440, 0.5)});  // 0.25 s
+    const std::vector<std::int16_t> out = rig.play({{0.2, 0x04}}, 0.8);
+    const std::size_t onset = firstSound(out);
+    ASSERT_LT(onset, out.size());
+    EXPECT_NEAR(double(onset) / kRate, 0.2, 0.002) << "the command plays at once";
+
+    const std::vector<int> decoded = rig.decoded(0);
+    double best = 0;
+    for (std::size_t start = onset > 3 ? onset - 3 : 0; start <= onset + 3; ++start)
+        best = std::max(best, correlationAt(out, decoded, start));
+    EXPECT_GE(best, 0.99);
+    RecordProperty("correlation", std::to_string(best));
+
+    // The end block is the last one played; then the channel is silent.
+    const auto end = onset + static_cast<std::size_t>(decoded.size() * kRate / kChipSampleRate);
+    EXPECT_TRUE(std::all_of(out.begin() + static_cast<std::ptrdiff_t>(end + 3), out.end(),
+                            [](std::int16_t s) { return s == 0; }));
+    EXPECT_TRUE(std::any_of(out.begin() + static_cast<std::ptrdiff_t>(end - 400),
+                            out.begin() + static_cast<std::ptrdiff_t>(end - 3),
+                            [](std::int16_t s) { return s != 0; }));
+}
+
+TEST(AdpcmPlayback, AdpcmOffStopsAtOnce) {
+    const SampleRig rig({testing::sine(18500, 330, 0.5)});  // 1 s
+    const std::vector<std::int16_t> out = rig.play({{0.2, 0x04}, {0.5, 0x7F}}, 0.8);
+    const auto at = [](double seconds) { return static_cast<std::size_t>(seconds * kRate); };
+    EXPECT_TRUE(std::any_of(out.begin() + at(0.45), out.begin() + at(0.5),
+                            [](std::int16_t s) { return s != 0; }));
+    EXPECT_TRUE(
+        std::all_of(out.begin() + at(0.501), out.end(), [](std::int16_t s) { return s == 0; }));
+}
+
+// The driver plays each trigger on the next of the six channels, so six samples sound together
+// and each as it would alone.
+TEST(AdpcmPlayback, SixChannelsPlaySixIndependentVoices) {
+    std::vector<std::vector<std::int16_t>> sounds;
+    for (int k = 0; k < 6; ++k)
+        sounds.push_back(testing::sine(9250, 220.0 + 110 * k, 0.3));
+    const SampleRig rig(sounds);
+    std::vector<std::pair<double, std::uint8_t>> all;
+    for (int k = 0; k < 6; ++k)
+        all.push_back({0.2 + 0.01 * k, static_cast<std::uint8_t>(0x04 + k)});
+    const std::vector<std::int16_t> together = rig.play(all, 0.9);
+    std::vector<int> sum(together.size(), 0);
+    for (const auto& command : all) {
+        const std::vector<std::int16_t> alone = rig.play({command}, 0.9);
+        for (std::size_t i = 0; i < sum.size(); ++i)
+            sum[i] += alone[i];
+    }
+    EXPECT_TRUE(std::equal(together.begin(), together.end(), sum.begin()));
+    EXPECT_NE(firstSound(together), together.size());
+}
+
+}  // namespace
+}  // namespace qvx
