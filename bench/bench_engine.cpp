@@ -4,10 +4,13 @@
 #include <sys/resource.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <thread>
 
+#include "driver/memory_map.hpp"
 #include "examples/demo_song.hpp"
+#include "rombuild/adpcm_a.hpp"
 #include "soundlib/engine/engine.hpp"
 #include "soundlib/library.hpp"
 #include "tools/engine_sound_target.hpp"
@@ -37,6 +40,62 @@ void BM_OfflineRenderExampleSong(benchmark::State& state) {
     state.counters["x_realtime"] = benchmark::Counter(seconds, benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_OfflineRenderExampleSong)->Unit(benchmark::kMillisecond);
+
+// The board at its busiest: the example song on the four FM channels and a long sample on each of
+// the six ADPCM-A channels, ticked by the chip's timer as on the board.
+void BM_OfflineRenderSongAndSixSamples(benchmark::State& state) {
+    constexpr int kSamples = 6;
+    constexpr std::size_t kSampleBytes = 10 * 18518 / 2;  // ten seconds of ADPCM-A each
+    auto buffer = std::make_unique<qvx::ImageBuffer>();
+    const qvx::ImageBuild image = qvx::buildSongImage(qvx::examples::makeDemoSong(), *buffer);
+    std::vector<std::uint8_t> m1(buffer->bytes.begin(),
+                                 buffer->bytes.begin() + static_cast<std::ptrdiff_t>(image.length));
+    std::vector<std::uint8_t> v1;
+    for (int k = 0; k < kSamples; ++k) {
+        const std::size_t startBlock = v1.size() / 256;
+        qvx::adpcma::Encoder encoder;
+        for (std::size_t i = 0; i < kSampleBytes * 2; i += 2) {
+            const auto at = [&](std::size_t n) {
+                return static_cast<int>(600 * std::sin(0.05 * (k + 1) * double(n)));
+            };
+            v1.push_back(
+                static_cast<std::uint8_t>(encoder.encode(at(i)) << 4 | encoder.encode(at(i + 1))));
+        }
+        v1.resize((v1.size() / 256 + 1) * 256, 0x80);
+        const std::size_t endBlock = v1.size() / 256 - 1;
+        const std::size_t entry =
+            qvx::driver::kSampleTable + 4 * (qvx::driver::command::kFirstSample + k);
+        m1[entry] = static_cast<std::uint8_t>(startBlock);
+        m1[entry + 1] = static_cast<std::uint8_t>(startBlock >> 8);
+        m1[entry + 2] = static_cast<std::uint8_t>(endBlock);
+        m1[entry + 3] = static_cast<std::uint8_t>(endBlock >> 8);
+    }
+    std::vector<std::int16_t> out(512 * 2);
+    double seconds = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto engine = std::make_unique<qvxsnd::Engine>(kRate, qvxsnd::Engine::TickSource::Chip);
+        engine->setAdpcmRom(v1);
+        engine->sendData(m1);
+        engine->render(out.data(), 512);
+        engine->sendCommand(qvx::driver::command::kFirstSong);
+        for (int chunk = 0; chunk < 20; ++chunk)  // past the driver's start-up
+            engine->render(out.data(), 512);
+        for (int k = 0; k < kSamples; ++k) {
+            engine->sendCommand(static_cast<std::uint16_t>(qvx::driver::command::kFirstSample + k));
+            engine->render(out.data(), 512);
+        }
+        for (int k = 0; k < kSamples; ++k)
+            if (!engine->chip().adpcmPlaying(k)) state.SkipWithError("a sample is not playing");
+        state.ResumeTiming();
+        for (int chunk = 0; chunk < 8 * 44100 / 512; ++chunk)
+            engine->render(out.data(), 512);
+        benchmark::DoNotOptimize(out.data());
+        seconds += 8.0 * 44100 / 512 * 512 / kRate;
+    }
+    state.counters["x_realtime"] = benchmark::Counter(seconds, benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_OfflineRenderSongAndSixSamples)->Unit(benchmark::kMillisecond);
 
 double processCpuSeconds() {
     rusage usage{};

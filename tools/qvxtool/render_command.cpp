@@ -1,7 +1,10 @@
 #include <unistd.h>
 
+#include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -15,53 +18,146 @@
 namespace qvx::tool {
 namespace {
 
+using qvxsnd::Engine;
+
 constexpr std::uint32_t kRate = 44100;
 constexpr std::size_t kChunkFrames = 512;
+constexpr double kMaxSeconds = 3600.0;
+constexpr std::size_t kMaxM1Bytes = 65536;             // what the sound board's Z80 addresses
+constexpr std::size_t kMaxV1Bytes = 16 * 1024 * 1024;  // what ADPCM-A addresses reach
+
+const std::map<std::string, Engine::TickSource> kTickSources = {
+    {"host", Engine::TickSource::Host},
+    {"chip", Engine::TickSource::Chip},
+};
+
+// A sound command sent at an emulated time.
+struct TimedCommand {
+    double seconds = 0;
+    std::uint8_t command = 0;
+};
+
+void checkSeconds(double seconds) {
+    if (!(seconds > 0.0 && seconds <= kMaxSeconds)) fail("--seconds must be between 0 and 3600");
+}
+
+// Renders `seconds` of the engine, sending each command at its time, and writes a WAV file.
+void renderToWav(Engine& engine, double seconds, std::vector<TimedCommand> commands,
+                 const std::string& label, const std::string& output) {
+    std::stable_sort(
+        commands.begin(), commands.end(),
+        [](const TimedCommand& a, const TimedCommand& b) { return a.seconds < b.seconds; });
+    const auto total = static_cast<std::size_t>(seconds * kRate);
+    std::vector<std::int16_t> samples(total * 2);
+    const bool terminal = ::isatty(STDERR_FILENO) == 1;
+    int shown = -1;
+    auto next = commands.begin();
+    for (std::size_t done = 0; done < total;) {
+        while (next != commands.end() && static_cast<std::size_t>(next->seconds * kRate) <= done) {
+            engine.sendCommand(next->command);
+            ++next;
+        }
+        std::size_t n = std::min(kChunkFrames, total - done);
+        if (next != commands.end())
+            n = std::min(n, static_cast<std::size_t>(next->seconds * kRate) - done);
+        engine.render(samples.data() + done * 2, n);
+        done += n;
+        const int percent = static_cast<int>(done * 100 / total);
+        if (terminal && percent != shown) {
+            std::fprintf(stderr, "\rRendering %s: %3d%%", label.c_str(), percent);
+            shown = percent;
+        }
+    }
+    if (terminal) std::fputc('\n', stderr);
+
+    if (!writeFileAtomically(output, encodeWav16(samples, 2, kRate)))
+        fail(std::string(kFailedToCreate) + displayName(output));
+    std::cout << "Wrote " << output << ": " << seconds << " s of 16-bit stereo at " << kRate
+              << " Hz\n";
+}
 
 struct RenderOptions {
     std::string song;
     std::string output;
     double seconds = 30.0;
     std::optional<int> pattern;
+    std::string tick = "host";
 };
 
 void render(const RenderOptions& options) {
     auto song = std::make_unique<Song>();
     if (const Result r = openSong(options.song, *song); !r) fail(r.message());
-    if (!(options.seconds > 0.0 && options.seconds <= 3600.0))
-        fail("--seconds must be between 0 and 3600");
+    checkSeconds(options.seconds);
 
     // The same image and commands as Play Song / Play Pattern in the editor, through the same
     // engine, only rendered as fast as the machine allows instead of in real time.
-    auto engine = std::make_unique<qvxsnd::Engine>(kRate);
+    auto engine = std::make_unique<Engine>(kRate, kTickSources.at(options.tick));
     EngineSoundTarget target(*engine);
     auto buffer = std::make_unique<ImageBuffer>();
     Playback playback(target, *buffer);
     const Result started =
         options.pattern ? playback.playPattern(*song, *options.pattern) : playback.playSong(*song);
     if (!started) fail(started.message());
+    renderToWav(*engine, options.seconds, {}, displayName(options.song), options.output);
+}
 
-    const auto total = static_cast<std::size_t>(options.seconds * kRate);
-    std::vector<std::int16_t> samples(total * 2);
-    const bool terminal = ::isatty(STDERR_FILENO) == 1;
-    int shown = -1;
-    for (std::size_t done = 0; done < total;) {
-        const std::size_t n = std::min(kChunkFrames, total - done);
-        engine->render(samples.data() + done * 2, n);
-        done += n;
-        const int percent = static_cast<int>(done * 100 / total);
-        if (terminal && percent != shown) {
-            std::fprintf(stderr, "\rRendering %s: %3d%%", displayName(options.song).c_str(),
-                         percent);
-            shown = percent;
-        }
+struct RenderRomOptions {
+    std::string m1;
+    std::string v1;
+    std::vector<std::string> commands;
+    double seconds = 30.0;
+    std::string tick = "chip";
+    std::string output;
+};
+
+// "81@0.5" or "0x81@0.5": command 0x81 at 0.5 s.
+TimedCommand parseCommand(const std::string& text, double seconds) {
+    const std::size_t at = text.find('@');
+    const std::string number =
+        text.substr(0, at).starts_with("0x") || text.substr(0, at).starts_with("0X")
+            ? text.substr(2, at == std::string::npos ? std::string::npos : at - 2)
+            : text.substr(0, at);
+    unsigned value = 256;
+    const auto [end, error] =
+        std::from_chars(number.data(), number.data() + number.size(), value, 16);
+    double time = -1;
+    try {
+        if (at != std::string::npos) time = std::stod(text.substr(at + 1));
+    } catch (const std::exception&) {
+        time = -1;
     }
-    if (terminal) std::fputc('\n', stderr);
+    if (error != std::errc() || end != number.data() + number.size() || number.empty() ||
+        value > 0xFF || !(time >= 0.0 && time < seconds))
+        fail("--command " + text + ": give a command and a time, as 81@0.5 (hexadecimal 00-ff, " +
+             "seconds within the render)");
+    return {time, static_cast<std::uint8_t>(value)};
+}
 
-    if (!writeFileAtomically(options.output, encodeWav16(samples, 2, kRate)))
-        fail(std::string(kFailedToCreate) + displayName(options.output));
-    std::cout << "Wrote " << options.output << ": " << options.seconds << " s of 16-bit stereo at "
-              << kRate << " Hz\n";
+std::vector<std::uint8_t> readRom(const std::string& path, std::size_t limit, const char* what) {
+    auto bytes = readFileHead(path, limit + 1);
+    if (!bytes) fail(std::string(kFailedToOpen) + displayName(path));
+    if (bytes->size() > limit)
+        fail("The " + std::string(what) + " " + displayName(path) + " is larger than the " +
+             std::to_string(limit) + " bytes the sound board can address");
+    return std::move(*bytes);
+}
+
+void renderRom(const RenderRomOptions& options) {
+    checkSeconds(options.seconds);
+    std::vector<TimedCommand> commands;
+    for (const std::string& text : options.commands)
+        commands.push_back(parseCommand(text, options.seconds));
+    const std::vector<std::uint8_t> m1 = readRom(options.m1, kMaxM1Bytes, "M1 ROM");
+    const std::vector<std::uint8_t> v1 = options.v1.empty()
+                                             ? std::vector<std::uint8_t>{}
+                                             : readRom(options.v1, kMaxV1Bytes, "V1 ROM");
+
+    // The board boots the M1 at power-on; the commands reach it as the main CPU would send them.
+    auto engine = std::make_unique<Engine>(kRate, kTickSources.at(options.tick));
+    engine->setAdpcmRom(v1);
+    engine->sendData(m1);
+    renderToWav(*engine, options.seconds, std::move(commands), displayName(options.m1),
+                options.output);
 }
 
 }  // namespace
@@ -74,7 +170,28 @@ void addRenderCommand(CLI::App& app) {
     cmd->add_option("-o,--output", options->output, "WAV file to write")->required();
     cmd->add_option("--seconds", options->seconds, "Length to render (default 30)");
     cmd->add_option("--pattern", options->pattern, "Play this pattern alone, as Play Pattern does");
+    cmd->add_option("--tick", options->tick,
+                    "What paces the driver: host (the editor's 16 ms tick, the default) or chip "
+                    "(the YM2610's timer interrupt, as on the board)")
+        ->check(CLI::IsMember({"host", "chip"}));
     cmd->callback([options] { render(*options); });
+
+    auto rom = std::make_shared<RenderRomOptions>();
+    auto* romCmd = app.add_subcommand(
+        "render-rom",
+        "Boot a built M1 (and V1) on the emulated sound board, send it commands, render to WAV");
+    romCmd->add_option("--m1", rom->m1, "M1 ROM (at most 64 KB)")->required();
+    romCmd->add_option("--v1", rom->v1, "V1 ROM with the ADPCM-A samples (at most 16 MB)");
+    romCmd->add_option("--command", rom->commands,
+                       "Sound command at an emulated time, HEX@SECONDS (e.g. 81@0.5); repeatable");
+    romCmd->add_option("--seconds", rom->seconds, "Length to render (default 30)");
+    romCmd
+        ->add_option("--tick", rom->tick,
+                     "What paces the driver: chip (the YM2610's timer interrupt, as on the "
+                     "board; the default) or host (the editor's 16 ms tick)")
+        ->check(CLI::IsMember({"host", "chip"}));
+    romCmd->add_option("-o,--output", rom->output, "WAV file to write")->required();
+    romCmd->callback([rom] { renderRom(*rom); });
 }
 
 }  // namespace qvx::tool
