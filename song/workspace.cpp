@@ -324,14 +324,35 @@ bool Workspace::typeChar(char32_t key) {
 }
 
 void Workspace::previewNote(const Cell& cell) {
-    if (!preview_) return;
     // A cell without a voice (instrument 0) plays the first instrument, as the driver does.
     const int instrument =
         cell.instrument >= 1 && cell.instrument <= kInstrumentCount ? cell.instrument : 1;
-    preview_->keyUp();
-    preview_->loadInstrument(song_->instruments[instrument].registers);
+    previewKeyUp();
+    previewVoice(song_->instruments[instrument].registers, false);
     // The library's C is the one of the block above.
-    preview_->keyDown(cell.note, octave_ - (cell.note == kNoteC ? 1 : 0));
+    previewKeyDown(cell.note, octave_ - (cell.note == kNoteC ? 1 : 0),
+                   PreviewSource::PatternEditor);
+}
+
+void Workspace::previewVoice(const VoiceBytes& voice, bool onlyIfChanged) {
+    if (onlyIfChanged && channel1Voice_ == voice) return;
+    channel1Voice_ = voice;
+    if (preview_) preview_->loadInstrument(voice);
+}
+
+void Workspace::previewKeyDown(int note, int octave, PreviewSource source) {
+    heldPreview_ = source;
+    if (preview_) preview_->keyDown(note, octave);
+}
+
+void Workspace::previewKeyUp() {
+    heldPreview_ = PreviewSource::None;
+    if (preview_) preview_->keyUp();
+}
+
+void Workspace::channel1Taken() {
+    channel1Voice_.reset();
+    heldPreview_ = PreviewSource::None;
 }
 
 void Workspace::endKey() {
@@ -399,6 +420,19 @@ Result Workspace::loadInstrument(int number, const std::filesystem::path& path) 
 
 Result Workspace::saveInstrument(int number, const std::filesystem::path& path) const {
     return saveInstrumentFile(*song_, number, path);
+}
+
+void Workspace::storeInstrument(int number, const VoiceBytes& voice) {
+    if (song_->instruments[number].registers == voice) return;
+    song_->setInstrumentRegisters(number, voice);
+    edited(Change::kInstruments);
+}
+
+void Workspace::renameInstrument(int number, std::string_view userText) {
+    if (userText.empty()) return;  // an empty name keeps the old one
+    const std::string before = song_->instruments[number].name;
+    song_->renameInstrument(number, userText);
+    if (song_->instruments[number].name != before) edited(Change::kInstruments);
 }
 
 }  // namespace qvx

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -134,9 +135,28 @@ class Workspace {
     bool shiftTrackOctaveDown(int track, const ConfirmFn& confirm);
     bool shiftTrackOctaveUp(int track, const ConfirmFn& confirm);
 
-    // ---- Instrument files for instrument `number` (1..31) ---------------------------------------
+    // ---- Instruments (numbers 1..31)
+    // -------------------------------------------------------------
     Result loadInstrument(int number, const std::filesystem::path& path);
     Result saveInstrument(int number, const std::filesystem::path& path) const;
+    void storeInstrument(int number, const VoiceBytes& voice);
+    // An empty text keeps the user name.
+    void renameInstrument(int number, std::string_view userText);
+
+    // ---- FM channel 1, where every preview plays
+    // ------------------------------------------------- Who last keyed a preview note, which sounds
+    // until something keys it up.
+    enum class PreviewSource { None, PatternEditor, TestKeyboard };
+    // The voice channel 1 holds, as far as the editor knows: the last one a preview loaded, or
+    // nothing after playback, whose track 1 loads its own voices there.
+    const std::optional<VoiceBytes>& channel1Voice() const { return channel1Voice_; }
+    PreviewSource heldPreview() const { return heldPreview_; }
+    // Loads `voice` into channel 1; with `onlyIfChanged`, only when it holds another voice.
+    void previewVoice(const VoiceBytes& voice, bool onlyIfChanged);
+    void previewKeyDown(int note, int octave, PreviewSource source);
+    void previewKeyUp();
+    // Playback started: channel 1 now plays the song's voices.
+    void channel1Taken();
 
   private:
     void resetEditorState();
@@ -162,6 +182,8 @@ class Workspace {
     std::uint64_t revision_ = 0;
     ChangeListener listener_;
     PreviewTarget* preview_ = nullptr;
+    std::optional<VoiceBytes> channel1Voice_;
+    PreviewSource heldPreview_ = PreviewSource::None;
 };
 
 }  // namespace qvx
