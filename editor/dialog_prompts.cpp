@@ -1,9 +1,13 @@
 #include "editor/dialog_prompts.hpp"
 
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QVBoxLayout>
 
 namespace qvx::editor {
 namespace {
@@ -51,7 +55,7 @@ QString DialogPrompts::fileName(const FileRequest& request, bool save) {
     // Qt's own dialog matches "*.mus" in any case, as the files of older systems need.
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setDirectory(folder_);
-    dialog.setNameFilter(request.filter);
+    dialog.setNameFilters(request.filter.split(QStringLiteral(";;")));
     dialog.setDefaultSuffix(request.defaultSuffix);
     if (save) {
         dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -65,6 +69,25 @@ QString DialogPrompts::fileName(const FileRequest& request, bool save) {
     const QString chosen = dialog.selectedFiles().first();
     folder_ = QFileInfo(chosen).absolutePath();
     return chosen;
+}
+
+std::optional<QString> DialogPrompts::askText(const QString& title, const QString& text) {
+    QDialog dialog(parent_);
+    dialog.setWindowTitle(title);
+    auto* edit = new QLineEdit(text, &dialog);
+    edit->selectAll();
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
+    buttons->button(QDialogButtonBox::Ok)->setDefault(true);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(edit);
+    layout->addWidget(buttons);
+    dialog.setMinimumWidth(280);
+    edit->setFocus();
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return edit->text();
 }
 
 }  // namespace qvx::editor

@@ -20,6 +20,7 @@ class DialogPrompts : public Prompts {
     SaveChoice saveChanges() override;
     QString openFileName(const FileRequest& request) override;
     QString saveFileName(const FileRequest& request) override;
+    std::optional<QString> askText(const QString& title, const QString& text) override;
 
   private:
     QString fileName(const FileRequest& request, bool save);

@@ -12,6 +12,7 @@
 #include "editor/about_box.hpp"
 #include "editor/artwork.hpp"
 #include "editor/control_bar.hpp"
+#include "editor/instrument_editor.hpp"
 #include "editor/pattern_panel.hpp"
 #include "editor/pattern_view.hpp"
 #include "editor/tool_window.hpp"
@@ -49,8 +50,7 @@ MainWindow::MainWindow(SoundSystem& sound, Prompts& prompts, QWidget* parent)
     createMenus();
     createBars();
 
-    instrumentEditor_ = new ToolWindow(QStringLiteral("Instrument Editor"), this);
-    instrumentEditor_->setObjectName(QStringLiteral("instrumentEditor"));
+    instrumentEditor_ = new InstrumentEditor(workspace_, prompts_, this);
     romMaker_ = new ToolWindow(QStringLiteral("ROM Maker"), this);
     romMaker_->setObjectName(QStringLiteral("romMaker"));
     // The windows' own close box and Escape take the check mark away.
@@ -214,10 +214,12 @@ void MainWindow::workspaceChanged(const WorkspaceChange& change) {
     if (change.what & Change::kPatternSelector) patternPanel_->showPattern();
     if (change.what & Change::kOrder) patternPanel_->showOrder();
     if (change.what & Change::kOctave) controlBar_->showOctave();
-    if (change.what & Change::kInstruments)
+    if (change.what & Change::kInstruments) {
         controlBar_->refillVoices();
-    else if (change.what & Change::kVoice)
+        instrumentEditor_->instrumentsChanged();
+    } else if (change.what & Change::kVoice) {
         controlBar_->showVoice();
+    }
 }
 
 void MainWindow::openSong(const QString& path) {
@@ -350,6 +352,7 @@ void MainWindow::toggleInstrumentEditor() {
 void MainWindow::showInstrumentEditor() {
     instrumentEditor_->show();
     instrumentEditor_->raise();
+    instrumentEditor_->selectInstrument(std::max(workspace_.voiceIndex(), 0));
     const QSignalBlocker blocker(instrumentEditorAction_);
     instrumentEditorAction_->setChecked(true);
 }
@@ -366,11 +369,15 @@ void MainWindow::toggleRomMaker() {
 // ---- Play menu ---------------------------------------------------------------------------------
 
 void MainWindow::playPattern() {
-    showResult(playback_.playPattern(workspace_.song(), workspace_.currentPattern()));
+    const Result result = playback_.playPattern(workspace_.song(), workspace_.currentPattern());
+    if (result) workspace_.channel1Taken();
+    showResult(result);
 }
 
 void MainWindow::playSong() {
-    showResult(playback_.playSong(workspace_.song()));
+    const Result result = playback_.playSong(workspace_.song());
+    if (result) workspace_.channel1Taken();
+    showResult(result);
 }
 
 void MainWindow::stop() {

@@ -14,6 +14,7 @@ class QLabel;
 namespace qvx::editor {
 
 class ControlBar;
+class InstrumentEditor;
 class PatternPanel;
 class PatternView;
 class ToolWindow;
@@ -32,7 +33,7 @@ class MainWindow : public QMainWindow {
     PatternView* patternView() const { return patternView_; }
     ControlBar* controlBar() const { return controlBar_; }
     PatternPanel* patternPanel() const { return patternPanel_; }
-    ToolWindow* instrumentEditor() const { return instrumentEditor_; }
+    InstrumentEditor* instrumentEditor() const { return instrumentEditor_; }
     ToolWindow* romMaker() const { return romMaker_; }
     QLabel* soundStatusLabel() const { return soundStatus_; }
 
@@ -93,7 +94,7 @@ class MainWindow : public QMainWindow {
     PatternView* patternView_ = nullptr;
     ControlBar* controlBar_ = nullptr;
     PatternPanel* patternPanel_ = nullptr;
-    ToolWindow* instrumentEditor_ = nullptr;
+    InstrumentEditor* instrumentEditor_ = nullptr;
     ToolWindow* romMaker_ = nullptr;
     QLabel* soundStatus_ = nullptr;
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 #include "rombuild/playback.hpp"
 #include "song/preview.hpp"
@@ -28,9 +29,12 @@ class Prompts {
     virtual bool yesNo(const QString& text) = 0;
     // Before unsaved changes would be lost.
     virtual SaveChoice saveChanges() = 0;
-    // The chosen file, or an empty string when the dialog was cancelled.
+    // The chosen file, or an empty string when the dialog was cancelled. The filter may list
+    // several, separated by ";;".
     virtual QString openFileName(const FileRequest& request) = 0;
     virtual QString saveFileName(const FileRequest& request) = 0;
+    // A line of text, starting from `text` (all of it selected); nothing when cancelled.
+    virtual std::optional<QString> askText(const QString& title, const QString& text) = 0;
 };
 
 // The sound library as the editor uses it: started once with the main window, it plays the

@@ -36,6 +36,9 @@ void InstrumentEditing::askToStore(int instrument) {
     if (!edited_ || !qvx::fieldsDiffer(fields_, storedVoice(workspace_, instrument))) return;
     if (ask_ && ask_(storeQuestion(instrument)))
         workspace_.storeInstrument(instrument, fields_.encode());
+    // Answered once: "No" to Close Window means the edit is dropped, not asked again on the
+    // next show.
+    edited_ = false;
 }
 
 void InstrumentEditing::setFields(const VoiceFields& fields) {

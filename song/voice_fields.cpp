@@ -21,7 +21,7 @@ std::uint8_t byteOf(int value) {
 VoiceFields VoiceFields::decode(const VoiceBytes& voice) {
     VoiceFields f;
     for (int k = 0; k < kSlots; ++k) {
-        Slot& s = f.slots[k];
+        Slot& s = f.slot[k];
         s.detune = voice[kDetuneMultiple + k] >> 4;
         s.multiple = voice[kDetuneMultiple + k] & 15;
         s.totalLevel = voice[kTotalLevel + k];
@@ -40,7 +40,7 @@ VoiceFields VoiceFields::decode(const VoiceBytes& voice) {
 VoiceBytes VoiceFields::encode() const {
     VoiceBytes voice{};
     for (int k = 0; k < kSlots; ++k) {
-        const Slot& s = slots[k];
+        const Slot& s = slot[k];
         voice[kDetuneMultiple + k] = byteOf((s.detune & 7) << 4 | (s.multiple & 15));
         voice[kTotalLevel + k] = byteOf(s.totalLevel & 127);
         voice[kKeyScaleAttack + k] = byteOf((s.keyScale & 3) << 6 | (s.attack & 31));

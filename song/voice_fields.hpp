@@ -28,7 +28,7 @@ struct VoiceFields {
 
     int connection = 0;
     int feedback = 0;
-    std::array<Slot, kSlots> slots{};
+    std::array<Slot, kSlots> slot{};  // "slots" is taken by Qt
 
     // The fields of a stored voice. Total Level, Decay and Sustain show their whole byte, so a
     // bit the editor does not model shows as a value of 128 or more.

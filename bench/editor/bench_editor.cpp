@@ -163,6 +163,7 @@ class EditorBenchmark : public QObject {
         SaveChoice saveChanges() override { return SaveChoice::Discard; }
         QString openFileName(const FileRequest&) override { return {}; }
         QString saveFileName(const FileRequest&) override { return {}; }
+        std::optional<QString> askText(const QString&, const QString&) override { return {}; }
     };
 };
 

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,7 +34,13 @@ class FakePrompts : public Prompts {
         return next();
     }
 
+    std::optional<QString> askText(const QString& title, const QString&) override {
+        questions << title;
+        return answerText;
+    }
+
     bool yes = true;
+    std::optional<QString> answerText;  // the answer to askText; nothing: cancelled
     SaveChoice saveChoice = SaveChoice::Cancel;
     std::deque<QString> fileNames;  // the answers of the file dialogs; empty: cancelled
     QStringList messages;

@@ -18,6 +18,7 @@
 
 #include "editor/about_box.hpp"
 #include "editor/control_bar.hpp"
+#include "editor/instrument_editor.hpp"
 #include "editor/main_window.hpp"
 #include "editor/pattern_panel.hpp"
 #include "editor/pattern_view.hpp"

@@ -2,12 +2,14 @@
 // folder. Run under a real X server for the desktop's fonts and frames:
 //   QVX_SCREENSHOT_DIR=shots xvfb-run -a -s "-screen 0 1280x1024x24"
 //   tests/editor/test_editor_screenshots
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QScrollBar>
 #include <QTest>
 
 #include "editor/about_box.hpp"
+#include "editor/instrument_editor.hpp"
 #include "editor/main_window.hpp"
 #include "editor/pattern_view.hpp"
 #include "tests/editor/editor_fakes.hpp"
@@ -50,6 +52,19 @@ class Screenshots : public QObject {
 
         window.resize(700, 420);
         save(window, "main-window-small");
+    }
+
+    void instrumentEditor() {
+        testing::FakeSound sound;
+        testing::FakePrompts prompts;
+        MainWindow window(sound, prompts);
+        window.openSong(QStringLiteral(QVX_SOURCE_DIR "/examples/demo.mus"));
+        window.show();
+        window.workspace().setVoiceIndex(1);
+        window.findChild<QAction*>(QStringLiteral("instrumentEditor"))->trigger();
+        InstrumentEditor* editor = window.instrumentEditor();
+        QVERIFY(QTest::qWaitForWindowExposed(editor));
+        save(*editor, "instrument-editor");
     }
 
     void aboutBox() {

@@ -41,13 +41,13 @@ struct Editor {
 
 TEST(VoiceFields, FieldsStoreTheirBitsAndShowWholeBytes) {
     VoiceFields f;
-    f.slots[0].detune = 9;  // three bits: stores 1
-    f.slots[0].multiple = 3;
-    f.slots[1].totalLevel = 200;
-    f.slots[2].keyScale = 3;
-    f.slots[2].attack = 40;
-    f.slots[3].susLevel = 15;
-    f.slots[3].release = 17;
+    f.slot[0].detune = 9;  // three bits: stores 1
+    f.slot[0].multiple = 3;
+    f.slot[1].totalLevel = 200;
+    f.slot[2].keyScale = 3;
+    f.slot[2].attack = 40;
+    f.slot[3].susLevel = 15;
+    f.slot[3].release = 17;
     f.feedback = 5;
     f.connection = 7;
     const VoiceBytes v = f.encode();
@@ -56,7 +56,7 @@ TEST(VoiceFields, FieldsStoreTheirBitsAndShowWholeBytes) {
     EXPECT_EQ(v[10], 0xC0 | (40 & 31));
     EXPECT_EQ(v[23], 0xF1);
     EXPECT_EQ(v[24], 0x2F);
-    EXPECT_EQ(VoiceFields::decode(v).slots[0].detune, 1);
+    EXPECT_EQ(VoiceFields::decode(v).slot[0].detune, 1);
 
     // Whole-byte fields show bits the editor does not model; the split ones drop them.
     VoiceBytes y12{};
@@ -65,14 +65,14 @@ TEST(VoiceFields, FieldsStoreTheirBitsAndShowWholeBytes) {
     y12[0] = 0xF5;   // detune with bit 7
     y12[24] = 0xFF;
     const VoiceFields shown = VoiceFields::decode(y12);
-    EXPECT_EQ(shown.slots[0].decay, 0x9F);
-    EXPECT_EQ(shown.slots[0].totalLevel, 0xFF);
-    EXPECT_EQ(shown.slots[0].detune, 15);
+    EXPECT_EQ(shown.slot[0].decay, 0x9F);
+    EXPECT_EQ(shown.slot[0].totalLevel, 0xFF);
+    EXPECT_EQ(shown.slot[0].detune, 15);
     EXPECT_EQ(shown.feedback, 31);
     // ... and nothing differs until a field changes, so Yes can never strip them unasked.
     EXPECT_FALSE(fieldsDiffer(shown, y12));
     VoiceFields edited = shown;
-    edited.slots[2].attack = 1;
+    edited.slot[2].attack = 1;
     EXPECT_TRUE(fieldsDiffer(edited, y12));
 }
 
@@ -126,11 +126,11 @@ TEST(InstrumentEditing, TheStoreQuestionComesOnlyForUnstoredEdits) {
     e.editing.choose(2);  // instrument 3
     EXPECT_TRUE(e.questions.empty());
     VoiceFields f = e.editing.fields();
-    f.slots[0].attack = 7;
+    f.slot[0].attack = 7;
     e.editing.setFields(f);
     e.editing.choose(2);  // the same entry reloads without asking
     EXPECT_TRUE(e.questions.empty());
-    EXPECT_EQ(e.editing.fields().slots[0].attack, 0x11 & 31);
+    EXPECT_EQ(e.editing.fields().slot[0].attack, 0x11 & 31);
 
     e.editing.setFields(f);
     e.answer = false;
@@ -165,6 +165,9 @@ TEST(InstrumentEditing, TheStoreQuestionComesOnlyForUnstoredEdits) {
     e.answer = false;
     e.editing.closing();
     EXPECT_EQ(e.questions, std::vector<std::string>{"Store changes to Instrument 2 first?"});
+    e.editing.select(1);  // "No" dropped the edit: showing again does not ask twice
+    EXPECT_EQ(e.questions.size(), 1u);
+    EXPECT_EQ(e.editing.fields().slot[0].attack, 0x22 & 31);
 }
 
 TEST(InstrumentEditing, RenameLoadAndSave) {
@@ -178,7 +181,7 @@ TEST(InstrumentEditing, RenameLoadAndSave) {
     EXPECT_EQ(e.editing.proposedSaveName(), "Brass_Lead");
 
     VoiceFields f;
-    f.slots[1].multiple = 9;
+    f.slot[1].multiple = 9;
     e.editing.setFields(f);
     e.editing.store();
     ASSERT_TRUE(e.editing.save(dir / "lead.ins"));
@@ -186,7 +189,7 @@ TEST(InstrumentEditing, RenameLoadAndSave) {
     ASSERT_TRUE(e.editing.load(dir / "lead.ins"));
     EXPECT_EQ(e.ws.song().instruments[2].name, "02 Brass/Lead");
     EXPECT_EQ(e.editing.currentInstrument(), 2);
-    EXPECT_EQ(e.editing.fields().slots[1].multiple, 9);
+    EXPECT_EQ(e.editing.fields().slot[1].multiple, 9);
     EXPECT_FALSE(e.editing.load(dir / "missing.ins"));
 }
 
@@ -194,7 +197,7 @@ TEST(InstrumentEditing, RenameLoadAndSave) {
 TEST(InstrumentEditing, TheTestKeyboardLoadsItsVoiceOnlyWhenChannelOneLacksIt) {
     Editor e;
     VoiceFields f;
-    f.slots[0].multiple = 5;
+    f.slot[0].multiple = 5;
     e.editing.setFields(f);
     e.editing.testKey(2, 30);
     e.editing.testKey(7, 10);
@@ -220,11 +223,11 @@ TEST(InstrumentEditing, AFieldChangeIsHeardOnTheHeldTestNote) {
     e.editing.testKey(20, 30);
     e.preview.calls.clear();
     VoiceFields f = e.editing.fields();
-    f.slots[0].multiple = 2;
+    f.slot[0].multiple = 2;
     e.editing.setFields(f);
     EXPECT_EQ(e.preview.calls, std::vector<std::string>{"loadInstrument 2"});
     e.editing.mute();
-    f.slots[0].multiple = 3;
+    f.slot[0].multiple = 3;
     e.editing.setFields(f);
     EXPECT_EQ(e.preview.calls, (std::vector<std::string>{"loadInstrument 2", "KeyUp"}));
 }

@@ -1,0 +1,315 @@
+#include "editor/instrument_editor.hpp"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include "editor/text.hpp"
+
+namespace qvx::editor {
+namespace {
+
+constexpr int kRows = 9;
+const std::array<const char*, kRows> kRowNames = {"Detune",    "Multiple",  "Total Level",
+                                                  "Key Scale", "Attack",    "Decay",
+                                                  "Sustain",   "Sus Level", "Release"};
+const std::array<const char*, kRows> kRanges = {"(0 - 7)",  "(0 - 15)", "(0 - 127)",
+                                                "(0 -  3)", "(0 - 31)", "(0 - 31)",
+                                                "(0 - 31)", "(0 - 15)", "(0 - 15)"};
+
+// The fields take any byte, as the stored values can hold more than a field models; storing
+// cuts each to its bits.
+QSpinBox* field(QWidget* parent) {
+    auto* box = new QSpinBox(parent);
+    box->setRange(0, 255);
+    box->setAccelerated(true);
+    box->setMinimumWidth(56);
+    return box;
+}
+
+int& slotValue(VoiceFields::Slot& slot, int row) {
+    switch (row) {
+        case 0:
+            return slot.detune;
+        case 1:
+            return slot.multiple;
+        case 2:
+            return slot.totalLevel;
+        case 3:
+            return slot.keyScale;
+        case 4:
+            return slot.attack;
+        case 5:
+            return slot.decay;
+        case 6:
+            return slot.sustain;
+        case 7:
+            return slot.susLevel;
+        default:
+            return slot.release;
+    }
+}
+
+}  // namespace
+
+// ---- Test keyboard -----------------------------------------------------------------------------
+
+TestKeyboard::TestKeyboard(QWidget* parent) : QWidget(parent) {
+    setFixedSize(test_keyboard::kWidth, test_keyboard::kHeight);
+    setCursor(Qt::PointingHandCursor);
+    setToolTip(QStringLiteral("Click a key to hear the voice; Mute stops it"));
+}
+
+QSize TestKeyboard::sizeHint() const {
+    return {test_keyboard::kWidth, test_keyboard::kHeight};
+}
+
+void TestKeyboard::paintEvent(QPaintEvent*) {
+    using namespace test_keyboard;
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::white);
+    painter.setPen(QColor(60, 60, 60));
+    for (int k = 0; k <= 7; ++k) {
+        const int x = std::min(k * kWhiteKeyWidth, kWidth - 1);
+        painter.drawLine(x, 0, x, kHeight - 1);
+    }
+    painter.drawLine(0, 0, kWidth - 1, 0);
+    painter.drawLine(0, kHeight - 1, kWidth - 1, kHeight - 1);
+    for (const BlackKey& key : kBlackKeys)
+        painter.fillRect(key.left, 0, key.right - key.left + 1, kBlackKeyHeight,
+                         QColor(25, 25, 25));
+}
+
+void TestKeyboard::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return;
+    const QPoint at = event->position().toPoint();
+    emit clicked(at.x(), at.y());
+}
+
+// ---- The window --------------------------------------------------------------------------------
+
+InstrumentEditor::InstrumentEditor(Workspace& workspace, Prompts& prompts, QWidget* parent)
+    : ToolWindow(QStringLiteral("Instrument Editor"), parent),
+      workspace_(workspace),
+      prompts_(prompts),
+      editing_(workspace, [this](std::string_view question) {
+          return prompts_.yesNo(QString::fromUtf8(question.data(), qsizetype(question.size())));
+      }) {
+    setObjectName(QStringLiteral("instrumentEditor"));
+    buildLayout();
+    refillList();
+    showFields();
+    connect(this, &ToolWindow::shownChanged, this, [this](bool) {
+        editing_.shownOrHidden();
+        refillList();
+    });
+}
+
+void InstrumentEditor::buildLayout() {
+    auto* top = new QHBoxLayout;
+    list_ = new QComboBox(this);
+    list_->setObjectName(QStringLiteral("instrumentList"));
+    list_->setMinimumContentsLength(18);
+    list_->setMaxVisibleItems(kInstrumentCount);
+    connect(list_, &QComboBox::activated, this, &InstrumentEditor::chosen);
+    top->addWidget(list_, 1);
+    const auto button = [this](const QString& text, const char* name,
+                               void (InstrumentEditor::*slot)()) {
+        auto* b = new QPushButton(text, this);
+        b->setObjectName(QLatin1String(name));
+        b->setAutoDefault(false);
+        connect(b, &QPushButton::clicked, this, slot);
+        return b;
+    };
+    top->addWidget(button(QStringLiteral("&Rename"), "rename", &InstrumentEditor::rename));
+    top->addWidget(button(QStringLiteral("&Load"), "load", &InstrumentEditor::load));
+    top->addWidget(button(QStringLiteral("&Save"), "save", &InstrumentEditor::save));
+
+    // Instrument Settings: Connection and Feedback, then the four slots side by side with the
+    // row names at the left and the ranges at the right. Each slot's group box lies behind its
+    // column of the one grid, so the rows line up across the slots and their labels.
+    auto* settings = new QGroupBox(QStringLiteral("Instrument Settings"), this);
+    auto* grid = new QGridLayout(settings);
+    grid->setHorizontalSpacing(8);
+    grid->setVerticalSpacing(3);
+    connection_ = field(settings);
+    connection_->setObjectName(QStringLiteral("connection"));
+    feedback_ = field(settings);
+    feedback_->setObjectName(QStringLiteral("feedback"));
+    auto* voiceRow = new QHBoxLayout;
+    voiceRow->addWidget(new QLabel(QStringLiteral("Connection"), settings));
+    voiceRow->addWidget(connection_);
+    voiceRow->addSpacing(16);
+    voiceRow->addWidget(new QLabel(QStringLiteral("Feedback"), settings));
+    voiceRow->addWidget(feedback_);
+    voiceRow->addWidget(new QLabel(QStringLiteral("(0 - 7)"), settings));
+    voiceRow->addStretch(1);
+    grid->addLayout(voiceRow, 0, 0, 1, 6);
+    constexpr int kFirstRow = 2;  // row 1 holds the slots' titles
+    for (int k = 0; k < VoiceFields::kSlots; ++k) {
+        auto* box = new QGroupBox(QStringLiteral("Slot %1").arg(k + 1), settings);
+        grid->addWidget(box, 1, 1 + k, kRows + 2, 1);
+        for (int r = 0; r < kRows; ++r) {
+            QSpinBox* f = field(settings);
+            f->setObjectName(QStringLiteral("slot%1_%2").arg(k + 1).arg(r));
+            slotFields_[k][r] = f;
+            grid->addWidget(f, kFirstRow + r, 1 + k, Qt::AlignHCenter);
+        }
+    }
+    for (int r = 0; r < kRows; ++r) {
+        grid->addWidget(new QLabel(QLatin1String(kRowNames[r]), settings), kFirstRow + r, 0);
+        grid->addWidget(new QLabel(QLatin1String(kRanges[r]), settings), kFirstRow + r, 5);
+    }
+    grid->setRowMinimumHeight(1, 14);
+    grid->setRowMinimumHeight(kFirstRow + kRows, 4);
+    for (QSpinBox* f : findChildren<QSpinBox*>())
+        connect(f, &QSpinBox::valueChanged, this, &InstrumentEditor::fieldEdited);
+
+    // Test, and the buttons beside it.
+    auto* test = new QGroupBox(QStringLiteral("Test"), this);
+    auto* testRow = new QHBoxLayout(test);
+    keyboard_ = new TestKeyboard(test);
+    keyboard_->setObjectName(QStringLiteral("testKeyboard"));
+    connect(keyboard_, &TestKeyboard::clicked, this,
+            [this](int x, int y) { editing_.testKey(x, y); });
+    testRow->addWidget(keyboard_);
+    auto* octaveColumn = new QVBoxLayout;
+    octaveColumn->addWidget(new QLabel(QStringLiteral("Octave"), test));
+    octave_ = new QSpinBox(test);
+    octave_->setObjectName(QStringLiteral("testOctave"));
+    octave_->setRange(0, kMaxOctave);
+    octave_->setValue(editing_.octave());
+    connect(octave_, &QSpinBox::valueChanged, this, [this](int v) { editing_.setOctave(v); });
+    octaveColumn->addWidget(octave_);
+    testRow->addLayout(octaveColumn);
+    auto* mute = new QPushButton(QStringLiteral("&Mute"), test);
+    mute->setObjectName(QStringLiteral("mute"));
+    mute->setAutoDefault(false);
+    connect(mute, &QPushButton::clicked, this, [this] { editing_.mute(); });
+    testRow->addWidget(mute, 0, Qt::AlignBottom);
+
+    auto* actions = new QGridLayout;
+    actions->addWidget(
+        button(QStringLiteral("Cl&ear Settings"), "clear", &InstrumentEditor::clearSettings), 0, 0);
+    actions->addWidget(
+        button(QStringLiteral("S&tore Settings"), "store", &InstrumentEditor::storeSettings), 1, 0);
+    actions->addWidget(
+        button(QStringLiteral("&Close Window"), "closeWindow", &InstrumentEditor::closeWindow), 1,
+        1);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(test);
+    bottom->addLayout(actions);
+    bottom->addStretch(1);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(settings);
+    layout->addLayout(bottom);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void InstrumentEditor::refillList() {
+    const QSignalBlocker blocker(list_);
+    list_->clear();
+    for (const std::string& name : workspace_.voiceListEntries())
+        list_->addItem(fromModelText(name));
+    list_->setCurrentIndex(editing_.currentIndex());
+}
+
+void InstrumentEditor::instrumentsChanged() {
+    refillList();
+}
+
+void InstrumentEditor::showFields() {
+    const VoiceFields& f = editing_.fields();
+    std::vector<QSignalBlocker> blockers;
+    for (QSpinBox* box : findChildren<QSpinBox*>())
+        blockers.emplace_back(box);
+    connection_->setValue(f.connection);
+    feedback_->setValue(f.feedback);
+    for (int k = 0; k < VoiceFields::kSlots; ++k) {
+        VoiceFields::Slot slot = f.slot[k];
+        for (int r = 0; r < kRows; ++r)
+            slotFields_[k][r]->setValue(slotValue(slot, r));
+    }
+    octave_->setValue(editing_.octave());
+}
+
+void InstrumentEditor::fieldEdited() {
+    VoiceFields f;
+    f.connection = connection_->value();
+    f.feedback = feedback_->value();
+    for (int k = 0; k < VoiceFields::kSlots; ++k)
+        for (int r = 0; r < kRows; ++r)
+            slotValue(f.slot[k], r) = slotFields_[k][r]->value();
+    editing_.setFields(f);
+}
+
+void InstrumentEditor::selectInstrument(int index) {
+    editing_.select(index);
+    refillList();
+    showFields();
+}
+
+void InstrumentEditor::chosen(int index) {
+    editing_.choose(index);
+    refillList();
+    showFields();
+}
+
+void InstrumentEditor::rename() {
+    const QString current =
+        fromModelText(workspace_.song().instrumentUserName(editing_.currentInstrument()));
+    const std::optional<QString> text =
+        prompts_.askText(QStringLiteral("Rename Instrument"), current);
+    if (!text) return;
+    editing_.rename(toModelText(*text));
+    refillList();
+}
+
+void InstrumentEditor::load() {
+    const QString path = prompts_.openFileName(
+        {QStringLiteral("Supported Instrument Files (*.ins *.y12);;Instrument Files (*.ins);;"
+                        "Y12 Gens Kmod dump (*.y12)"),
+         {},
+         QStringLiteral("ins")});
+    if (path.isEmpty()) return;
+    const Result result = editing_.load(std::filesystem::path(path.toStdString()));
+    if (!result) return prompts_.message(QString::fromStdString(result.message()));
+    refillList();
+    showFields();
+}
+
+void InstrumentEditor::save() {
+    editing_.store();
+    const QString path =
+        prompts_.saveFileName({QStringLiteral("Instrument Files (*.ins)"),
+                               fromModelText(editing_.proposedSaveName()), QStringLiteral("ins")});
+    if (path.isEmpty()) return;
+    const Result result = editing_.save(std::filesystem::path(path.toStdString()));
+    if (!result) prompts_.message(QString::fromStdString(result.message()));
+}
+
+void InstrumentEditor::storeSettings() {
+    editing_.store();
+}
+
+void InstrumentEditor::clearSettings() {
+    editing_.clear();
+    showFields();
+}
+
+void InstrumentEditor::closeWindow() {
+    editing_.closing();
+    hide();
+}
+
+}  // namespace qvx::editor

@@ -1,0 +1,201 @@
+// The instrument editor's wiring: its fields, the store question, Rename, Load and Save, the test
+// keyboard and the View menu. The user and the sound library are fakes.
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QPushButton>
+#include <QSettings>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+#include "editor/control_bar.hpp"
+#include "editor/instrument_editor.hpp"
+#include "editor/main_window.hpp"
+#include "tests/editor/editor_fakes.hpp"
+
+namespace qvx::editor {
+namespace {
+
+using Calls = std::vector<std::string>;
+
+class InstrumentEditorTest : public QObject {
+    Q_OBJECT
+
+  private:
+    std::unique_ptr<testing::FakeSound> sound_;
+    std::unique_ptr<testing::FakePrompts> prompts_;
+    std::unique_ptr<MainWindow> window_;
+    QTemporaryDir files_;
+
+    InstrumentEditor& editor() { return *window_->instrumentEditor(); }
+    Workspace& ws() { return window_->workspace(); }
+    testing::FakePrompts& prompts() { return *prompts_; }
+    void click(const char* button) {
+        editor().findChild<QPushButton*>(QLatin1String(button))->click();
+    }
+    void choose(int index) {
+        editor().instrumentList()->setCurrentIndex(index);
+        emit editor().instrumentList()->activated(index);
+    }
+    void open() {
+        window_->findChild<QAction*>(QStringLiteral("instrumentEditor"))->trigger();
+        QVERIFY(editor().isVisible());
+    }
+
+  private slots:
+    void initTestCase() {
+        QCoreApplication::setOrganizationName(QStringLiteral("Tessalwerk"));
+        QCoreApplication::setApplicationName(QStringLiteral("QVXTracker"));
+        QVERIFY(files_.isValid());
+    }
+
+    void init() {
+        sound_ = std::make_unique<testing::FakeSound>();
+        prompts_ = std::make_unique<testing::FakePrompts>();
+        window_ = std::make_unique<MainWindow>(*sound_, *prompts_);
+        ws().song().instruments[1].registers.fill(0x11);
+        ws().song().instruments[2].registers.fill(0x22);
+    }
+
+    void cleanup() {
+        ws().newProject();
+        window_.reset();
+    }
+
+    void fieldsShowTheVoiceAndStoreTheirBits() {
+        open();
+        QCOMPARE(editor().instrumentList()->currentIndex(), 0);
+        QCOMPARE(editor().slotField(0, 0)->value(), 1);     // Detune of 0x11
+        QCOMPARE(editor().slotField(0, 2)->value(), 0x11);  // Total Level, the whole byte
+        QCOMPARE(editor().feedbackField()->value(), 2);
+        QCOMPARE(editor().slotField(3, 8)->maximum(), 255);
+        editor().slotField(3, 8)->stepUp();  // the up arrow raises
+        QCOMPARE(editor().slotField(3, 8)->value(), 2);
+        editor().slotField(0, 0)->setValue(9);
+        editor().feedbackField()->setValue(5);
+        editor().connectionField()->setValue(7);
+        click("store");
+        QCOMPARE(ws().song().instruments[1].registers[0], 0x11);  // Detune 9 stores 1
+        QCOMPARE(ws().song().instruments[1].registers[23], 0x12);
+        QCOMPARE(ws().song().instruments[1].registers[24], 0x2F);
+        QVERIFY(prompts().questions.isEmpty());
+        click("clear");
+        QCOMPARE(editor().slotField(1, 2)->value(), 0);
+        QCOMPARE(ws().song().instruments[1].registers[5], 0x11);  // nothing stored
+    }
+
+    void changingInstrumentsAsksToStoreEdits() {
+        open();
+        editor().slotField(2, 4)->setValue(3);
+        choose(0);  // the same entry: reloads, no question
+        QVERIFY(prompts().questions.isEmpty());
+        QCOMPARE(editor().slotField(2, 4)->value(), 0x11 & 31);
+
+        editor().slotField(2, 4)->setValue(3);
+        prompts().yes = false;
+        choose(1);
+        QCOMPARE(prompts().questions, QStringList{"Store changes to Instrument 1 first?"});
+        QCOMPARE(ws().song().instruments[1].registers[10], 0x11);
+        QCOMPARE(editor().slotField(0, 0)->value(), 2);  // instrument 2 shown
+
+        editor().slotField(2, 4)->setValue(3);
+        prompts().yes = true;
+        choose(0);
+        QCOMPARE(ws().song().instruments[2].registers[10], 0x03);
+        QVERIFY(ws().modified());
+
+        // Edit while the window is open shows the Voice list's voice, asking first.
+        prompts().questions.clear();
+        editor().slotField(0, 1)->setValue(9);
+        window_->controlBar()->editButton()->click();
+        QCOMPARE(prompts().questions, QStringList{"Store changes to Instrument 1 first?"});
+    }
+
+    void closeWindowAsksAndTheCloseBoxDoesNot() {
+        open();
+        QAction* item = window_->findChild<QAction*>(QStringLiteral("instrumentEditor"));
+        editor().slotField(1, 1)->setValue(4);
+        prompts().yes = false;
+        click("closeWindow");
+        QCOMPARE(prompts().questions.size(), 1);
+        QVERIFY(!editor().isVisible());
+        QVERIFY(!item->isChecked());
+        open();
+        editor().slotField(1, 1)->setValue(5);
+        QTest::keyClick(&editor(), Qt::Key_Escape);
+        QVERIFY(!editor().isVisible());
+        QVERIFY(!item->isChecked());
+        QCOMPARE(prompts().questions.size(), 1);
+        // The edit left by Escape is not lost silently: showing again asks for it.
+        prompts().yes = true;
+        open();
+        QCOMPARE(prompts().questions.size(), 2);
+        QCOMPARE(ws().song().instruments[1].registers[1] & 0x0F, 5);
+        editor().close();  // the close box
+        QVERIFY(!editor().isVisible());
+        QVERIFY(!item->isChecked());
+        QCOMPARE(prompts().questions.size(), 2);
+    }
+
+    void renameLoadAndSave() {
+        open();
+        prompts().answerText = QString();
+        click("rename");
+        QCOMPARE(ws().song().instruments[1].name, "01 Unnamed");  // an empty name keeps it
+        prompts().answerText = QStringLiteral("Bell/Soft");
+        click("rename");
+        QCOMPARE(ws().song().instruments[1].name, "01 Bell/Soft");
+        QCOMPARE(editor().instrumentList()->itemText(0), QStringLiteral("01 Bell/Soft"));
+        QCOMPARE(window_->controlBar()->voiceList()->itemText(0), QStringLiteral("01 Bell/Soft"));
+
+        const QString path = files_.filePath(QStringLiteral("bell.ins"));
+        prompts().fileNames = {path};
+        click("save");
+        QCOMPARE(prompts().requests.back().defaultName, QStringLiteral("Bell_Soft"));
+        QCOMPARE(prompts().requests.back().filter, QStringLiteral("Instrument Files (*.ins)"));
+        QVERIFY(QFile::exists(path));
+
+        choose(2);
+        prompts().fileNames = {path};
+        click("load");
+        QVERIFY(prompts().messages.isEmpty());
+        QCOMPARE(ws().song().instruments[3].name, "03 Bell/Soft");
+        QCOMPARE(editor().instrumentList()->currentIndex(), 2);
+        QCOMPARE(editor().slotField(0, 2)->value(), 0x11);
+        QVERIFY(prompts().requests.back().filter.startsWith(
+            QStringLiteral("Supported Instrument Files (*.ins *.y12)")));
+        prompts().fileNames = {files_.filePath(QStringLiteral("missing.ins"))};
+        click("load");
+        QCOMPARE(prompts().messages, QStringList{"Failed to Open missing.ins"});
+    }
+
+    void theTestKeyboardPlaysAndHearsEveryChange() {
+        open();
+        sound_->calls.clear();
+        QTest::mouseClick(editor().keyboard(), Qt::LeftButton, {}, QPoint(2, 30));
+        QTest::mouseClick(editor().keyboard(), Qt::LeftButton, {}, QPoint(7, 10));
+        QCOMPARE(sound_->calls, (Calls{"loadInstrument 17", "KeyDown 0 3", "KeyDown 1 4"}));
+        editor().slotField(0, 1)->setValue(3);  // heard at once on the held note
+        QCOMPARE(sound_->calls.back(), std::string("loadInstrument 19"));
+        click("mute");
+        QCOMPARE(sound_->calls.back(), std::string("KeyUp"));
+        editor().slotField(0, 1)->setValue(4);  // no note held: nothing sent
+        QCOMPARE(sound_->calls.back(), std::string("KeyUp"));
+        editor().octaveField()->setValue(0);
+        QTest::mouseClick(editor().keyboard(), Qt::LeftButton, {}, QPoint(2, 30));
+        QCOMPARE(sound_->calls.back(), std::string("KeyDown 0 0"));
+        // After playback the channel plays the song's voices: the next key loads the fields'.
+        sound_->calls.clear();
+        window_->findChild<QAction*>(QStringLiteral("playSong"))->trigger();
+        QTest::mouseClick(editor().keyboard(), Qt::LeftButton, {}, QPoint(7, 10));
+        QCOMPARE(sound_->calls[2], std::string("loadInstrument 20"));
+    }
+};
+
+}  // namespace
+}  // namespace qvx::editor
+
+QTEST_MAIN(qvx::editor::InstrumentEditorTest)
+#include "instrument_editor_test.moc"
