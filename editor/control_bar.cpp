@@ -85,11 +85,7 @@ void ControlBar::showVoice() {
 }
 
 void ControlBar::refillVoices() {
-    const QSignalBlocker blocker(voice_);
-    voice_->clear();
-    for (const std::string& name : workspace_.voiceListEntries())
-        voice_->addItem(fromModelText(name));
-    voice_->setCurrentIndex(workspace_.voiceIndex());
+    refillList(*voice_, workspace_.voiceListEntries(), workspace_.voiceIndex());
 }
 
 }  // namespace qvx::editor

@@ -217,11 +217,7 @@ void InstrumentEditor::buildLayout() {
 }
 
 void InstrumentEditor::refillList() {
-    const QSignalBlocker blocker(list_);
-    list_->clear();
-    for (const std::string& name : workspace_.voiceListEntries())
-        list_->addItem(fromModelText(name));
-    list_->setCurrentIndex(editing_.currentIndex());
+    editor::refillList(*list_, workspace_.voiceListEntries(), editing_.currentIndex());
 }
 
 void InstrumentEditor::instrumentsChanged() {

@@ -1,5 +1,7 @@
 #include "editor/text.hpp"
 
+#include <QComboBox>
+#include <QSignalBlocker>
 #include <QStringDecoder>
 
 namespace qvx::editor {
@@ -14,6 +16,14 @@ QString fromModelText(std::string_view text) {
 
 std::string toModelText(const QString& text) {
     return text.toStdString();
+}
+
+void refillList(QComboBox& box, const std::vector<std::string>& names, int selected) {
+    const QSignalBlocker blocker(box);
+    box.clear();
+    for (const std::string& name : names)
+        box.addItem(fromModelText(name));
+    box.setCurrentIndex(selected);
 }
 
 }  // namespace qvx::editor

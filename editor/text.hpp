@@ -3,6 +3,9 @@
 #include <QString>
 #include <string>
 #include <string_view>
+#include <vector>
+
+class QComboBox;
 
 namespace qvx::editor {
 
@@ -10,5 +13,9 @@ namespace qvx::editor {
 // of older files. Text that is no valid UTF-8 is read as Latin-1, so every name shows.
 QString fromModelText(std::string_view text);
 std::string toModelText(const QString& text);
+
+// Refills a list box with model names and selects `selected` (-1: none), without telling
+// anyone: a refill is not the user's choice.
+void refillList(QComboBox& box, const std::vector<std::string>& names, int selected);
 
 }  // namespace qvx::editor

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "editor/services.hpp"
+#include "tests/support/recording_preview.hpp"
 
 namespace qvx::editor::testing {
 
@@ -57,7 +58,8 @@ class FakePrompts : public Prompts {
 };
 
 // Records every call to the sound library as a line of text.
-class FakeSound : public SoundSystem, public SoundTarget, public PreviewTarget {
+// The preview calls and the player's go into one list, in the order they were made.
+class FakeSound : public SoundSystem, public SoundTarget, public qvx::testing::RecordingPreview {
   public:
     void start(void*) override { calls.push_back("start"); }
     QString status() const override { return QStringLiteral("Sound: test device"); }
@@ -70,15 +72,6 @@ class FakeSound : public SoundSystem, public SoundTarget, public PreviewTarget {
     void sendCommand(std::uint16_t command) override {
         calls.push_back("sendCommand " + std::to_string(command));
     }
-    void keyUp() override { calls.push_back("KeyUp"); }
-    void loadInstrument(std::span<const std::uint8_t, kVoiceBytes> voice) override {
-        calls.push_back("loadInstrument " + std::to_string(voice[0]));
-    }
-    void keyDown(int note, int octave) override {
-        calls.push_back("KeyDown " + std::to_string(note) + " " + std::to_string(octave));
-    }
-
-    std::vector<std::string> calls;
 };
 
 }  // namespace qvx::editor::testing

@@ -13,25 +13,16 @@
 #include "editor/control_bar.hpp"
 #include "editor/instrument_editor.hpp"
 #include "editor/main_window.hpp"
-#include "tests/editor/editor_fakes.hpp"
+#include "tests/editor/window_rig.hpp"
 
 namespace qvx::editor {
 namespace {
 
-using Calls = std::vector<std::string>;
-
-class InstrumentEditorTest : public QObject {
+class InstrumentEditorTest : public QObject, testing::WindowRig {
     Q_OBJECT
 
   private:
-    std::unique_ptr<testing::FakeSound> sound_;
-    std::unique_ptr<testing::FakePrompts> prompts_;
-    std::unique_ptr<MainWindow> window_;
-    QTemporaryDir files_;
-
     InstrumentEditor& editor() { return *window_->instrumentEditor(); }
-    Workspace& ws() { return window_->workspace(); }
-    testing::FakePrompts& prompts() { return *prompts_; }
     void click(const char* button) {
         editor().findChild<QPushButton*>(QLatin1String(button))->click();
     }
@@ -40,29 +31,23 @@ class InstrumentEditorTest : public QObject {
         emit editor().instrumentList()->activated(index);
     }
     void open() {
-        window_->findChild<QAction*>(QStringLiteral("instrumentEditor"))->trigger();
+        action("instrumentEditor")->trigger();
         QVERIFY(editor().isVisible());
     }
 
   private slots:
     void initTestCase() {
-        QCoreApplication::setOrganizationName(QStringLiteral("Tessalwerk"));
-        QCoreApplication::setApplicationName(QStringLiteral("QVXTracker"));
-        QVERIFY(files_.isValid());
+        nameApplication();
+        QVERIFY(haveFolder());
     }
 
     void init() {
-        sound_ = std::make_unique<testing::FakeSound>();
-        prompts_ = std::make_unique<testing::FakePrompts>();
-        window_ = std::make_unique<MainWindow>(*sound_, *prompts_);
+        makeWindow();
         ws().song().instruments[1].registers.fill(0x11);
         ws().song().instruments[2].registers.fill(0x22);
     }
 
-    void cleanup() {
-        ws().newProject();
-        window_.reset();
-    }
+    void cleanup() { dropWindow(); }
 
     void fieldsShowTheVoiceAndStoreTheirBits() {
         open();
@@ -115,7 +100,7 @@ class InstrumentEditorTest : public QObject {
 
     void closeWindowAsksAndTheCloseBoxDoesNot() {
         open();
-        QAction* item = window_->findChild<QAction*>(QStringLiteral("instrumentEditor"));
+        QAction* item = action("instrumentEditor");
         editor().slotField(1, 1)->setValue(4);
         prompts().yes = false;
         click("closeWindow");
@@ -150,7 +135,7 @@ class InstrumentEditorTest : public QObject {
         QCOMPARE(editor().instrumentList()->itemText(0), QStringLiteral("01 Bell/Soft"));
         QCOMPARE(window_->controlBar()->voiceList()->itemText(0), QStringLiteral("01 Bell/Soft"));
 
-        const QString path = files_.filePath(QStringLiteral("bell.ins"));
+        const QString path = file("bell.ins");
         prompts().fileNames = {path};
         click("save");
         QCOMPARE(prompts().requests.back().defaultName, QStringLiteral("Bell_Soft"));
@@ -166,31 +151,31 @@ class InstrumentEditorTest : public QObject {
         QCOMPARE(editor().slotField(0, 2)->value(), 0x11);
         QVERIFY(prompts().requests.back().filter.startsWith(
             QStringLiteral("Supported Instrument Files (*.ins *.y12)")));
-        prompts().fileNames = {files_.filePath(QStringLiteral("missing.ins"))};
+        prompts().fileNames = {file("missing.ins")};
         click("load");
         QCOMPARE(prompts().messages, QStringList{"Failed to Open missing.ins"});
     }
 
     void theTestKeyboardPlaysAndHearsEveryChange() {
         open();
-        sound_->calls.clear();
+        calls().clear();
         QTest::mouseClick(editor().keyboard(), Qt::LeftButton, {}, QPoint(2, 30));
         QTest::mouseClick(editor().keyboard(), Qt::LeftButton, {}, QPoint(7, 10));
-        QCOMPARE(sound_->calls, (Calls{"loadInstrument 17", "KeyDown 0 3", "KeyDown 1 4"}));
+        QCOMPARE(calls(), (Calls{"loadInstrument 17", "KeyDown 0 3", "KeyDown 1 4"}));
         editor().slotField(0, 1)->setValue(3);  // heard at once on the held note
-        QCOMPARE(sound_->calls.back(), std::string("loadInstrument 19"));
+        QCOMPARE(calls().back(), std::string("loadInstrument 19"));
         click("mute");
-        QCOMPARE(sound_->calls.back(), std::string("KeyUp"));
+        QCOMPARE(calls().back(), std::string("KeyUp"));
         editor().slotField(0, 1)->setValue(4);  // no note held: nothing sent
-        QCOMPARE(sound_->calls.back(), std::string("KeyUp"));
+        QCOMPARE(calls().back(), std::string("KeyUp"));
         editor().octaveField()->setValue(0);
         QTest::mouseClick(editor().keyboard(), Qt::LeftButton, {}, QPoint(2, 30));
-        QCOMPARE(sound_->calls.back(), std::string("KeyDown 0 0"));
+        QCOMPARE(calls().back(), std::string("KeyDown 0 0"));
         // After playback the channel plays the song's voices: the next key loads the fields'.
-        sound_->calls.clear();
-        window_->findChild<QAction*>(QStringLiteral("playSong"))->trigger();
+        calls().clear();
+        action("playSong")->trigger();
         QTest::mouseClick(editor().keyboard(), Qt::LeftButton, {}, QPoint(7, 10));
-        QCOMPARE(sound_->calls[2], std::string("loadInstrument 20"));
+        QCOMPARE(calls()[2], std::string("loadInstrument 20"));
     }
 };
 

@@ -24,12 +24,10 @@
 #include "editor/pattern_view.hpp"
 #include "editor/tool_window.hpp"
 #include "song/pattern_grid.hpp"
-#include "tests/editor/editor_fakes.hpp"
+#include "tests/editor/window_rig.hpp"
 
 namespace qvx::editor {
 namespace {
-
-using Calls = std::vector<std::string>;
 
 // One menu item as the user sees it: caption, status-bar prompt, shortcut, check box. A
 // separator is the caption "-".
@@ -44,51 +42,24 @@ QKeySequence keypad(Qt::Key key) {
     return QKeySequence(Qt::KeypadModifier | key);
 }
 
-class MainWindowTest : public QObject {
+class MainWindowTest : public QObject, testing::WindowRig {
     Q_OBJECT
 
   private:
-    std::unique_ptr<testing::FakeSound> sound_;
-    std::unique_ptr<testing::FakePrompts> prompts_;
-    std::unique_ptr<MainWindow> window_;
-    QTemporaryDir files_;
-
-    MainWindow& window() { return *window_; }
-    Workspace& ws() { return window_->workspace(); }
-    testing::FakePrompts& prompts() { return *prompts_; }
-    Calls& calls() { return sound_->calls; }
-    QAction* action(const char* name) {
-        auto* a = window_->findChild<QAction*>(QLatin1String(name));
-        if (!a) qFatal("no action %s", name);
-        return a;
-    }
     void showAndActivate() {
         window_->show();
         QApplication::setActiveWindow(window_.get());
         QVERIFY(QTest::qWaitForWindowActive(window_.get()));
         window_->patternView()->setFocus();
     }
-    QString file(const char* name) { return files_.filePath(QLatin1String(name)); }
 
   private slots:
     void initTestCase() {
-        QCoreApplication::setOrganizationName(QStringLiteral("Tessalwerk"));
-        QCoreApplication::setApplicationName(QStringLiteral("QVXTracker"));
-        QVERIFY(files_.isValid());
+        nameApplication();
+        QVERIFY(haveFolder());
     }
-
-    void init() {
-        QSettings().clear();
-        sound_ = std::make_unique<testing::FakeSound>();
-        prompts_ = std::make_unique<testing::FakePrompts>();
-        window_ = std::make_unique<MainWindow>(*sound_, *prompts_);
-    }
-
-    void cleanup() {
-        // Closing must not ask: no test leaves changes it wants kept.
-        ws().newProject();
-        window_.reset();
-    }
+    void init() { makeWindow(); }
+    void cleanup() { dropWindow(); }
 
     void startUpState() {
         QCOMPARE(window().windowTitle(), QStringLiteral("QVXTracker"));

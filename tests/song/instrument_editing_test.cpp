@@ -7,22 +7,13 @@
 
 #include "song/instrument_editing.hpp"
 #include "song/instrument_file.hpp"
+#include "tests/support/recording_preview.hpp"
 #include "tests/support/temp_dir.hpp"
 
 namespace qvx {
 namespace {
 
-// Records the preview calls as text.
-struct RecordingPreview : PreviewTarget {
-    void keyUp() override { calls.push_back("KeyUp"); }
-    void loadInstrument(std::span<const std::uint8_t, kVoiceBytes> voice) override {
-        calls.push_back("loadInstrument " + std::to_string(voice[0]));
-    }
-    void keyDown(int note, int octave) override {
-        calls.push_back("KeyDown " + std::to_string(note) + " " + std::to_string(octave));
-    }
-    std::vector<std::string> calls;
-};
+using testing::RecordingPreview;
 
 struct Editor {
     Editor()

@@ -8,6 +8,7 @@
 #include "song/note_entry.hpp"
 #include "song/pattern_grid.hpp"
 #include "song/workspace.hpp"
+#include "tests/support/recording_preview.hpp"
 #include "tests/support/temp_dir.hpp"
 
 namespace qvx {
@@ -16,17 +17,7 @@ namespace {
 using Redraw = PatternCursor::Redraw;
 using HitKind = PatternCursor::Hit::Kind;
 
-// Records the preview calls as text.
-struct RecordingPreview : PreviewTarget {
-    void keyUp() override { calls.push_back("KeyUp"); }
-    void loadInstrument(std::span<const std::uint8_t, kVoiceBytes> voice) override {
-        calls.push_back("loadInstrument " + std::to_string(voice[0]));
-    }
-    void keyDown(int note, int octave) override {
-        calls.push_back("KeyDown " + std::to_string(note) + " " + std::to_string(octave));
-    }
-    std::vector<std::string> calls;
-};
+using testing::RecordingPreview;
 
 // A workspace whose instrument k has every register byte k * 8, and a window of 20 rows.
 struct Editor {
