@@ -1,10 +1,12 @@
 // The editor's speed where a composer feels it (Qt Test benchmarks, offscreen):
 //   - a full repaint of the pattern editor showing all 64 rows;
 //   - a key press in the pattern editor down to the preview's KeyDown;
+//   - an instrument editor field stepped while a test note sounds, down to its loadInstrument;
 //   - a key press down to the first audible sample through the sound library, with SDL's dummy
 //     audio driver standing in for the device (printed, median and worst of 20 notes).
 // Run: QT_QPA_PLATFORM=offscreen build/release/bench/bench_editor
 #include <QApplication>
+#include <QSpinBox>
 #include <QTest>
 #include <algorithm>
 #include <atomic>
@@ -12,6 +14,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "editor/instrument_editor.hpp"
 #include "editor/main_window.hpp"
 #include "editor/pattern_view.hpp"
 #include "song/pattern_grid.hpp"
@@ -32,9 +35,10 @@ class SilentSound : public SoundSystem, public SoundTarget, public PreviewTarget
     void sendData(std::span<const std::uint8_t>) override {}
     void sendCommand(std::uint16_t) override {}
     void keyUp() override {}
-    void loadInstrument(std::span<const std::uint8_t, kVoiceBytes>) override {}
+    void loadInstrument(std::span<const std::uint8_t, kVoiceBytes>) override { ++loads; }
     void keyDown(int, int) override { ++keyDowns; }
     int keyDowns = 0;
+    int loads = 0;
 };
 
 // The sound library itself (the same code behind libqvxsnd's exports), with a tap on its output.
@@ -126,6 +130,27 @@ class EditorBenchmark : public QObject {
             QTest::keyClick(view, Qt::Key_Z);
         }
         QVERIFY(sound.keyDowns > 0);
+    }
+
+    void fieldStepToLoadInstrument() {
+        SilentSound sound;
+        SilentPrompts prompts;
+        MainWindow window(sound, prompts);
+        window.show();
+        InstrumentEditor& editor = *window.instrumentEditor();
+        editor.show();
+        QTest::mouseClick(editor.keyboard(), Qt::LeftButton, {}, QPoint(2, 30));
+        QSpinBox* field = editor.slotField(0, 2);
+        const int before = sound.loads;
+        int step = 0;
+        QBENCHMARK {
+            // Up and down: every step is a new voice, so every step is sent.
+            if (++step % 2)
+                field->stepUp();
+            else
+                field->stepDown();
+        }
+        QVERIFY(sound.loads - before == step);
     }
 
     void keyPressToFirstAudibleSample() {
