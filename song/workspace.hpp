@@ -135,17 +135,15 @@ class Workspace {
     bool shiftTrackOctaveDown(int track, const ConfirmFn& confirm);
     bool shiftTrackOctaveUp(int track, const ConfirmFn& confirm);
 
-    // ---- Instruments (numbers 1..31)
-    // -------------------------------------------------------------
+    // ---- Instruments (numbers 1..31) ----------------------------------------------------------
     Result loadInstrument(int number, const std::filesystem::path& path);
     Result saveInstrument(int number, const std::filesystem::path& path) const;
     void storeInstrument(int number, const VoiceBytes& voice);
     // An empty text keeps the user name.
     void renameInstrument(int number, std::string_view userText);
 
-    // ---- FM channel 1, where every preview plays
-    // ------------------------------------------------- Who last keyed a preview note, which sounds
-    // until something keys it up.
+    // ---- FM channel 1, where every preview plays --------------------------------------------
+    // Who last keyed a preview note, which sounds until something keys it up.
     enum class PreviewSource { None, PatternEditor, TestKeyboard };
     // The voice channel 1 holds, as far as the editor knows: the last one a preview loaded, or
     // nothing after playback, whose track 1 loads its own voices there.
