@@ -37,6 +37,14 @@ void sendData(const uint8_t* image, uint32_t length) {
     guarded([&] { lib().sendData(std::span<const std::uint8_t>(image, image ? length : 0)); });
 }
 
+void sendRoms(const uint8_t* m1, uint32_t m1Length, const uint8_t* v1, uint32_t v1Length) {
+    if ((m1 == nullptr && m1Length != 0) || (v1 == nullptr && v1Length != 0)) return;
+    guarded([&] {
+        lib().sendRoms(std::span<const std::uint8_t>(m1, m1 ? m1Length : 0),
+                       std::span<const std::uint8_t>(v1, v1 ? v1Length : 0));
+    });
+}
+
 void sendCommand(uint16_t command) {
     guarded([&] { lib().sendCommand(command); });
 }

@@ -60,7 +60,14 @@ void SoundLibrary::stopSound() {
 
 void SoundLibrary::sendData(std::span<const std::uint8_t> image) {
     std::lock_guard lock(mutex_);
+    engine().setAdpcmRom({});
     engine().sendData(image);
+}
+
+void SoundLibrary::sendRoms(std::span<const std::uint8_t> m1, std::span<const std::uint8_t> v1) {
+    std::lock_guard lock(mutex_);
+    engine().setAdpcmRom(v1);
+    engine().sendData(m1);
 }
 
 void SoundLibrary::sendCommand(std::uint16_t command) {

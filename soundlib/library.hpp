@@ -21,7 +21,10 @@ class SoundLibrary {
 
     void initSound(void* window, int sampleRate);
     void stopSound();
+    // A compiled image has no V ROM: the ADPCM-A channels go silent with it.
     void sendData(std::span<const std::uint8_t> image);
+    // An M1 booted with its V1, as the board starts them at power-on.
+    void sendRoms(std::span<const std::uint8_t> m1, std::span<const std::uint8_t> v1);
     void sendCommand(std::uint16_t command);
     void loadInstrument(std::span<const std::uint8_t, Engine::kVoiceBytes> voice);
     void keyDown(int note, int octave);

@@ -63,6 +63,7 @@ void Engine::sendData(std::span<const std::uint8_t> image) {
 }
 
 void Engine::setAdpcmRom(std::span<const std::uint8_t> rom) {
+    rom = rom.first(std::min(rom.size(), kMaxAdpcmRom));
     post({Request::Kind::SetAdpcmRom, std::vector<std::uint8_t>(rom.begin(), rom.end())});
 }
 

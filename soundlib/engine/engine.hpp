@@ -38,6 +38,8 @@ class Engine {
     static constexpr std::uint64_t kCommandDelay = 400'000;
     static constexpr std::size_t kVoiceBytes = ym::kVoiceRegisters.size();
     static constexpr std::size_t kMaxImage = 65536;
+    // What the ADPCM-A channels address: 65536 blocks of 256 bytes.
+    static constexpr std::size_t kMaxAdpcmRom = 65536 * 256;
     // A caller that posts far faster than anything renders (no audio thread yet) loses requests
     // beyond this many instead of growing the queue without bound.
     static constexpr std::size_t kMaxQueuedRequests = 1 << 16;
@@ -63,8 +65,8 @@ class Engine {
     void stop();
     // Copies at most 64 KB of the image and starts it from address 0 on a reset board.
     void sendData(std::span<const std::uint8_t> image);
-    // The V ROM the chip's ADPCM-A channels play from (copied); empty for none, which leaves
-    // them silent.
+    // The V ROM the chip's ADPCM-A channels play from (copied, at most 16 MB); empty for none,
+    // which leaves them silent.
     void setAdpcmRom(std::span<const std::uint8_t> rom);
     // Posts a command to the running driver. One that arrives in the first 100 ms of an image is
     // held until then, so Play can send its command right after the image. Without a running

@@ -1,4 +1,4 @@
-/* QVXSND: the emulated Neo Geo sound board (Z80 + YM2610) behind seven functions.
+/* QVXSND: the emulated Neo Geo sound board (Z80 + YM2610) behind a few functions.
  *
  * Every function returns at once; the board runs in emulated time on the audio thread and
  * plays through the default audio device (or silently, when there is none: see soundStatus).
@@ -28,6 +28,12 @@ QVXSND_API void stopSound(void);
 /* Copies `length` bytes (at most 65536) to board address 0 and restarts the board there.
  * The chip keeps its state: a sounding note goes on until the driver touches its channel. */
 QVXSND_API void sendData(const uint8_t* image, uint32_t length);
+
+/* Boots a sound ROM set as the board does at power-on: the M1 (`m1Length` bytes, at most
+ * 65536) at board address 0, and the V1 (at most 16 MB) for the ADPCM-A channels to play from.
+ * sendData, by contrast, leaves the ADPCM-A channels without samples. */
+QVXSND_API void sendRoms(const uint8_t* m1, uint32_t m1Length, const uint8_t* v1,
+                         uint32_t v1Length);
 
 /* Posts a sound command to the running driver. Sent right after sendData, it is delivered
  * once the driver has started (100 ms of board time). Without a running image it is lost. */

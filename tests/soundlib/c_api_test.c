@@ -25,6 +25,8 @@ int main(void) {
     usleep(150000);
     /* Bad arguments are ignored, never fatal. */
     sendData(NULL, 100);
+    sendRoms(NULL, 10, idle, sizeof idle);
+    sendRoms(idle, sizeof idle, NULL, 0);
     loadInstrument(NULL);
     KeyDown(40, 2);
     stopSound();
