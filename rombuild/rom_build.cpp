@@ -225,25 +225,39 @@ std::vector<std::string> RomBuildResult::messages() const {
     return out;
 }
 
+RomImages makeRomImages(std::span<const RomSong> songs, std::span<const RomSample> samples,
+                        bool withV1) {
+    RomImages images;
+    images.problems = romProblems(songs, samples);
+    if (!images.problems.empty()) return images;
+    if (withV1) {
+        if (const Result r = buildV1(samples, images.v1); !r) {
+            images.problems.push_back(r.message());
+            return images;
+        }
+    }
+    images.m1 = buildM1(songs, sampleTable(samples));
+    images.commands = romCommands(songs, samples);
+    images.header = commandHeader(images.commands);
+    return images;
+}
+
 RomBuildResult buildRoms(std::span<const RomSong> songs, std::span<const RomSample> samples,
                          const RomOutputs& outputs) {
     RomBuildResult result;
-    result.problems = romProblems(songs, samples);
-    if (!result.problems.empty()) return result;
-
+    if (outputs.m1PadTo != 0 &&
+        std::ranges::find(kM1PadSizes, outputs.m1PadTo) == kM1PadSizes.end()) {
+        result.problems.push_back("The M1 can be filled up to " + std::to_string(kM1PadSizes[0]) +
+                                  " or " + std::to_string(kM1PadSizes[1]) + " bytes, not " +
+                                  std::to_string(outputs.m1PadTo));
+        return result;
+    }
     // Everything is made in memory first, so a sample that fails to encode stops the build before
     // any file is touched.
-    std::vector<std::uint8_t> v1;
-    if (!outputs.v1.empty()) {
-        if (const Result r = buildV1(samples, v1); !r) {
-            result.problems.push_back(r.message());
-            return result;
-        }
-    }
-    // The table follows from the sample list alone, so the M1 carries it even when the V1 is
-    // left out of this build.
-    const std::vector<std::uint8_t> m1 = buildM1(songs, sampleTable(samples));
-    const std::string header = commandHeader(romCommands(songs, samples));
+    RomImages images = makeRomImages(songs, samples, !outputs.v1.empty());
+    result.problems = std::move(images.problems);
+    if (!result.problems.empty()) return result;
+    if (images.m1.size() < outputs.m1PadTo) images.m1.resize(outputs.m1PadTo, kM1Padding);
 
     const auto write = [&](RomOutput output, std::span<const std::uint8_t> bytes) {
         const std::filesystem::path& path = outputs.path(output);
@@ -253,10 +267,10 @@ RomBuildResult buildRoms(std::span<const RomSong> songs, std::span<const RomSamp
         else
             result.failures.push_back({output, std::string(kFailedToCreate) + displayName(path)});
     };
-    write(RomOutput::V1, v1);
-    write(RomOutput::M1, m1);
-    write(RomOutput::Header,
-          std::span(reinterpret_cast<const std::uint8_t*>(header.data()), header.size()));
+    write(RomOutput::V1, images.v1);
+    write(RomOutput::M1, images.m1);
+    write(RomOutput::Header, std::span(reinterpret_cast<const std::uint8_t*>(images.header.data()),
+                                       images.header.size()));
     return result;
 }
 

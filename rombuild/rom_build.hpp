@@ -85,6 +85,24 @@ std::vector<std::uint8_t> buildM1(std::span<const RomSong> songs, const SampleTa
 
 std::string commandHeader(const RomCommands& commands);
 
+// The three outputs made in memory, with the commands the header names.
+struct RomImages {
+    std::vector<std::string> problems;  // when not empty, nothing else was made
+    std::vector<std::uint8_t> v1;
+    std::vector<std::uint8_t> m1;
+    std::string header;
+    RomCommands commands;
+};
+// Without `withV1` the V1 is left empty (its samples are not encoded); the M1's sample table is
+// the same either way, since it follows from the list alone.
+RomImages makeRomImages(std::span<const RomSong> songs, std::span<const RomSample> samples,
+                        bool withV1 = true);
+
+// Sizes a written M1 may be filled up to, with 0xFF as an erased EPROM reads: the 64 KB the Z80
+// addresses, or the 128 KB chip that boards and emulators commonly expect.
+inline constexpr std::array<std::size_t, 2> kM1PadSizes = {65536, 131072};
+inline constexpr std::uint8_t kM1Padding = 0xFF;
+
 enum class RomOutput { V1, M1, Header };
 
 // Where to write each output; an empty path leaves that output out.
@@ -92,6 +110,7 @@ struct RomOutputs {
     std::filesystem::path v1;
     std::filesystem::path m1;
     std::filesystem::path header;
+    std::size_t m1PadTo = 0;  // 0: the M1 as built; else one of kM1PadSizes
 
     const std::filesystem::path& path(RomOutput output) const;
 };

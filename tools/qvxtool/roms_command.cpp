@@ -17,7 +17,18 @@ struct RomsOptions {
     std::string m1;
     std::string v1;
     std::string header;
+    std::string padM1;
 };
+
+// "64K", "128K", or the byte counts 65536 and 131072.
+std::size_t padSize(const std::string& text) {
+    if (text.empty()) return 0;
+    for (const std::size_t size : kM1PadSizes)
+        if (text == std::to_string(size) || text == std::to_string(size / 1024) + "K" ||
+            text == std::to_string(size / 1024) + "k")
+            return size;
+    fail("--pad-m1 " + text + ": give 64K or 128K");
+}
 
 void printCommands(const std::vector<RomCommand>& commands, std::uint8_t off,
                    std::string_view offDefine, std::ostream& out) {
@@ -36,6 +47,7 @@ void printCommands(const std::vector<RomCommand>& commands, std::uint8_t off,
 }
 
 void buildRomsCommand(const RomsOptions& options) {
+    const std::size_t padTo = padSize(options.padM1);
     std::vector<RomSong> songs(options.songs.size());
     for (std::size_t i = 0; i < songs.size(); ++i) {
         if (const Result r = readRomSong(options.songs[i], displayName(options.songs[i]), songs[i]);
@@ -58,7 +70,7 @@ void buildRomsCommand(const RomsOptions& options) {
     std::cout << "M1 space remaining: " << space.m1 << " bytes\n";
     std::cout << "V1 space remaining: " << space.v1 << " bytes\n";
 
-    const RomOutputs outputs{options.v1, options.m1, options.header};
+    const RomOutputs outputs{options.v1, options.m1, options.header, padTo};
     if (outputs.v1.empty() && outputs.m1.empty() && outputs.header.empty()) return;
     const RomBuildResult result = buildRoms(songs, samples, outputs);
     for (const RomOutput output : result.written)
@@ -86,6 +98,9 @@ void addRomsCommand(CLI::App& app) {
                         ", ... in this order");
     cmd->add_option("--m1", options->m1, "M1 ROM to write (driver, sample table, songs)");
     cmd->add_option("--v1", options->v1, "V1 ROM to write (ADPCM-A samples)");
+    cmd->add_option("--pad-m1", options->padM1,
+                    "Fill the M1 up to 64K or 128K with 0xFF, as EPROM burners and emulators "
+                    "expect (default: as built)");
     cmd->add_option("--header", options->header, "C header to write with the command numbers");
     cmd->callback([options] { buildRomsCommand(*options); });
 }
