@@ -123,11 +123,7 @@ void InstrumentEditor::buildLayout() {
     top->addWidget(list_, 1);
     const auto button = [this](const QString& text, const char* name,
                                void (InstrumentEditor::*slot)()) {
-        auto* b = new QPushButton(text, this);
-        b->setObjectName(QLatin1String(name));
-        b->setAutoDefault(false);
-        connect(b, &QPushButton::clicked, this, slot);
-        return b;
+        return ToolWindow::button(text, name, [this, slot] { (this->*slot)(); });
     };
     top->addWidget(button(QStringLiteral("&Rename"), "rename", &InstrumentEditor::rename));
     top->addWidget(button(QStringLiteral("&Load"), "load", &InstrumentEditor::load));

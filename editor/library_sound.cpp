@@ -28,6 +28,11 @@ void LibrarySound::start(void* window) {
     ::initSound(window, kSampleRate);
 }
 
+void LibrarySound::playRoms(std::span<const std::uint8_t> m1, std::span<const std::uint8_t> v1) {
+    ::sendRoms(m1.data(), static_cast<std::uint32_t>(m1.size()), v1.data(),
+               static_cast<std::uint32_t>(v1.size()));
+}
+
 QString LibrarySound::status() const {
     return QString::fromUtf8(::soundStatus());
 }

@@ -28,6 +28,7 @@ class LibrarySound : public SoundSystem {
     QString status() const override;
     SoundTarget& player() override { return player_; }
     PreviewTarget& preview() override { return preview_; }
+    void playRoms(std::span<const std::uint8_t> m1, std::span<const std::uint8_t> v1) override;
 
   private:
     LibrarySoundTarget player_;

@@ -15,6 +15,7 @@
 #include "editor/instrument_editor.hpp"
 #include "editor/pattern_panel.hpp"
 #include "editor/pattern_view.hpp"
+#include "editor/rom_maker_window.hpp"
 #include "editor/tool_window.hpp"
 #include "rombuild/exports.hpp"
 
@@ -51,8 +52,8 @@ MainWindow::MainWindow(SoundSystem& sound, Prompts& prompts, QWidget* parent)
     createBars();
 
     instrumentEditor_ = new InstrumentEditor(workspace_, prompts_, this);
-    romMaker_ = new ToolWindow(QStringLiteral("ROM Maker"), this);
-    romMaker_->setObjectName(QStringLiteral("romMaker"));
+    romMaker_ = new RomMakerWindow(sound_, prompts_, this);
+    connect(romMaker_, &RomMakerWindow::boardTaken, this, [this] { workspace_.channel1Taken(); });
     // The windows' own close box and Escape take the check mark away.
     connect(instrumentEditor_, &ToolWindow::shownChanged, this, [this](bool shown) {
         const QSignalBlocker blocker(instrumentEditorAction_);

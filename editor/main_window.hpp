@@ -17,6 +17,7 @@ class ControlBar;
 class InstrumentEditor;
 class PatternPanel;
 class PatternView;
+class RomMakerWindow;
 class ToolWindow;
 
 // The editor's main window: the menu, the control bar at the top, the pattern panel at the left,
@@ -34,7 +35,7 @@ class MainWindow : public QMainWindow {
     ControlBar* controlBar() const { return controlBar_; }
     PatternPanel* patternPanel() const { return patternPanel_; }
     InstrumentEditor* instrumentEditor() const { return instrumentEditor_; }
-    ToolWindow* romMaker() const { return romMaker_; }
+    RomMakerWindow* romMaker() const { return romMaker_; }
     QLabel* soundStatusLabel() const { return soundStatus_; }
 
     // Opens a song as File > Open does, without the dialog (a file named on the command line).
@@ -95,7 +96,7 @@ class MainWindow : public QMainWindow {
     ControlBar* controlBar_ = nullptr;
     PatternPanel* patternPanel_ = nullptr;
     InstrumentEditor* instrumentEditor_ = nullptr;
-    ToolWindow* romMaker_ = nullptr;
+    RomMakerWindow* romMaker_ = nullptr;
     QLabel* soundStatus_ = nullptr;
 
     QAction* playSongAction_ = nullptr;

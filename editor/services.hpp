@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <cstdint>
 #include <optional>
+#include <span>
 
 #include "rombuild/playback.hpp"
 #include "song/preview.hpp"
@@ -47,6 +49,8 @@ class SoundSystem {
     virtual QString status() const = 0;
     virtual SoundTarget& player() = 0;
     virtual PreviewTarget& preview() = 0;
+    // Boots a built M1 with its V1, as the board does at power-on; commands go to player().
+    virtual void playRoms(std::span<const std::uint8_t> m1, std::span<const std::uint8_t> v1) = 0;
 };
 
 }  // namespace qvx::editor

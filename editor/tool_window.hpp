@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
+
+class QPushButton;
 
 namespace qvx::editor {
 
@@ -17,6 +20,8 @@ class ToolWindow : public QDialog {
     void shownChanged(bool shown);
 
   protected:
+    // A push button that never becomes the default (Enter in a field must not press it).
+    QPushButton* button(const QString& text, const char* name, std::function<void()> action);
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 };

@@ -34,6 +34,7 @@ class SilentSound : public SoundSystem, public SoundTarget, public PreviewTarget
     PreviewTarget& preview() override { return *this; }
     void sendData(std::span<const std::uint8_t>) override {}
     void sendCommand(std::uint16_t) override {}
+    void playRoms(std::span<const std::uint8_t>, std::span<const std::uint8_t>) override {}
     void keyUp() override {}
     void loadInstrument(std::span<const std::uint8_t, kVoiceBytes>) override { ++loads; }
     void keyDown(int, int) override { ++keyDowns; }
@@ -67,6 +68,9 @@ class TappedLibrary : public SoundSystem, public SoundTarget, public PreviewTarg
     PreviewTarget& preview() override { return *this; }
     void sendData(std::span<const std::uint8_t> image) override { library_.sendData(image); }
     void sendCommand(std::uint16_t command) override { library_.sendCommand(command); }
+    void playRoms(std::span<const std::uint8_t> m1, std::span<const std::uint8_t> v1) override {
+        library_.sendRoms(m1, v1);
+    }
     void keyUp() override { library_.keyUp(); }
     void loadInstrument(std::span<const std::uint8_t, kVoiceBytes> voice) override {
         library_.loadInstrument(voice);

@@ -69,6 +69,9 @@ class FakeSound : public SoundSystem, public SoundTarget, public qvx::testing::R
     void sendData(std::span<const std::uint8_t> image) override {
         calls.push_back("sendData " + std::to_string(image.size()));
     }
+    void playRoms(std::span<const std::uint8_t> m1, std::span<const std::uint8_t> v1) override {
+        calls.push_back("playRoms " + std::to_string(m1.size()) + " " + std::to_string(v1.size()));
+    }
     void sendCommand(std::uint16_t command) override {
         calls.push_back("sendCommand " + std::to_string(command));
     }

@@ -22,6 +22,7 @@
 #include "editor/main_window.hpp"
 #include "editor/pattern_panel.hpp"
 #include "editor/pattern_view.hpp"
+#include "editor/rom_maker_window.hpp"
 #include "editor/tool_window.hpp"
 #include "song/pattern_grid.hpp"
 #include "tests/editor/window_rig.hpp"

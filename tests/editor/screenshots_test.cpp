@@ -5,14 +5,20 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QPushButton>
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "editor/about_box.hpp"
 #include "editor/instrument_editor.hpp"
 #include "editor/main_window.hpp"
 #include "editor/pattern_view.hpp"
+#include "editor/rom_maker_window.hpp"
+#include "song/song_file.hpp"
 #include "tests/editor/editor_fakes.hpp"
+#include "tests/support/temp_dir.hpp"
+#include "tests/support/wav_files.hpp"
 
 namespace qvx::editor {
 namespace {
@@ -65,6 +71,43 @@ class Screenshots : public QObject {
         InstrumentEditor* editor = window.instrumentEditor();
         QVERIFY(QTest::qWaitForWindowExposed(editor));
         save(*editor, "instrument-editor");
+    }
+
+    void romMaker() {
+        // A folder as a composer keeps one: songs, samples, other files and sub-folders.
+        QTemporaryDir dir;
+        const auto path = [&dir](const char* name) { return dir.filePath(QLatin1String(name)); };
+        Song song;
+        QVERIFY(openSong(QVX_SOURCE_DIR "/examples/demo.mus", song));
+        for (const char* name : {"Title.MUS", "stage1.mus", "Boss.mus"})
+            QVERIFY(saveSong(song, path(name).toStdString()));
+        for (const auto& [name, length] :
+             {std::pair{"coin.wav", 4000}, {"Explosion.WAV", 30000}, {"voice_go.wav", 12000}})
+            QVERIFY(qvx::testing::writeBytes(
+                path(name).toStdString(),
+                qvx::testing::monoWav(qvx::testing::sine(std::size_t(length), 330, 0.5))));
+        QVERIFY(qvx::testing::writeBytes(path("readme.txt").toStdString(), {}));
+        QVERIFY(qvx::testing::writeBytes(path("cover.png").toStdString(), {}));
+        for (const char* folder : {"drafts", "Old"})
+            QVERIFY(QDir(dir.path()).mkdir(QLatin1String(folder)));
+
+        testing::FakeSound sound;
+        testing::FakePrompts prompts;
+        MainWindow window(sound, prompts);
+        RomMakerWindow& maker = *window.romMaker();
+        window.findChild<QAction*>(QStringLiteral("romMaker"))->trigger();
+        QVERIFY(QTest::qWaitForWindowExposed(&maker));
+        for (const char* name :
+             {"Title.MUS", "stage1.mus", "Boss.mus", "coin.wav", "Explosion.WAV", "voice_go.wav"}) {
+            QVERIFY(maker.tree()->selectPath(path(name)));
+            maker.findChild<QPushButton*>(QStringLiteral("add"))->click();
+        }
+        QVERIFY(prompts.messages.isEmpty());
+        QVERIFY(maker.tree()->selectPath(dir.path()));
+        QTRY_COMPARE(maker.tree()->model()->rowCount(maker.tree()->currentIndex()), 8);
+        maker.findChild<QPushButton*>(QStringLiteral("preview"))->click();
+        QVERIFY(maker.tree()->selectPath(path("Title.MUS")));
+        save(maker, "rom-maker");
     }
 
     void aboutBox() {
