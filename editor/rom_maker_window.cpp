@@ -66,6 +66,14 @@ int selectedRow(const QTreeWidget* list) {
     return items.isEmpty() ? -1 : list->indexOfTopLevelItem(items.first());
 }
 
+// One message box tells every reason at once.
+QString joined(const std::vector<std::string>& lines) {
+    QStringList out;
+    for (const std::string& line : lines)
+        out << text(line);
+    return out.join(QLatin1Char('\n'));
+}
+
 void showFigure(QLabel* label, std::int64_t bytes) {
     label->setText(QString::number(bytes));
     // Below zero the lists do not fit, and Make ROMS will say why.
@@ -343,11 +351,8 @@ void RomMakerWindow::showFigures() {
 void RomMakerWindow::makeRoms() {
     // Every problem is told before any file is asked for; nothing is written while one remains.
     if (const std::vector<std::string> problems = maker_.problems(); !problems.empty()) {
-        QStringList lines;
-        for (const std::string& problem : problems)
-            lines << text(problem);
         report_->setText(QStringLiteral("Nothing was written."));
-        return prompts_.message(lines.join(QLatin1Char('\n')));
+        return prompts_.message(joined(problems));
     }
     RomOutputs outputs;
     const QString romFilter = QStringLiteral("ROM files (*.bin)");
@@ -375,12 +380,7 @@ void RomMakerWindow::makeRoms() {
 
 void RomMakerWindow::preview() {
     const RomImages images = maker_.images();
-    if (!images.problems.empty()) {
-        QStringList lines;
-        for (const std::string& problem : images.problems)
-            lines << text(problem);
-        return prompts_.message(lines.join(QLatin1Char('\n')));
-    }
+    if (!images.problems.empty()) return prompts_.message(joined(images.problems));
     commands_->clear();
     const auto addCommands = [this](const std::vector<RomCommand>& list, std::uint8_t off,
                                     const char* offDefine) {
