@@ -170,24 +170,7 @@ ${header_body}
 endif()
 
 if(CPP_OUTPUT)
-  file(READ "${binary}" hex HEX)
-  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
-  string(REPEAT "0x..," 16 sixteen)
-  string(REGEX REPLACE "(${sixteen})" "\\1\n    " bytes "${bytes}")
-  file(WRITE "${CPP_OUTPUT}.tmp"
-"// Generated from driver/sound_driver.s by driver/assemble_driver.cmake. Do not edit.
-#include \"driver/sound_driver.hpp\"
-
-namespace qvx::driver {
-namespace {
-constexpr std::array<std::uint8_t, kDriverSize> kImage = {
-    ${bytes}
-};
-}  // namespace
-
-std::span<const std::uint8_t, kDriverSize> image() { return kImage; }
-
-}  // namespace qvx::driver
-")
-  file(RENAME "${CPP_OUTPUT}.tmp" "${CPP_OUTPUT}")
+  include("${CMAKE_CURRENT_LIST_DIR}/embed_bytes.cmake")
+  qvx_embed_bytes("${binary}" "${CPP_OUTPUT}" "driver/sound_driver.s" "driver/sound_driver.hpp"
+                  kDriverSize image)
 endif()

@@ -66,20 +66,7 @@ rst_write_a:
 rst_write_b:
         jp      write_port_b
 
-; RST_TIMES32: DE := (A mod 32) * 32, the offset of instrument A in an instrument table.
-; Clobbers A.
-        .org    RST_TIMES32
-rst_times32:
-        add     a,a
-        add     a,a
-        add     a,a             ; A * 8, bits carried out dropped: this is the "mod 32"
-        ld      e,a
-        ld      d,0
-        sla     e
-        rl      d
-        sla     e
-        rl      d
-        ret
+        .include "times32.inc"
 
 ; The real YM2610 is busy for about 9 T-states after an address write and 42 after a data
 ; write. Here 15 T-states separate address and data, and the EX (SP),HL, the return and the
@@ -330,21 +317,6 @@ restart_command:
         di
         ld      sp,STACK_TOP
         jp      reset_entry
-
-; COMMAND_STOP: key the four FM channels off and stop the sequencer. Position, row and loaded
-; instruments stay; the next start sets them. Clobbers AF, B, DE, HL.
-stop_song:
-        ld      hl,key_codes
-        ld      b,TRACKS
-        ld      d,YM_KEY_ON
-stop_song_track:
-        ld      e,(hl)
-        rst     RST_WRITE_A
-        inc     hl
-        djnz    stop_song_track
-        xor     a
-        ld      (PLAYING),a
-        ret
 
         .include "sequencer.inc"
 
