@@ -104,8 +104,7 @@ void MainWindow::createMenus() {
     addAction(file, "exportNeoGeo", QStringLiteral("&Export Neogeo Test ROM..."),
               QStringLiteral("Exports a M1 test ROM"), &MainWindow::exportNeoGeoTestRom);
     addAction(file, "exportMegaDrive", QStringLiteral("Export Megadrive Test ROM..."), QString(),
-              nullptr)
-        ->setEnabled(false);
+              &MainWindow::exportMegaDriveTestRom);
     file->addSeparator();
     addAction(file, "exit", QStringLiteral("E&xit"), QStringLiteral("Quit the application"),
               nullptr);
@@ -304,6 +303,16 @@ void MainWindow::exportNeoGeoTestRom() {
                                                 QStringLiteral("202-m1"), QStringLiteral("bin")});
     if (!path.isEmpty())
         showResult(qvx::exportNeoGeoTestRom(workspace_.song(), *imageBuffer_, toPath(path)));
+}
+
+void MainWindow::exportMegaDriveTestRom() {
+    // Refused before the dialog: a song that does not fit the console's bank would play garbage.
+    if (const std::string problem = megaDriveTestRomProblem(workspace_.song()); !problem.empty())
+        return prompts_.message(QString::fromStdString(problem));
+    const QString path = prompts_.saveFileName({QStringLiteral("Test ROM files (*.bin)"),
+                                                QStringLiteral("testrom"), QStringLiteral("bin")});
+    if (!path.isEmpty())
+        showResult(qvx::exportMegaDriveTestRom(workspace_.song(), *imageBuffer_, toPath(path)));
 }
 
 // ---- Edit menu ---------------------------------------------------------------------------------

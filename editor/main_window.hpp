@@ -64,6 +64,7 @@ class MainWindow : public QMainWindow {
     void importMod();
     void exportQvx0();
     void exportNeoGeoTestRom();
+    void exportMegaDriveTestRom();
     // Edit menu.
     void cutTrack();
     void copyTrack();

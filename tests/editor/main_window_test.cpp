@@ -245,20 +245,30 @@ class MainWindowTest : public QObject, testing::WindowRig {
     }
 
     void exportsAskForAFileAndWriteIt() {
-        prompts().fileNames = {file("song.qv0"), file("202-m1.bin")};
+        prompts().fileNames = {file("song.qv0"), file("202-m1.bin"), file("testrom.bin")};
         action("exportQvx0")->trigger();
         action("exportNeoGeo")->trigger();
+        action("exportMegaDrive")->trigger();
         QVERIFY(prompts().messages.isEmpty());
         QCOMPARE(QFileInfo(file("song.qv0")).size(), qint64(1192));
         QCOMPARE(QFileInfo(file("202-m1.bin")).size(), qint64(2969));
+        QCOMPARE(QFileInfo(file("testrom.bin")).size(), qint64(131072));
         QCOMPARE(prompts().requests[0].filter, QStringLiteral("QVX0 binary (*.bin)"));
         QCOMPARE(prompts().requests[1].defaultName, QStringLiteral("202-m1"));
+        QCOMPARE(prompts().requests[2].defaultName, QStringLiteral("testrom"));
+        QCOMPARE(prompts().requests[2].filter, QStringLiteral("Test ROM files (*.bin)"));
         // A file that cannot be written says so.
         prompts().fileNames = {file("no-such-folder/x.bin")};
         action("exportNeoGeo")->trigger();
         QCOMPARE(prompts().messages, QStringList{"Failed to Create x.bin"});
-        // The Mega Drive export is not there yet.
-        QVERIFY(!action("exportMegaDrive")->isEnabled());
+        // A song the console's bank cannot hold is refused before the dialog.
+        for (int p = 1; p < 32; ++p)
+            ws().song().addPattern();
+        prompts().requests.clear();
+        action("exportMegaDrive")->trigger();
+        QVERIFY(prompts().requests.empty());
+        QVERIFY(prompts().messages.last().startsWith(
+            QStringLiteral("The song is too large for the Mega Drive test ROM")));
     }
 
     void patternPanelShowsTheWorkspace() {

@@ -36,6 +36,10 @@ void addExportCommands(CLI::App& app) {
               exportCompiledImage);
     addExport(app, "export-neogeo", "Write a Neo Geo test M1 ROM that plays the song from power-on",
               exportNeoGeoTestRom);
+    addExport(app, "export-megadrive",
+              "Write a Mega Drive test ROM (128 KB) that shows a title screen and plays the song "
+              "in a loop",
+              exportMegaDriveTestRom);
 }
 
 }  // namespace qvx::tool
