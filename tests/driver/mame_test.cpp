@@ -1,13 +1,16 @@
 // The Mega Drive test ROM of the example song in a real emulator: MAME's "genesis" driver boots
-// it headless, records its sound and looks at its screen. Skipped when MAME is not installed
-// (Debian package "mame").
+// it headless, records its sound and takes a snapshot of its screen when it stops. (No Lua
+// script: with a frame callback MAME 0.251 often crashes on its way out.) Skipped when MAME is not
+// installed (Debian package "mame").
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <numbers>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -22,25 +25,79 @@ namespace {
 using testing::readBytes;
 using testing::TempDir;
 
-// Counts the screen's colours after two seconds and keeps a snapshot for a person to look at.
-constexpr const char* kLookAtTheScreen = R"(
-local frames = 0
-emu.register_frame_done(function()
-  frames = frames + 1
-  if frames == 120 then
-    for tag, screen in pairs(manager.machine.screens) do
-      local pixels, width, height = screen:pixels()
-      local seen, count = {}, 0
-      for i = 1, #pixels, 4 do
-        local p = string.sub(pixels, i, i + 3)
-        if not seen[p] then seen[p] = true; count = count + 1 end
-      end
-      print(string.format("screen %dx%d colours %d", width, height, count))
-    end
-    manager.machine.video:snapshot()
-  end
-end)
-)";
+// The distinct colours of a PNG picture (8-bit RGB or RGBA, as MAME's snapshots are), or -1 when
+// it cannot be read.
+int pngColours(const std::filesystem::path& path) {
+    const std::vector<std::uint8_t> png = readBytes(path);
+    const auto be32 = [&](std::size_t at) {
+        return std::uint32_t(png[at]) << 24 | std::uint32_t(png[at + 1]) << 16 |
+               std::uint32_t(png[at + 2]) << 8 | png[at + 3];
+    };
+    std::uint32_t width = 0, height = 0;
+    int channels = 0;
+    std::vector<std::uint8_t> packed;
+    for (std::size_t at = 8; at + 12 <= png.size();) {
+        const std::uint32_t size = be32(at);
+        const std::string type(png.begin() + static_cast<std::ptrdiff_t>(at + 4),
+                               png.begin() + static_cast<std::ptrdiff_t>(at + 8));
+        if (at + 12 + size > png.size()) return -1;
+        const auto body = png.begin() + static_cast<std::ptrdiff_t>(at + 8);
+        if (type == "IHDR") {
+            width = be32(at + 8);
+            height = be32(at + 12);
+            if (body[8] != 8 || (body[9] != 2 && body[9] != 6) || body[12] != 0) return -1;
+            channels = body[9] == 2 ? 3 : 4;
+        } else if (type == "IDAT") {
+            packed.insert(packed.end(), body, body + size);
+        }
+        at += 12 + size;
+    }
+    const std::size_t stride = std::size_t{width} * static_cast<std::size_t>(channels);
+    std::vector<std::uint8_t> raw(std::size_t{height} * (stride + 1));
+    uLongf rawSize = static_cast<uLongf>(raw.size());
+    if (channels == 0 ||
+        uncompress(raw.data(), &rawSize, packed.data(), static_cast<uLong>(packed.size())) !=
+            Z_OK ||
+        rawSize != raw.size())
+        return -1;
+    // Undo each scanline's filter against the line above.
+    std::vector<std::uint8_t> above(stride, 0), line(stride);
+    std::set<std::uint32_t> colours;
+    const auto bpp = static_cast<std::size_t>(channels);
+    for (std::uint32_t y = 0; y < height; ++y) {
+        const std::uint8_t* in = &raw[y * (stride + 1)];
+        for (std::size_t x = 0; x < stride; ++x) {
+            const int a = x >= bpp ? line[x - bpp] : 0, b = above[x],
+                      c = x >= bpp ? above[x - bpp] : 0;
+            int predicted = 0;
+            switch (in[0]) {
+                case 1:
+                    predicted = a;
+                    break;
+                case 2:
+                    predicted = b;
+                    break;
+                case 3:
+                    predicted = (a + b) / 2;
+                    break;
+                case 4: {
+                    const int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b),
+                              pc = std::abs(p - c);
+                    predicted = pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
+                    break;
+                }
+                default:
+                    break;
+            }
+            line[x] = static_cast<std::uint8_t>(in[1 + x] + predicted);
+        }
+        for (std::size_t x = 0; x < stride; x += bpp)
+            colours.insert(std::uint32_t(line[x]) << 16 | std::uint32_t(line[x + 1]) << 8 |
+                           line[x + 2]);
+        above = line;
+    }
+    return static_cast<int>(colours.size());
+}
 
 struct Sound {
     int rate = 0;
@@ -114,7 +171,6 @@ TEST(MameGenesis, TheTestRomShowsItsScreenAndPlaysInTune) {
     TempDir dir;
     auto buffer = std::make_unique<ImageBuffer>();
     ASSERT_TRUE(exportMegaDriveTestRom(examples::makeDemoSong(), *buffer, dir / "testrom.bin"));
-    std::ofstream(dir / "screen.lua") << kLookAtTheScreen;
 
     const std::filesystem::path snapshots = QVX_MAME_SNAPSHOTS;
     std::filesystem::remove_all(snapshots);
@@ -122,7 +178,7 @@ TEST(MameGenesis, TheTestRomShowsItsScreenAndPlaysInTune) {
     const std::string command =
         "cd '" + d + "' && HOME='" + d + "' timeout 300 '" + mame +
         "' genesis -cart testrom.bin -video none -sound none -nothrottle -seconds_to_run 4"
-        " -wavwrite sound.wav -autoboot_script screen.lua -skip_gameinfo"
+        " -wavwrite sound.wav -skip_gameinfo"
         " -snapshot_directory '" +
         snapshots.string() +
         "' -nvram_directory nvram"
@@ -132,12 +188,9 @@ TEST(MameGenesis, TheTestRomShowsItsScreenAndPlaysInTune) {
     const std::string output((std::istreambuf_iterator<char>(log)), {});
     ASSERT_EQ(status, 0) << command << "\n" << output;
 
-    // The title screen: more than a backdrop.
-    const std::string seen = "screen 256x224 colours ";
-    const std::size_t at = output.find(seen);
-    ASSERT_NE(at, std::string::npos) << output;
-    const int colours = std::atoi(output.c_str() + at + seen.size());
-    EXPECT_GE(colours, 4) << "the screen is (nearly) blank";
+    // The title screen, in the snapshot MAME takes when it stops: more than a backdrop.
+    const int colours = pngColours(snapshots / "genesis" / "0000.png");
+    EXPECT_GE(colours, 4) << "the screen is (nearly) blank, or no snapshot was taken";
 
     // The first notes are A-2 on the bass and A-4 on the organ: their common partial is the A
     // at 440 Hz, as the editor plays it (F-number 1038, block 4, YM2610 at 8 MHz).
