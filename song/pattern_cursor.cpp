@@ -109,4 +109,21 @@ PatternCursor::Redraw PatternCursor::place(int row, int column) {
     return Redraw::Cursor;
 }
 
+PatternCursor::Redraw PatternCursor::moveTo(int row, int column) {
+    row = std::clamp(row, 0, kLastRow);
+    column = std::clamp(column, 0, grid::kColumns - 1);
+    const Redraw scrolled = reveal(row);
+    const Redraw placed = place(row, column);
+    return scrolled == Redraw::All ? Redraw::All : placed;
+}
+
+PatternCursor::Redraw PatternCursor::reveal(int row) {
+    if (visible_ == 0) return Redraw::None;
+    const int top = row < top_ ? row : row >= top_ + visible_ ? row - visible_ + 1 : top_;
+    const int clamped = std::clamp(top, 0, scrollMaximum());
+    if (clamped == top_) return Redraw::None;
+    top_ = clamped;
+    return Redraw::All;
+}
+
 }  // namespace qvx

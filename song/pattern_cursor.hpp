@@ -59,6 +59,10 @@ class PatternCursor {
     Hit hit(int x, int y) const;
     // Puts the cursor on a cell (a Hit of kind Cell).
     Redraw place(int row, int column);
+    // Puts the cursor on any cell, scrolling the window as little as needed to show it.
+    Redraw moveTo(int row, int column);
+    // Makes `row` visible, the cursor staying where it is; scrolls as little as needed.
+    Redraw reveal(int row);
 
   private:
     int top_ = 0;

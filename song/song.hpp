@@ -31,6 +31,7 @@ struct Pattern {
     Cell& cell(int track, int row) { return tracks[track][row]; }
     const Cell& cell(int track, int row) const { return tracks[track][row]; }
     void clear() { tracks = emptyTracks(); }
+    friend bool operator==(const Pattern&, const Pattern&) = default;
 
     static TrackSet emptyTracks();
 };
@@ -41,6 +42,7 @@ struct Instrument {
 
     // The name without its "NN " prefix; this is what the files store.
     std::string userName() const;
+    friend bool operator==(const Instrument&, const Instrument&) = default;
 };
 
 // "%02d Unnamed" and friends: formats an instrument's model name from its number and user name.

@@ -19,16 +19,75 @@ void Workspace::notify(unsigned what, int track, int row) {
     if (listener_) listener_(Change{what, track, row});
 }
 
-void Workspace::edited(unsigned what, int track, int row) {
+bool Workspace::applyEdit(const EditScope& scope, const std::function<void()>& change,
+                          unsigned what, std::uint64_t mergeKey, int track, int row) {
+    EditStep step;
+    step.place = place();
+    step.before = scope.capture(*song_);
+    change();
+    step.after = scope.capture(*song_);
+    if (step.after == step.before) return false;
+    step.mergeKey = mergeKey;
+    history_.record(std::move(step));
+    updateModified(what | Change::kHistory, track, row);
+    return true;
+}
+
+void Workspace::updateModified(unsigned what, int track, int row) {
     const bool wasModified = modified_;
-    modified_ = true;
-    notify(what | (wasModified ? 0u : Change::kModified), track, row);
+    modified_ = !history_.atSaved();
+    notify(what | (wasModified != modified_ ? Change::kModified : 0u), track, row);
 }
 
 void Workspace::setSaved() {
+    history_.markSaved();
     const bool wasModified = modified_;
     modified_ = false;
     if (wasModified) notify(Change::kModified);
+}
+
+void Workspace::forgetHistory() {
+    history_.clear();
+    selection_.reset();
+    modified_ = false;
+}
+
+EditPlace Workspace::place() const {
+    return {currentPattern_, cursor_.row(), cursor_.column(), orderSelection_};
+}
+
+void Workspace::goTo(const EditPlace& at) {
+    currentPattern_ = std::clamp(at.pattern, 0, std::max(song_->patternCount - 1, 0));
+    const int orders = static_cast<int>(song_->order.size());
+    orderSelection_ = at.orderSelection < orders ? at.orderSelection : orders - 1;
+    cursor_.moveTo(at.row, at.column);
+    selection_.reset();
+    cursorMoved();
+}
+
+void Workspace::afterHistoryMove() {
+    updateModified(Change::kGrid | Change::kPatternSelector | Change::kOrder |
+                       Change::kInstruments | Change::kCursor | Change::kSelection |
+                       Change::kHistory,
+                   0, 0);
+}
+
+bool Workspace::undo() {
+    const EditStep* step = history_.undo();
+    if (!step) return false;
+    restore(*song_, step->before);
+    goTo(step->place);
+    afterHistoryMove();
+    return true;
+}
+
+bool Workspace::redo() {
+    const EditStep* step = history_.redo();
+    if (!step) return false;
+    restore(*song_, step->after);
+    goTo(step->place);
+    afterHistoryMove();
+    return true;
 }
 
 void Workspace::resetEditorState() {
@@ -47,7 +106,7 @@ void Workspace::selectLastOrderEntry() {
 void Workspace::newProject() {
     song_->reset();
     resetEditorState();
-    modified_ = false;
+    forgetHistory();
     notify(Change::kEverything);
 }
 
@@ -69,7 +128,7 @@ void Workspace::replaceSong(std::unique_ptr<Song> song) {
     song_ = std::move(song);
     resetEditorState();
     selectLastOrderEntry();
-    modified_ = false;
+    forgetHistory();
     notify(Change::kEverything);
 }
 
@@ -88,6 +147,8 @@ std::string Workspace::patternNumberText() const {
 bool Workspace::previousPattern() {
     if (currentPattern_ <= 0) return false;
     --currentPattern_;
+    selection_.reset();
+    cursorMoved();
     notify(Change::kPatternSelector | Change::kGrid);
     return true;
 }
@@ -95,22 +156,28 @@ bool Workspace::previousPattern() {
 bool Workspace::nextPattern() {
     if (currentPattern_ >= song_->patternCount - 1) return false;
     ++currentPattern_;
+    selection_.reset();
+    cursorMoved();
     notify(Change::kPatternSelector | Change::kGrid);
     return true;
 }
 
 bool Workspace::newPattern() {
-    auto index = song_->addPattern();
-    if (!index) return false;
-    currentPattern_ = *index;
-    edited(Change::kPatternSelector | Change::kGrid);
+    if (song_->patternCount >= kMaxPatterns) return false;
+    const int index = song_->patternCount;
+    applyEdit(
+        EditScope::newPattern(index), [&] { song_->addPattern(); }, 0);
+    currentPattern_ = index;
+    selection_.reset();
+    cursorMoved();
+    notify(Change::kPatternSelector | Change::kGrid | Change::kSelection);
     return true;
 }
 
 void Workspace::renameCurrentPattern(std::string_view text) {
-    const std::string before = currentPatternName();
-    song_->renamePattern(currentPattern_, text);
-    if (currentPatternName() != before) edited(Change::kPatternSelector);
+    applyEdit(
+        currentPatternScope(), [&] { song_->renamePattern(currentPattern_, text); },
+        Change::kPatternSelector);
 }
 
 // ---- Order list --------------------------------------------------------------------------------
@@ -130,9 +197,11 @@ std::vector<std::string> Workspace::orderEntryTexts() const {
 bool Workspace::appendOrder() {
     auto& order = song_->order;
     if (order.size() >= kMaxOrderEntries) return false;
-    order.push_back(static_cast<std::uint8_t>(currentPattern_));
+    applyEdit(
+        EditScope::orderList(),
+        [&] { order.push_back(static_cast<std::uint8_t>(currentPattern_)); }, 0);
     orderSelection_ = static_cast<int>(order.size()) - 1;
-    edited(Change::kOrder);
+    notify(Change::kOrder);
     return true;
 }
 
@@ -140,17 +209,22 @@ bool Workspace::insertOrder() {
     auto& order = song_->order;
     if (order.size() >= kMaxOrderEntries) return false;
     if (orderSelection_ == kNoSelection) return appendOrder();
-    order.insert(order.begin() + orderSelection_, static_cast<std::uint8_t>(currentPattern_));
-    edited(Change::kOrder);
+    applyEdit(
+        EditScope::orderList(),
+        [&] {
+            order.insert(order.begin() + orderSelection_,
+                         static_cast<std::uint8_t>(currentPattern_));
+        },
+        Change::kOrder);
     return true;
 }
 
 bool Workspace::updateOrder() {
     if (orderSelection_ == kNoSelection) return false;
-    auto& entry = song_->order[orderSelection_];
-    if (entry == currentPattern_) return true;
-    entry = static_cast<std::uint8_t>(currentPattern_);
-    edited(Change::kOrder);
+    applyEdit(
+        EditScope::orderList(),
+        [&] { song_->order[orderSelection_] = static_cast<std::uint8_t>(currentPattern_); },
+        Change::kOrder);
     return true;
 }
 
@@ -158,9 +232,10 @@ bool Workspace::deleteOrder() {
     auto& order = song_->order;
     // The list is never emptied: a song always has somewhere to start playing.
     if (orderSelection_ == kNoSelection || order.size() <= 1) return false;
-    order.erase(order.begin() + orderSelection_);
+    applyEdit(
+        EditScope::orderList(), [&] { order.erase(order.begin() + orderSelection_); }, 0);
     orderSelection_ = std::max(orderSelection_ - 1, 0);
-    edited(Change::kOrder);
+    notify(Change::kOrder);
     return true;
 }
 
@@ -173,8 +248,12 @@ void Workspace::selectOrder(int position) {
     orderSelection_ = position;
     const int pattern = song_->order[position];
     // An entry naming a pattern that does not exist (only from a damaged file) selects nothing.
-    if (pattern < song_->patternCount) currentPattern_ = pattern;
-    notify(Change::kOrder | Change::kPatternSelector | Change::kGrid);
+    if (pattern < song_->patternCount && pattern != currentPattern_) {
+        currentPattern_ = pattern;
+        selection_.reset();
+        cursorMoved();
+    }
+    notify(Change::kOrder | Change::kPatternSelector | Change::kGrid | Change::kSelection);
 }
 
 // ---- Control bar -------------------------------------------------------------------------------
@@ -242,8 +321,15 @@ PatternCursor::Redraw Workspace::moveCursor(CursorMove move, int thumbPosition) 
             redraw = cursor_.thumb(thumbPosition);
             break;
     }
-    if (redraw == Redraw::All) notify(Change::kGrid);
-    if (redraw == Redraw::Cursor) notify(Change::kCursor);
+    cursorMoved();
+    // A cursor key ends the selection; the scroll bar leaves it.
+    const bool key = move == CursorMove::Left || move == CursorMove::Right ||
+                     move == CursorMove::Up || move == CursorMove::Down;
+    const unsigned selection = key && selection_ ? Change::kSelection : 0u;
+    if (key) selection_.reset();
+    if (redraw == Redraw::All) notify(Change::kGrid | selection);
+    if (redraw == Redraw::Cursor) notify(Change::kCursor | selection);
+    if (redraw == Redraw::None && selection) notify(selection);
     return redraw;
 }
 
@@ -253,10 +339,17 @@ void Workspace::click(int x, int y) {
         case PatternCursor::Hit::Kind::TrackHeader:
             toggleTrack(hit.track);
             break;
-        case PatternCursor::Hit::Kind::Cell:
-            if (cursor_.place(hit.row, hit.column) != PatternCursor::Redraw::None)
-                notify(Change::kCursor);
+        case PatternCursor::Hit::Kind::Cell: {
+            const bool hadSelection = selection_.has_value();
+            selection_.reset();
+            anchorTrack_ = hit.track;
+            anchorRow_ = hit.row;
+            cursorMoved();
+            const bool moved = cursor_.place(hit.row, hit.column) != PatternCursor::Redraw::None;
+            if (moved || hadSelection)
+                notify((moved ? Change::kCursor : 0u) | (hadSelection ? Change::kSelection : 0u));
             break;
+        }
         case PatternCursor::Hit::Kind::None:
             break;
     }
@@ -268,11 +361,15 @@ Cell& Workspace::cursorCell() {
 
 bool Workspace::typeChar(char32_t key) {
     Cell& cell = cursorCell();
-    const Cell before = cell;
     const int track = cursor_.track();
     const int row = cursor_.row();
-    const auto stored = [&] {
-        if (cell != before) edited(Change::kCell, track, row);
+    // Digits typed into one field, without the cursor moving, are one step.
+    const std::uint64_t mergeKey =
+        cursorEpoch_ << 16 | std::uint64_t(currentPattern_) << 8 | std::uint64_t(cursor_.column());
+    Cell typed = cell;
+    const auto stored = [&](std::uint64_t merge) {
+        applyEdit(
+            currentPatternScope(), [&] { cell = typed; }, Change::kCell, merge, track, row);
     };
 
     switch (cursor_.field()) {
@@ -280,28 +377,29 @@ bool Workspace::typeChar(char32_t key) {
             const auto note = noteForKey(key, layout_);
             if (!note) return false;
             if (*note < kNoteEmpty)
-                cell = Cell{*note, static_cast<std::uint8_t>(octave_),
-                            static_cast<std::uint8_t>(selectedInstrument()), 0, 0};
+                typed = Cell{*note, static_cast<std::uint8_t>(octave_),
+                             static_cast<std::uint8_t>(selectedInstrument()), 0, 0};
             else
-                cell = Cell{*note, kNone, kNone, kNone, kNone};
-            stored();
+                typed = Cell{*note, kNone, kNone, kNone, kNone};
+            stored(0);
             if (*note < kNoteEmpty) previewNote(cell);
-            moveCursor(CursorMove::Down);
+            for (int i = 0; i < editStep_; ++i)
+                moveCursor(CursorMove::Down);
             return true;
         }
         case grid::kOctaveField: {
             const auto octave = octaveForKey(key);
             if (!octave) return false;
-            cell.octave = *octave;
-            stored();
+            typed.octave = *octave;
+            stored(mergeKey);
             setOctave(*octave);  // the notes that follow take it
             return true;
         }
         case grid::kInstrumentField: {
             const auto digit = digitForKey(key);
             if (!digit) return false;
-            cell.instrument = typeInstrumentDigit(cell.instrument, *digit);
-            stored();
+            typed.instrument = typeInstrumentDigit(cell.instrument, *digit);
+            stored(mergeKey);
             const bool none = cell.instrument == 0 || cell.instrument == kNone;
             setVoiceIndex(none ? kNoSelection : cell.instrument - 1);
             return true;
@@ -309,15 +407,15 @@ bool Workspace::typeChar(char32_t key) {
         case grid::kEffectField: {
             const auto digit = digitForKey(key);
             if (!digit) return false;
-            cell.effect = typeEffectDigit(cell.effect, *digit);
-            stored();
+            typed.effect = typeEffectDigit(cell.effect, *digit);
+            stored(mergeKey);
             return true;
         }
         default: {
             const auto digit = digitForKey(key);
             if (!digit) return false;
-            cell.parameter = typeParameterDigit(cell.parameter, *digit);
-            stored();
+            typed.parameter = typeParameterDigit(cell.parameter, *digit);
+            stored(mergeKey);
             return true;
         }
     }
@@ -357,11 +455,12 @@ void Workspace::channel1Taken() {
 
 void Workspace::endKey() {
     Cell& cell = cursorCell();
-    const Cell end{kNoteEnd, kNone, kNone, kNone, kNone};
-    if (cell != end) {
-        cell = end;
-        edited(Change::kCell, cursor_.track(), cursor_.row());
-    }
+    applyEdit(
+        currentPatternScope(),
+        [&] {
+            cell = Cell{kNoteEnd, kNone, kNone, kNone, kNone};
+        },
+        Change::kCell, 0, cursor_.track(), cursor_.row());
     moveCursor(CursorMove::Down);
 }
 
@@ -379,42 +478,187 @@ void Workspace::toggleTrack(int track) {
 // ---- Track and clipboard commands --------------------------------------------------------------
 
 void Workspace::cutTrack(int track) {
-    const Track before = currentPatternData().tracks[track];
-    song_->cutTrack(currentPattern_, track, *clipboard_);
-    if (currentPatternData().tracks[track] != before) edited(Change::kGrid);
+    // The clipboard takes the track even when cutting changes nothing.
+    applyEdit(
+        currentPatternScope(), [&] { song_->cutTrack(currentPattern_, track, *clipboard_); },
+        Change::kGrid);
 }
 
 void Workspace::pasteTrack(int track) {
-    const Track before = currentPatternData().tracks[track];
-    song_->pasteTrack(currentPattern_, track, *clipboard_);
-    if (currentPatternData().tracks[track] != before) edited(Change::kGrid);
+    applyEdit(
+        currentPatternScope(), [&] { song_->pasteTrack(currentPattern_, track, *clipboard_); },
+        Change::kGrid);
 }
 
 void Workspace::pastePattern() {
-    const TrackSet before = currentPatternData().tracks;
-    song_->pastePattern(currentPattern_, *clipboard_);
-    if (currentPatternData().tracks != before) edited(Change::kGrid);
+    applyEdit(
+        currentPatternScope(), [&] { song_->pastePattern(currentPattern_, *clipboard_); },
+        Change::kGrid);
 }
 
 bool Workspace::shiftTrackOctaveDown(int track, const ConfirmFn& confirm) {
-    const Track before = currentPatternData().tracks[track];
-    const bool done = song_->shiftTrackOctaveDown(currentPattern_, track, confirm);
-    if (currentPatternData().tracks[track] != before) edited(Change::kGrid);
+    bool done = false;
+    applyEdit(
+        currentPatternScope(),
+        [&] { done = song_->shiftTrackOctaveDown(currentPattern_, track, confirm); },
+        Change::kGrid);
     return done;
 }
 
 bool Workspace::shiftTrackOctaveUp(int track, const ConfirmFn& confirm) {
-    const Track before = currentPatternData().tracks[track];
-    const bool done = song_->shiftTrackOctaveUp(currentPattern_, track, confirm);
-    if (currentPatternData().tracks[track] != before) edited(Change::kGrid);
+    bool done = false;
+    applyEdit(
+        currentPatternScope(),
+        [&] { done = song_->shiftTrackOctaveUp(currentPattern_, track, confirm); }, Change::kGrid);
     return done;
+}
+
+// ---- Editing keys ------------------------------------------------------------------------------
+
+void Workspace::setEditStep(int step) {
+    step = std::clamp(step, 0, kMaxEditStep);
+    if (step == editStep_) return;
+    editStep_ = step;
+    notify(Change::kEditStep);
+}
+
+void Workspace::moveToRow(int row) {
+    const PatternCursor::Redraw redraw = cursor_.moveTo(row, cursor_.column());
+    cursorMoved();
+    const unsigned selection = selection_ ? Change::kSelection : 0u;
+    selection_.reset();
+    if (redraw != PatternCursor::Redraw::None || selection)
+        notify((redraw == PatternCursor::Redraw::All ? Change::kGrid : Change::kCursor) |
+               selection);
+}
+
+void Workspace::moveRows(int delta) {
+    moveToRow(cursor_.row() + delta);
+}
+
+void Workspace::nextTrack(int direction) {
+    const int track = (cursor_.track() + (direction < 0 ? kTracks - 1 : 1)) % kTracks;
+    const PatternCursor::Redraw redraw = cursor_.moveTo(cursor_.row(), track * grid::kFields);
+    cursorMoved();
+    selection_.reset();
+    if (redraw != PatternCursor::Redraw::None) notify(Change::kCursor | Change::kSelection);
+}
+
+void Workspace::insertCell() {
+    applyEdit(
+        currentPatternScope(),
+        [&] { qvx::insertCell(song_->patterns[currentPattern_], cursor_.track(), cursor_.row()); },
+        Change::kGrid);
+}
+
+void Workspace::removeCell() {
+    applyEdit(
+        currentPatternScope(),
+        [&] { qvx::removeCell(song_->patterns[currentPattern_], cursor_.track(), cursor_.row()); },
+        Change::kGrid);
+}
+
+// ---- Block selection ---------------------------------------------------------------------------
+
+void Workspace::extendSelection(CursorMove move) {
+    if (!selection_) {
+        anchorTrack_ = cursor_.track();
+        anchorRow_ = cursor_.row();
+    }
+    int row = cursor_.row();
+    int column = cursor_.column();
+    switch (move) {
+        case CursorMove::Up:
+            --row;
+            break;
+        case CursorMove::Down:
+            ++row;
+            break;
+        case CursorMove::Left:
+            column -= grid::kFields;
+            break;
+        case CursorMove::Right:
+            column += grid::kFields;
+            break;
+        default:
+            return;
+    }
+    if (column < 0 || column >= grid::kColumns) column = cursor_.column();
+    const PatternCursor::Redraw redraw = cursor_.moveTo(row, column);
+    cursorMoved();
+    selection_ = CellRect::spanning(anchorTrack_, anchorRow_, cursor_.track(), cursor_.row());
+    notify((redraw == PatternCursor::Redraw::All ? Change::kGrid : Change::kCursor) |
+           Change::kSelection);
+}
+
+void Workspace::dragTo(int x, int y) {
+    const PatternCursor::Hit hit = cursor_.hit(x, y);
+    if (hit.kind != PatternCursor::Hit::Kind::Cell) return;
+    const std::optional<CellRect> before = selection_;
+    const PatternCursor::Redraw redraw = cursor_.moveTo(hit.row, hit.column);
+    cursorMoved();
+    selection_ = CellRect::spanning(anchorTrack_, anchorRow_, hit.track, hit.row);
+    if (selection_ != before || redraw != PatternCursor::Redraw::None)
+        notify((redraw == PatternCursor::Redraw::All ? Change::kGrid : Change::kCursor) |
+               Change::kSelection);
+}
+
+void Workspace::clearSelection() {
+    if (!selection_) return;
+    selection_.reset();
+    notify(Change::kSelection);
+}
+
+CellRect Workspace::blockTarget() const {
+    if (selection_) return *selection_;
+    return {cursor_.track(), cursor_.row(), cursor_.track(), cursor_.row()};
+}
+
+void Workspace::copyBlock() {
+    block_ = copyCells(currentPatternData(), blockTarget());
+}
+
+void Workspace::cutBlock() {
+    copyBlock();
+    deleteBlock();
+}
+
+void Workspace::deleteBlock() {
+    applyEdit(
+        currentPatternScope(), [&] { clearCells(song_->patterns[currentPattern_], blockTarget()); },
+        Change::kGrid);
+}
+
+void Workspace::pasteBlock() {
+    if (!block_) return;
+    applyEdit(
+        currentPatternScope(),
+        [&] {
+            pasteCells(song_->patterns[currentPattern_], *block_, cursor_.track(), cursor_.row());
+        },
+        Change::kGrid);
+}
+
+bool Workspace::transpose(int semitones, const ConfirmFn& confirm) {
+    // Without a selection: the cursor's whole track.
+    const CellRect rect =
+        selection_.value_or(CellRect{cursor_.track(), 0, cursor_.track(), kRows - 1});
+    Pattern& pattern = song_->patterns[currentPattern_];
+    if (notesLeavingRange(pattern, rect, semitones) > 0 &&
+        !(confirm && confirm(kOctaveLossQuestion)))
+        return false;
+    applyEdit(
+        currentPatternScope(), [&] { transposeCells(pattern, rect, semitones); }, Change::kGrid);
+    return true;
 }
 
 // ---- Instrument files --------------------------------------------------------------------------
 
 Result Workspace::loadInstrument(int number, const std::filesystem::path& path) {
-    Result result = loadInstrumentFile(*song_, number, path);
-    if (result) edited(Change::kInstruments);
+    Result result = Result::success();
+    applyEdit(
+        EditScope::instrument(number), [&] { result = loadInstrumentFile(*song_, number, path); },
+        Change::kInstruments);
     return result;
 }
 
@@ -423,16 +667,16 @@ Result Workspace::saveInstrument(int number, const std::filesystem::path& path) 
 }
 
 void Workspace::storeInstrument(int number, const VoiceBytes& voice) {
-    if (song_->instruments[number].registers == voice) return;
-    song_->setInstrumentRegisters(number, voice);
-    edited(Change::kInstruments);
+    applyEdit(
+        EditScope::instrument(number), [&] { song_->setInstrumentRegisters(number, voice); },
+        Change::kInstruments);
 }
 
 void Workspace::renameInstrument(int number, std::string_view userText) {
     if (userText.empty()) return;  // an empty name keeps the old one
-    const std::string before = song_->instruments[number].name;
-    song_->renameInstrument(number, userText);
-    if (song_->instruments[number].name != before) edited(Change::kInstruments);
+    applyEdit(
+        EditScope::instrument(number), [&] { song_->renameInstrument(number, userText); },
+        Change::kInstruments);
 }
 
 }  // namespace qvx

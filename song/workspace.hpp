@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "song/block_edit.hpp"
+#include "song/edit_history.hpp"
 #include "song/mod_import.hpp"
 #include "song/note_entry.hpp"
 #include "song/pattern_cursor.hpp"
@@ -32,7 +34,10 @@ struct WorkspaceChange {
         kTracks = 1u << 8,       // track enable flags
         kModified = 1u << 9,     // the modified flag
         kLayout = 1u << 10,      // the keyboard layout
-        kEverything = (1u << 11) - 1,
+        kSelection = 1u << 11,   // the block selection
+        kHistory = 1u << 12,     // what Undo and Redo can do
+        kEditStep = 1u << 13,
+        kEverything = (1u << 14) - 1,
     };
     unsigned what = 0;
     int track = 0;
@@ -64,7 +69,8 @@ class Workspace {
     void setChangeListener(ChangeListener listener) { listener_ = std::move(listener); }
     // Counts the changes so far; a view that remembers it knows whether to redraw.
     std::uint64_t revision() const { return revision_; }
-    // Whether the song differs from what was last opened, saved, imported or newly made.
+    // Whether the song differs from what was last opened, saved, imported or newly made: undoing
+    // back to that state clears it again.
     bool modified() const { return modified_; }
     // Where note entry previews its notes; none by default.
     void setPreviewTarget(PreviewTarget* target) { preview_ = target; }
@@ -78,6 +84,15 @@ class Workspace {
     void replaceSong(std::unique_ptr<Song> song);
     // Import MOD: like Open, a refused module leaves song and state exactly as they were.
     Result importMod(const std::filesystem::path& path, ModImportReport* report = nullptr);
+
+    // ---- Undo and redo: every change to the song is a step ----------------------------------
+    const EditHistory& history() const { return history_; }
+    bool canUndo() const { return history_.canUndo(); }
+    bool canRedo() const { return history_.canRedo(); }
+    // Takes the last step back (or does the last undone one again) and puts the cursor where
+    // it was made.
+    bool undo();
+    bool redo();
 
     // ---- Pattern selector ----------------------------------------------------------------------
     int currentPattern() const { return currentPattern_; }
@@ -122,9 +137,41 @@ class Workspace {
     bool typeChar(char32_t key);
     // The End key: the end mark in the cursor's cell, whichever field, then down one row.
     void endKey();
+    // Rows the cursor moves after a note is entered: 0 (stays) to 16; 1 by default.
+    static constexpr int kMaxEditStep = 16;
+    int editStep() const { return editStep_; }
+    void setEditStep(int step);
+    // Page Up / Page Down (16 rows), Ctrl+Home / Ctrl+End: the cursor moves, the window follows.
+    void moveRows(int delta);
+    void moveToRow(int row);
+    // Tab / Shift+Tab: the note field of the next or previous track, round the four.
+    void nextTrack(int direction);
+    // Insert / Backspace: the cursor's track shifts down or up from the cursor's row.
+    void insertCell();
+    void removeCell();
     KeyboardLayout keyboardLayout() const { return layout_; }
     void setKeyboardLayout(KeyboardLayout layout);
     void toggleTrack(int track);
+
+    // ---- Block selection: a rectangle of whole cells of the current pattern -------------------
+    const std::optional<CellRect>& selection() const { return selection_; }
+    // Shift + cursor key: moves the cursor (Left and Right by a whole track) and spans the
+    // selection from where it started to the cursor's cell.
+    void extendSelection(CursorMove move);
+    // A mouse drag from the last click to view pixel (x, y).
+    void dragTo(int x, int y);
+    void clearSelection();
+    // Copy, cut and delete act on the selection, or the cursor's cell when there is none. Paste
+    // puts the copied block's top left at the cursor; what would fall outside the pattern is left
+    // out. The block has its own clipboard, apart from the track and pattern commands'.
+    void copyBlock();
+    void cutBlock();
+    void pasteBlock();
+    void deleteBlock();
+    bool hasBlock() const { return block_.has_value(); }
+    // Moves the notes of the selection (or the cursor's track) by `semitones`. When some would
+    // leave the octaves 1..7, asks `confirm` first; those notes stay where they are.
+    bool transpose(int semitones, const ConfirmFn& confirm);
 
     // ---- Track and clipboard commands on the current pattern ----------------------------------
     void copyTrack(int track) { song_->copyTrack(currentPattern_, track, *clipboard_); }
@@ -162,9 +209,20 @@ class Workspace {
     // up selected.
     void selectLastOrderEntry();
     void notify(unsigned what, int track = 0, int row = 0);
-    // Marks the song changed and tells the views; `what` says what to redraw.
-    void edited(unsigned what, int track = 0, int row = 0);
+    // Runs `change` as one undoable step over the parts in `scope` and tells the views; `what`
+    // says what to redraw. Returns whether the song changed.
+    bool applyEdit(const EditScope& scope, const std::function<void()>& change, unsigned what,
+                   std::uint64_t mergeKey = 0, int track = 0, int row = 0);
+    EditScope currentPatternScope() const { return EditScope::pattern(currentPattern_); }
+    EditPlace place() const;
+    void goTo(const EditPlace& place);
+    void afterHistoryMove();
+    void updateModified(unsigned what, int track, int row);
     void setSaved();
+    void forgetHistory();
+    // The cursor moved: typing no longer merges with the step before.
+    void cursorMoved() { ++cursorEpoch_; }
+    CellRect blockTarget() const;
     Cell& cursorCell();
     void previewNote(const Cell& cell);
 
@@ -178,6 +236,13 @@ class Workspace {
     KeyboardLayout layout_ = KeyboardLayout::Qwerty;
     bool modified_ = false;
     std::uint64_t revision_ = 0;
+    EditHistory history_;
+    std::uint64_t cursorEpoch_ = 1;
+    int editStep_ = 1;
+    std::optional<CellRect> selection_;
+    int anchorTrack_ = 0;
+    int anchorRow_ = 0;
+    std::optional<CellBlock> block_;
     ChangeListener listener_;
     PreviewTarget* preview_ = nullptr;
     std::optional<VoiceBytes> channel1Voice_;
