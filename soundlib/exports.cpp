@@ -64,6 +64,15 @@ void KeyUp(void) {
     guarded([] { lib().keyUp(); });
 }
 
+int32_t playPosition(void) {
+    try {
+        const auto position = lib().playPosition();
+        return position ? position->orderPosition << 8 | position->row : -1;
+    } catch (...) {
+        return -1;
+    }
+}
+
 const char* soundStatus(void) {
     try {
         return lib().status();

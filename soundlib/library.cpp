@@ -96,6 +96,13 @@ const char* SoundLibrary::status() {
     return status_.empty() ? "Sound has not been started" : status_.c_str();
 }
 
+std::optional<Engine::PlayPosition> SoundLibrary::playPosition() {
+    // The lock only keeps the engine from being replaced meanwhile; the audio thread never takes
+    // it, and the position itself is an atomic the engine updates after each render.
+    std::lock_guard lock(mutex_);
+    return engine_ ? engine_->playPosition() : std::nullopt;
+}
+
 bool SoundLibrary::hasDevice() {
     std::lock_guard lock(mutex_);
     return output_ && output_->hasDevice();

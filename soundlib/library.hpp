@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -30,6 +31,9 @@ class SoundLibrary {
     void keyDown(int note, int octave);
     void keyUp();
     const char* status();
+    // Where the playing song is (order position, row last played); nothing while none plays.
+    // Never waits for the audio thread.
+    std::optional<Engine::PlayPosition> playPosition();
 
     // How many audio outputs were ever opened (one per process).
     int outputsOpened() const { return outputsOpened_; }

@@ -1,7 +1,9 @@
 #include "soundlib/engine/engine.hpp"
 
 #include <algorithm>
+
 #include <limits>
+#include "driver/memory_map.hpp"
 
 namespace qvxsnd {
 namespace {
@@ -145,6 +147,27 @@ void Engine::render(std::int16_t* out, std::size_t frames) {
     renderChipTo(end);
     out_ = nullptr;
     frame_ = end;
+    followPlayPosition();
+}
+
+void Engine::followPlayPosition() {
+    const auto memory = board_->memory();
+    if (state_ != State::Running || memory[qvx::driver::var::kPlaying] == 0) {
+        nextRow_ = kNoPosition;
+        playPosition_.store(kNoPosition, std::memory_order_relaxed);
+        return;
+    }
+    const std::uint32_t next = std::uint32_t{memory[qvx::driver::var::kOrderPosition]} << 8 |
+                               memory[qvx::driver::var::kRow];
+    if (next == nextRow_) return;
+    if (nextRow_ != kNoPosition) playPosition_.store(nextRow_, std::memory_order_relaxed);
+    nextRow_ = next;
+}
+
+std::optional<Engine::PlayPosition> Engine::playPosition() const {
+    const std::uint32_t packed = playPosition_.load(std::memory_order_relaxed);
+    if (packed == kNoPosition) return std::nullopt;
+    return PlayPosition{static_cast<int>(packed >> 8), static_cast<int>(packed & 0xFF)};
 }
 
 void Engine::applyRequests() {
@@ -167,6 +190,7 @@ void Engine::apply(Request& request) {
             state_ = request.kind == Request::Kind::Reset ? State::Idle : State::Stopped;
             break;
         case Request::Kind::SendData:
+            nextRow_ = kNoPosition;  // a new program: its rows count from its start
             flushDeferredWrites();
             board_->reset();
             board_->loadImage(request.image);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -80,6 +81,16 @@ class Engine {
     // ---- Rendering: one thread at a time ----------------------------------------------------
     void render(std::int16_t* out, std::size_t frames);
 
+    // Where the running driver's song is: the order position and the row it played last, or
+    // nothing while no song plays (or its first row is still to come). Safe from any thread at
+    // any time, without a lock: it changes once per render.
+    struct PlayPosition {
+        int orderPosition = 0;
+        int row = 0;
+        friend bool operator==(const PlayPosition&, const PlayPosition&) = default;
+    };
+    std::optional<PlayPosition> playPosition() const;
+
     std::uint32_t sampleRate() const { return rate_; }
     TickSource tickSource() const { return ticks_; }
     // The render side's view; read it from the rendering thread (or when nothing renders).
@@ -146,6 +157,13 @@ class Engine {
     YM2610 chip_;
     ChipBus bus_;
     std::unique_ptr<SoundBoard> board_;
+    // Looks at the driver's variables after a render: when its next row changed, the one before
+    // has just been played.
+    void followPlayPosition();
+    static constexpr std::uint32_t kNoPosition = 0xFFFFFFFF;
+    std::atomic<std::uint32_t> playPosition_{kNoPosition};  // order position << 8 | row
+    std::uint32_t nextRow_ = kNoPosition;                   // render side
+
     State state_ = State::Idle;
 
     std::uint64_t frame_ = 0;  // frames produced so far

@@ -49,6 +49,11 @@ QVXSND_API void KeyDown(int note, int octave);
 /* Keys FM channel 1 off. */
 QVXSND_API void KeyUp(void);
 
+/* Where the playing song is: (order position << 8) | row, the row the driver played last; -1
+ * while no song plays or before its first row. Callable at any time from any thread; it never
+ * waits for the audio thread. */
+QVXSND_API int32_t playPosition(void);
+
 /* A short text on how sound is produced, for the editor to show once: which audio device
  * plays, or why nothing is heard. The text stays valid for the life of the process. */
 QVXSND_API const char* soundStatus(void);

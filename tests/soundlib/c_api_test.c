@@ -27,6 +27,7 @@ int main(void) {
     sendData(NULL, 100);
     sendRoms(NULL, 10, idle, sizeof idle);
     sendRoms(idle, sizeof idle, NULL, 0);
+    if (playPosition() < -1) return 1;
     loadInstrument(NULL);
     KeyDown(40, 2);
     stopSound();

@@ -208,6 +208,32 @@ TEST(Engine, ResetStopsTheProgramButKeepsTheChip) {
     EXPECT_GT(rms(after), 100.0);  // the last note still rings
 }
 
+TEST(Engine, PlayPositionNamesEachRowAfterItPlays) {
+    Rig rig;
+    // Two order entries of the demo song's speed 5: every row named once, in order, then the
+    // next entry; nothing before the first row and after Stop.
+    const Song song = examples::makeDemoSong();
+    rig.engine->sendData(songImage(song));
+    rig.engine->sendCommand(0x81);
+    std::vector<Engine::PlayPosition> seen;
+    for (int chunk = 0; chunk < 1200; ++chunk) {
+        rig.run(512.0 / kRate);
+        const auto position = rig.engine->playPosition();
+        if (chunk < 10) {
+            EXPECT_FALSE(position) << chunk;
+        }
+        if (position && (seen.empty() || seen.back() != *position)) seen.push_back(*position);
+    }
+    ASSERT_GE(seen.size(), 100u);
+    for (std::size_t i = 0; i < 100; ++i)
+        EXPECT_EQ(seen[i],
+                  (Engine::PlayPosition{static_cast<int>(i / 64), static_cast<int>(i % 64)}))
+            << i;
+    rig.engine->sendCommand(0xFF);
+    rig.run(0.1);
+    EXPECT_FALSE(rig.engine->playPosition());
+}
+
 TEST(Engine, SamplesDoNotDependOnHowTheRenderIsCutUp) {
     const Song song = examples::makeDemoSong();
     const auto image = songImage(song);

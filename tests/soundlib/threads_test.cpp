@@ -5,8 +5,11 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <memory>
+#include <set>
 #include <thread>
 
+#include "rombuild/compiled_image.hpp"
 #include "soundlib/include/qvxsnd.h"
 
 namespace qvxsnd {
@@ -43,6 +46,7 @@ void hammer(int seed, const std::atomic<bool>& stop) {
                 break;
             case 7:
                 (void)soundStatus();
+                (void)playPosition();
                 break;
             default:
                 std::this_thread::sleep_for(std::chrono::microseconds(200));
@@ -62,6 +66,40 @@ TEST(SoundLibraryThreads, EveryExportFromTwoThreadsWhileAudioRenders) {
     a.join();
     b.join();
     EXPECT_NE(soundStatus(), nullptr);
+}
+
+// The pattern editor's follow mode: the GUI thread polls the position while the audio thread
+// plays a song and another thread sends commands.
+TEST(SoundLibraryThreads, PlayPositionWhileASongPlays) {
+    ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+    initSound(nullptr, 44100);
+    auto buffer = std::make_unique<qvx::ImageBuffer>();
+    const qvx::ImageBuild image = qvx::buildSongImage(qvx::Song{}, *buffer);
+    ASSERT_TRUE(image);
+    sendData(buffer->bytes.data(), static_cast<std::uint32_t>(image.length));
+    sendCommand(0x81);
+    std::atomic<bool> stop{false};
+    std::thread commands([&stop] {
+        while (!stop.load()) {
+            KeyDown(9, 4);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    std::set<std::int32_t> seen;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(1200);
+    while (std::chrono::steady_clock::now() < until) {
+        seen.insert(playPosition());
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    stop = true;
+    commands.join();
+    // Rows of 96 ms: the first on order position 0, then on through the pattern.
+    EXPECT_TRUE(seen.count(0));
+    EXPECT_TRUE(seen.count(5));
+    EXPECT_FALSE(seen.count(0x100));  // one order entry only
+    sendCommand(0xFF);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(playPosition(), -1);
 }
 
 }  // namespace
