@@ -74,4 +74,41 @@ ImageBuild buildPatternImage(const Song& song, int pattern, ImageBuffer& buffer)
     return {true, build(source, buffer), {}};
 }
 
+ImageBuild buildSongImageFrom(const Song& song, int orderEntry, ImageBuffer& buffer) {
+    if (orderEntry <= 0 || orderEntry >= static_cast<int>(song.order.size()))
+        return buildSongImage(song, buffer);
+    auto turned = std::make_unique<Song>(song);
+    std::rotate(turned->order.begin(), turned->order.begin() + orderEntry, turned->order.end());
+    return buildSongImage(*turned, buffer);
+}
+
+ImageBuild buildPatternImageFrom(const Song& song, int pattern, int row, ImageBuffer& buffer) {
+    if (pattern < 0 || pattern >= song.patternCount || row <= 0 || row >= kRows)
+        return buildPatternImage(song, pattern, buffer);
+    auto turned = std::make_unique<Song>(song);
+    for (Track& track : turned->patterns[static_cast<std::size_t>(pattern)].tracks)
+        std::rotate(track.begin(), track.begin() + row, track.end());
+    return buildPatternImage(*turned, pattern, buffer);
+}
+
+std::uint64_t songTicks(const Song& song) {
+    if (!songProblem(song).empty()) return 0;
+    int speed = driver::kDefaultSpeed;
+    std::uint64_t ticks = static_cast<std::uint64_t>(speed);  // until the first row
+    for (const std::uint8_t entry : song.order) {
+        const Pattern& pattern = song.patterns[entry & driver::kPatternNumberMask];
+        for (int row = 0; row < kRows; ++row) {
+            bool breaks = false;
+            for (int track = 0; track < kTracks; ++track) {
+                const Cell& cell = pattern.cell(track, row);
+                if (cell.effect == driver::effect::kSpeed) speed = cell.parameter;
+                if (cell.effect == driver::effect::kBreak) breaks = true;
+            }
+            ticks += static_cast<std::uint64_t>(speed == 0 ? 256 : speed);
+            if (breaks) break;
+        }
+    }
+    return ticks;
+}
+
 }  // namespace qvx

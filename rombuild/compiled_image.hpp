@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "rombuild/song_block.hpp"
@@ -41,5 +42,16 @@ ImageBuild buildSongImage(const Song& song, ImageBuffer& buffer);
 // The current pattern alone as song 1 with the order list [0] (Play Pattern). Only problems of
 // that pattern refuse it; its instrument table still covers the instruments of the whole song.
 ImageBuild buildPatternImage(const Song& song, int pattern, ImageBuffer& buffer);
+
+// Play from here. The song from order entry `orderEntry`: its order list starts there and the
+// entries before it follow the last, so the song goes round as it always does. The pattern from
+// row `row`: its rows start there and the rows before it follow row 63.
+ImageBuild buildSongImageFrom(const Song& song, int orderEntry, ImageBuffer& buffer);
+ImageBuild buildPatternImageFrom(const Song& song, int pattern, int row, ImageBuffer& buffer);
+
+// Ticks of the driver from song start until the order list has been played through once: the
+// first row comes after the default speed, each row waits its speed (F effects, 0 = 256), and a
+// D effect ends its pattern after its row. 0 when the song cannot be played.
+std::uint64_t songTicks(const Song& song);
 
 }  // namespace qvx

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <cstdint>
 #include <span>
 
@@ -28,13 +30,33 @@ class Playback {
 
     Result playPattern(const Song& song, int pattern);
     Result playSong(const Song& song);
+    // Play from here: the song from an order entry, the pattern from a row.
+    Result playSongFrom(const Song& song, int orderEntry);
+    Result playPatternFrom(const Song& song, int pattern, int row);
     void stop();
 
+    // Where a position the driver reports (order position and row of the image it plays) lies
+    // in the song: the order entry (-1 when a pattern plays alone), the pattern and the row.
+    struct SongPlace {
+        int orderEntry = -1;
+        int pattern = 0;
+        int row = 0;
+        friend bool operator==(const SongPlace&, const SongPlace&) = default;
+    };
+    std::optional<SongPlace> locate(const Song& song, int orderPosition, int row) const;
+
   private:
-    Result play(const ImageBuild& image);
+    // What the last Play uploaded, to map the driver's positions back onto the song.
+    struct Playing {
+        int firstOrderEntry = 0;  // a song: the entry its image starts at
+        int pattern = -1;         // a pattern alone: its number ...
+        int firstRow = 0;         // ... and the row its image starts at
+    };
+    Result play(const ImageBuild& image, const Playing& playing);
 
     SoundTarget& target_;
     ImageBuffer& buffer_;
+    std::optional<Playing> playing_;
 };
 
 }  // namespace qvx

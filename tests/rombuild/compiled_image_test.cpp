@@ -3,6 +3,8 @@
 #include "driver/sound_driver.hpp"
 #include "rombuild/compiled_image.hpp"
 #include "rombuild/exports.hpp"
+#include "rombuild/playback.hpp"
+#include "tests/support/driver_rig.hpp"
 #include "tests/support/temp_dir.hpp"
 
 namespace qvx {
@@ -201,6 +203,71 @@ TEST(Exports, FailuresWriteNothing) {
     EXPECT_EQ(exportNeoGeoTestRom(song, *buffer, dir / "y.bin").message(),
               "The order list is empty: add an entry to play the song");
     EXPECT_FALSE(std::filesystem::exists(dir / "y.bin"));
+}
+
+}  // namespace
+}  // namespace qvx
+
+namespace qvx {
+namespace {
+
+// Records what Play sends.
+struct RecordingTarget : SoundTarget {
+    void sendData(std::span<const std::uint8_t> image) override {
+        data.assign(image.begin(), image.end());
+    }
+    void sendCommand(std::uint16_t) override {}
+    std::vector<std::uint8_t> data;
+};
+
+// The block and F-number of the first note the driver keys on track 1.
+std::uint8_t firstNoteHigh(const std::vector<std::uint8_t>& image) {
+    testing::DriverRig rig(image);
+    rig.command(driver::command::kFirstSong);
+    rig.ticks(6);
+    const auto high = rig.writesTo(0, 0xA5);
+    return high.empty() ? 0 : high.front().value;
+}
+
+TEST(PlayFromHere, ImagesStartAtTheEntryOrRowAndPositionsMapBack) {
+    Song song;
+    song.addPattern();
+    song.order = {0, 1, 0};
+    song.patterns[0].cell(0, 0) = Cell{0, 2, 1, kNone, kNone};   // C-2
+    song.patterns[0].cell(0, 10) = Cell{1, 3, 1, kNone, kNone};  // C#3
+    song.patterns[1].cell(0, 0) = Cell{9, 4, 1, kNone, kNone};
+    RecordingTarget target;
+    auto buffer = std::make_unique<ImageBuffer>();
+    Playback playback(target, *buffer);
+
+    ASSERT_TRUE(playback.playSongFrom(song, 1));
+    EXPECT_EQ(firstNoteHigh(target.data), 0x20 | (1038 >> 8));  // A-4, block 4
+    // The driver's order positions count from the entry the image starts at.
+    EXPECT_EQ(playback.locate(song, 0, 5), (Playback::SongPlace{1, 1, 5}));
+    EXPECT_EQ(playback.locate(song, 2, 7), (Playback::SongPlace{0, 0, 7}));
+    EXPECT_FALSE(playback.locate(song, 3, 0));
+
+    ASSERT_TRUE(playback.playPatternFrom(song, 0, 10));
+    EXPECT_EQ(firstNoteHigh(target.data), 0x18 | (654 >> 8));  // C#3, block 3
+    EXPECT_EQ(playback.locate(song, 0, 0), (Playback::SongPlace{-1, 0, 10}));
+    EXPECT_EQ(playback.locate(song, 0, 60), (Playback::SongPlace{-1, 0, 6}));
+
+    ASSERT_TRUE(playback.playSong(song));                       // from the top again
+    EXPECT_EQ(firstNoteHigh(target.data), 0x08 | (1234 >> 8));  // C-2: nibble 12, block 1
+    EXPECT_EQ(playback.locate(song, 1, 3), (Playback::SongPlace{1, 1, 3}));
+}
+
+TEST(PlayFromHere, SongTicksFollowSpeedAndBreaks) {
+    Song song;
+    EXPECT_EQ(songTicks(song), 6u + 64u * 6u);
+    song.patterns[0].cell(3, 0).effect = driver::effect::kSpeed;
+    song.patterns[0].cell(3, 0).parameter = 3;
+    song.patterns[0].cell(1, 15).effect = driver::effect::kBreak;
+    EXPECT_EQ(songTicks(song), 6u + 16u * 3u);
+    song.patterns[0].cell(3, 0).parameter = 0;  // 256 ticks a row
+    EXPECT_EQ(songTicks(song), 6u + 16u * 256u);
+    song.order = {0, 7};  // a pattern that does not exist
+    EXPECT_EQ(songTicks(song), 0u);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "song/song_file.hpp"
 #include "soundlib/engine/engine.hpp"
 #include "tools/engine_sound_target.hpp"
+#include "tools/offline_render.hpp"
 #include "tools/qvxtool/commands.hpp"
 
 namespace qvx::tool {
@@ -20,9 +21,7 @@ namespace {
 
 using qvxsnd::Engine;
 
-constexpr std::uint32_t kRate = 44100;
-constexpr std::size_t kChunkFrames = 512;
-constexpr double kMaxSeconds = 3600.0;
+constexpr std::uint32_t kRate = kRenderRate;
 constexpr std::size_t kMaxM1Bytes = 65536;             // what the sound board's Z80 addresses
 constexpr std::size_t kMaxV1Bytes = 16 * 1024 * 1024;  // what ADPCM-A addresses reach
 
@@ -31,46 +30,27 @@ const std::map<std::string, Engine::TickSource> kTickSources = {
     {"chip", Engine::TickSource::Chip},
 };
 
-// A sound command sent at an emulated time.
-struct TimedCommand {
-    double seconds = 0;
-    std::uint8_t command = 0;
-};
-
 void checkSeconds(double seconds) {
-    if (!(seconds > 0.0 && seconds <= kMaxSeconds)) fail("--seconds must be between 0 and 3600");
+    if (!(seconds > 0.0 && seconds <= kMaxRenderSeconds))
+        fail("--seconds must be between 0 and 3600");
 }
 
 // Renders `seconds` of the engine, sending each command at its time, and writes a WAV file.
 void renderToWav(Engine& engine, double seconds, std::vector<TimedCommand> commands,
                  const std::string& label, const std::string& output) {
-    std::stable_sort(
-        commands.begin(), commands.end(),
-        [](const TimedCommand& a, const TimedCommand& b) { return a.seconds < b.seconds; });
-    const auto total = static_cast<std::size_t>(seconds * kRate);
-    std::vector<std::int16_t> samples(total * 2);
     const bool terminal = ::isatty(STDERR_FILENO) == 1;
     int shown = -1;
-    auto next = commands.begin();
-    for (std::size_t done = 0; done < total;) {
-        while (next != commands.end() && static_cast<std::size_t>(next->seconds * kRate) <= done) {
-            engine.sendCommand(next->command);
-            ++next;
-        }
-        std::size_t n = std::min(kChunkFrames, total - done);
-        if (next != commands.end())
-            n = std::min(n, static_cast<std::size_t>(next->seconds * kRate) - done);
-        engine.render(samples.data() + done * 2, n);
-        done += n;
-        const int percent = static_cast<int>(done * 100 / total);
+    const auto samples = renderEngine(engine, seconds, std::move(commands), [&](double done) {
+        const int percent = static_cast<int>(done * 100);
         if (terminal && percent != shown) {
             std::fprintf(stderr, "\rRendering %s: %3d%%", label.c_str(), percent);
             shown = percent;
         }
-    }
+        return true;
+    });
     if (terminal) std::fputc('\n', stderr);
 
-    if (!writeFileAtomically(output, encodeWav16(samples, 2, kRate)))
+    if (!writeFileAtomically(output, encodeWav16(*samples, 2, kRate)))
         fail(std::string(kFailedToCreate) + displayName(output));
     std::cout << "Wrote " << output << ": " << seconds << " s of 16-bit stereo at " << kRate
               << " Hz\n";

@@ -1,0 +1,71 @@
+#include "tools/offline_render.hpp"
+
+#include <algorithm>
+#include <memory>
+
+#include "rombuild/wav_writer.hpp"
+#include "song/file_io.hpp"
+#include "song/song_file.hpp"
+#include "soundlib/engine/tick_schedule.hpp"
+#include "tools/engine_sound_target.hpp"
+
+namespace qvx {
+namespace {
+
+constexpr std::size_t kChunkFrames = 512;
+
+}  // namespace
+
+std::optional<std::vector<std::int16_t>> renderEngine(qvxsnd::Engine& engine, double seconds,
+                                                      std::vector<TimedCommand> commands,
+                                                      const RenderProgressFn& progress) {
+    std::stable_sort(
+        commands.begin(), commands.end(),
+        [](const TimedCommand& a, const TimedCommand& b) { return a.seconds < b.seconds; });
+    const std::uint32_t rate = engine.sampleRate();
+    const auto total = static_cast<std::size_t>(seconds * rate);
+    std::vector<std::int16_t> samples(total * 2);
+    auto next = commands.begin();
+    const auto frameOf = [rate](const TimedCommand& c) {
+        return static_cast<std::size_t>(c.seconds * rate);
+    };
+    for (std::size_t done = 0; done < total;) {
+        while (next != commands.end() && frameOf(*next) <= done) {
+            engine.sendCommand(next->command);
+            ++next;
+        }
+        std::size_t n = std::min(kChunkFrames, total - done);
+        if (next != commands.end()) n = std::min(n, frameOf(*next) - done);
+        engine.render(samples.data() + done * 2, n);
+        done += n;
+        if (progress && !progress(static_cast<double>(done) / static_cast<double>(total)))
+            return std::nullopt;
+    }
+    return samples;
+}
+
+double tickSeconds() {
+    return static_cast<double>(qvxsnd::TickSchedule::kPeriod) / qvxsnd::Engine::kCpuClock;
+}
+
+Result renderSongToWav(const Song& song, double seconds, const std::filesystem::path& path,
+                       const RenderProgressFn& progress, bool* stopped) {
+    if (stopped) *stopped = false;
+    if (!(seconds > 0.0 && seconds <= kMaxRenderSeconds))
+        return Result::failure("The length must be between 0 and 3600 seconds");
+    auto engine = std::make_unique<qvxsnd::Engine>(kRenderRate);
+    EngineSoundTarget target(*engine);
+    auto buffer = std::make_unique<ImageBuffer>();
+    Playback playback(target, *buffer);
+    if (Result started = playback.playSong(song); !started) return started;
+    const auto samples = renderEngine(*engine, seconds, {}, progress);
+    if (!samples) {
+        if (stopped) *stopped = true;
+        return Result::success();
+    }
+    if (!writeFileAtomically(path, encodeWav16(*samples, 2, kRenderRate)))
+        return Result::failure(std::string(kFailedToCreate) + displayName(path));
+    return Result::success();
+}
+
+}  // namespace qvx

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "song/result.hpp"
+#include "song/song.hpp"
+#include "soundlib/engine/engine.hpp"
+
+// Rendering through the emulated board as fast as the machine allows: qvxtool render and the
+// editor's WAV export hear exactly what Play does, only not in real time.
+namespace qvx {
+
+inline constexpr std::uint32_t kRenderRate = 44100;
+inline constexpr double kMaxRenderSeconds = 3600.0;
+
+// A sound command sent at an emulated time.
+struct TimedCommand {
+    double seconds = 0;
+    std::uint8_t command = 0;
+};
+
+// Told the share done so far (0 to 1) now and then; returning false stops the render.
+using RenderProgressFn = std::function<bool(double done)>;
+
+// `seconds` of 16-bit stereo from the engine, each command sent at its time; nothing when the
+// progress function stopped it.
+std::optional<std::vector<std::int16_t>> renderEngine(qvxsnd::Engine& engine, double seconds,
+                                                      std::vector<TimedCommand> commands,
+                                                      const RenderProgressFn& progress);
+
+// The length of a tick of the editor's playback, in seconds.
+double tickSeconds();
+
+// The song as Play Song plays it, `seconds` long, into a WAV file written safely. A render that
+// was stopped writes nothing and sets `stopped`.
+Result renderSongToWav(const Song& song, double seconds, const std::filesystem::path& path,
+                       const RenderProgressFn& progress, bool* stopped = nullptr);
+
+}  // namespace qvx
