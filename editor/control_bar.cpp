@@ -53,6 +53,15 @@ ControlBar::ControlBar(Workspace& workspace, QAction* playSong, QAction* playPat
     connect(octave_, &QSpinBox::valueChanged, this,
             [this](int value) { workspace_.setOctave(value); });
 
+    addWidget(new QLabel(QStringLiteral("  Step "), this));
+    step_ = new QSpinBox(this);
+    step_->setObjectName(QStringLiteral("stepBox"));
+    step_->setRange(0, Workspace::kMaxEditStep);
+    step_->setToolTip(QStringLiteral("Rows the cursor moves after a note is entered"));
+    addWidget(step_);
+    connect(step_, &QSpinBox::valueChanged, this,
+            [this](int value) { workspace_.setEditStep(value); });
+
     addWidget(new QLabel(QStringLiteral("  Voice "), this));
     voice_ = new QComboBox(this);
     voice_->setObjectName(QStringLiteral("voiceList"));
@@ -72,6 +81,12 @@ ControlBar::ControlBar(Workspace& workspace, QAction* playSong, QAction* playPat
 
     refillVoices();
     showOctave();
+    showEditStep();
+}
+
+void ControlBar::showEditStep() {
+    const QSignalBlocker blocker(step_);
+    step_->setValue(workspace_.editStep());
 }
 
 void ControlBar::showOctave() {

@@ -24,10 +24,12 @@ class ControlBar : public QToolBar {
                QWidget* parent = nullptr);
 
     void showOctave();
+    void showEditStep();
     void showVoice();
     void refillVoices();
 
     QSpinBox* octaveBox() const { return octave_; }
+    QSpinBox* stepBox() const { return step_; }
     QComboBox* voiceList() const { return voice_; }
     QPushButton* editButton() const { return edit_; }
 
@@ -37,6 +39,7 @@ class ControlBar : public QToolBar {
   private:
     Workspace& workspace_;
     QSpinBox* octave_;
+    QSpinBox* step_;
     QComboBox* voice_;
     QPushButton* edit_;
 };

@@ -2,11 +2,15 @@
 
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFormLayout>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 namespace qvx::editor {
@@ -88,6 +92,32 @@ std::optional<QString> DialogPrompts::askText(const QString& title, const QStrin
     edit->setFocus();
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     return edit->text();
+}
+
+std::optional<WavLength> DialogPrompts::askWavLength(const WavLength& suggested) {
+    QDialog dialog(parent_);
+    dialog.setWindowTitle(QStringLiteral("Export WAV"));
+    auto* passes = new QRadioButton(QStringLiteral("&Passes through the order list:"), &dialog);
+    auto* count = new QSpinBox(&dialog);
+    count->setRange(1, 99);
+    count->setValue(suggested.count);
+    auto* timed = new QRadioButton(QStringLiteral("&Seconds:"), &dialog);
+    auto* seconds = new QDoubleSpinBox(&dialog);
+    seconds->setRange(1.0, 3600.0);
+    seconds->setDecimals(1);
+    seconds->setValue(suggested.seconds);
+    (suggested.passes ? passes : timed)->setChecked(true);
+    auto* form = new QFormLayout;
+    form->addRow(passes, count);
+    form->addRow(timed, seconds);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return WavLength{passes->isChecked(), count->value(), seconds->value()};
 }
 
 }  // namespace qvx::editor

@@ -21,6 +21,7 @@ class DialogPrompts : public Prompts {
     QString openFileName(const FileRequest& request) override;
     QString saveFileName(const FileRequest& request) override;
     std::optional<QString> askText(const QString& title, const QString& text) override;
+    std::optional<WavLength> askWavLength(const WavLength& suggested) override;
 
   private:
     QString fileName(const FileRequest& request, bool save);

@@ -33,6 +33,12 @@ void LibrarySound::playRoms(std::span<const std::uint8_t> m1, std::span<const st
                static_cast<std::uint32_t>(v1.size()));
 }
 
+std::optional<SoundSystem::Position> LibrarySound::playPosition() {
+    const std::int32_t packed = ::playPosition();
+    if (packed < 0) return std::nullopt;
+    return Position{packed >> 8, packed & 0xFF};
+}
+
 QString LibrarySound::status() const {
     return QString::fromUtf8(::soundStatus());
 }

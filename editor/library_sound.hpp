@@ -29,6 +29,7 @@ class LibrarySound : public SoundSystem {
     SoundTarget& player() override { return player_; }
     PreviewTarget& preview() override { return preview_; }
     void playRoms(std::span<const std::uint8_t> m1, std::span<const std::uint8_t> v1) override;
+    std::optional<Position> playPosition() override;
 
   private:
     LibrarySoundTarget player_;

@@ -3,11 +3,13 @@
 #include <QActionGroup>
 #include <QCloseEvent>
 #include <QDockWidget>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
 #include <QSettings>
 #include <QSignalBlocker>
 #include <QStatusBar>
+#include <QTimer>
 
 #include "editor/about_box.hpp"
 #include "editor/artwork.hpp"
@@ -15,8 +17,10 @@
 #include "editor/instrument_editor.hpp"
 #include "editor/pattern_panel.hpp"
 #include "editor/pattern_view.hpp"
+#include "editor/recent_files.hpp"
 #include "editor/rom_maker_window.hpp"
 #include "editor/tool_window.hpp"
+#include "editor/wav_export.hpp"
 #include "rombuild/exports.hpp"
 
 namespace qvx::editor {
@@ -26,6 +30,10 @@ using Change = WorkspaceChange;
 
 const QString kTitle = QStringLiteral("QVXTracker");
 const QString kKeyboardSetting = QStringLiteral("Options/Keyboard");
+const QString kFollowSetting = QStringLiteral("Options/FollowPlayback");
+const QString kNoteOffSetting = QStringLiteral("Options/NoteOffOnRelease");
+const QString kEditStepSetting = QStringLiteral("Options/EditStep");
+constexpr int kFollowMilliseconds = 16;  // about one poll per displayed frame
 
 std::filesystem::path toPath(const QString& path) {
     return std::filesystem::path(path.toStdString());
@@ -67,6 +75,19 @@ MainWindow::MainWindow(SoundSystem& sound, Prompts& prompts, QWidget* parent)
     workspace_.setChangeListener([this](const Change& change) { workspaceChanged(change); });
     readSettings();
 
+    connect(patternView_, &PatternView::noteKeyReleased, this, [this] {
+        if (noteOffAction_->isChecked() &&
+            workspace_.heldPreview() == Workspace::PreviewSource::PatternEditor)
+            workspace_.previewKeyUp();
+    });
+    followTimer_ = new QTimer(this);
+    followTimer_->setInterval(kFollowMilliseconds);
+    connect(followTimer_, &QTimer::timeout, this, &MainWindow::followPlayback);
+    followTimer_->start();
+    undoAction_->setEnabled(false);
+    redoAction_->setEnabled(false);
+    updateTitle();
+
     sound_.start(reinterpret_cast<void*>(winId()));
     soundStatus_->setText(sound_.status());
     resize(900, 700);
@@ -90,11 +111,16 @@ QAction* MainWindow::addAction(QMenu* menu, const char* name, const QString& cap
 void MainWindow::createMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     addAction(file, "newProject", QStringLiteral("&New Project"),
-              QStringLiteral("Clears the current workspace"), &MainWindow::newProject);
+              QStringLiteral("Clears the current workspace"), &MainWindow::newProject)
+        ->setShortcut(QKeySequence::New);
     addAction(file, "open", QStringLiteral("&Open..."),
-              QStringLiteral("Opens an existing workspace"), &MainWindow::open);
+              QStringLiteral("Opens an existing workspace"), &MainWindow::open)
+        ->setShortcut(QKeySequence::Open);
+    addAction(file, "saveToFile", QStringLiteral("Sa&ve"),
+              QStringLiteral("Saves the song to its file"), &MainWindow::save)
+        ->setShortcut(QKeySequence::Save);
     addAction(file, "save", QStringLiteral("&Save..."),
-              QStringLiteral("Saves the current workspace"), &MainWindow::save);
+              QStringLiteral("Saves the current workspace"), &MainWindow::saveAs);
     file->addSeparator();
     addAction(file, "importMod", QStringLiteral("&Import MOD"),
               QStringLiteral("Imports a MOD song"), &MainWindow::importMod);
@@ -105,13 +131,27 @@ void MainWindow::createMenus() {
               QStringLiteral("Exports a M1 test ROM"), &MainWindow::exportNeoGeoTestRom);
     addAction(file, "exportMegaDrive", QStringLiteral("Export Megadrive Test ROM..."), QString(),
               &MainWindow::exportMegaDriveTestRom);
+    addAction(file, "exportWav", QStringLiteral("Export &WAV..."),
+              QStringLiteral("Renders the song into a WAV file"), &MainWindow::exportWavFile);
     file->addSeparator();
-    addAction(file, "exit", QStringLiteral("E&xit"), QStringLiteral("Quit the application"),
-              nullptr);
+    QAction* exit = addAction(file, "exit", QStringLiteral("E&xit"),
+                              QStringLiteral("Quit the application"), nullptr);
+    recentFiles_ = new RecentFiles(file, exit, this);
+    connect(recentFiles_, &RecentFiles::chosen, this, &MainWindow::openRecent);
     connect(findChild<QAction*>(QStringLiteral("exit")), &QAction::triggered, this,
             &QWidget::close);
 
     QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    undoAction_ = addAction(edit, "undo", QStringLiteral("&Undo"),
+                            QStringLiteral("Takes the last change back"), nullptr);
+    undoAction_->setShortcut(QKeySequence::Undo);
+    connect(undoAction_, &QAction::triggered, this, [this] { workspace_.undo(); });
+    redoAction_ = addAction(edit, "redo", QStringLiteral("&Redo"),
+                            QStringLiteral("Makes the last change taken back again"), nullptr);
+    redoAction_->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    connect(redoAction_, &QAction::triggered, this, [this] { workspace_.redo(); });
+    edit->addSeparator();
     addAction(edit, "cutTrack", QStringLiteral("Cu&t Track"),
               QStringLiteral("Cuts the current track to the clipboard"), &MainWindow::cutTrack);
     addAction(edit, "copyTrack", QStringLiteral("&Copy Track"),
@@ -136,6 +176,41 @@ void MainWindow::createMenus() {
               QStringLiteral("Decreases the octave for the current track"),
               &MainWindow::decreaseTrackOctave)
         ->setShortcut(QKeySequence(Qt::KeypadModifier | Qt::Key_Minus));
+    edit->addSeparator();
+    // The block: a selection made with Shift and the cursor keys or the mouse, or the cursor's
+    // cell; it has its own clipboard.
+    const auto block = [&](const char* name, const QString& caption, const QString& prompt,
+                           const QKeySequence& keys, void (Workspace::*command)()) {
+        QAction* action = addAction(edit, name, caption, prompt, nullptr);
+        action->setShortcut(keys);
+        connect(action, &QAction::triggered, this, [this, command] { (workspace_.*command)(); });
+    };
+    block("cutBlock", QStringLiteral("Cut B&lock"), QStringLiteral("Cuts the selected cells"),
+          QKeySequence::Cut, &Workspace::cutBlock);
+    block("copyBlock", QStringLiteral("Copy &Block"), QStringLiteral("Copies the selected cells"),
+          QKeySequence::Copy, &Workspace::copyBlock);
+    block("pasteBlock", QStringLiteral("Paste Bloc&k"),
+          QStringLiteral("Pastes the copied cells at the cursor"), QKeySequence::Paste,
+          &Workspace::pasteBlock);
+    edit->addSeparator();
+    const auto transposeItem = [&](const char* name, const QString& caption, const QString& prompt,
+                                   const QKeySequence& keys, int semitones) {
+        QAction* action = addAction(edit, name, caption, prompt, nullptr);
+        action->setShortcut(keys);
+        connect(action, &QAction::triggered, this, [this, semitones] { transpose(semitones); });
+    };
+    transposeItem("transposeUp", QStringLiteral("Transpose &Up"),
+                  QStringLiteral("Raises the selected notes (or the track's) a semitone"),
+                  QKeySequence(Qt::CTRL | Qt::Key_Q), 1);
+    transposeItem("transposeDown", QStringLiteral("Transpose Do&wn"),
+                  QStringLiteral("Lowers the selected notes (or the track's) a semitone"),
+                  QKeySequence(Qt::CTRL | Qt::Key_A), -1);
+    transposeItem("transposeOctaveUp", QStringLiteral("Transpose Octave U&p"),
+                  QStringLiteral("Raises the selected notes (or the track's) an octave"),
+                  QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Q), 12);
+    transposeItem("transposeOctaveDown", QStringLiteral("Transpose Octave Dow&n"),
+                  QStringLiteral("Lowers the selected notes (or the track's) an octave"),
+                  QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A), -12);
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     instrumentEditorAction_ =
@@ -161,6 +236,22 @@ void MainWindow::createMenus() {
     stopAction_ = addAction(play, "stop", QStringLiteral("&Stop\tF4"),
                             QStringLiteral("Stops playing; Silence"), &MainWindow::stop);
     stopAction_->setShortcut(QKeySequence(Qt::Key_F4));
+    play->addSeparator();
+    addAction(play, "playSongFromHere", QStringLiteral("Song from &Order Entry\tF7"),
+              QStringLiteral("Plays the song from the selected order entry"),
+              &MainWindow::playSongFromHere)
+        ->setShortcut(QKeySequence(Qt::Key_F7));
+    addAction(play, "playPatternFromHere", QStringLiteral("Pattern from &Row\tF8"),
+              QStringLiteral("Plays the current pattern from the cursor's row"),
+              &MainWindow::playPatternFromHere)
+        ->setShortcut(QKeySequence(Qt::Key_F8));
+    followAction_ =
+        addAction(play, "follow", QStringLiteral("&Follow Playback"),
+                  QStringLiteral("Shows the pattern and the row being played"), nullptr);
+    followAction_->setCheckable(true);
+    followAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    connect(followAction_, &QAction::toggled, this,
+            [](bool on) { QSettings().setValue(kFollowSetting, on); });
 
     QMenu* options = menuBar()->addMenu(QStringLiteral("Options"));
     qwertyAction_ =
@@ -174,6 +265,13 @@ void MainWindow::createMenus() {
         action->setCheckable(true);
         layouts->addAction(action);
     }
+    options->addSeparator();
+    noteOffAction_ =
+        addAction(options, "noteOffOnRelease", QStringLiteral("&Note Off on Key Release"),
+                  QStringLiteral("Letting go of a note key silences the note"), nullptr);
+    noteOffAction_->setCheckable(true);
+    connect(noteOffAction_, &QAction::toggled, this,
+            [](bool on) { QSettings().setValue(kNoteOffSetting, on); });
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     addAction(help, "about", QStringLiteral("&About QVXTracker..."), QString(), &MainWindow::about);
@@ -207,6 +305,9 @@ void MainWindow::readSettings() {
     const QSettings settings;
     const bool qwerty = settings.value(kKeyboardSetting, 1).toInt() != 0;
     chooseLayout(qwerty ? KeyboardLayout::Qwerty : KeyboardLayout::Azerty);
+    followAction_->setChecked(settings.value(kFollowSetting, true).toBool());
+    noteOffAction_->setChecked(settings.value(kNoteOffSetting, false).toBool());
+    workspace_.setEditStep(settings.value(kEditStepSetting, 1).toInt());
 }
 
 void MainWindow::workspaceChanged(const WorkspaceChange& change) {
@@ -214,6 +315,15 @@ void MainWindow::workspaceChanged(const WorkspaceChange& change) {
     if (change.what & Change::kPatternSelector) patternPanel_->showPattern();
     if (change.what & Change::kOrder) patternPanel_->showOrder();
     if (change.what & Change::kOctave) controlBar_->showOctave();
+    if (change.what & Change::kEditStep) {
+        controlBar_->showEditStep();
+        QSettings().setValue(kEditStepSetting, workspace_.editStep());
+    }
+    if (change.what & Change::kModified) updateTitle();
+    if ((change.what & Change::kHistory) || change.what == Change::kEverything) {
+        undoAction_->setEnabled(workspace_.canUndo());
+        redoAction_->setEnabled(workspace_.canRedo());
+    }
     if (change.what & Change::kInstruments) {
         controlBar_->refillVoices();
         instrumentEditor_->instrumentsChanged();
@@ -224,7 +334,34 @@ void MainWindow::workspaceChanged(const WorkspaceChange& change) {
 
 void MainWindow::openSong(const QString& path) {
     if (!changesHandled()) return;
-    showResult(workspace_.open(toPath(path)));
+    const Result result = workspace_.open(toPath(path));
+    showResult(result);
+    if (result) setSongFile(path);
+}
+
+void MainWindow::openRecent(const QString& path) {
+    if (!QFileInfo::exists(path)) {
+        prompts_.message(
+            QStringLiteral("%1 is no longer there; it leaves the list of recent songs.")
+                .arg(QFileInfo(path).fileName()));
+        recentFiles_->remove(path);
+        return;
+    }
+    openSong(path);
+}
+
+void MainWindow::setSongFile(const QString& path) {
+    songFile_ = path;
+    if (!path.isEmpty()) recentFiles_->add(path);
+    updateTitle();
+}
+
+void MainWindow::updateTitle() {
+    // Qt shows "*" in place of "[*]" while the song has unsaved changes.
+    setWindowTitle(songFile_.isEmpty()
+                       ? kTitle + QStringLiteral("[*]")
+                       : QFileInfo(songFile_).fileName() + QStringLiteral("[*] - ") + kTitle);
+    setWindowModified(workspace_.modified());
 }
 
 // ---- Unsaved changes
@@ -234,7 +371,7 @@ bool MainWindow::changesHandled() {
     if (!workspace_.modified()) return true;
     switch (prompts_.saveChanges()) {
         case Prompts::SaveChoice::Save:
-            return saveWithDialog();
+            return saveToSongFile();
         case Prompts::SaveChoice::Discard:
             return true;
         case Prompts::SaveChoice::Cancel:
@@ -249,6 +386,15 @@ bool MainWindow::saveWithDialog() {
     if (path.isEmpty()) return false;
     const Result result = workspace_.save(toPath(path));
     showResult(result);
+    if (result) setSongFile(path);
+    return result.ok();
+}
+
+bool MainWindow::saveToSongFile() {
+    if (songFile_.isEmpty()) return saveWithDialog();
+    const Result result = workspace_.save(toPath(songFile_));
+    showResult(result);
+    if (result) recentFiles_->add(songFile_);
     return result.ok();
 }
 
@@ -266,17 +412,26 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 // ---- File menu ---------------------------------------------------------------------------------
 
 void MainWindow::newProject() {
-    if (changesHandled()) workspace_.newProject();
+    if (!changesHandled()) return;
+    workspace_.newProject();
+    setSongFile({});
 }
 
 void MainWindow::open() {
     if (!changesHandled()) return;
     const QString path =
         prompts_.openFileName({QStringLiteral("Music Files (*.mus)"), {}, QStringLiteral("mus")});
-    if (!path.isEmpty()) showResult(workspace_.open(toPath(path)));
+    if (path.isEmpty()) return;
+    const Result result = workspace_.open(toPath(path));
+    showResult(result);
+    if (result) setSongFile(path);
 }
 
 void MainWindow::save() {
+    saveToSongFile();
+}
+
+void MainWindow::saveAs() {
     saveWithDialog();
 }
 
@@ -284,7 +439,14 @@ void MainWindow::importMod() {
     if (!changesHandled()) return;
     const QString path =
         prompts_.openFileName({QStringLiteral("MOD Files (*.mod)"), {}, QStringLiteral("mod")});
-    if (!path.isEmpty()) showResult(workspace_.importMod(toPath(path)));
+    if (path.isEmpty()) return;
+    const Result result = workspace_.importMod(toPath(path));
+    showResult(result);
+    if (result) setSongFile({});  // a new song, saved under a name of its own
+}
+
+void MainWindow::exportWavFile() {
+    exportWav(this, prompts_, workspace_.song());
 }
 
 void MainWindow::exportQvx0() {
@@ -337,16 +499,22 @@ void MainWindow::pastePattern() {
     workspace_.pastePattern();
 }
 
-void MainWindow::increaseTrackOctave() {
-    workspace_.shiftTrackOctaveUp(workspace_.cursor().track(), [this](std::string_view question) {
+ConfirmFn MainWindow::confirm() {
+    return [this](std::string_view question) {
         return prompts_.yesNo(QString::fromUtf8(question.data(), qsizetype(question.size())));
-    });
+    };
+}
+
+void MainWindow::increaseTrackOctave() {
+    workspace_.shiftTrackOctaveUp(workspace_.cursor().track(), confirm());
 }
 
 void MainWindow::decreaseTrackOctave() {
-    workspace_.shiftTrackOctaveDown(workspace_.cursor().track(), [this](std::string_view question) {
-        return prompts_.yesNo(QString::fromUtf8(question.data(), qsizetype(question.size())));
-    });
+    workspace_.shiftTrackOctaveDown(workspace_.cursor().track(), confirm());
+}
+
+void MainWindow::transpose(int semitones) {
+    workspace_.transpose(semitones, confirm());
 }
 
 // ---- View menu ---------------------------------------------------------------------------------
@@ -379,15 +547,36 @@ void MainWindow::toggleRomMaker() {
 // ---- Play menu ---------------------------------------------------------------------------------
 
 void MainWindow::playPattern() {
-    const Result result = playback_.playPattern(workspace_.song(), workspace_.currentPattern());
+    played(playback_.playPattern(workspace_.song(), workspace_.currentPattern()));
+}
+
+void MainWindow::playSong() {
+    played(playback_.playSong(workspace_.song()));
+}
+
+void MainWindow::playSongFromHere() {
+    played(playback_.playSongFrom(workspace_.song(), std::max(workspace_.orderSelection(), 0)));
+}
+
+void MainWindow::playPatternFromHere() {
+    played(playback_.playPatternFrom(workspace_.song(), workspace_.currentPattern(),
+                                     workspace_.cursor().row()));
+}
+
+void MainWindow::played(const Result& result) {
     if (result) workspace_.channel1Taken();
     showResult(result);
 }
 
-void MainWindow::playSong() {
-    const Result result = playback_.playSong(workspace_.song());
-    if (result) workspace_.channel1Taken();
-    showResult(result);
+void MainWindow::followPlayback() {
+    const std::optional<SoundSystem::Position> position = sound_.playPosition();
+    const std::optional<Playback::SongPlace> place =
+        position ? playback_.locate(workspace_.song(), position->orderPosition, position->row)
+                 : std::nullopt;
+    if (place && followAction_->isChecked())
+        workspace_.follow(place->pattern, place->orderEntry, place->row);
+    patternView_->setPlayingRow(place && place->pattern == workspace_.currentPattern() ? place->row
+                                                                                       : -1);
 }
 
 void MainWindow::stop() {

@@ -9,6 +9,7 @@
 #include "song/workspace.hpp"
 
 class QActionGroup;
+class QTimer;
 class QLabel;
 
 namespace qvx::editor {
@@ -17,6 +18,7 @@ class ControlBar;
 class InstrumentEditor;
 class PatternPanel;
 class PatternView;
+class RecentFiles;
 class RomMakerWindow;
 class ToolWindow;
 
@@ -40,6 +42,11 @@ class MainWindow : public QMainWindow {
 
     // Opens a song as File > Open does, without the dialog (a file named on the command line).
     void openSong(const QString& path);
+    // The song file that Save writes to; empty for a new song.
+    const QString& songFile() const { return songFile_; }
+    RecentFiles* recentFiles() const { return recentFiles_; }
+    // Looks where the playing song is (the timer does it at display rate).
+    void followPlayback();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -55,16 +62,23 @@ class MainWindow : public QMainWindow {
     // Whether the command may go on: no unsaved changes, or they were saved or discarded.
     bool changesHandled();
     bool saveWithDialog();
+    bool saveToSongFile();
+    void setSongFile(const QString& path);
+    void updateTitle();
+    void openRecent(const QString& path);
+    ConfirmFn confirm();
     void showResult(const Result& result);
 
     // File menu.
     void newProject();
     void open();
     void save();
+    void saveAs();
     void importMod();
     void exportQvx0();
     void exportNeoGeoTestRom();
     void exportMegaDriveTestRom();
+    void exportWavFile();
     // Edit menu.
     void cutTrack();
     void copyTrack();
@@ -73,6 +87,7 @@ class MainWindow : public QMainWindow {
     void pastePattern();
     void increaseTrackOctave();
     void decreaseTrackOctave();
+    void transpose(int semitones);
     // View menu.
     void toggleInstrumentEditor();
     void showInstrumentEditor();
@@ -80,6 +95,9 @@ class MainWindow : public QMainWindow {
     // Play menu.
     void playPattern();
     void playSong();
+    void playSongFromHere();
+    void playPatternFromHere();
+    void played(const Result& result);
     void stop();
     // Options menu.
     void chooseQwerty();
@@ -99,12 +117,19 @@ class MainWindow : public QMainWindow {
     InstrumentEditor* instrumentEditor_ = nullptr;
     RomMakerWindow* romMaker_ = nullptr;
     QLabel* soundStatus_ = nullptr;
+    RecentFiles* recentFiles_ = nullptr;
+    QTimer* followTimer_ = nullptr;
+    QString songFile_;
 
     QAction* playSongAction_ = nullptr;
     QAction* playPatternAction_ = nullptr;
     QAction* stopAction_ = nullptr;
     QAction* instrumentEditorAction_ = nullptr;
     QAction* romMakerAction_ = nullptr;
+    QAction* undoAction_ = nullptr;
+    QAction* redoAction_ = nullptr;
+    QAction* followAction_ = nullptr;
+    QAction* noteOffAction_ = nullptr;
     QAction* qwertyAction_ = nullptr;
     QAction* azertyAction_ = nullptr;
 };

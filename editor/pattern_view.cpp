@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "editor/artwork.hpp"
+#include "song/note_entry.hpp"
 #include "song/pattern_grid.hpp"
 
 namespace qvx::editor {
@@ -62,8 +63,20 @@ QRect PatternView::cellRect(int track, int row) const {
     return QRect(grid::trackX(track) + 1, y, grid::kTrackWidth - 1, grid::kRowHeight);
 }
 
+QRect PatternView::rowRect(int row) const {
+    const int y = grid::kHeaderHeight + grid::kRowHeight * (row - workspace_.cursor().topRow());
+    return QRect(0, y, viewport()->width(), grid::kRowHeight);
+}
+
+void PatternView::setPlayingRow(int row) {
+    if (row == playingRow_) return;
+    if (playingRow_ >= 0) viewport()->update(rowRect(playingRow_));
+    playingRow_ = row;
+    if (playingRow_ >= 0) viewport()->update(rowRect(playingRow_));
+}
+
 void PatternView::workspaceChanged(const WorkspaceChange& change) {
-    if (change.what & (Change::kGrid | Change::kLayout)) {
+    if (change.what & (Change::kGrid | Change::kLayout | Change::kSelection)) {
         syncScrollBar();
         viewport()->update();
         drawnCursor_ = cursorRect();
@@ -139,7 +152,73 @@ void PatternView::resizeEvent(QResizeEvent* event) {
     syncScrollBar();
 }
 
+bool PatternView::event(QEvent* event) {
+    // Tab and Shift+Tab move between tracks here, not the focus between widgets.
+    if (event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
+            workspace_.nextTrack(key->key() == Qt::Key_Tab ? +1 : -1);
+            return true;
+        }
+    }
+    return QAbstractScrollArea::event(event);
+}
+
+bool PatternView::editingKey(QKeyEvent* event) {
+    const Qt::KeyboardModifiers modifiers =
+        event->modifiers() &
+        (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    constexpr int kPage = 16;
+    if (modifiers == Qt::ShiftModifier) {
+        switch (event->key()) {
+            case Qt::Key_Left:
+                workspace_.extendSelection(CursorMove::Left);
+                return true;
+            case Qt::Key_Right:
+                workspace_.extendSelection(CursorMove::Right);
+                return true;
+            case Qt::Key_Up:
+                workspace_.extendSelection(CursorMove::Up);
+                return true;
+            case Qt::Key_Down:
+                workspace_.extendSelection(CursorMove::Down);
+                return true;
+            default:
+                return false;
+        }
+    }
+    if (modifiers == Qt::ControlModifier) {
+        if (event->key() == Qt::Key_Home) workspace_.moveToRow(0);
+        if (event->key() == Qt::Key_End) workspace_.moveToRow(kRows - 1);
+        return event->key() == Qt::Key_Home || event->key() == Qt::Key_End;
+    }
+    if (modifiers != Qt::NoModifier) return false;
+    switch (event->key()) {
+        case Qt::Key_PageUp:
+            workspace_.moveRows(-kPage);
+            return true;
+        case Qt::Key_PageDown:
+            workspace_.moveRows(kPage);
+            return true;
+        case Qt::Key_Insert:
+            workspace_.insertCell();
+            return true;
+        case Qt::Key_Backspace:
+            workspace_.removeCell();
+            return true;
+        case Qt::Key_Delete:
+            workspace_.deleteBlock();
+            return true;
+        case Qt::Key_Escape:
+            workspace_.clearSelection();
+            return true;
+        default:
+            return false;
+    }
+}
+
 void PatternView::keyPressEvent(QKeyEvent* event) {
+    if (editingKey(event)) return;
     // Ctrl, Alt and Meta combinations are commands for others (Alt+letter opens menus).
     if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) {
         event->ignore();
@@ -173,11 +252,26 @@ void PatternView::keyPressEvent(QKeyEvent* event) {
         workspace_.typeChar(key);
 }
 
+void PatternView::keyReleaseEvent(QKeyEvent* event) {
+    const QString text = event->text();
+    if (!event->isAutoRepeat() && !text.isEmpty()) {
+        const auto note = noteForKey(text.at(0).toUpper().unicode(), workspace_.keyboardLayout());
+        if (note && *note < kNoteEmpty) emit noteKeyReleased();
+    }
+    QAbstractScrollArea::keyReleaseEvent(event);
+}
+
 void PatternView::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
     setFocus();
     const QPoint at = event->position().toPoint();
     workspace_.click(at.x(), at.y());
+}
+
+void PatternView::mouseMoveEvent(QMouseEvent* event) {
+    if (!(event->buttons() & Qt::LeftButton)) return;
+    const QPoint at = event->position().toPoint();
+    workspace_.dragTo(at.x(), at.y());
 }
 
 void PatternView::paintEvent(QPaintEvent* event) {
@@ -204,6 +298,14 @@ void PatternView::paintEvent(QPaintEvent* event) {
         const int y = grid::kHeaderHeight + grid::kRowHeight * k;
         if (!event->region().intersects(QRect(0, y, width, grid::kRowHeight))) continue;
         if (row % 4 == 0) painter.fillRect(0, y, width, grid::kRowHeight, QColor(kBeatRowColour));
+        if (row == playingRow_)
+            painter.fillRect(0, y, width, grid::kRowHeight, QColor(kPlayingRowColour));
+        if (const auto& selection = workspace_.selection();
+            selection && row >= selection->firstRow && row <= selection->lastRow) {
+            const int left = grid::trackX(selection->firstTrack) + 1;
+            painter.fillRect(left, y, grid::trackX(selection->lastTrack + 1) - left,
+                             grid::kRowHeight, QColor(kSelectionColour));
+        }
         painter.drawText(grid::kRowNumberX, y + textBaseline_,
                          QString::fromStdString(patternNumberText(row)));
         for (int t = 0; t < kTracks; ++t) {

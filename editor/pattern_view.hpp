@@ -18,6 +18,8 @@ class PatternView : public QAbstractScrollArea {
     static constexpr QRgb kRowColour = qRgb(220, 245, 220);
     static constexpr QRgb kBeatRowColour = qRgb(200, 245, 200);
     static constexpr QRgb kHeaderColour = qRgb(180, 245, 180);
+    static constexpr QRgb kSelectionColour = qRgb(150, 190, 240);
+    static constexpr QRgb kPlayingRowColour = qRgb(250, 225, 140);
 
     explicit PatternView(Workspace& workspace, QWidget* parent = nullptr);
 
@@ -27,11 +29,22 @@ class PatternView : public QAbstractScrollArea {
     // The rectangle of a field in view coordinates, whether on screen or not.
     QRect fieldRect(int row, int column) const;
 
+    // The row of the current pattern that is playing, lit behind its texts; -1 for none.
+    void setPlayingRow(int row);
+    int playingRow() const { return playingRow_; }
+
+  signals:
+    // A key that enters notes was let go (not an auto-repeat).
+    void noteKeyReleased();
+
   protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
 
@@ -42,11 +55,15 @@ class PatternView : public QAbstractScrollArea {
     QRect cursorRect() const;
     QRect headerRect() const;
     QRect cellRect(int track, int row) const;
+    QRect rowRect(int row) const;
+    // Keys the pattern editor adds to the Part's: selection, pages, jumps, tracks, shifts.
+    bool editingKey(QKeyEvent* event);
 
     Workspace& workspace_;
     std::array<QPixmap, 8> trackImages_;  // track t: [2t] off, [2t + 1] on
     QRect drawnCursor_;
     int textBaseline_ = 0;
+    int playingRow_ = -1;
 };
 
 }  // namespace qvx::editor

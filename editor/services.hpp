@@ -18,6 +18,14 @@ struct FileRequest {
     QString defaultSuffix;
 };
 
+// How long a WAV export lasts: a number of passes through the order list (with a little time
+// for the last notes to fade), or seconds.
+struct WavLength {
+    bool passes = true;
+    int count = 1;
+    double seconds = 60.0;
+};
+
 // Everything the editor asks the user. The program answers through dialogs; tests answer from a
 // script, so that no test ever waits on a window.
 class Prompts {
@@ -37,6 +45,8 @@ class Prompts {
     virtual QString saveFileName(const FileRequest& request) = 0;
     // A line of text, starting from `text` (all of it selected); nothing when cancelled.
     virtual std::optional<QString> askText(const QString& title, const QString& text) = 0;
+    // The length of a WAV export, starting from `suggested`; nothing when cancelled.
+    virtual std::optional<WavLength> askWavLength(const WavLength& suggested) = 0;
 };
 
 // The sound library as the editor uses it: started once with the main window, it plays the
@@ -49,6 +59,13 @@ class SoundSystem {
     virtual QString status() const = 0;
     virtual SoundTarget& player() = 0;
     virtual PreviewTarget& preview() = 0;
+    // Where the playing song is: the order position and row the driver played last (of the
+    // image it plays); nothing while no song plays.
+    struct Position {
+        int orderPosition = 0;
+        int row = 0;
+    };
+    virtual std::optional<Position> playPosition() = 0;
     // Boots a built M1 with its V1, as the board does at power-on; commands go to player().
     virtual void playRoms(std::span<const std::uint8_t> m1, std::span<const std::uint8_t> v1) = 0;
 };

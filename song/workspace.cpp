@@ -256,6 +256,23 @@ void Workspace::selectOrder(int position) {
     notify(Change::kOrder | Change::kPatternSelector | Change::kGrid | Change::kSelection);
 }
 
+void Workspace::follow(int pattern, int orderEntry, int row) {
+    unsigned what = 0;
+    if (pattern >= 0 && pattern < song_->patternCount && pattern != currentPattern_) {
+        currentPattern_ = pattern;
+        selection_.reset();
+        cursorMoved();
+        what |= Change::kPatternSelector | Change::kGrid | Change::kSelection;
+    }
+    if (orderEntry >= 0 && orderEntry < static_cast<int>(song_->order.size()) &&
+        orderEntry != orderSelection_) {
+        orderSelection_ = orderEntry;
+        what |= Change::kOrder;
+    }
+    if (cursor_.reveal(row) == PatternCursor::Redraw::All) what |= Change::kGrid;
+    if (what) notify(what);
+}
+
 // ---- Control bar -------------------------------------------------------------------------------
 
 void Workspace::setOctave(int octave) {

@@ -115,6 +115,9 @@ class Workspace {
     bool deleteOrder();
     // Choosing an entry makes its pattern the current one.
     void selectOrder(int position);
+    // Follow playback: shows the pattern being played (and its order entry, when a song plays)
+    // and scrolls its row into sight; the cursor keeps its row and column.
+    void follow(int pattern, int orderEntry, int row);
 
     // ---- Control bar ---------------------------------------------------------------------------
     int octave() const { return octave_; }

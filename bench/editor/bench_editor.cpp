@@ -35,6 +35,7 @@ class SilentSound : public SoundSystem, public SoundTarget, public PreviewTarget
     void sendData(std::span<const std::uint8_t>) override {}
     void sendCommand(std::uint16_t) override {}
     void playRoms(std::span<const std::uint8_t>, std::span<const std::uint8_t>) override {}
+    std::optional<Position> playPosition() override { return std::nullopt; }
     void keyUp() override {}
     void loadInstrument(std::span<const std::uint8_t, kVoiceBytes>) override { ++loads; }
     void keyDown(int, int) override { ++keyDowns; }
@@ -71,6 +72,7 @@ class TappedLibrary : public SoundSystem, public SoundTarget, public PreviewTarg
     void playRoms(std::span<const std::uint8_t> m1, std::span<const std::uint8_t> v1) override {
         library_.sendRoms(m1, v1);
     }
+    std::optional<Position> playPosition() override { return std::nullopt; }
     void keyUp() override { library_.keyUp(); }
     void loadInstrument(std::span<const std::uint8_t, kVoiceBytes> voice) override {
         library_.loadInstrument(voice);
@@ -193,6 +195,7 @@ class EditorBenchmark : public QObject {
         QString openFileName(const FileRequest&) override { return {}; }
         QString saveFileName(const FileRequest&) override { return {}; }
         std::optional<QString> askText(const QString&, const QString&) override { return {}; }
+        std::optional<WavLength> askWavLength(const WavLength&) override { return {}; }
     };
 };
 

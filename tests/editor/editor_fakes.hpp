@@ -39,9 +39,14 @@ class FakePrompts : public Prompts {
         questions << title;
         return answerText;
     }
+    std::optional<WavLength> askWavLength(const WavLength&) override {
+        questions << QStringLiteral("WAV length");
+        return wavLength;
+    }
 
     bool yes = true;
-    std::optional<QString> answerText;  // the answer to askText; nothing: cancelled
+    std::optional<QString> answerText;   // the answer to askText; nothing: cancelled
+    std::optional<WavLength> wavLength;  // the answer to askWavLength; nothing: cancelled
     SaveChoice saveChoice = SaveChoice::Cancel;
     std::deque<QString> fileNames;  // the answers of the file dialogs; empty: cancelled
     QStringList messages;
@@ -69,6 +74,8 @@ class FakeSound : public SoundSystem, public SoundTarget, public qvx::testing::R
     void sendData(std::span<const std::uint8_t> image) override {
         calls.push_back("sendData " + std::to_string(image.size()));
     }
+    std::optional<Position> playPosition() override { return position; }
+    std::optional<Position> position;  // what the driver reports
     void playRoms(std::span<const std::uint8_t> m1, std::span<const std::uint8_t> v1) override {
         calls.push_back("playRoms " + std::to_string(m1.size()) + " " + std::to_string(v1.size()));
     }

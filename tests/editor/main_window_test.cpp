@@ -63,7 +63,8 @@ class MainWindowTest : public QObject, testing::WindowRig {
     void cleanup() { dropWindow(); }
 
     void startUpState() {
-        QCOMPARE(window().windowTitle(), QStringLiteral("QVXTracker"));
+        QCOMPARE(window().windowTitle(), QStringLiteral("QVXTracker[*]"));  // shown without [*]
+        QVERIFY(!window().isWindowModified());
         PatternPanel* panel = window().patternPanel();
         QCOMPARE(panel->numberField()->text(), QStringLiteral("00"));
         QCOMPARE(panel->nameBox()->text(), QStringLiteral("Pat 00"));
@@ -91,11 +92,17 @@ class MainWindowTest : public QObject, testing::WindowRig {
     }
 
     void menusAreThePartsMenus() {
+        // The Part's items in its order, and where they stand the items added to them (marked
+        // "+"), which take keys the Part leaves free.
         const Item sep{QStringLiteral("-"), {}, {}};
+        const auto keys = [](QKeySequence::StandardKey key) { return QKeySequence(key); };
+        const auto ctrl = [](int key) { return QKeySequence(Qt::CTRL | key); };
+        const auto ctrlShift = [](int key) { return QKeySequence(Qt::CTRL | Qt::SHIFT | key); };
         const std::vector<std::pair<QString, std::vector<Item>>> expected = {
             {"&File",
-             {{"&New Project", "Clears the current workspace", {}},
-              {"&Open...", "Opens an existing workspace", {}},
+             {{"&New Project", "Clears the current workspace", keys(QKeySequence::New)},
+              {"&Open...", "Opens an existing workspace", keys(QKeySequence::Open)},
+              {"Sa&ve", "Saves the song to its file", keys(QKeySequence::Save)},  // +
               {"&Save...", "Saves the current workspace", {}},
               sep,
               {"&Import MOD", "Imports a MOD song", {}},
@@ -103,10 +110,14 @@ class MainWindowTest : public QObject, testing::WindowRig {
               {"Export QVX0...", "", {}},
               {"&Export Neogeo Test ROM...", "Exports a M1 test ROM", {}},
               {"Export Megadrive Test ROM...", "", {}},
+              {"Export &WAV...", "Renders the song into a WAV file", {}},  // +
               sep,
               {"E&xit", "Quit the application", {}}}},
             {"&Edit",
-             {{"Cu&t Track", "Cuts the current track to the clipboard", {}},
+             {{"&Undo", "Takes the last change back", keys(QKeySequence::Undo)},          // +
+              {"&Redo", "Makes the last change taken back again", ctrlShift(Qt::Key_Z)},  // +
+              sep,                                                                        // +
+              {"Cu&t Track", "Cuts the current track to the clipboard", {}},
               {"&Copy Track", "Copies the current track to the clipboard", {}},
               {"&Paste Track", "Pastes to the current track from the clipboard", {}},
               sep,
@@ -116,7 +127,20 @@ class MainWindowTest : public QObject, testing::WindowRig {
               {"&Increase Track Octave\t+", "Increases the Octave for the current track",
                keypad(Qt::Key_Plus)},
               {"&Decrease Track Octave\t-", "Decreases the octave for the current track",
-               keypad(Qt::Key_Minus)}}},
+               keypad(Qt::Key_Minus)},
+              sep,  // + the block, then transposing
+              {"Cut B&lock", "Cuts the selected cells", keys(QKeySequence::Cut)},
+              {"Copy &Block", "Copies the selected cells", keys(QKeySequence::Copy)},
+              {"Paste Bloc&k", "Pastes the copied cells at the cursor", keys(QKeySequence::Paste)},
+              sep,
+              {"Transpose &Up", "Raises the selected notes (or the track's) a semitone",
+               ctrl(Qt::Key_Q)},
+              {"Transpose Do&wn", "Lowers the selected notes (or the track's) a semitone",
+               ctrl(Qt::Key_A)},
+              {"Transpose Octave U&p", "Raises the selected notes (or the track's) an octave",
+               ctrlShift(Qt::Key_Q)},
+              {"Transpose Octave Dow&n", "Lowers the selected notes (or the track's) an octave",
+               ctrlShift(Qt::Key_A)}}},
             {"&View",
              {{"&Instrument Editor...\tF12", "Displays or hides the Instrument Editor",
                QKeySequence(Qt::Key_F12), true},
@@ -128,10 +152,22 @@ class MainWindowTest : public QObject, testing::WindowRig {
             {"&Play",
              {{"&Current Pattern\tF6", "Plays the current pattern", QKeySequence(Qt::Key_F6)},
               {"Son&g\tF5", "Plays the entire song", QKeySequence(Qt::Key_F5)},
-              {"&Stop\tF4", "Stops playing; Silence", QKeySequence(Qt::Key_F4)}}},
+              {"&Stop\tF4", "Stops playing; Silence", QKeySequence(Qt::Key_F4)},
+              sep,  // + play from here and follow
+              {"Song from &Order Entry\tF7", "Plays the song from the selected order entry",
+               QKeySequence(Qt::Key_F7)},
+              {"Pattern from &Row\tF8", "Plays the current pattern from the cursor's row",
+               QKeySequence(Qt::Key_F8)},
+              {"&Follow Playback", "Shows the pattern and the row being played", ctrl(Qt::Key_F),
+               true}}},
             {"Options",
              {{"&Qwerty Keyboard", "Selects the QWERTY keyboard layout", {}, true},
-              {"&Azerty Keyboard", "Selects the AZERTY keyboard layout", {}, true}}},
+              {"&Azerty Keyboard", "Selects the AZERTY keyboard layout", {}, true},
+              sep,  // +
+              {"&Note Off on Key Release",
+               "Letting go of a note key silences the note",
+               {},
+               true}}},
             {"&Help", {{"&About QVXTracker...", "", {}}}},
         };
         const QList<QAction*> menus = window().menuBar()->actions();

@@ -1,0 +1,206 @@
+// What the editor adds to the Parts, as wired into the windows: undo keys, the block, transpose,
+// the editing keys, Save with a remembered file and the title, recent files, play from here,
+// follow playback, WAV export and note-off on release. The user and the sound library are fakes.
+#include <QApplication>
+#include <QFileInfo>
+#include <QSpinBox>
+#include <QTest>
+
+#include "editor/control_bar.hpp"
+#include "editor/pattern_view.hpp"
+#include "editor/recent_files.hpp"
+#include "editor/wav_export.hpp"
+#include "song/song_file.hpp"
+#include "tests/editor/window_rig.hpp"
+
+namespace qvx::editor {
+namespace {
+
+class EditingFeaturesTest : public QObject, testing::WindowRig {
+    Q_OBJECT
+
+  private:
+    PatternView* view() { return window_->patternView(); }
+    void key(int k, Qt::KeyboardModifiers modifiers = {}) {
+        QTest::keyClick(view(), Qt::Key(k), modifiers);
+    }
+    void showAndActivate() {
+        window_->show();
+        QApplication::setActiveWindow(window_.get());
+        QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+        view()->setFocus();
+    }
+    const Cell& cell(int track, int row) { return ws().currentPatternData().cell(track, row); }
+
+  private slots:
+    void initTestCase() {
+        nameApplication();
+        QVERIFY(haveFolder());
+    }
+    void init() { makeWindow(); }
+    void cleanup() { dropWindow(); }
+
+    void keysReachTheirCommands() {
+        showAndActivate();
+        key(Qt::Key_Z);
+        key(Qt::Key_X);
+        QCOMPARE(cell(0, 1).note, 2);
+        QVERIFY(action("undo")->isEnabled());
+        key(Qt::Key_Z, Qt::ControlModifier);  // undo: the D goes, the cursor goes back
+        QCOMPARE(cell(0, 1), kEmptyCell);
+        QCOMPARE(ws().cursor().row(), 1);
+        key(Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(cell(0, 1).note, 2);
+        key(Qt::Key_Z, Qt::ControlModifier);
+        key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(cell(0, 1).note, 2);
+
+        // The block: Shift and the arrows select, Ctrl+C / Ctrl+V copy, Delete clears.
+        key(Qt::Key_Up);
+        key(Qt::Key_Up);
+        key(Qt::Key_Down, Qt::ShiftModifier);
+        QCOMPARE(ws().selection(), (CellRect{0, 0, 0, 1}));
+        key(Qt::Key_C, Qt::ControlModifier);
+        key(Qt::Key_Tab);  // the next track, the selection gone
+        QCOMPARE(ws().cursor().column(), 5);
+        key(Qt::Key_V, Qt::ControlModifier);  // at the cursor: track 2, rows 1 and 2
+        QCOMPARE(cell(1, 1).note, kNoteC);
+        QCOMPARE(cell(1, 2).note, 2);
+        key(Qt::Key_Q, Qt::ControlModifier);  // a semitone up: the cursor's track
+        QCOMPARE(cell(1, 2).note, 3);
+        key(Qt::Key_Delete);  // no selection: the cursor's cell
+        QCOMPARE(cell(1, 1), kEmptyCell);
+        QCOMPARE(cell(1, 2).note, 3);
+        key(Qt::Key_Backtab);
+        QCOMPARE(ws().cursor().column(), 0);
+
+        // Pages, ends, insert and backspace.
+        key(Qt::Key_PageDown);
+        QCOMPARE(ws().cursor().row(), 17);
+        key(Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(ws().cursor().row(), 63);
+        key(Qt::Key_Home, Qt::ControlModifier);
+        key(Qt::Key_Insert);
+        QCOMPARE(cell(0, 1).note, kNoteC);
+        key(Qt::Key_Backspace);
+        QCOMPARE(cell(0, 0).note, kNoteC);
+
+        // Play from here: the song from the order entry, the pattern from the cursor's row.
+        calls().clear();
+        key(Qt::Key_F7);
+        key(Qt::Key_F8);
+        QCOMPARE(calls(),
+                 (Calls{"sendData 2969", "sendCommand 129", "sendData 2969", "sendCommand 129"}));
+    }
+
+    void saveRemembersTheFileAndTheTitleFollows() {
+        showAndActivate();
+        QCOMPARE(window().windowTitle(), QStringLiteral("QVXTracker[*]"));
+        key(Qt::Key_Z);
+        QVERIFY(window().isWindowModified());
+        prompts().fileNames = {file("song.mus")};
+        key(Qt::Key_S, Qt::ControlModifier);  // a new song: asks where
+        QCOMPARE(prompts().requests.size(), 1u);
+        QCOMPARE(window().windowTitle(), QStringLiteral("song.mus[*] - QVXTracker"));
+        QVERIFY(!window().isWindowModified());
+        key(Qt::Key_X);
+        QVERIFY(window().isWindowModified());
+        key(Qt::Key_S, Qt::ControlModifier);  // the same file, no question
+        QCOMPARE(prompts().requests.size(), 1u);
+        QVERIFY(!window().isWindowModified());
+        key(Qt::Key_Z, Qt::ControlModifier);  // back before the save: changed again
+        QVERIFY(window().isWindowModified());
+        prompts().saveChoice = Prompts::SaveChoice::Save;
+        action("newProject")->trigger();  // Save / Discard / Cancel: Save writes song.mus
+        QCOMPARE(prompts().requests.size(), 1u);
+        QCOMPARE(window().windowTitle(), QStringLiteral("QVXTracker[*]"));
+        Song saved;
+        QVERIFY(openSong(file("song.mus").toStdString(), saved));
+        QCOMPARE(saved.patterns[0].cell(0, 0).note, kNoteC);
+    }
+
+    void recentFilesSurviveARestart() {
+        Song song;
+        QVERIFY(saveSong(song, file("one.mus").toStdString()));
+        QVERIFY(saveSong(song, file("two.mus").toStdString()));
+        window().openSong(file("one.mus"));
+        window().openSong(file("two.mus"));
+        window().openSong(file("one.mus"));
+        QCOMPARE(window().recentFiles()->files(),
+                 (QStringList{QFileInfo(file("one.mus")).absoluteFilePath(),
+                              QFileInfo(file("two.mus")).absoluteFilePath()}));
+        window_ = std::make_unique<MainWindow>(*sound_, *prompts_);  // the same profile
+        QCOMPARE(window().recentFiles()->files().size(), 2);
+        QCOMPARE(action("recentFile2")->text(), QStringLiteral("&2 two.mus"));
+        action("recentFile2")->trigger();
+        QCOMPARE(window().songFile(), QFileInfo(file("two.mus")).absoluteFilePath());
+        QFile::remove(file("one.mus"));
+        action("recentFile2")->trigger();  // one.mus, now second
+        QCOMPARE(prompts().messages,
+                 QStringList{"one.mus is no longer there; it leaves the list of recent songs."});
+        QCOMPARE(window().recentFiles()->files().size(), 1);
+    }
+
+    void followPlaybackShowsThePlayingRow() {
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+        ws().newPattern();
+        ws().appendOrder();  // order 0, 1
+        ws().selectOrder(0);
+        action("playSong")->trigger();
+        sound_->position = SoundSystem::Position{1, 40};
+        window().followPlayback();
+        QCOMPARE(ws().currentPattern(), 1);
+        QCOMPARE(ws().orderSelection(), 1);
+        QCOMPARE(view()->playingRow(), 40);
+        QVERIFY(ws().cursor().topRow() <= 40 &&
+                40 < ws().cursor().topRow() + ws().cursor().visibleRows());
+        // Follow off: the view stays; the row is lit only in its own pattern.
+        action("follow")->trigger();
+        QVERIFY(!action("follow")->isChecked());
+        ws().selectOrder(0);
+        sound_->position = SoundSystem::Position{1, 41};
+        window().followPlayback();
+        QCOMPARE(ws().currentPattern(), 0);
+        QCOMPARE(view()->playingRow(), -1);
+        sound_->position.reset();
+        window().followPlayback();
+        QCOMPARE(view()->playingRow(), -1);
+    }
+
+    void wavExportWritesTheChosenLength() {
+        prompts().wavLength = WavLength{false, 1, 0.5};
+        prompts().fileNames = {file("half.wav")};
+        action("exportWav")->trigger();
+        QCOMPARE(QFileInfo(file("half.wav")).size(), 44 + 22050 * 4);
+        // One pass of the new song: 6 + 64 * 6 ticks of 16 ms, and 2 s to fade.
+        QCOMPARE(wavSeconds(ws().song(), WavLength{true, 1, 0}), 390 * 0.016 + 2.0);
+        prompts().wavLength.reset();  // cancelled: no file asked for
+        prompts().requests.clear();
+        action("exportWav")->trigger();
+        QVERIFY(prompts().requests.empty());
+    }
+
+    void noteOffOnReleaseAndTheEditStepAreOptions() {
+        showAndActivate();
+        calls().clear();
+        QTest::keyRelease(view(), Qt::Key_Z);
+        QVERIFY(calls().empty());
+        action("noteOffOnRelease")->trigger();
+        QTest::keyPress(view(), Qt::Key_Z);
+        QTest::keyRelease(view(), Qt::Key_Z);
+        QCOMPARE(calls().back(), std::string("KeyUp"));
+
+        window().controlBar()->stepBox()->setValue(4);
+        QCOMPARE(ws().editStep(), 4);
+        window_ = std::make_unique<MainWindow>(*sound_, *prompts_);
+        QCOMPARE(window().controlBar()->stepBox()->value(), 4);
+        QVERIFY(action("noteOffOnRelease")->isChecked());
+    }
+};
+
+}  // namespace
+}  // namespace qvx::editor
+
+QTEST_MAIN(qvx::editor::EditingFeaturesTest)
+#include "editing_features_test.moc"
