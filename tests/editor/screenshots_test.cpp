@@ -60,6 +60,29 @@ class Screenshots : public QObject {
         save(window, "main-window-small");
     }
 
+    void selectionAndPlayingRow() {
+        testing::FakeSound sound;
+        testing::FakePrompts prompts;
+        MainWindow window(sound, prompts);
+        window.resize(1000, 760);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.openSong(QStringLiteral(QVX_SOURCE_DIR "/examples/demo.mus"));
+        Workspace& ws = window.workspace();
+        ws.selectOrder(1);  // "Theme"
+        // Tracks 2 and 3, rows 4 to 9, selected with Shift and the cursor keys.
+        ws.moveToRow(4);
+        ws.nextTrack(+1);
+        ws.extendSelection(CursorMove::Right);
+        for (int i = 0; i < 5; ++i)
+            ws.extendSelection(CursorMove::Down);
+        // The song playing at row 16 of the same pattern, followed.
+        window.findChild<QAction*>(QStringLiteral("playSongFromHere"))->trigger();
+        sound.position = SoundSystem::Position{0, 16};
+        window.followPlayback();
+        save(window, "main-window-selection-playing-row");
+    }
+
     void instrumentEditor() {
         testing::FakeSound sound;
         testing::FakePrompts prompts;
