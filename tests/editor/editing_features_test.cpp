@@ -24,12 +24,6 @@ class EditingFeaturesTest : public QObject, testing::WindowRig {
     void key(int k, Qt::KeyboardModifiers modifiers = {}) {
         QTest::keyClick(view(), Qt::Key(k), modifiers);
     }
-    void showAndActivate() {
-        window_->show();
-        QApplication::setActiveWindow(window_.get());
-        QVERIFY(QTest::qWaitForWindowActive(window_.get()));
-        view()->setFocus();
-    }
     const Cell& cell(int track, int row) { return ws().currentPatternData().cell(track, row); }
 
   private slots:

@@ -46,14 +46,6 @@ QKeySequence keypad(Qt::Key key) {
 class MainWindowTest : public QObject, testing::WindowRig {
     Q_OBJECT
 
-  private:
-    void showAndActivate() {
-        window_->show();
-        QApplication::setActiveWindow(window_.get());
-        QVERIFY(QTest::qWaitForWindowActive(window_.get()));
-        window_->patternView()->setFocus();
-    }
-
   private slots:
     void initTestCase() {
         nameApplication();

@@ -37,10 +37,7 @@ class Screenshots : public QObject {
         testing::FakeSound sound;
         testing::FakePrompts prompts;
         MainWindow window(sound, prompts);
-        window.resize(1000, 760);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        window.openSong(QStringLiteral(QVX_SOURCE_DIR "/examples/demo.mus"));
+        showDemo(window);
         QVERIFY(prompts.messages.isEmpty());
         save(window, "main-window-example-song");
 
@@ -64,10 +61,7 @@ class Screenshots : public QObject {
         testing::FakeSound sound;
         testing::FakePrompts prompts;
         MainWindow window(sound, prompts);
-        window.resize(1000, 760);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        window.openSong(QStringLiteral(QVX_SOURCE_DIR "/examples/demo.mus"));
+        showDemo(window);
         Workspace& ws = window.workspace();
         ws.selectOrder(1);  // "Theme"
         // Tracks 2 and 3, rows 4 to 9, selected with Shift and the cursor keys.
@@ -141,6 +135,14 @@ class Screenshots : public QObject {
     }
 
   private:
+    // The main window at its usual size with the example song.
+    static void showDemo(MainWindow& window) {
+        window.resize(1000, 760);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.openSong(QStringLiteral(QVX_SOURCE_DIR "/examples/demo.mus"));
+    }
+
     void save(QWidget& widget, const char* name) {
         QApplication::processEvents();
         const QString path = folder_ + QLatin1Char('/') + QLatin1String(name) + ".png";

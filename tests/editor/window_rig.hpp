@@ -2,14 +2,17 @@
 #pragma once
 
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTest>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "editor/main_window.hpp"
+#include "editor/pattern_view.hpp"
 #include "tests/editor/editor_fakes.hpp"
 
 namespace qvx::editor::testing {
@@ -34,6 +37,14 @@ class WindowRig {
     void dropWindow() {
         window_->workspace().newProject();
         window_.reset();
+    }
+
+    // Shortcuts need the window shown and active, and keys reach the pattern editor.
+    void showAndActivate() {
+        window_->show();
+        QApplication::setActiveWindow(window_.get());
+        QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+        window_->patternView()->setFocus();
     }
 
     MainWindow& window() { return *window_; }
