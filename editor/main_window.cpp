@@ -19,9 +19,11 @@
 #include "editor/pattern_view.hpp"
 #include "editor/recent_files.hpp"
 #include "editor/rom_maker_window.hpp"
+#include "editor/text.hpp"
 #include "editor/tool_window.hpp"
 #include "editor/wav_export.hpp"
 #include "rombuild/exports.hpp"
+#include "tools/vgm_export.hpp"
 
 namespace qvx::editor {
 namespace {
@@ -133,6 +135,9 @@ void MainWindow::createMenus() {
               &MainWindow::exportMegaDriveTestRom);
     addAction(file, "exportWav", QStringLiteral("Export &WAV..."),
               QStringLiteral("Renders the song into a WAV file"), &MainWindow::exportWavFile);
+    addAction(file, "exportVgm", QStringLiteral("Export V&GM..."),
+              QStringLiteral("Writes the song's chip writes as a VGM file"),
+              &MainWindow::exportVgmFile);
     file->addSeparator();
     QAction* exit = addAction(file, "exit", QStringLiteral("E&xit"),
                               QStringLiteral("Quit the application"), nullptr);
@@ -447,6 +452,18 @@ void MainWindow::importMod() {
 
 void MainWindow::exportWavFile() {
     exportWav(this, prompts_, workspace_.song());
+}
+
+void MainWindow::exportVgmFile() {
+    if (const std::string problem = songProblem(workspace_.song()); !problem.empty())
+        return prompts_.message(QString::fromStdString(problem));
+    const QString path =
+        prompts_.saveFileName({QStringLiteral("VGM files (*.vgm)"), {}, QStringLiteral("vgm")});
+    if (path.isEmpty()) return;
+    VgmOptions options;
+    options.title = toModelText(songFile_.isEmpty() ? QStringLiteral("Untitled")
+                                                    : QFileInfo(songFile_).completeBaseName());
+    showResult(exportVgm(workspace_.song(), options, toPath(path)));
 }
 
 void MainWindow::exportQvx0() {

@@ -79,6 +79,7 @@ class MainWindow : public QMainWindow {
     void exportNeoGeoTestRom();
     void exportMegaDriveTestRom();
     void exportWavFile();
+    void exportVgmFile();
     // Edit menu.
     void cutTrack();
     void copyTrack();

@@ -12,6 +12,8 @@
 #include "editor/wav_export.hpp"
 #include "song/song_file.hpp"
 #include "tests/editor/window_rig.hpp"
+#include "tests/support/temp_dir.hpp"
+#include "tools/vgm_export.hpp"
 
 namespace qvx::editor {
 namespace {
@@ -173,6 +175,17 @@ class EditingFeaturesTest : public QObject, testing::WindowRig {
         prompts().requests.clear();
         action("exportWav")->trigger();
         QVERIFY(prompts().requests.empty());
+
+        // The VGM of the new song: two passes, looping back to the second, named as the file.
+        QVERIFY(saveSong(ws().song(), file("tune.mus").toStdString()));
+        window().openSong(file("tune.mus"));
+        prompts().fileNames = {file("tune.vgm")};
+        action("exportVgm")->trigger();
+        QCOMPARE(prompts().requests.back().filter, QStringLiteral("VGM files (*.vgm)"));
+        const std::optional<VgmStream> vgm =
+            readVgm(qvx::testing::readBytes(file("tune.vgm").toStdString()));
+        QVERIFY(vgm && vgm->loopStart);
+        QCOMPARE(vgm->title, std::string("tune"));
     }
 
     void noteOffOnReleaseAndTheEditStepAreOptions() {

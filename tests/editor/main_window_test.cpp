@@ -102,7 +102,8 @@ class MainWindowTest : public QObject, testing::WindowRig {
               {"Export QVX0...", "", {}},
               {"&Export Neogeo Test ROM...", "Exports a M1 test ROM", {}},
               {"Export Megadrive Test ROM...", "", {}},
-              {"Export &WAV...", "Renders the song into a WAV file", {}},  // +
+              {"Export &WAV...", "Renders the song into a WAV file", {}},             // +
+              {"Export V&GM...", "Writes the song's chip writes as a VGM file", {}},  // +
               sep,
               {"E&xit", "Quit the application", {}}}},
             {"&Edit",

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "song/result.hpp"
+#include "song/song.hpp"
+
+// VGM files: the YM2610 register writes of a song played through the emulated board, with their
+// timing, for the usual VGM players and for comparing chip emulators on the same stream.
+namespace qvx {
+
+inline constexpr std::uint32_t kVgmRate = 44100;  // VGM time: samples at 44.1 kHz
+
+struct VgmOptions {
+    // A fixed length and no loop; without it the file holds `passes` passes through the order
+    // list and loops back to the start of the second.
+    std::optional<double> seconds;
+    int passes = 2;
+    std::string title;  // the GD3 tag's track name
+};
+
+struct VgmInfo {
+    std::uint64_t samples = 0;
+    std::optional<std::uint64_t> loopStart;  // in samples; nothing without a loop
+    std::size_t writes = 0;
+};
+
+// The song as Play Song plays it, as a VGM 1.51 file in memory. Fails when the song cannot be
+// played, or when the order list does not come round within an hour.
+Result buildVgm(const Song& song, const VgmOptions& options, std::vector<std::uint8_t>& out,
+                VgmInfo* info = nullptr);
+Result exportVgm(const Song& song, const VgmOptions& options, const std::filesystem::path& path,
+                 VgmInfo* info = nullptr);
+
+// A chip write read back from a VGM file.
+struct VgmWrite {
+    std::uint64_t sample;
+    std::uint8_t port;  // 0 or 1: the YM2610's register bank
+    std::uint8_t address;
+    std::uint8_t value;
+    friend bool operator==(const VgmWrite&, const VgmWrite&) = default;
+};
+
+// The YM2610 writes of a VGM file and its header's lengths; nothing when it is no VGM file this
+// reader understands (only YM2610 writes, waits and the end mark).
+struct VgmStream {
+    std::uint32_t ym2610Clock = 0;
+    std::uint64_t samples = 0;
+    std::optional<std::uint64_t> loopStart;
+    std::vector<VgmWrite> writes;
+    std::string title;
+};
+std::optional<VgmStream> readVgm(const std::vector<std::uint8_t>& bytes);
+
+}  // namespace qvx
