@@ -8,6 +8,7 @@
 #include "song/song_file.hpp"
 #include "soundlib/engine/tick_schedule.hpp"
 #include "tools/engine_sound_target.hpp"
+#include "tools/vgm_export.hpp"
 
 namespace qvx {
 namespace {
@@ -42,6 +43,27 @@ std::optional<std::vector<std::int16_t>> renderEngine(qvxsnd::Engine& engine, do
             return std::nullopt;
     }
     return samples;
+}
+
+std::vector<std::int16_t> renderVgm(const VgmStream& stream, std::uint32_t rate) {
+    qvxsnd::YM2610 chip(stream.ym2610Clock ? stream.ym2610Clock : qvxsnd::YM2610::kDefaultClock,
+                        rate);
+    const auto frameOf = [rate](std::uint64_t sample) {
+        return (sample * rate + kVgmRate / 2) / kVgmRate;
+    };
+    const std::uint64_t total = frameOf(stream.samples);
+    std::vector<std::int16_t> out(total * 2);
+    std::uint64_t done = 0;
+    for (const VgmWrite& w : stream.writes) {
+        const std::uint64_t at = std::min(frameOf(w.sample), total);
+        if (at > done) {
+            chip.render(out.data() + done * 2, at - done);
+            done = at;
+        }
+        chip.writeRegister(w.port, w.address, w.value);
+    }
+    if (total > done) chip.render(out.data() + done * 2, total - done);
+    return out;
 }
 
 double tickSeconds() {

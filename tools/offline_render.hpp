@@ -32,6 +32,12 @@ std::optional<std::vector<std::int16_t>> renderEngine(qvxsnd::Engine& engine, do
                                                       std::vector<TimedCommand> commands,
                                                       const RenderProgressFn& progress);
 
+struct VgmStream;
+
+// A VGM stream's writes played into a YM2610 of its clock, each at its time, rendered at `rate`
+// for the stream's whole length.
+std::vector<std::int16_t> renderVgm(const VgmStream& stream, std::uint32_t rate);
+
 // The length of a tick of the editor's playback, in seconds.
 double tickSeconds();
 

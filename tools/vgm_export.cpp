@@ -95,6 +95,45 @@ std::vector<std::uint8_t> gd3(const std::string& title) {
 
 }  // namespace
 
+std::vector<std::uint8_t> encodeVgm(const std::vector<VgmWrite>& writes, std::uint64_t samples,
+                                    std::optional<std::uint64_t> loop, const std::string& title) {
+    std::vector<std::uint8_t> vgm(kHeaderBytes, 0);
+    std::uint64_t now = 0;
+    std::size_t loopOffset = 0;
+    const auto reach = [&](std::uint64_t when) {
+        if (loop && loopOffset == 0 && now <= *loop && *loop <= when) {
+            wait(vgm, *loop - now);
+            now = *loop;
+            loopOffset = vgm.size();
+        }
+        wait(vgm, when - now);
+        now = when;
+    };
+    for (const VgmWrite& w : writes) {
+        if (w.sample >= samples) break;
+        reach(w.sample);
+        vgm.insert(vgm.end(), {w.port == 0 ? kWritePort0 : kWritePort1, w.address, w.value});
+    }
+    reach(samples);
+    vgm.push_back(kEnd);
+    const std::size_t gd3Offset = vgm.size();
+    const std::vector<std::uint8_t> tag = gd3(title);
+    vgm.insert(vgm.end(), tag.begin(), tag.end());
+
+    vgm[0] = 'V', vgm[1] = 'g', vgm[2] = 'm', vgm[3] = ' ';
+    put32(vgm, 0x04, static_cast<std::uint32_t>(vgm.size() - 0x04));
+    put32(vgm, 0x08, kVersion);
+    put32(vgm, 0x14, static_cast<std::uint32_t>(gd3Offset - 0x14));
+    put32(vgm, 0x18, static_cast<std::uint32_t>(samples));
+    if (loop) {
+        put32(vgm, 0x1C, static_cast<std::uint32_t>(loopOffset - 0x1C));
+        put32(vgm, 0x20, static_cast<std::uint32_t>(samples - *loop));
+    }
+    put32(vgm, 0x34, static_cast<std::uint32_t>(kHeaderBytes - 0x34));
+    put32(vgm, 0x4C, kYm2610Clock);
+    return vgm;
+}
+
 Result buildVgm(const Song& song, const VgmOptions& options, std::vector<std::uint8_t>& out,
                 VgmInfo* info) {
     if (options.seconds && !(*options.seconds > 0.0 && *options.seconds <= kMaxRenderSeconds))
@@ -145,44 +184,14 @@ Result buildVgm(const Song& song, const VgmOptions& options, std::vector<std::ui
     std::optional<std::uint64_t> loop;
     if (!options.seconds && options.passes >= 2) loop = passStarts.front();
 
-    std::vector<std::uint8_t> vgm(kHeaderBytes, 0);
-    std::uint64_t now = 0;
-    std::size_t loopOffset = 0;
-    std::size_t count = 0;
-    const auto reach = [&](std::uint64_t when) {
-        if (loop && now <= *loop && *loop <= when && loopOffset == 0) {
-            wait(vgm, *loop - now);
-            now = *loop;
-            loopOffset = vgm.size();
-        }
-        wait(vgm, when - now);
-        now = when;
-    };
+    std::vector<VgmWrite> stream;
     for (const qvxsnd::RegisterWrite& w : writes) {
         if (w.frame >= end) break;
-        reach(w.frame);
-        vgm.insert(vgm.end(), {w.bank == 0 ? kWritePort0 : kWritePort1, w.address, w.value});
-        ++count;
+        stream.push_back({w.frame, w.bank, w.address, w.value});
     }
-    reach(end);
-    vgm.push_back(kEnd);
-    const std::size_t gd3Offset = vgm.size();
-    const std::vector<std::uint8_t> tag = gd3(options.title);
-    vgm.insert(vgm.end(), tag.begin(), tag.end());
-
-    vgm[0] = 'V', vgm[1] = 'g', vgm[2] = 'm', vgm[3] = ' ';
-    put32(vgm, 0x04, static_cast<std::uint32_t>(vgm.size() - 0x04));
-    put32(vgm, 0x08, kVersion);
-    put32(vgm, 0x14, static_cast<std::uint32_t>(gd3Offset - 0x14));
-    put32(vgm, 0x18, static_cast<std::uint32_t>(end));
-    if (loop) {
-        put32(vgm, 0x1C, static_cast<std::uint32_t>(loopOffset - 0x1C));
-        put32(vgm, 0x20, static_cast<std::uint32_t>(end - *loop));
-    }
-    put32(vgm, 0x34, static_cast<std::uint32_t>(kHeaderBytes - 0x34));
-    put32(vgm, 0x4C, kYm2610Clock);
+    std::vector<std::uint8_t> vgm = encodeVgm(stream, end, loop, options.title);
     out = std::move(vgm);
-    if (info) *info = VgmInfo{end, loop, count};
+    if (info) *info = VgmInfo{end, loop, stream.size()};
     return Result::success();
 }
 

@@ -29,6 +29,12 @@ struct VgmInfo {
     std::size_t writes = 0;
 };
 
+struct VgmWrite;
+
+// A VGM 1.51 file of YM2610 writes (sorted by time), `samples` long, looping back to `loop`.
+std::vector<std::uint8_t> encodeVgm(const std::vector<VgmWrite>& writes, std::uint64_t samples,
+                                    std::optional<std::uint64_t> loop, const std::string& title);
+
 // The song as Play Song plays it, as a VGM 1.51 file in memory. Fails when the song cannot be
 // played, or when the order list does not come round within an hour.
 Result buildVgm(const Song& song, const VgmOptions& options, std::vector<std::uint8_t>& out,

@@ -1,0 +1,181 @@
+// The chip model against an independent YM2610 emulator: the same register streams (the kinds of
+// note in tests/support/fm_notes.hpp) rendered by MAME's vgmplay driver and by our chip, compared
+// note by note: pitch, envelope level in 10 ms windows, harmonics, power between the harmonics.
+// Skipped when MAME is not installed (Debian package "mame").
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+
+#include "tests/support/fm_notes.hpp"
+#include "tests/support/sound_analysis.hpp"
+#include "tests/support/temp_dir.hpp"
+#include "tools/offline_render.hpp"
+
+namespace qvx {
+namespace {
+
+using namespace testing;
+
+constexpr double kRate = 48000;            // MAME's output rate
+constexpr std::size_t kLevelWindow = 480;  // 10 ms
+
+struct NoteResult {
+    std::string name;
+    double cents = 0;
+    double envelopeMedianDb = 0;
+    double worstPhaseDb = 0;
+    double worstHarmonicDb = 0;
+    double outsideRefDb = 0;
+    double outsideOursDb = 0;
+};
+
+// The first channel of a 16-bit stereo WAV file MAME wrote.
+std::vector<double> readWavLeft(const std::filesystem::path& path) {
+    const std::vector<std::uint8_t> bytes = readBytes(path);
+    std::vector<double> left;
+    for (std::size_t at = 12; at + 8 <= bytes.size();) {
+        const std::string id(bytes.begin() + static_cast<long>(at),
+                             bytes.begin() + static_cast<long>(at) + 4);
+        const std::uint32_t size = bytes[at + 4] | bytes[at + 5] << 8 | bytes[at + 6] << 16 |
+                                   std::uint32_t(bytes[at + 7]) << 24;
+        if (id == "data") {
+            for (std::size_t s = at + 8;
+                 s + 4 <= std::min<std::size_t>(at + 8 + size, bytes.size()); s += 4)
+                left.push_back(static_cast<std::int16_t>(bytes[s] | bytes[s + 1] << 8));
+            break;
+        }
+        at += 8 + size + (size & 1);
+    }
+    return left;
+}
+
+double median(std::vector<double> v) {
+    if (v.empty()) return 0;
+    std::nth_element(v.begin(), v.begin() + static_cast<long>(v.size() / 2), v.end());
+    return v[v.size() / 2];
+}
+
+std::optional<std::vector<double>> mameRender(const std::vector<std::uint8_t>& vgm,
+                                              double seconds) {
+    const char* mame = QVX_MAME;
+    if (std::string(mame).empty() || !std::filesystem::exists(mame)) return std::nullopt;
+    TempDir dir;
+    writeBytes(dir / "notes.vgm", vgm);
+    // vgmplay insists on the ROMs of chips the file does not use; zeros do.
+    std::filesystem::create_directories(dir / "roms" / "vgmplay");
+    for (const auto& [name, size] :
+         std::map<std::string, std::size_t>{{"ym2413_instruments.bin", 144},
+                                            {"ym2608_adpcm_rom.bin", 8192},
+                                            {"dl-1425.bin", 24576}})
+        writeBytes(dir / "roms" / "vgmplay" / name, std::vector<std::uint8_t>(size, 0));
+    const std::string d = dir.path().string();
+    const std::string command = "cd '" + d + "' && HOME='" + d + "' timeout 600 '" + mame +
+                                "' vgmplay -rompath roms -quik notes.vgm -video none -sound none"
+                                " -nothrottle -seconds_to_run " +
+                                std::to_string(static_cast<int>(seconds) + 2) +
+                                " -wavwrite out.wav -skip_gameinfo -nvram_directory nvram"
+                                " -cfg_directory cfg > mame.txt 2>&1";
+    if (std::system(command.c_str()) != 0) return std::vector<double>{};
+    return readWavLeft(dir / "out.wav");
+}
+
+std::vector<NoteResult> compare(const std::vector<FmNote>& notes, const std::vector<double>& ref,
+                                const std::vector<double>& ours) {
+    const std::vector<double> starts = noteStarts(notes);
+    // Align the two in time (1 ms steps) and in overall gain.
+    const std::vector<double> refMs = windowLevels(ref, 0, ref.size(), 48);
+    const std::vector<double> oursMs = windowLevels(ours, 0, ours.size(), 48);
+    const int lag = bestWindowLag(refMs, oursMs, 50) * 48;
+    const auto shifted = [&](double seconds) {
+        return static_cast<std::size_t>(std::max(0.0, seconds * kRate + lag));
+    };
+    const auto at = [](double seconds) { return static_cast<std::size_t>(seconds * kRate); };
+    std::vector<double> gains;
+    for (std::size_t i = 0; i + 1 < starts.size(); ++i) {
+        const auto r = windowLevels(ref, at(starts[i]), at(starts[i + 1]), kLevelWindow);
+        const auto o = windowLevels(ours, shifted(starts[i]), shifted(starts[i + 1]), kLevelWindow);
+        for (std::size_t k = 0; k < std::min(r.size(), o.size()); ++k)
+            if (r[k] > -50) gains.push_back(o[k] - r[k]);
+    }
+    const double gain = median(gains);
+
+    std::vector<NoteResult> results;
+    for (std::size_t i = 0; i < notes.size(); ++i) {
+        const FmNote& n = notes[i];
+        NoteResult result{n.name};
+        const double t = starts[i];
+        // Pitch over the held part.
+        const double from = t + 0.15, to = t + std::min(n.hold, 1.0) - 0.02;
+        const std::size_t count = at(to - from);
+        const double low = n.pitch * 0.97, high = n.pitch * 1.03;
+        const double fRef = strongestPartial(ref, kRate, at(from), count, low, high);
+        const double fOurs = strongestPartial(ours, kRate, shifted(from), count, low, high);
+        result.cents = 1200 * std::log2(fOurs / fRef);
+        // Envelope: 10 ms windows from key-on to the end of the release, where the reference
+        // is within 50 dB of its peak; attack up to the peak, held part, release.
+        const double end = t + n.hold + n.release;
+        const auto r = windowLevels(ref, at(t), at(end), kLevelWindow);
+        auto o = windowLevels(ours, shifted(t), shifted(end), kLevelWindow);
+        for (double& v : o)
+            v -= gain;
+        const double peak = *std::max_element(r.begin(), r.end());
+        const std::size_t peakAt = static_cast<std::size_t>(
+            std::find_if(r.begin(), r.end(), [&](double v) { return v > peak - 1; }) - r.begin());
+        const auto keyOff = static_cast<std::size_t>(n.hold / 0.01);
+        std::vector<double> all, phase[3];
+        for (std::size_t k = 0; k < std::min(r.size(), o.size()); ++k) {
+            if (r[k] < peak - 50) continue;
+            const double d = std::fabs(o[k] - r[k]);
+            all.push_back(d);
+            phase[k <= peakAt ? 0 : k < keyOff ? 1 : 2].push_back(d);
+        }
+        result.envelopeMedianDb = median(all);
+        for (const auto& p : phase)
+            result.worstPhaseDb = std::max(result.worstPhaseDb, median(p));
+        // Harmonics and what lies between them, early in the held part.
+        const std::size_t fft = 8192;
+        const Spectrum sr = spectrum(ref, kRate, at(t + 0.1), fft, fRef, 12);
+        const Spectrum so = spectrum(ours, kRate, shifted(t + 0.1), fft, fRef, 12);
+        for (std::size_t h = 0; h < sr.harmonicsDb.size(); ++h)
+            if (sr.harmonicsDb[h] > -40)
+                result.worstHarmonicDb = std::max(result.worstHarmonicDb,
+                                                  std::fabs(so.harmonicsDb[h] - sr.harmonicsDb[h]));
+        result.outsideRefDb = sr.outsideDb;
+        result.outsideOursDb = so.outsideDb;
+        results.push_back(result);
+    }
+    return results;
+}
+
+void print(const char* mode, const std::vector<NoteResult>& results) {
+    std::printf("\n%s against MAME vgmplay\n", mode);
+    std::printf("%-28s %8s %8s %8s %9s %9s %9s\n", "note", "cents", "env med", "env worst",
+                "harm dB", "out ref", "out ours");
+    for (const NoteResult& r : results)
+        std::printf("%-28s %8.2f %8.2f %8.2f %9.2f %9.1f %9.1f\n", r.name.c_str(), r.cents,
+                    r.envelopeMedianDb, r.worstPhaseDb, r.worstHarmonicDb, r.outsideRefDb,
+                    r.outsideOursDb);
+}
+
+TEST(FmAgainstMame, TheDocumentedModelAndTheChipModel) {
+    const std::vector<FmNote> notes = comparisonNotes();
+    const std::vector<std::uint8_t> vgm = notesVgm(notes);
+    const std::optional<VgmStream> stream = readVgm(vgm);
+    ASSERT_TRUE(stream);
+    const double seconds = static_cast<double>(stream->samples) / kVgmRate;
+    const std::optional<std::vector<double>> ref = mameRender(vgm, seconds);
+    if (!ref)
+        GTEST_SKIP() << "MAME is not installed (Debian package \"mame\"): no independent "
+                        "emulator to compare the FM synthesis with";
+    ASSERT_GE(ref->size(), static_cast<std::size_t>(seconds * kRate)) << "MAME rendered nothing";
+
+    const std::vector<double> model = leftChannel(renderVgm(*stream, 48000));
+    const std::vector<NoteResult> results = compare(notes, *ref, model);
+    print("documented model", results);
+}
+
+}  // namespace
+}  // namespace qvx
