@@ -45,9 +45,10 @@ std::optional<std::vector<std::int16_t>> renderEngine(qvxsnd::Engine& engine, do
     return samples;
 }
 
-std::vector<std::int16_t> renderVgm(const VgmStream& stream, std::uint32_t rate) {
+std::vector<std::int16_t> renderVgm(const VgmStream& stream, std::uint32_t rate,
+                                    qvxsnd::FmModel model) {
     qvxsnd::YM2610 chip(stream.ym2610Clock ? stream.ym2610Clock : qvxsnd::YM2610::kDefaultClock,
-                        rate);
+                        rate, model);
     const auto frameOf = [rate](std::uint64_t sample) {
         return (sample * rate + kVgmRate / 2) / kVgmRate;
     };

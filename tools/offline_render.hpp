@@ -36,7 +36,8 @@ struct VgmStream;
 
 // A VGM stream's writes played into a YM2610 of its clock, each at its time, rendered at `rate`
 // for the stream's whole length.
-std::vector<std::int16_t> renderVgm(const VgmStream& stream, std::uint32_t rate);
+std::vector<std::int16_t> renderVgm(const VgmStream& stream, std::uint32_t rate,
+                                    qvxsnd::FmModel model = qvxsnd::FmModel::Documented);
 
 // The length of a tick of the editor's playback, in seconds.
 double tickSeconds();

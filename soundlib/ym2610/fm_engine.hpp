@@ -56,23 +56,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "soundlib/ym2610/fm_synthesis.hpp"
 #include "soundlib/ym2610/fm_tables.hpp"
 #include "soundlib/ym2610/registers.hpp"
 
 namespace qvxsnd {
-
-enum class EnvelopePhase : std::uint8_t {
-    Off = 0,
-    Release = 1,
-    Decay2 = 2,
-    Decay1 = 3,
-    Attack = 4
-};
-
 namespace fm {
-
-// writeChannelRegister takes second-bank registers at their address plus this.
-inline constexpr int kSecondBank = 0x100;
 
 // One operator, as kept in its channel's register order (1, 3, 2, 4).
 struct Operator {
@@ -120,22 +109,22 @@ struct Channel {
 // The FM section: six channel records (four of them sounding), the LFO, the shared frequency
 // latches and the three-frequency table of channel index 2. Register routing, timers and the
 // final clamp belong to the chip around it.
-class Engine {
+class Engine : public Synthesis {
   public:
     Engine(double clock, double rate);
 
-    // Clears phase, envelopes and SSG state of every channel (the chip's channel reset).
-    void resetChannels();
-
-    // Channel register block 0x30-0xFF; the second bank passes address + kSecondBank.
-    void writeChannelRegister(int address, std::uint8_t value);
-    void writeKeyOnOff(std::uint8_t value);  // ym::kKeyOnOff
-    void writeLfo(std::uint8_t value);       // ym::kLfo
-    void setThreeFrequencyMode(bool on);
-
-    // Writes frames * 2 interleaved left/right sums. They are not clamped, so that other sections
-    // of the chip can be mixed in before the final clamp.
-    void render(std::int32_t* mix, std::size_t frames);
+    void resetChannels() override;
+    void writeChannelRegister(int address, std::uint8_t value) override;
+    void writeKeyOnOff(std::uint8_t value) override;
+    void writeLfo(std::uint8_t value) override;
+    void setThreeFrequencyMode(bool on) override;
+    void render(std::int32_t* mix, std::size_t frames) override;
+    EnvelopePhase envelopePhase(int channel, int slot) const override {
+        return channels_[channel].ops[slot].state;
+    }
+    int envelopeLevel(int channel, int slot) const override {
+        return channels_[channel].ops[slot].counter >> 16;
+    }
 
     const Channel& channel(int index) const { return channels_[index]; }
 

@@ -6,18 +6,6 @@
 namespace qvxsnd::fm {
 namespace {
 
-// Detune in F-number units by detune row (DT 0-3) and key code.
-constexpr std::array<std::array<std::uint8_t, 32>, 4> kDetuneBytes = {{
-    {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-     0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-    {0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 2, 2, 2, 2,
-     2, 3, 3, 3, 4, 4, 4, 5, 5, 6, 6, 7, 8, 8, 8, 8},
-    {1, 1, 1, 1, 2, 2, 2, 2,  2,  3,  3,  3,  4,  4,  4,  5,
-     5, 6, 6, 7, 8, 8, 9, 10, 11, 12, 13, 14, 16, 16, 16, 16},
-    {2, 2, 2, 2,  2,  3,  3,  3,  4,  4,  4,  5,  5,  6,  6,  7,
-     8, 8, 9, 10, 11, 12, 13, 14, 16, 17, 19, 20, 22, 22, 22, 22},
-}};
-
 // LFO speeds as phase steps (2^32 per LFO cycle) per 144 master clocks.
 constexpr std::array<double, 8> kLfoConstants = {
     307691.45708544, 429840.32698367996, 465402.65619456, 492460.95015936,
@@ -72,7 +60,7 @@ RateTables RateTables::build(double clock, double rate) {
     }
     for (int row = 0; row < 4; ++row) {
         for (int k = 0; k < 32; ++k) {
-            const auto v = static_cast<std::int32_t>(kDetuneBytes[row][k] * b * 64);
+            const auto v = static_cast<std::int32_t>(kDetuneSteps[row][k] * b * 64);
             t.detune[row][k] = v;
             t.detune[row + 4][k] = -v;
         }

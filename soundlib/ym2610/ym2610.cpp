@@ -1,5 +1,7 @@
 #include "soundlib/ym2610/ym2610.hpp"
 
+#include "soundlib/ym2610/fm_chip.hpp"
+
 #include <algorithm>
 #include <array>
 #include <stdexcept>
@@ -23,23 +25,27 @@ std::int16_t clamp16(std::int32_t v) {
 
 }  // namespace
 
-YM2610::YM2610(std::uint32_t clock, std::uint32_t rate)
+YM2610::YM2610(std::uint32_t clock, std::uint32_t rate, FmModel model)
     : clock_(checked(clock, kMinClock, kMaxClock, "master clock")),
       rate_(checked(rate, kMinRate, kMaxRate, "output rate")),
-      fm_(static_cast<double>(clock_), static_cast<double>(rate_)),
+      model_(model),
+      fm_(model == FmModel::Accurate
+              ? std::unique_ptr<fm::Synthesis>(std::make_unique<fm::ChipEngine>(clock_, rate_))
+              : std::make_unique<fm::Engine>(static_cast<double>(clock_),
+                                             static_cast<double>(rate_))),
       adpcmA_(clock_, rate_),
       timers_(clock_, rate_) {
     // The chip's reset: timers stopped with their flags clear, every channel silent, both
     // outputs on and no modulation, every other channel register zero.
     writeMode(ym::kModeTimers, 0x30);
-    fm_.resetChannels();
+    fm_->resetChannels();
     timers_.reset();
     for (int bank = 0; bank < 2; ++bank) {
         const int offset = bank * fm::kSecondBank;
         for (int a = ym::kPanLfoSensitivity + 2; a >= ym::kPanLfoSensitivity; --a)
-            fm_.writeChannelRegister(offset + a, 0xC0);
+            fm_->writeChannelRegister(offset + a, 0xC0);
         for (int a = ym::kFeedbackAlgorithm + 2; a >= ym::kFirstChannelRegister; --a)
-            fm_.writeChannelRegister(offset + a, 0x00);
+            fm_->writeChannelRegister(offset + a, 0x00);
     }
 }
 
@@ -69,7 +75,7 @@ void YM2610::writeData(int bank, std::uint8_t value) {
     const std::uint8_t address = addressLatch_[bank];
     if (bank == 0) {
         if (address >= ym::kFirstChannelRegister) {
-            fm_.writeChannelRegister(address, value);
+            fm_->writeChannelRegister(address, value);
         } else if (address >= ym::kFirstModeRegister) {
             writeMode(address, value);
         } else if (address == ym::kAdpcmFlagControl) {
@@ -78,7 +84,7 @@ void YM2610::writeData(int bank, std::uint8_t value) {
         // 0x00-0x0F (SSG) and the rest of 0x10-0x1F (ADPCM-B) are not synthesized.
     } else {
         if (address >= ym::kFirstChannelRegister)
-            fm_.writeChannelRegister(fm::kSecondBank + address, value);
+            fm_->writeChannelRegister(fm::kSecondBank + address, value);
         else
             adpcmA_.writeRegister(address, value);
     }
@@ -90,7 +96,7 @@ void YM2610::writeData(int bank, std::uint8_t value) {
 void YM2610::writeMode(std::uint8_t address, std::uint8_t value) {
     switch (address) {
         case ym::kLfo:
-            fm_.writeLfo(value);
+            fm_->writeLfo(value);
             break;
         case ym::kTimerAHigh:
             timers_.writeTimerAHigh(value);
@@ -102,11 +108,11 @@ void YM2610::writeMode(std::uint8_t address, std::uint8_t value) {
             timers_.writeTimerB(value);
             break;
         case ym::kModeTimers:
-            fm_.setThreeFrequencyMode((value & 0xC0) != 0);
+            fm_->setThreeFrequencyMode((value & 0xC0) != 0);
             timers_.writeMode(value);
             break;
         case ym::kKeyOnOff:
-            fm_.writeKeyOnOff(value);
+            fm_->writeKeyOnOff(value);
             break;
         default:
             break;
@@ -125,7 +131,7 @@ void YM2610::render(std::int16_t* out, std::size_t frames) {
     std::array<std::int32_t, kBlock * 2> mix;
     while (frames > 0) {
         const std::size_t n = std::min(frames, kBlock);
-        fm_.render(mix.data(), n);
+        fm_->render(mix.data(), n);
         adpcmA_.render(mix.data(), n);
         for (std::size_t i = 0; i < n * 2; ++i)
             out[i] = clamp16(mix[i]);
@@ -136,21 +142,21 @@ void YM2610::render(std::int16_t* out, std::size_t frames) {
     }
 }
 
-const fm::Operator& YM2610::inspect(int channel, int op) const {
+int YM2610::inspectedSlot(int channel, int op) const {
     if (channel < 0 || channel > 5 || op < 1 || op > 4) {
         throw std::out_of_range("YM2610: no operator " + std::to_string(op) + " on channel " +
                                 std::to_string(channel) + " (channels 0-5, operators 1-4)");
     }
     // Operators are kept in register order.
-    return fm_.channel(channel).ops[ym::kOperatorOffset[op - 1] / 4];
+    return ym::kOperatorOffset[op - 1] / 4;
 }
 
 EnvelopePhase YM2610::envelopePhase(int channel, int op) const {
-    return inspect(channel, op).state;
+    return fm_->envelopePhase(channel, inspectedSlot(channel, op));
 }
 
 int YM2610::envelopeLevel(int channel, int op) const {
-    return inspect(channel, op).counter >> 16;
+    return fm_->envelopeLevel(channel, inspectedSlot(channel, op));
 }
 
 void YM2610::syncTimers(std::uint64_t units) {

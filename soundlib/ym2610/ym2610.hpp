@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 
@@ -41,7 +42,8 @@ class YM2610 {
 
     using WriteObserver = std::function<void(const RegisterWrite&)>;
 
-    explicit YM2610(std::uint32_t clock = kDefaultClock, std::uint32_t rate = kDefaultRate);
+    explicit YM2610(std::uint32_t clock = kDefaultClock, std::uint32_t rate = kDefaultRate,
+                    FmModel model = FmModel::Documented);
 
     // The chip port write: port 0 latches the first bank's address and port 1 writes its data;
     // ports 2 and 3 do the same for the second bank. A port outside 0-3 throws
@@ -81,6 +83,7 @@ class YM2610 {
     std::uint64_t framesRendered() const { return framesRendered_; }
     std::uint32_t clock() const { return clock_; }
     std::uint32_t sampleRate() const { return rate_; }
+    FmModel fmModel() const { return model_; }
 
     // Samples until the timer next overflows (at least 1), or nothing while it is stopped.
     std::optional<std::uint64_t> framesUntilTimerOverflow(Timer timer) const {
@@ -97,11 +100,12 @@ class YM2610 {
 
     void writeData(int bank, std::uint8_t value);
     void writeMode(std::uint8_t address, std::uint8_t value);
-    const fm::Operator& inspect(int channel, int op) const;
+    int inspectedSlot(int channel, int op) const;
 
     std::uint32_t clock_;
     std::uint32_t rate_;
-    fm::Engine fm_;
+    FmModel model_;
+    std::unique_ptr<fm::Synthesis> fm_;
     AdpcmA adpcmA_;
     OpnTimers timers_;
     std::uint64_t timerUnits_ = 0;

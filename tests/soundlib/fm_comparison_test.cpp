@@ -88,7 +88,20 @@ std::vector<NoteResult> compare(const std::vector<FmNote>& notes, const std::vec
     // Align the two in time (1 ms steps) and in overall gain.
     const std::vector<double> refMs = windowLevels(ref, 0, ref.size(), 48);
     const std::vector<double> oursMs = windowLevels(ours, 0, ours.size(), 48);
-    const int lag = bestWindowLag(refMs, oursMs, 50) * 48;
+    const int coarse = bestWindowLag(refMs, oursMs, 50) * 48;
+    // Then to the sample, by the waveforms of the first note's held part.
+    int lag = coarse;
+    double bestCorrelation = -1e300;
+    const auto held = static_cast<std::size_t>((starts[0] + 0.2) * kRate);
+    for (int fine = -60; fine <= 60; ++fine) {
+        double sum = 0;
+        for (std::size_t i = held; i < held + 4800; ++i)
+            sum += ref[i] * ours[static_cast<std::size_t>(static_cast<long>(i) + coarse + fine)];
+        if (sum > bestCorrelation) {
+            bestCorrelation = sum;
+            lag = coarse + fine;
+        }
+    }
     const auto shifted = [&](double seconds) {
         return static_cast<std::size_t>(std::max(0.0, seconds * kRate + lag));
     };
@@ -132,13 +145,18 @@ std::vector<NoteResult> compare(const std::vector<FmNote>& notes, const std::vec
             all.push_back(d);
             phase[k <= peakAt ? 0 : k < keyOff ? 1 : 2].push_back(d);
         }
+        if (const char* detail = std::getenv("QVX_FM_DETAIL"); detail && n.name == detail) {
+            for (std::size_t k = 0; k < std::min(r.size(), o.size()); ++k)
+                std::printf("%5.2f s  ref %7.2f  ours %7.2f\n", 0.01 * double(k), r[k], o[k]);
+        }
         result.envelopeMedianDb = median(all);
         for (const auto& p : phase)
             result.worstPhaseDb = std::max(result.worstPhaseDb, median(p));
-        // Harmonics and what lies between them, early in the held part.
+        // Harmonics and what lies between them, where the note is loudest.
         const std::size_t fft = 8192;
-        const Spectrum sr = spectrum(ref, kRate, at(t + 0.1), fft, fRef, 12);
-        const Spectrum so = spectrum(ours, kRate, shifted(t + 0.1), fft, fRef, 12);
+        const double loud = t + 0.01 * static_cast<double>(peakAt);
+        const Spectrum sr = spectrum(ref, kRate, at(loud), fft, fRef, 12);
+        const Spectrum so = spectrum(ours, kRate, shifted(loud), fft, fRef, 12);
         for (std::size_t h = 0; h < sr.harmonicsDb.size(); ++h)
             if (sr.harmonicsDb[h] > -40)
                 result.worstHarmonicDb = std::max(result.worstHarmonicDb,
@@ -173,8 +191,10 @@ TEST(FmAgainstMame, TheDocumentedModelAndTheChipModel) {
     ASSERT_GE(ref->size(), static_cast<std::size_t>(seconds * kRate)) << "MAME rendered nothing";
 
     const std::vector<double> model = leftChannel(renderVgm(*stream, 48000));
-    const std::vector<NoteResult> results = compare(notes, *ref, model);
-    print("documented model", results);
+    print("documented model", compare(notes, *ref, model));
+    const std::vector<double> chip =
+        leftChannel(renderVgm(*stream, 48000, qvxsnd::FmModel::Accurate));
+    print("chip-accurate", compare(notes, *ref, chip));
 }
 
 }  // namespace

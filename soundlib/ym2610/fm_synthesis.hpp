@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace qvxsnd {
+
+enum class EnvelopePhase : std::uint8_t {
+    Off = 0,
+    Release = 1,
+    Decay2 = 2,
+    Decay1 = 3,
+    Attack = 4
+};
+
+// Which FM synthesis a chip runs: the documented model (the default, fm_engine.hpp), or the
+// chip's own arithmetic at its own rate (fm_chip.hpp).
+enum class FmModel : std::uint8_t { Documented, Accurate };
+
+namespace fm {
+
+// writeChannelRegister takes second-bank registers at their address plus this.
+inline constexpr int kSecondBank = 0x100;
+
+// The FM section's face to the chip around it: register writes in, stereo sums out.
+class Synthesis {
+  public:
+    virtual ~Synthesis() = default;
+
+    // Clears phase, envelopes and SSG state of every channel (the chip's channel reset).
+    virtual void resetChannels() = 0;
+    // Channel register block 0x30-0xFF; the second bank passes address + kSecondBank.
+    virtual void writeChannelRegister(int address, std::uint8_t value) = 0;
+    virtual void writeKeyOnOff(std::uint8_t value) = 0;  // ym::kKeyOnOff
+    virtual void writeLfo(std::uint8_t value) = 0;       // ym::kLfo
+    virtual void setThreeFrequencyMode(bool on) = 0;
+    // Writes frames * 2 interleaved left/right sums at the output rate. They are not clamped, so
+    // that other sections of the chip can be mixed in before the final clamp.
+    virtual void render(std::int32_t* mix, std::size_t frames) = 0;
+    // An operator's envelope; `slot` counts in register order (operators 1, 3, 2, 4).
+    virtual EnvelopePhase envelopePhase(int channel, int slot) const = 0;
+    virtual int envelopeLevel(int channel, int slot) const = 0;  // 0 loudest ... 1023 silent
+};
+
+}  // namespace fm
+}  // namespace qvxsnd

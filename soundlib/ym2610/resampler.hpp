@@ -1,0 +1,40 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace qvxsnd {
+
+// Band-limited conversion of a stereo stream from one fixed rate to another: a Kaiser-windowed
+// sinc low-pass just below the lower rate's band edge, evaluated at each output sample's exact
+// position in the input (a polyphase table with 512 positions between two input samples).
+class Resampler {
+  public:
+    static constexpr int kTaps = 32;  // input samples each output sample weighs
+    static constexpr int kPhases = 512;
+
+    Resampler(double inputRate, double outputRate);
+
+    // Input samples still to be pushed before the next output sample can be made.
+    std::size_t inputsNeeded() const {
+        const auto needed = static_cast<std::int64_t>(next_) + kTaps / 2 + 1;
+        return needed > pushed_ ? static_cast<std::size_t>(needed - pushed_) : 0;
+    }
+    void push(std::int32_t left, std::int32_t right);
+    // The next output sample; call only once inputsNeeded() is 0.
+    void pull(std::int32_t& left, std::int32_t& right);
+
+  private:
+    double step_;      // input samples per output sample
+    double next_ = 0;  // the next output sample's position, in input samples
+    std::int64_t pushed_ = 0;
+    std::vector<float> table_;  // kPhases rows of kTaps weights
+    // The last kTaps inputs, kept twice over so that a window never wraps round.
+    std::array<float, 2 * kTaps> left_{};
+    std::array<float, 2 * kTaps> right_{};
+    int head_ = 0;
+};
+
+}  // namespace qvxsnd
