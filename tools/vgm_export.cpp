@@ -14,7 +14,6 @@ namespace {
 
 constexpr std::size_t kHeaderBytes = 0x80;  // a version 1.51 header
 constexpr std::uint32_t kVersion = 0x151;
-constexpr std::uint32_t kYm2610Clock = 8'000'000;
 constexpr std::size_t kChunkFrames = 512;
 // Register 0x27 is the first thing the driver writes on every tick: its timer acknowledge.
 constexpr std::uint8_t kTickMark = 0x27;
@@ -96,7 +95,8 @@ std::vector<std::uint8_t> gd3(const std::string& title) {
 }  // namespace
 
 std::vector<std::uint8_t> encodeVgm(const std::vector<VgmWrite>& writes, std::uint64_t samples,
-                                    std::optional<std::uint64_t> loop, const std::string& title) {
+                                    std::optional<std::uint64_t> loop, const std::string& title,
+                                    std::uint32_t clock) {
     std::vector<std::uint8_t> vgm(kHeaderBytes, 0);
     std::uint64_t now = 0;
     std::size_t loopOffset = 0;
@@ -130,7 +130,7 @@ std::vector<std::uint8_t> encodeVgm(const std::vector<VgmWrite>& writes, std::ui
         put32(vgm, 0x20, static_cast<std::uint32_t>(samples - *loop));
     }
     put32(vgm, 0x34, static_cast<std::uint32_t>(kHeaderBytes - 0x34));
-    put32(vgm, 0x4C, kYm2610Clock);
+    put32(vgm, 0x4C, clock);
     return vgm;
 }
 

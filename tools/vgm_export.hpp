@@ -31,9 +31,11 @@ struct VgmInfo {
 
 struct VgmWrite;
 
-// A VGM 1.51 file of YM2610 writes (sorted by time), `samples` long, looping back to `loop`.
+// A VGM 1.51 file of YM2610 writes (sorted by time), `samples` long, looping back to `loop`,
+// for a chip at `clock` Hz.
 std::vector<std::uint8_t> encodeVgm(const std::vector<VgmWrite>& writes, std::uint64_t samples,
-                                    std::optional<std::uint64_t> loop, const std::string& title);
+                                    std::optional<std::uint64_t> loop, const std::string& title,
+                                    std::uint32_t clock = 8'000'000);
 
 // The song as Play Song plays it, as a VGM 1.51 file in memory. Fails when the song cannot be
 // played, or when the order list does not come round within an hour.

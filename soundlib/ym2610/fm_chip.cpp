@@ -83,8 +83,19 @@ std::int32_t operatorOutput(std::uint32_t phase, int attenuation) {
 
 // The LFO advances its 7-bit step every this many samples, by rate.
 constexpr std::array<int, 8> kLfoPeriods = {108, 77, 71, 67, 62, 44, 8, 5};
-// Vibrato depth by PMS, in cents at the LFO's extremes.
-constexpr std::array<double, 8> kVibratoCents = {0, 3.4, 6.7, 10, 14, 20, 40, 80};
+// Vibrato: at each of the eight levels of a quarter of the LFO's cycle, the F-number's top seven
+// bits (bits 4-10) times this many sixteenths move the F-number by half steps, by PMS. Measured:
+// the depth at the extremes is 3.4, 6.7, 10, 14, 20, 40 and 80 cents for PMS 1-7.
+constexpr std::array<std::array<std::uint8_t, 8>, 8> kVibratoSixteenths = {{
+    {0, 0, 0, 0, 0, 0, 0, 0},
+    {0, 0, 0, 0, 1, 1, 1, 1},
+    {0, 0, 0, 1, 1, 1, 2, 2},
+    {0, 0, 1, 1, 2, 2, 3, 3},
+    {0, 0, 1, 2, 2, 2, 3, 4},
+    {0, 0, 2, 3, 4, 4, 5, 6},
+    {0, 0, 4, 6, 8, 8, 10, 12},
+    {0, 0, 8, 12, 16, 16, 20, 24},
+}};
 // The AM value (0-126) is shifted right by this, by AMS: none, 1.4, 5.9 and 11.8 dB.
 constexpr std::array<int, 4> kAmShifts = {8, 3, 1, 0};
 
@@ -131,20 +142,23 @@ void ChipEngine::updateIncrements(int index) {
     for (int s = 0; s < 4; ++s) {
         Op& op = ch.ops[static_cast<std::size_t>(s)];
         int block = 0;
-        int fnum = frequencyOf(index, s, block);
+        const int fnum = frequencyOf(index, s, block);
         const int keyCode = block << 2 | kKeyCodeBits[static_cast<std::size_t>(fnum >> 7)];
+        // The F-number in half steps, moved by the vibrato: four quarters of eight levels in the
+        // LFO's cycle, up and back, then down and back.
+        int halfSteps = fnum << 1;
         if (ch.pmDepth != 0 && lfoOn_) {
-            // Vibrato moves the F-number in steps: eight levels a quarter of the LFO's cycle.
             const int step = (lfoStep_ >> 2) & 31;
-            const int up = (step & 8) ? 7 - (step & 7) : (step & 7);
-            const double cents = kVibratoCents[static_cast<std::size_t>(ch.pmDepth)] * up / 7.0 *
-                                 ((step & 16) ? -1 : 1);
-            fnum = std::clamp(static_cast<int>(std::lround(fnum * std::exp2(cents / 1200.0))), 0,
-                              0xFFF);
+            const int level = (step & 8) ? 7 - (step & 7) : (step & 7);
+            const int offset =
+                ((fnum >> 4) * kVibratoSixteenths[static_cast<std::size_t>(ch.pmDepth)]
+                                                 [static_cast<std::size_t>(level)]) >>
+                4;
+            halfSteps += (step & 16) ? -offset : offset;
         }
         // (F-number << block) / 2, detuned, 17 bits: a negative detune of a zero frequency wraps
         // round to a large step, as on the chip.
-        std::int32_t base = (fnum << block) >> 1;
+        std::int32_t base = (halfSteps << block) >> 2;
         const int detune = kDetuneSteps[static_cast<std::size_t>(op.detune & 3)]
                                        [static_cast<std::size_t>(keyCode)];
         base = (base + ((op.detune & 4) ? -detune : detune)) & 0x1FFFF;

@@ -24,6 +24,7 @@ double bessel0(double x) {
 
 Resampler::Resampler(double inputRate, double outputRate)
     : step_(inputRate / outputRate), table_(static_cast<std::size_t>(kPhases * kTaps)) {
+    passThrough_ = std::fabs(inputRate - outputRate) < 1e-9;
     // Cut-off as a fraction of the input rate; below both Nyquist frequencies.
     const double cutoff = kPassFraction * 0.5 * std::min(inputRate, outputRate) / inputRate;
     const double half = kTaps / 2.0;
@@ -50,6 +51,12 @@ Resampler::Resampler(double inputRate, double outputRate)
 }
 
 void Resampler::push(std::int32_t left, std::int32_t right) {
+    if (passThrough_) {
+        left_[0] = static_cast<float>(left);
+        right_[0] = static_cast<float>(right);
+        pending_ = true;
+        return;
+    }
     left_[static_cast<std::size_t>(head_)] = left_[static_cast<std::size_t>(head_ + kTaps)] =
         static_cast<float>(left);
     right_[static_cast<std::size_t>(head_)] = right_[static_cast<std::size_t>(head_ + kTaps)] =
@@ -59,6 +66,12 @@ void Resampler::push(std::int32_t left, std::int32_t right) {
 }
 
 void Resampler::pull(std::int32_t& left, std::int32_t& right) {
+    if (passThrough_) {
+        left = static_cast<std::int32_t>(left_[0]);
+        right = static_cast<std::int32_t>(right_[0]);
+        pending_ = false;
+        return;
+    }
     const double base = std::floor(next_);
     const auto phase = std::min(static_cast<int>((next_ - base) * kPhases), kPhases - 1);
     const float* weights = &table_[static_cast<std::size_t>(phase * kTaps)];

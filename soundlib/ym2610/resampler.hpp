@@ -19,6 +19,7 @@ class Resampler {
 
     // Input samples still to be pushed before the next output sample can be made.
     std::size_t inputsNeeded() const {
+        if (passThrough_) return pending_ ? 0 : 1;
         const auto needed = static_cast<std::int64_t>(next_) + kTaps / 2 + 1;
         return needed > pushed_ ? static_cast<std::size_t>(needed - pushed_) : 0;
     }
@@ -27,6 +28,9 @@ class Resampler {
     void pull(std::int32_t& left, std::int32_t& right);
 
   private:
+    // Equal rates: every input is an output, untouched.
+    bool passThrough_ = false;
+    bool pending_ = false;
     double step_;      // input samples per output sample
     double next_ = 0;  // the next output sample's position, in input samples
     std::int64_t pushed_ = 0;

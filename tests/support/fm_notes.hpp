@@ -38,6 +38,10 @@ struct FmNote {
 };
 
 inline constexpr double kNoteGap = 0.25;  // silence between slots, after a fast release
+// The chip's clock in these streams: 144 times a whole number of samples a second (55555 Hz),
+// so that renders at the chip's own rate need no resampling at all.
+inline constexpr std::uint32_t kNotesClock = 7'999'920;
+inline constexpr std::uint32_t kNotesChipRate = kNotesClock / 144;
 
 // Where a note's slot starts, in seconds.
 inline std::vector<double> noteStarts(const std::vector<FmNote>& notes) {
@@ -103,7 +107,7 @@ inline std::vector<std::uint8_t> notesVgm(const std::vector<FmNote>& notes) {
     std::vector<VgmWrite> sorted = writes;
     std::stable_sort(sorted.begin(), sorted.end(),
                      [](const VgmWrite& a, const VgmWrite& b) { return a.sample < b.sample; });
-    return encodeVgm(sorted, at(starts.back()), std::nullopt, "FM notes");
+    return encodeVgm(sorted, at(starts.back()), std::nullopt, "FM notes", kNotesClock);
 }
 
 // A carrier alone: operator 4 of algorithm 7 with the other three silent.
