@@ -14,39 +14,50 @@ constexpr int kClocksPerSample = 144;
 constexpr int kEnvelopeDivider = 3;  // the envelope steps on every third sample
 constexpr int kMaxAttenuation = 0x3FF;
 constexpr int kSsgTurn = 0x200;  // SSG-type envelopes turn half-way, at -48 dB
+// An operator this attenuated (or more) outputs nothing: its level shifts out of all 13 bits.
+constexpr int kInaudible = 0x380;
+
+// The channel indexes that sound on this chip.
+constexpr std::array<std::size_t, 4> kSounding = {1, 2, 4, 5};
 
 // Register order of the operators: 1, 3, 2, 4.
 constexpr int kOp1 = 0, kOp3 = 1, kOp2 = 2, kOp4 = 3;
 // Channel index 2's operators in three-frequency mode: entries of 0xA8-0xAE by slot.
 constexpr std::array<int, 4> kThreeFrequencyEntry = {1, 0, 2, -1};
 
-// The chip's ROMs: a quarter of a sine as attenuation (4.8 fixed point, 12 bits), and the
-// fraction of a power of two that turns attenuation back into level (10 bits).
+// The chip's ROMs, unfolded for speed: for each 10-bit phase, a quarter of a sine as attenuation
+// (4.8 fixed point, 12 bits) mirrored to the whole wave, with the sign in bit 15; and for each
+// fraction of an attenuation step the 13-bit level it turns back into (the exponent ROM's 10 bits
+// with the implied top bit, shifted left twice).
 struct Roms {
-    std::array<std::uint16_t, 256> logSine{};
-    std::array<std::uint16_t, 256> exponent{};
+    std::array<std::uint16_t, 1024> sine{};
+    std::array<std::uint16_t, 256> level{};
 };
 
-const Roms& roms() {
-    static const Roms r = [] {
-        Roms t;
-        for (int i = 0; i < 256; ++i) {
-            const double s = std::sin((i + 0.5) * std::numbers::pi / 512.0);
-            t.logSine[static_cast<std::size_t>(i)] =
-                static_cast<std::uint16_t>(std::lround(-std::log2(s) * 256.0));
-            t.exponent[static_cast<std::size_t>(i)] =
-                static_cast<std::uint16_t>(std::lround((std::exp2(i / 256.0) - 1.0) * 1024.0));
-        }
-        return t;
-    }();
-    return r;
+Roms makeRoms() {
+    Roms t;
+    for (int p = 0; p < 1024; ++p) {
+        const int quarter = (p & 0x100) ? (p & 0xFF) ^ 0xFF : p & 0xFF;
+        const double s = std::sin((quarter + 0.5) * std::numbers::pi / 512.0);
+        const auto attenuation = static_cast<int>(std::lround(-std::log2(s) * 256.0));
+        t.sine[static_cast<std::size_t>(p)] =
+            static_cast<std::uint16_t>(attenuation | ((p & 0x200) ? 0x8000 : 0));
+    }
+    for (int i = 0; i < 256; ++i) {
+        const auto exponent = static_cast<int>(std::lround((std::exp2(i / 256.0) - 1.0) * 1024.0));
+        t.level[static_cast<std::size_t>(i ^ 0xFF)] =
+            static_cast<std::uint16_t>((exponent | 0x400) << 2);
+    }
+    return t;
 }
+
+const Roms kRoms = makeRoms();
 
 // Attenuation steps of one envelope update, by effective rate (0-63) and the update's place in a
 // cycle of eight. Up to rate 47 the updates come ever more often with increments of 0 or 1 in
 // four patterns; from rate 48 every update counts, with steps that double every four rates. Below
 // rate 8 the chip has coarser patterns than the rates above: 2-5 the first, 6-7 the third.
-int envelopeIncrement(int rate, int index) {
+int computeEnvelopeIncrement(int rate, int index) {
     static constexpr std::array<std::array<std::uint8_t, 8>, 4> kPatterns = {{
         {0, 1, 0, 1, 0, 1, 0, 1},
         {0, 1, 0, 1, 1, 1, 0, 1},
@@ -69,16 +80,24 @@ int envelopeIncrement(int rate, int index) {
     return 8;
 }
 
+const std::array<std::array<std::uint8_t, 8>, 64>& envelopeIncrements() {
+    static const auto table = [] {
+        std::array<std::array<std::uint8_t, 8>, 64> t{};
+        for (int rate = 0; rate < 64; ++rate)
+            for (int i = 0; i < 8; ++i)
+                t[static_cast<std::size_t>(rate)][static_cast<std::size_t>(i)] =
+                    static_cast<std::uint8_t>(computeEnvelopeIncrement(rate, i));
+        return t;
+    }();
+    return table;
+}
+
 // One operator's output for a 10-bit phase and a 10-bit attenuation: 14 bits, signed.
-std::int32_t operatorOutput(std::uint32_t phase, int attenuation) {
-    const Roms& r = roms();
-    std::uint32_t quarter = phase & 0xFF;
-    if (phase & 0x100) quarter ^= 0xFF;
-    const int total = r.logSine[quarter] + (attenuation << 2);
-    const int magnitude =
-        ((r.exponent[static_cast<std::size_t>((total & 0xFF) ^ 0xFF)] | 0x400) << 2) >>
-        (total >> 8);
-    return (phase & 0x200) ? -magnitude : magnitude;
+inline std::int32_t operatorOutput(std::uint32_t phase, int attenuation) {
+    const std::uint32_t sine = kRoms.sine[phase];
+    const int total = static_cast<int>(sine & 0x7FFF) + (attenuation << 2);
+    const int magnitude = kRoms.level[static_cast<std::size_t>(total & 0xFF)] >> (total >> 8);
+    return (sine & 0x8000) ? -magnitude : magnitude;
 }
 
 // The LFO advances its 7-bit step every this many samples, by rate.
@@ -101,7 +120,8 @@ constexpr std::array<int, 4> kAmShifts = {8, 3, 1, 0};
 
 }  // namespace
 
-ChipEngine::ChipEngine(double clock, double rate) : resampler_(clock / kClocksPerSample, rate) {
+ChipEngine::ChipEngine(double clock, double rate)
+    : increments_(envelopeIncrements()), resampler_(clock / kClocksPerSample, rate) {
     resetChannels();
 }
 
@@ -114,6 +134,8 @@ void ChipEngine::resetChannels() {
             op.keyOn = false;
             op.ssg = 0;
             op.ssgInverted = false;
+            refreshVolume(op);
+            refreshRates(op);
         }
         ch.op1History = {};
         ch.dirty = true;
@@ -144,6 +166,8 @@ void ChipEngine::updateIncrements(int index) {
         int block = 0;
         const int fnum = frequencyOf(index, s, block);
         const int keyCode = block << 2 | kKeyCodeBits[static_cast<std::size_t>(fnum >> 7)];
+        op.keyCode = keyCode;
+        op.keyScaleOffset = keyCode >> (3 - op.keyScale);
         // The F-number in half steps, moved by the vibrato: four quarters of eight levels in the
         // LFO's cycle, up and back, then down and back.
         int halfSteps = fnum << 1;
@@ -167,7 +191,7 @@ void ChipEngine::updateIncrements(int index) {
                                        : static_cast<std::uint32_t>(base * op.multiple);
         op.increment = step & 0xFFFFF;
     }
-    ch.dirty = ch.pmDepth != 0 && lfoOn_;
+    ch.dirty = false;
 }
 
 void ChipEngine::writeChannelRegister(int address, std::uint8_t v) {
@@ -188,26 +212,33 @@ void ChipEngine::writeChannelRegister(int address, std::uint8_t v) {
                 break;
             case ym::kTotalLevel:
                 op.totalLevel = v & 0x7F;
+                refreshVolume(op);
                 break;
             case ym::kKeyScaleAttack:
                 op.keyScale = v >> 6;
                 op.attackRate = v & 0x1F;
+                op.keyScaleOffset = op.keyCode >> (3 - op.keyScale);
+                refreshRates(op);
                 break;
             case ym::kAmDecay:
                 op.am = (v & 0x80) != 0;
                 op.decayRate = v & 0x1F;
+                refreshRates(op);
                 break;
             case ym::kSustainRate:
                 op.sustainRate = v & 0x1F;
+                refreshRates(op);
                 break;
             case ym::kSustainLevelRelease: {
                 const int level = v >> 4;
                 op.sustainLevel = (level == 15 ? 31 : level) << 5;
                 op.releaseRate = v & 0x0F;
+                refreshRates(op);
                 break;
             }
             case ym::kSsgEnvelope:
                 op.ssg = v & 0x0F;
+                refreshVolume(op);
                 break;
             default:
                 break;
@@ -261,6 +292,7 @@ void ChipEngine::keyOn(Op& op, int keyCode) {
     op.ssgInverted = false;
     op.state = EnvelopePhase::Attack;
     if (effectiveRate(op.attackRate, keyCode, op.keyScale) >= 62) op.attenuation = 0;
+    refreshVolume(op);
 }
 
 void ChipEngine::keyOff(Op& op) {
@@ -272,6 +304,7 @@ void ChipEngine::keyOff(Op& op) {
         op.attenuation = (kSsgTurn - op.attenuation) & kMaxAttenuation;
     op.ssgInverted = false;
     op.state = EnvelopePhase::Release;
+    refreshVolume(op);
 }
 
 void ChipEngine::writeKeyOnOff(std::uint8_t v) {
@@ -331,41 +364,40 @@ void ChipEngine::clockSsg(Op& op) {
     op.state = EnvelopePhase::Attack;
 }
 
-void ChipEngine::clockEnvelope(Op& op, int keyCode) {
-    clockSsg(op);
+void ChipEngine::refreshRates(Op& op) {
+    const auto at = [&op](EnvelopePhase phase) -> std::uint8_t& {
+        return op.rates[static_cast<std::size_t>(phase)];
+    };
+    at(EnvelopePhase::Attack) = static_cast<std::uint8_t>(op.attackRate);
+    at(EnvelopePhase::Decay1) = static_cast<std::uint8_t>(op.decayRate);
+    at(EnvelopePhase::Decay2) = static_cast<std::uint8_t>(op.sustainRate);
+    at(EnvelopePhase::Release) = static_cast<std::uint8_t>(op.releaseRate * 2 + 1);
+}
+
+bool ChipEngine::clockEnvelope(Op& op) {
+    if (op.state == EnvelopePhase::Off) return false;
+    const int before = op.attenuation;
+    const EnvelopePhase phase = op.state;
+    if (op.ssg & 8) clockSsg(op);
     if (op.state == EnvelopePhase::Attack && op.attenuation == 0) op.state = EnvelopePhase::Decay1;
     if (op.state == EnvelopePhase::Decay1 && op.attenuation >= op.sustainLevel)
         op.state = EnvelopePhase::Decay2;
 
-    int rate = 0;
-    switch (op.state) {
-        case EnvelopePhase::Attack:
-            rate = op.attackRate;
-            break;
-        case EnvelopePhase::Decay1:
-            rate = op.decayRate;
-            break;
-        case EnvelopePhase::Decay2:
-            rate = op.sustainRate;
-            break;
-        case EnvelopePhase::Release:
-            rate = op.releaseRate * 2 + 1;
-            break;
-        case EnvelopePhase::Off:
-            return;
-    }
-    const int effective = effectiveRate(rate, keyCode, op.keyScale);
+    if (op.state == EnvelopePhase::Off) return true;
+    const int rate = op.rates[static_cast<std::size_t>(op.state)];
+    const int effective = rate == 0 ? 0 : std::min(63, rate * 2 + op.keyScaleOffset);
     const int shift = std::max(0, 11 - (effective >> 2));
-    if ((envelopeCounter_ & ((1u << shift) - 1)) != 0) return;
-    const int increment =
-        envelopeIncrement(effective, static_cast<int>((envelopeCounter_ >> shift) & 7));
+    if ((envelopeCounter_ & ((1u << shift) - 1)) != 0)
+        return op.attenuation != before || op.state != phase;
+    const int increment = increments_[static_cast<std::size_t>(effective)]
+                                     [static_cast<std::size_t>((envelopeCounter_ >> shift) & 7)];
     if (op.state == EnvelopePhase::Attack) {
         // The chip's attack: each step covers a sixteenth of the distance left, and more.
         if (effective >= 62)
             op.attenuation = 0;
         else if (increment != 0)
             op.attenuation += ((~op.attenuation) * increment) >> 4;
-        return;
+        return true;
     }
     if (op.ssg & 8) {
         // SSG-type envelopes move four times as fast, and only up to where they turn.
@@ -377,36 +409,38 @@ void ChipEngine::clockEnvelope(Op& op, int keyCode) {
         op.attenuation = kMaxAttenuation;
         if (op.state == EnvelopePhase::Release) op.state = EnvelopePhase::Off;
     }
+    return true;
 }
 
 void ChipEngine::clockEnvelopes() {
     ++envelopeCounter_;
-    for (std::size_t c = 0; c < channels_.size(); ++c) {
-        for (int s = 0; s < 4; ++s)
-            clockEnvelope(channels_[c].ops[static_cast<std::size_t>(s)],
-                          keyCodeOf(static_cast<int>(c), s));
+    // Channel indexes 0 and 3 have registers but no output on this chip.
+    for (std::size_t c : kSounding) {
+        Ch& ch = channels_[c];
+        if (ch.dirty) updateIncrements(static_cast<int>(c));
+        for (Op& op : ch.ops)
+            if (clockEnvelope(op)) refreshVolume(op);
     }
 }
 
-int ChipEngine::envelopeOutput(const Op& op, int am) const {
+void ChipEngine::refreshVolume(Op& op) {
     int level = op.attenuation;
     if ((op.ssg & 8) && op.state != EnvelopePhase::Release &&
         (op.ssgInverted != ((op.ssg & 4) != 0)))
         level = (kSsgTurn - level) & kMaxAttenuation;
-    level += (op.totalLevel << 3) + (op.am ? am : 0);
-    return std::min(level, kMaxAttenuation);
+    op.volume = std::min(level + (op.totalLevel << 3), kMaxAttenuation);
 }
 
-std::int32_t ChipEngine::channelOutput(Ch& ch) {
-    const int amValue = (lfoStep_ < 64 ? 63 - lfoStep_ : lfoStep_ - 64) * 2;
+std::int32_t ChipEngine::channelOutput(Ch& ch, int amValue) {
     const int am = amValue >> ch.amShift;
     Op& o1 = ch.ops[kOp1];
     Op& o2 = ch.ops[kOp2];
     Op& o3 = ch.ops[kOp3];
     Op& o4 = ch.ops[kOp4];
-    const auto out = [&](Op& op, std::int32_t modulation) {
-        const int level = envelopeOutput(op, am);
-        if (level >= kMaxAttenuation) return std::int32_t{0};
+    const auto out = [am](const Op& op, std::int32_t modulation) {
+        const int level = op.volume + (op.am ? am : 0);
+        // From here on the output is below the least step anyway.
+        if (level >= kInaudible) return std::int32_t{0};
         return operatorOutput(((op.phase >> 10) + static_cast<std::uint32_t>(modulation)) & 0x3FF,
                               level);
     };
@@ -453,11 +487,12 @@ void ChipEngine::sample(std::int32_t& left, std::int32_t& right) {
         clockEnvelopes();
     }
     left = right = 0;
-    constexpr std::array<std::size_t, 4> kSounding = {1, 2, 4, 5};
+    // The LFO's AM value: 126 at its first step, down to 0 half-way, and up again.
+    const int amValue = (lfoStep_ < 64 ? 63 - lfoStep_ : lfoStep_ - 64) * 2;
     for (std::size_t c : kSounding) {
         Ch& ch = channels_[c];
         if (ch.dirty) updateIncrements(static_cast<int>(c));
-        const std::int32_t out = channelOutput(ch) >> 1;
+        const std::int32_t out = channelOutput(ch, amValue) >> 1;
         if (ch.left) left += out;
         if (ch.right) right += out;
         for (Op& op : ch.ops)

@@ -43,9 +43,13 @@ class ChipEngine : public Synthesis {
         int releaseRate = 0;
         int ssg = 0;
         // State.
-        std::uint32_t phase = 0;      // 20 bits
-        std::uint32_t increment = 0;  // 20 bits, with the channel's frequency and detune
-        int attenuation = 0x3FF;      // 10 bits: 0 loudest
+        std::uint32_t phase = 0;              // 20 bits
+        std::uint32_t increment = 0;          // 20 bits, with the channel's frequency and detune
+        int attenuation = 0x3FF;              // 10 bits: 0 loudest
+        int keyCode = 0;                      // of the frequency the increment was made from
+        int keyScaleOffset = 0;               // what the key code adds to the envelope's rates
+        std::array<std::uint8_t, 5> rates{};  // by EnvelopePhase: 0-31, before key scaling
+        int volume = 0x3FF;  // attenuation as heard, with total level, without the LFO
         EnvelopePhase state = EnvelopePhase::Off;
         bool keyOn = false;
         bool ssgInverted = false;
@@ -66,7 +70,8 @@ class ChipEngine : public Synthesis {
 
     void sample(std::int32_t& left, std::int32_t& right);
     void clockEnvelopes();
-    void clockEnvelope(Op& op, int keyCode);
+    // Returns whether the operator's heard attenuation may have changed.
+    bool clockEnvelope(Op& op);
     void clockSsg(Op& op);
     void keyOn(Op& op, int keyCode);
     void keyOff(Op& op);
@@ -74,8 +79,9 @@ class ChipEngine : public Synthesis {
     int effectiveRate(int rate, int keyCode, int keyScale) const;
     int keyCodeOf(int index, int slot) const;
     int frequencyOf(int index, int slot, int& block) const;
-    int envelopeOutput(const Op& op, int am) const;
-    std::int32_t channelOutput(Ch& ch);
+    static void refreshVolume(Op& op);
+    static void refreshRates(Op& op);
+    std::int32_t channelOutput(Ch& ch, int amValue);
 
     std::array<Ch, 6> channels_{};
     std::uint8_t frequencyLatch_ = 0;
@@ -87,6 +93,7 @@ class ChipEngine : public Synthesis {
     int lfoRate_ = 0;
     int lfoDivider_ = 0;
     int lfoStep_ = 0;  // 7 bits
+    const std::array<std::array<std::uint8_t, 8>, 64>& increments_;
     std::uint32_t envelopeCounter_ = 0;
     int envelopeDivider_ = 0;
     Resampler resampler_;

@@ -34,10 +34,12 @@ class Resampler {
     double step_;      // input samples per output sample
     double next_ = 0;  // the next output sample's position, in input samples
     std::int64_t pushed_ = 0;
-    std::vector<float> table_;  // kPhases rows of kTaps weights
-    // The last kTaps inputs, kept twice over so that a window never wraps round.
-    std::array<float, 2 * kTaps> left_{};
-    std::array<float, 2 * kTaps> right_{};
+    // kPhases rows of kTaps weights, each weight twice (for the left and the right input), so that
+    // a row lines up with the interleaved inputs and the sum is element-wise.
+    std::vector<float> table_;
+    // The last kTaps stereo inputs interleaved, kept twice over so that a window never wraps
+    // round.
+    std::array<float, 4 * kTaps> inputs_{};
     int head_ = 0;
 };
 
