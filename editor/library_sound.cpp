@@ -39,6 +39,10 @@ std::optional<SoundSystem::Position> LibrarySound::playPosition() {
     return Position{packed >> 8, packed & 0xFF};
 }
 
+void LibrarySound::setChipAccurateFm(bool on) {
+    ::setFmModel(on ? QVXSND_FM_ACCURATE : QVXSND_FM_DOCUMENTED);
+}
+
 QString LibrarySound::status() const {
     return QString::fromUtf8(::soundStatus());
 }

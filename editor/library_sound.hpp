@@ -30,6 +30,7 @@ class LibrarySound : public SoundSystem {
     PreviewTarget& preview() override { return preview_; }
     void playRoms(std::span<const std::uint8_t> m1, std::span<const std::uint8_t> v1) override;
     std::optional<Position> playPosition() override;
+    void setChipAccurateFm(bool on) override;
 
   private:
     LibrarySoundTarget player_;

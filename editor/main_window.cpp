@@ -35,6 +35,7 @@ const QString kKeyboardSetting = QStringLiteral("Options/Keyboard");
 const QString kFollowSetting = QStringLiteral("Options/FollowPlayback");
 const QString kNoteOffSetting = QStringLiteral("Options/NoteOffOnRelease");
 const QString kEditStepSetting = QStringLiteral("Options/EditStep");
+const QString kChipAccurateSetting = QStringLiteral("Options/ChipAccurateFm");
 constexpr int kFollowMilliseconds = 16;  // about one poll per displayed frame
 
 std::filesystem::path toPath(const QString& path) {
@@ -277,6 +278,17 @@ void MainWindow::createMenus() {
     noteOffAction_->setCheckable(true);
     connect(noteOffAction_, &QAction::toggled, this,
             [](bool on) { QSettings().setValue(kNoteOffSetting, on); });
+    options->addSeparator();
+    chipAccurateAction_ = addAction(
+        options, "chipAccurateFm", QStringLiteral("&Chip-Accurate FM"),
+        QStringLiteral("Synthesizes FM as the chip computes it, at its own sample rate (about "
+                       "twice the processor time); also for WAV export"),
+        nullptr);
+    chipAccurateAction_->setCheckable(true);
+    connect(chipAccurateAction_, &QAction::toggled, this, [this](bool on) {
+        sound_.setChipAccurateFm(on);
+        QSettings().setValue(kChipAccurateSetting, on);
+    });
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     addAction(help, "about", QStringLiteral("&About QVXTracker..."), QString(), &MainWindow::about);
@@ -312,6 +324,12 @@ void MainWindow::readSettings() {
     chooseLayout(qwerty ? KeyboardLayout::Qwerty : KeyboardLayout::Azerty);
     followAction_->setChecked(settings.value(kFollowSetting, true).toBool());
     noteOffAction_->setChecked(settings.value(kNoteOffSetting, false).toBool());
+    const bool chipAccurate = settings.value(kChipAccurateSetting, false).toBool();
+    {
+        const QSignalBlocker blocker(chipAccurateAction_);
+        chipAccurateAction_->setChecked(chipAccurate);
+    }
+    sound_.setChipAccurateFm(chipAccurate);
     workspace_.setEditStep(settings.value(kEditStepSetting, 1).toInt());
 }
 
@@ -451,7 +469,7 @@ void MainWindow::importMod() {
 }
 
 void MainWindow::exportWavFile() {
-    exportWav(this, prompts_, workspace_.song());
+    exportWav(this, prompts_, workspace_.song(), chipAccurateAction_->isChecked());
 }
 
 void MainWindow::exportVgmFile() {

@@ -131,6 +131,7 @@ class MainWindow : public QMainWindow {
     QAction* redoAction_ = nullptr;
     QAction* followAction_ = nullptr;
     QAction* noteOffAction_ = nullptr;
+    QAction* chipAccurateAction_ = nullptr;
     QAction* qwertyAction_ = nullptr;
     QAction* azertyAction_ = nullptr;
 };

@@ -68,6 +68,9 @@ class SoundSystem {
     virtual std::optional<Position> playPosition() = 0;
     // Boots a built M1 with its V1, as the board does at power-on; commands go to player().
     virtual void playRoms(std::span<const std::uint8_t> m1, std::span<const std::uint8_t> v1) = 0;
+    // The chip's own FM arithmetic at its own sample rate instead of the documented model, for
+    // everything played from now on (a playing song goes on).
+    virtual void setChipAccurateFm(bool on) = 0;
 };
 
 }  // namespace qvx::editor

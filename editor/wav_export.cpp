@@ -20,7 +20,7 @@ double wavSeconds(const Song& song, const WavLength& length) {
     return std::min(pass * length.count + kFadeSeconds, kMaxRenderSeconds);
 }
 
-void exportWav(QWidget* parent, Prompts& prompts, const Song& song) {
+void exportWav(QWidget* parent, Prompts& prompts, const Song& song, bool chipAccurate) {
     if (const std::string problem = songProblem(song); !problem.empty())
         return prompts.message(QString::fromStdString(problem));
     const std::optional<WavLength> length = prompts.askWavLength({});
@@ -36,6 +36,7 @@ void exportWav(QWidget* parent, Prompts& prompts, const Song& song) {
     progress.setMinimumDuration(300);
     const Result result =
         renderSongToWav(song, wavSeconds(song, *length), std::filesystem::path(path.toStdString()),
+                        chipAccurate ? qvxsnd::FmModel::Accurate : qvxsnd::FmModel::Documented,
                         [&progress](double done) {
                             progress.setValue(static_cast<int>(done * kProgressSteps));
                             return !progress.wasCanceled();

@@ -64,6 +64,14 @@ void KeyUp(void) {
     guarded([] { lib().keyUp(); });
 }
 
+void setFmModel(int model) {
+    if (model != QVXSND_FM_DOCUMENTED && model != QVXSND_FM_ACCURATE) return;
+    guarded([&] {
+        lib().setFmModel(model == QVXSND_FM_ACCURATE ? qvxsnd::FmModel::Accurate
+                                                     : qvxsnd::FmModel::Documented);
+    });
+}
+
 int32_t playPosition(void) {
     try {
         const auto position = lib().playPosition();

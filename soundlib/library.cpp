@@ -26,7 +26,8 @@ SoundLibrary::~SoundLibrary() {
 }
 
 Engine& SoundLibrary::engine() {
-    if (!engine_) engine_ = std::make_unique<Engine>(kDefaultRate);
+    if (!engine_)
+        engine_ = std::make_unique<Engine>(kDefaultRate, Engine::TickSource::Host, fmModel_);
     return *engine_;
 }
 
@@ -36,7 +37,8 @@ void SoundLibrary::initSound(void* window, int sampleRate) {
     if (!output_) {
         // Audio opens once per process, at the first call's rate.
         const std::uint32_t rate = usableRate(sampleRate);
-        if (!engine_ || engine_->sampleRate() != rate) engine_ = std::make_unique<Engine>(rate);
+        if (!engine_ || engine_->sampleRate() != rate)
+            engine_ = std::make_unique<Engine>(rate, Engine::TickSource::Host, fmModel_);
         engine_->reset();
         Engine* target = engine_.get();
         output_ = std::make_unique<AudioOutput>(
@@ -88,6 +90,12 @@ void SoundLibrary::keyDown(int note, int octave) {
 void SoundLibrary::keyUp() {
     std::lock_guard lock(mutex_);
     engine().keyUp();
+}
+
+void SoundLibrary::setFmModel(FmModel model) {
+    std::lock_guard lock(mutex_);
+    fmModel_ = model;
+    engine().setFmModel(model);
 }
 
 const char* SoundLibrary::status() {

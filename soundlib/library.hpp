@@ -30,6 +30,8 @@ class SoundLibrary {
     void loadInstrument(std::span<const std::uint8_t, Engine::kVoiceBytes> voice);
     void keyDown(int note, int octave);
     void keyUp();
+    // Kept for every engine made later too.
+    void setFmModel(FmModel model);
     const char* status();
     // Where the playing song is (order position, row last played); nothing while none plays.
     // Never waits for the audio thread.
@@ -57,6 +59,7 @@ class SoundLibrary {
     std::unique_ptr<AudioOutput> output_;
     void* window_ = nullptr;
     std::string status_;
+    FmModel fmModel_ = FmModel::Documented;
     int outputsOpened_ = 0;
     std::atomic<std::uint64_t> framesRendered_{0};
     OutputObserver outputObserver_;

@@ -49,8 +49,10 @@ std::vector<std::int16_t> renderVgm(const VgmStream& stream, std::uint32_t rate,
                                     qvxsnd::FmModel model) {
     qvxsnd::YM2610 chip(stream.ym2610Clock ? stream.ym2610Clock : qvxsnd::YM2610::kDefaultClock,
                         rate, model);
+    // A write at time t is heard from the first sample at or after t: rounding to the nearest
+    // sample instead would shift some notes a sample against others.
     const auto frameOf = [rate](std::uint64_t sample) {
-        return (sample * rate + kVgmRate / 2) / kVgmRate;
+        return (sample * rate + kVgmRate - 1) / kVgmRate;
     };
     const std::uint64_t total = frameOf(stream.samples);
     std::vector<std::int16_t> out(total * 2);
@@ -72,11 +74,12 @@ double tickSeconds() {
 }
 
 Result renderSongToWav(const Song& song, double seconds, const std::filesystem::path& path,
-                       const RenderProgressFn& progress, bool* stopped) {
+                       qvxsnd::FmModel model, const RenderProgressFn& progress, bool* stopped) {
     if (stopped) *stopped = false;
     if (!(seconds > 0.0 && seconds <= kMaxRenderSeconds))
         return Result::failure("The length must be between 0 and 3600 seconds");
-    auto engine = std::make_unique<qvxsnd::Engine>(kRenderRate);
+    auto engine =
+        std::make_unique<qvxsnd::Engine>(kRenderRate, qvxsnd::Engine::TickSource::Host, model);
     EngineSoundTarget target(*engine);
     auto buffer = std::make_unique<ImageBuffer>();
     Playback playback(target, *buffer);

@@ -42,9 +42,10 @@ std::vector<std::int16_t> renderVgm(const VgmStream& stream, std::uint32_t rate,
 // The length of a tick of the editor's playback, in seconds.
 double tickSeconds();
 
-// The song as Play Song plays it, `seconds` long, into a WAV file written safely. A render that
-// was stopped writes nothing and sets `stopped`.
+// The song as Play Song plays it, `seconds` long, by the FM synthesis `model`, into a WAV file
+// written safely. A render that was stopped writes nothing and sets `stopped`.
 Result renderSongToWav(const Song& song, double seconds, const std::filesystem::path& path,
-                       const RenderProgressFn& progress, bool* stopped = nullptr);
+                       qvxsnd::FmModel model, const RenderProgressFn& progress,
+                       bool* stopped = nullptr);
 
 }  // namespace qvx

@@ -36,6 +36,7 @@ class SilentSound : public SoundSystem, public SoundTarget, public PreviewTarget
     void sendCommand(std::uint16_t) override {}
     void playRoms(std::span<const std::uint8_t>, std::span<const std::uint8_t>) override {}
     std::optional<Position> playPosition() override { return std::nullopt; }
+    void setChipAccurateFm(bool) override {}
     void keyUp() override {}
     void loadInstrument(std::span<const std::uint8_t, kVoiceBytes>) override { ++loads; }
     void keyDown(int, int) override { ++keyDowns; }
@@ -73,6 +74,9 @@ class TappedLibrary : public SoundSystem, public SoundTarget, public PreviewTarg
         library_.sendRoms(m1, v1);
     }
     std::optional<Position> playPosition() override { return std::nullopt; }
+    void setChipAccurateFm(bool on) override {
+        library_.setFmModel(on ? qvxsnd::FmModel::Accurate : qvxsnd::FmModel::Documented);
+    }
     void keyUp() override { library_.keyUp(); }
     void loadInstrument(std::span<const std::uint8_t, kVoiceBytes> voice) override {
         library_.loadInstrument(voice);

@@ -24,10 +24,10 @@ constexpr std::uint8_t kPreviewSlot = 1;
 
 }  // namespace
 
-Engine::Engine(std::uint32_t sampleRate, TickSource ticks)
+Engine::Engine(std::uint32_t sampleRate, TickSource ticks, FmModel fm)
     : rate_(sampleRate),
       ticks_(ticks),
-      chip_(kChipClock, sampleRate),
+      chip_(kChipClock, sampleRate, fm),
       bus_(*this),
       board_(std::make_unique<SoundBoard>()) {
     board_->attachChip(&bus_);
@@ -44,7 +44,8 @@ void Engine::post(Request request) {
         // A new image resets the board, so requests still waiting for it would have no effect;
         // dropping them keeps a caller that outruns the audio thread from piling up images.
         std::erase_if(requests_, [](const Request& r) {
-            return r.kind != Request::Kind::ChipWrite && r.kind != Request::Kind::SetAdpcmRom;
+            return r.kind != Request::Kind::ChipWrite && r.kind != Request::Kind::SetAdpcmRom &&
+                   r.kind != Request::Kind::SetFmModel;
         });
     }
     if (requests_.size() >= kMaxQueuedRequests) return;
@@ -67,6 +68,12 @@ void Engine::sendData(std::span<const std::uint8_t> image) {
 void Engine::setAdpcmRom(std::span<const std::uint8_t> rom) {
     rom = rom.first(std::min(rom.size(), kMaxAdpcmRom));
     post({Request::Kind::SetAdpcmRom, std::vector<std::uint8_t>(rom.begin(), rom.end())});
+}
+
+void Engine::setFmModel(FmModel model) {
+    Request r{Request::Kind::SetFmModel, {}};
+    r.fm = model;
+    post(std::move(r));
 }
 
 void Engine::sendCommand(std::uint16_t command) {
@@ -211,6 +218,9 @@ void Engine::apply(Request& request) {
         case Request::Kind::SetAdpcmRom:
             adpcmRom_ = std::move(request.image);
             chip_.setAdpcmRom(adpcmRom_);
+            break;
+        case Request::Kind::SetFmModel:
+            chip_.setFmModel(request.fm);
             break;
     }
 }

@@ -54,7 +54,7 @@ class Engine {
     };
 
     explicit Engine(std::uint32_t sampleRate = YM2610::kDefaultRate,
-                    TickSource ticks = TickSource::Host);
+                    TickSource ticks = TickSource::Host, FmModel fm = FmModel::Documented);
     ~Engine();
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;
@@ -69,6 +69,9 @@ class Engine {
     // The V ROM the chip's ADPCM-A channels play from (copied, at most 16 MB); empty for none,
     // which leaves them silent.
     void setAdpcmRom(std::span<const std::uint8_t> rom);
+    // Which FM synthesis the chip runs from the next render on (YM2610::setFmModel): a playing
+    // song goes on, its held notes from the start of their envelopes.
+    void setFmModel(FmModel model);
     // Posts a command to the running driver. One that arrives in the first 100 ms of an image is
     // held until then, so Play can send its command right after the image. Without a running
     // image the command is lost; two before the driver takes them give it the later one.
@@ -105,10 +108,19 @@ class Engine {
 
   private:
     struct Request {
-        enum class Kind { Reset, Stop, SendData, SendCommand, ChipWrite, SetAdpcmRom } kind;
+        enum class Kind {
+            Reset,
+            Stop,
+            SendData,
+            SendCommand,
+            ChipWrite,
+            SetAdpcmRom,
+            SetFmModel
+        } kind;
         std::vector<std::uint8_t> image;
         std::uint16_t command = 0;
         std::uint8_t bank = 0, address = 0, value = 0;
+        FmModel fm = FmModel::Documented;
     };
     struct DeferredWrite {
         std::uint64_t frame;

@@ -49,6 +49,14 @@ QVXSND_API void KeyDown(int note, int octave);
 /* Keys FM channel 1 off. */
 QVXSND_API void KeyUp(void);
 
+/* Which FM synthesis the chip runs, from the next rendered buffer on: the documented model
+ * (QVXSND_FM_DOCUMENTED, the default) or the chip's own arithmetic at its own sample rate
+ * (QVXSND_FM_ACCURATE, about twice the work). A playing song goes on; held notes start their
+ * envelopes again. Any other value changes nothing. The choice outlives initSound. */
+#define QVXSND_FM_DOCUMENTED 0
+#define QVXSND_FM_ACCURATE 1
+QVXSND_API void setFmModel(int model);
+
 /* Where the playing song is: (order position << 8) | row, the row the driver played last; -1
  * while no song plays or before its first row. Callable at any time from any thread; it never
  * waits for the audio thread. */

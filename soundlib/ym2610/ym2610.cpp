@@ -19,6 +19,12 @@ std::uint32_t checked(std::uint32_t hz, std::uint32_t min, std::uint32_t max, co
     return hz;
 }
 
+std::unique_ptr<fm::Synthesis> makeSynthesis(FmModel model, std::uint32_t clock,
+                                             std::uint32_t rate) {
+    if (model == FmModel::Accurate) return std::make_unique<fm::ChipEngine>(clock, rate);
+    return std::make_unique<fm::Engine>(static_cast<double>(clock), static_cast<double>(rate));
+}
+
 std::int16_t clamp16(std::int32_t v) {
     return static_cast<std::int16_t>(std::clamp<std::int32_t>(v, -32768, 32767));
 }
@@ -29,10 +35,7 @@ YM2610::YM2610(std::uint32_t clock, std::uint32_t rate, FmModel model)
     : clock_(checked(clock, kMinClock, kMaxClock, "master clock")),
       rate_(checked(rate, kMinRate, kMaxRate, "output rate")),
       model_(model),
-      fm_(model == FmModel::Accurate
-              ? std::unique_ptr<fm::Synthesis>(std::make_unique<fm::ChipEngine>(clock_, rate_))
-              : std::make_unique<fm::Engine>(static_cast<double>(clock_),
-                                             static_cast<double>(rate_))),
+      fm_(makeSynthesis(model, clock_, rate_)),
       adpcmA_(clock_, rate_),
       timers_(clock_, rate_) {
     // The chip's reset: timers stopped with their flags clear, every channel silent, both
@@ -43,10 +46,69 @@ YM2610::YM2610(std::uint32_t clock, std::uint32_t rate, FmModel model)
     for (int bank = 0; bank < 2; ++bank) {
         const int offset = bank * fm::kSecondBank;
         for (int a = ym::kPanLfoSensitivity + 2; a >= ym::kPanLfoSensitivity; --a)
-            fm_->writeChannelRegister(offset + a, 0xC0);
+            writeFmChannel(offset + a, 0xC0);
         for (int a = ym::kFeedbackAlgorithm + 2; a >= ym::kFirstChannelRegister; --a)
-            fm_->writeChannelRegister(offset + a, 0x00);
+            writeFmChannel(offset + a, 0x00);
     }
+}
+
+void YM2610::writeFmChannel(int address, std::uint8_t value) {
+    fmRegisters_[static_cast<std::size_t>(address >= fm::kSecondBank)]
+                [static_cast<std::size_t>(address & 0xFF)] = value;
+    fm_->writeChannelRegister(address, value);
+}
+
+void YM2610::writeFmMode(std::uint8_t address, std::uint8_t value) {
+    if (address == ym::kLfo) {
+        lfo_ = value;
+        fm_->writeLfo(value);
+    } else if (address == ym::kModeTimers) {
+        threeFrequencyMode_ = (value & 0xC0) != 0;
+        fm_->setThreeFrequencyMode(threeFrequencyMode_);
+    } else if (address == ym::kKeyOnOff) {
+        fm_->writeKeyOnOff(value);
+    }
+}
+
+void YM2610::setFmModel(FmModel model) {
+    if (model == model_) return;
+    std::unique_ptr<fm::Synthesis> next = makeSynthesis(model, clock_, rate_);
+    next->resetChannels();
+    next->writeLfo(lfo_);
+    next->setThreeFrequencyMode(threeFrequencyMode_);
+    for (int bank = 0; bank < 2; ++bank) {
+        const auto& registers = fmRegisters_[static_cast<std::size_t>(bank)];
+        const int offset = bank * fm::kSecondBank;
+        const auto replay = [&](int address) {
+            next->writeChannelRegister(offset + address,
+                                       registers[static_cast<std::size_t>(address)]);
+        };
+        for (int a = ym::kFirstChannelRegister; a < ym::kFnumLow; ++a)
+            replay(a);
+        // A frequency's high byte is latched and taken over with the low byte.
+        for (int c = 0; c < 3; ++c) {
+            replay(ym::kBlockFnumHigh + c);
+            replay(ym::kFnumLow + c);
+            if (bank == 0) {
+                replay(ym::kThreeBlockFnumHigh + c);
+                replay(ym::kThreeFnumLow + c);
+            }
+            replay(ym::kFeedbackAlgorithm + c);
+            replay(ym::kPanLfoSensitivity + c);
+        }
+    }
+    for (int channel = 0; channel < 6; ++channel) {
+        int keyed = 0;
+        for (int op = 1; op <= 4; ++op) {
+            const EnvelopePhase phase = envelopePhase(channel, op);
+            if (phase != EnvelopePhase::Off && phase != EnvelopePhase::Release)
+                keyed |= 0x10 << (op - 1);
+        }
+        // Key-on codes 0-2 and 4-6 name the channels of the two banks.
+        if (keyed) next->writeKeyOnOff(static_cast<std::uint8_t>(keyed | (channel + channel / 3)));
+    }
+    fm_ = std::move(next);
+    model_ = model;
 }
 
 void YM2610::write(int port, std::uint8_t value) {
@@ -75,7 +137,7 @@ void YM2610::writeData(int bank, std::uint8_t value) {
     const std::uint8_t address = addressLatch_[bank];
     if (bank == 0) {
         if (address >= ym::kFirstChannelRegister) {
-            fm_->writeChannelRegister(address, value);
+            writeFmChannel(address, value);
         } else if (address >= ym::kFirstModeRegister) {
             writeMode(address, value);
         } else if (address == ym::kAdpcmFlagControl) {
@@ -84,7 +146,7 @@ void YM2610::writeData(int bank, std::uint8_t value) {
         // 0x00-0x0F (SSG) and the rest of 0x10-0x1F (ADPCM-B) are not synthesized.
     } else {
         if (address >= ym::kFirstChannelRegister)
-            fm_->writeChannelRegister(fm::kSecondBank + address, value);
+            writeFmChannel(fm::kSecondBank + address, value);
         else
             adpcmA_.writeRegister(address, value);
     }
@@ -96,7 +158,8 @@ void YM2610::writeData(int bank, std::uint8_t value) {
 void YM2610::writeMode(std::uint8_t address, std::uint8_t value) {
     switch (address) {
         case ym::kLfo:
-            fm_->writeLfo(value);
+        case ym::kKeyOnOff:
+            writeFmMode(address, value);
             break;
         case ym::kTimerAHigh:
             timers_.writeTimerAHigh(value);
@@ -108,11 +171,8 @@ void YM2610::writeMode(std::uint8_t address, std::uint8_t value) {
             timers_.writeTimerB(value);
             break;
         case ym::kModeTimers:
-            fm_->setThreeFrequencyMode((value & 0xC0) != 0);
+            writeFmMode(address, value);
             timers_.writeMode(value);
-            break;
-        case ym::kKeyOnOff:
-            fm_->writeKeyOnOff(value);
             break;
         default:
             break;

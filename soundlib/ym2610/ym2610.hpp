@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -19,6 +20,7 @@ struct RegisterWrite {
     std::uint8_t bank;     // 0 = first register bank (ports 0/1), 1 = second (ports 2/3)
     std::uint8_t address;  // the register address latched in that bank
     std::uint8_t value;
+    friend bool operator==(const RegisterWrite&, const RegisterWrite&) = default;
 };
 
 // The YM2610 sound chip: its four FM channels, the six ADPCM-A channels, timers A and B and the
@@ -84,6 +86,10 @@ class YM2610 {
     std::uint32_t clock() const { return clock_; }
     std::uint32_t sampleRate() const { return rate_; }
     FmModel fmModel() const { return model_; }
+    // Changes the FM synthesis from here on. The new one takes over every FM register as it
+    // stands, and keys on again the operators that were keyed on: a held note goes on, from the
+    // start of its envelope. ADPCM-A, timers and time are untouched.
+    void setFmModel(FmModel model);
 
     // Samples until the timer next overflows (at least 1), or nothing while it is stopped.
     std::optional<std::uint64_t> framesUntilTimerOverflow(Timer timer) const {
@@ -99,6 +105,9 @@ class YM2610 {
     static constexpr std::uint8_t kIrqMask = 3;
 
     void writeData(int bank, std::uint8_t value);
+    // Every FM register write goes through these, so that another synthesis can take them over.
+    void writeFmChannel(int address, std::uint8_t value);
+    void writeFmMode(std::uint8_t address, std::uint8_t value);
     void writeMode(std::uint8_t address, std::uint8_t value);
     int inspectedSlot(int channel, int op) const;
 
@@ -106,6 +115,11 @@ class YM2610 {
     std::uint32_t rate_;
     FmModel model_;
     std::unique_ptr<fm::Synthesis> fm_;
+    // The FM registers as last written: channel registers by bank and address, the LFO and the
+    // mode register's channel-3 bits.
+    std::array<std::array<std::uint8_t, 0x100>, 2> fmRegisters_{};
+    std::uint8_t lfo_ = 0;
+    bool threeFrequencyMode_ = false;
     AdpcmA adpcmA_;
     OpnTimers timers_;
     std::uint64_t timerUnits_ = 0;

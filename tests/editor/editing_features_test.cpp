@@ -1,6 +1,7 @@
 // What the editor adds to the Parts, as wired into the windows: undo keys, the block, transpose,
 // the editing keys, Save with a remembered file and the title, recent files, play from here,
-// follow playback, WAV export and note-off on release. The user and the sound library are fakes.
+// follow playback, WAV export, note-off on release and chip-accurate FM. The user and the sound
+// library are fakes.
 #include <QApplication>
 #include <QFileInfo>
 #include <QSpinBox>
@@ -203,6 +204,26 @@ class EditingFeaturesTest : public QObject, testing::WindowRig {
         window_ = std::make_unique<MainWindow>(*sound_, *prompts_);
         QCOMPARE(window().controlBar()->stepBox()->value(), 4);
         QVERIFY(action("noteOffOnRelease")->isChecked());
+    }
+
+    void chipAccurateFmIsAnOptionForPlayAndWavExport() {
+        QCOMPARE(sound_->chipAccurateFm, std::optional<bool>(false));  // told at start
+        window().openSong(QStringLiteral(QVX_SOURCE_DIR "/examples/demo.mus"));
+        prompts().wavLength = WavLength{false, 1, 1.0};
+        prompts().fileNames = {file("model.wav"), file("accurate.wav")};
+        action("exportWav")->trigger();
+        action("chipAccurateFm")->trigger();
+        QCOMPARE(sound_->chipAccurateFm, std::optional<bool>(true));
+        action("exportWav")->trigger();
+        const auto model = qvx::testing::readBytes(file("model.wav").toStdString());
+        const auto accurate = qvx::testing::readBytes(file("accurate.wav").toStdString());
+        QCOMPARE(model.size(), accurate.size());
+        QVERIFY(model != accurate);
+
+        sound_->chipAccurateFm.reset();
+        window_ = std::make_unique<MainWindow>(*sound_, *prompts_);
+        QVERIFY(action("chipAccurateFm")->isChecked());
+        QCOMPARE(sound_->chipAccurateFm, std::optional<bool>(true));
     }
 };
 

@@ -82,6 +82,8 @@ class FakeSound : public SoundSystem, public SoundTarget, public qvx::testing::R
     void sendCommand(std::uint16_t command) override {
         calls.push_back("sendCommand " + std::to_string(command));
     }
+    void setChipAccurateFm(bool on) override { chipAccurateFm = on; }
+    std::optional<bool> chipAccurateFm;  // what the editor last chose
 };
 
 }  // namespace qvx::editor::testing

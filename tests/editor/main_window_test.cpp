@@ -157,8 +157,11 @@ class MainWindowTest : public QObject, testing::WindowRig {
              {{"&Qwerty Keyboard", "Selects the QWERTY keyboard layout", {}, true},
               {"&Azerty Keyboard", "Selects the AZERTY keyboard layout", {}, true},
               sep,  // +
-              {"&Note Off on Key Release",
-               "Letting go of a note key silences the note",
+              {"&Note Off on Key Release", "Letting go of a note key silences the note", {}, true},
+              sep,
+              {"&Chip-Accurate FM",
+               "Synthesizes FM as the chip computes it, at its own sample rate (about twice the "
+               "processor time); also for WAV export",
                {},
                true}}},
             {"&Help", {{"&About QVXTracker...", "", {}}}},

@@ -15,6 +15,7 @@ int main(void) {
     if (soundStatus() == NULL) return 1;
     memset(voice, 0x1F, sizeof voice);
 
+    setFmModel(QVXSND_FM_ACCURATE);
     initSound(NULL, 44100);
     loadInstrument(voice);
     KeyDown(9, 4);
@@ -29,6 +30,8 @@ int main(void) {
     sendRoms(idle, sizeof idle, NULL, 0);
     if (playPosition() < -1) return 1;
     loadInstrument(NULL);
+    setFmModel(7);
+    setFmModel(QVXSND_FM_DOCUMENTED);
     KeyDown(40, 2);
     stopSound();
     initSound(NULL, 44100);

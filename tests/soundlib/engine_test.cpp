@@ -354,6 +354,29 @@ std::uint64_t hashSamples(std::span<const std::int16_t> samples) {
 
 // The example song's first ten seconds, as Play Song renders them. A change here means the
 // sound changed: listen to the WAV `qvxtool render examples/demo.mus` writes, then update.
+TEST(Engine, TheFmModelSwitchesWhileTheSongPlaysOn) {
+    Rig plain;
+    Rig switched;
+    // Asked for before the image: a new image drops the requests before it, but not this one.
+    switched.engine->setFmModel(qvxsnd::FmModel::Accurate);
+    for (Rig* rig : {&plain, &switched}) {
+        EngineSoundTarget target(*rig->engine);
+        auto buffer = std::make_unique<ImageBuffer>();
+        Playback playback(target, *buffer);
+        ASSERT_TRUE(playback.playSong(examples::makeDemoSong()));
+    }
+    plain.run(3.0);
+    switched.run(1.5);
+    EXPECT_EQ(switched.engine->chip().fmModel(), qvxsnd::FmModel::Accurate);
+    switched.engine->setFmModel(qvxsnd::FmModel::Documented);
+    const auto after = switched.run(1.5);
+    EXPECT_EQ(switched.engine->chip().fmModel(), qvxsnd::FmModel::Documented);
+    EXPECT_GT(rms(after), 500.0);
+    // The driver never notices: the chip receives the same writes at the same times.
+    EXPECT_EQ(plain.writes.size(), switched.writes.size());
+    EXPECT_TRUE(plain.writes == switched.writes);
+}
+
 TEST(Engine, ExampleSongRendersBitIdentically) {
     Rig rig;
     EngineSoundTarget target(*rig.engine);

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <map>
 
+#include "examples/demo_song.hpp"
 #include "tests/support/fm_notes.hpp"
 #include "tests/support/sound_analysis.hpp"
 #include "tests/support/temp_dir.hpp"
@@ -84,47 +85,55 @@ std::optional<std::vector<double>> mameRender(const std::vector<std::uint8_t>& v
     return readWavLeft(dir / "out.wav");
 }
 
-std::vector<NoteResult> compare(const std::vector<FmNote>& notes, const std::vector<double>& ref,
-                                const std::vector<double>& unscaled) {
-    const std::vector<double> starts = noteStarts(notes);
-    // Align the two in time (1 ms steps) and in overall gain.
+// Our render lined up with MAME's: the lag in samples, found by levels in 1 ms windows and then
+// by the waveforms from `heldFrom` on; and our samples scaled to MAME's level the way MAME scales
+// the chip's output before it rounds to 16 bits (towards zero, which rounds the quietest signals
+// away), so that only the chips differ.
+struct Aligned {
+    int lag = 0;
+    std::vector<double> ours;
+};
+
+Aligned align(const std::vector<double>& ref, const std::vector<double>& unscaled,
+              std::size_t heldFrom) {
     const std::size_t ms = kNotesChipRate / 1000;
     const std::vector<double> refMs = windowLevels(ref, 0, ref.size(), ms);
     const std::vector<double> oursMs = windowLevels(unscaled, 0, unscaled.size(), ms);
     const int coarse = bestWindowLag(refMs, oursMs, 50) * static_cast<int>(ms);
-    // Then to the sample, by the waveforms of the first note's held part.
-    int lag = coarse;
+    Aligned a{coarse, {}};
     double bestCorrelation = -1e300;
-    const auto held = static_cast<std::size_t>((starts[0] + 0.2) * kRate);
     for (int fine = -60; fine <= 60; ++fine) {
         double sum = 0;
-        for (std::size_t i = held; i < held + 4800; ++i)
+        for (std::size_t i = heldFrom; i < heldFrom + 4800; ++i)
             sum +=
                 ref[i] * unscaled[static_cast<std::size_t>(static_cast<long>(i) + coarse + fine)];
         if (sum > bestCorrelation) {
             bestCorrelation = sum;
-            lag = coarse + fine;
+            a.lag = coarse + fine;
         }
     }
-    const auto shifted = [&](double seconds) {
-        return static_cast<std::size_t>(std::max(0.0, seconds * kRate + lag));
-    };
-    const auto at = [](double seconds) { return static_cast<std::size_t>(seconds * kRate); };
+    const auto r = windowLevels(ref, 0, ref.size(), kLevelWindow);
+    const std::size_t skip = static_cast<std::size_t>(std::max(0, a.lag));
+    const auto o = windowLevels(unscaled, skip, unscaled.size(), kLevelWindow);
     std::vector<double> gains;
-    for (std::size_t i = 0; i + 1 < starts.size(); ++i) {
-        const auto r = windowLevels(ref, at(starts[i]), at(starts[i + 1]), kLevelWindow);
-        const auto o =
-            windowLevels(unscaled, shifted(starts[i]), shifted(starts[i + 1]), kLevelWindow);
-        for (std::size_t k = 0; k < std::min(r.size(), o.size()); ++k)
-            if (r[k] > -50) gains.push_back(o[k] - r[k]);
-    }
-    // MAME scales the chip's output down before it rounds to 16 bits, which rounds the
-    // quietest signals away; ours gets the same treatment, so that only the chips differ.
+    for (std::size_t k = 0; k < std::min(r.size(), o.size()); ++k)
+        if (r[k] > -50) gains.push_back(o[k] - r[k]);
     const double scale = std::pow(10.0, -median(gains) / 20);
-    std::vector<double> ours(unscaled.size());
-    for (std::size_t i = 0; i < ours.size(); ++i)
-        ours[i] = std::trunc(unscaled[i] * scale);
-    const double gain = 0;
+    a.ours.resize(unscaled.size());
+    for (std::size_t i = 0; i < unscaled.size(); ++i)
+        a.ours[i] = std::trunc(unscaled[i] * scale);
+    return a;
+}
+
+std::vector<NoteResult> compare(const std::vector<FmNote>& notes, const std::vector<double>& ref,
+                                const std::vector<double>& unscaled) {
+    const std::vector<double> starts = noteStarts(notes);
+    const auto at = [](double seconds) { return static_cast<std::size_t>(seconds * kRate); };
+    const Aligned aligned = align(ref, unscaled, at(starts[0] + 0.2));
+    const std::vector<double>& ours = aligned.ours;
+    const auto shifted = [&](double seconds) {
+        return static_cast<std::size_t>(std::max(0.0, seconds * kRate + aligned.lag));
+    };
 
     std::vector<NoteResult> results;
     for (std::size_t i = 0; i < notes.size(); ++i) {
@@ -142,9 +151,7 @@ std::vector<NoteResult> compare(const std::vector<FmNote>& notes, const std::vec
         // is within 50 dB of its peak; attack up to the peak, held part, release.
         const double end = t + n.hold + n.release;
         const auto r = windowLevels(ref, at(t), at(end), kLevelWindow);
-        auto o = windowLevels(ours, shifted(t), shifted(end), kLevelWindow);
-        for (double& v : o)
-            v -= gain;
+        const auto o = windowLevels(ours, shifted(t), shifted(end), kLevelWindow);
         const double peak = *std::max_element(r.begin(), r.end());
         const std::size_t peakAt = static_cast<std::size_t>(
             std::find_if(r.begin(), r.end(), [&](double v) { return v > peak - 1; }) - r.begin());
@@ -215,6 +222,114 @@ TEST(FmAgainstMame, TheChipModelMatchesNoteByNote) {
         EXPECT_LE(r.worstHarmonicDb, 1.0) << r.name;
         EXPECT_LE(std::fabs(r.outsideOursDb - r.outsideRefDb), 3.0) << r.name;
     }
+}
+
+// One second of a song compared: the level of MAME's render, how far ours is from it in 10 ms
+// windows (median and worst), the strongest partial's pitch difference, and what is left of the
+// reference when ours is taken from it, relative to the reference.
+struct SecondResult {
+    std::size_t second = 0;
+    double levelDb = 0;
+    double envelopeMedianDb = 0;
+    double envelopeWorstDb = 0;
+    double cents = 0;
+    double residualDb = 0;
+};
+
+std::vector<SecondResult> compareSong(const std::vector<double>& ref,
+                                      const std::vector<double>& unscaled,
+                                      std::vector<double>& allWindows) {
+    // Lined up on the loudest 100 ms of the reference.
+    const std::size_t tenth = kNotesChipRate / 10;
+    const std::vector<double> tenths = windowLevels(ref, 0, ref.size() - kNotesChipRate, tenth);
+    const auto loudest =
+        static_cast<std::size_t>(std::max_element(tenths.begin(), tenths.end()) - tenths.begin());
+    const Aligned aligned = align(ref, unscaled, loudest * tenth);
+    const std::vector<double>& ours = aligned.ours;
+    const std::size_t second = kNotesChipRate;
+    const std::size_t fft = 8192;
+    const auto lag = static_cast<std::size_t>(std::abs(aligned.lag));
+    const std::size_t heard =
+        std::min(ref.size(), ours.size() - static_cast<std::size_t>(std::max(0, aligned.lag)));
+    std::vector<SecondResult> results;
+    for (std::size_t at = second; at + second + lag <= heard; at += second) {
+        const auto from = static_cast<std::size_t>(static_cast<long>(at) + aligned.lag);
+        const auto r = windowLevels(ref, at, at + second, kLevelWindow);
+        const auto o = windowLevels(ours, from, from + second, kLevelWindow);
+        SecondResult result{at / second};
+        result.levelDb = *std::max_element(r.begin(), r.end());
+        if (result.levelDb < -60) continue;  // silence says nothing
+        std::vector<double> d;
+        for (std::size_t k = 0; k < std::min(r.size(), o.size()); ++k)
+            if (r[k] > result.levelDb - 50) d.push_back(std::fabs(o[k] - r[k]));
+        allWindows.insert(allWindows.end(), d.begin(), d.end());
+        result.envelopeMedianDb = median(d);
+        result.envelopeWorstDb = *std::max_element(d.begin(), d.end());
+        // The strongest partial between 60 Hz and 4 kHz, found in the reference's spectrum and
+        // measured in both to a thousandth of a hertz.
+        const std::vector<double> power = powerSpectrum(ref, at, fft);
+        const double binHz = kRate / double(fft);
+        std::size_t bin = 0;
+        for (auto k = static_cast<std::size_t>(60 / binHz); k < 4000 / binHz; ++k)
+            if (power[k] > power[bin]) bin = k;
+        const double low = (double(bin) - 2) * binHz, high = (double(bin) + 2) * binHz;
+        result.cents = 1200 * std::log2(strongestPartial(ours, kRate, from, fft, low, high) /
+                                        strongestPartial(ref, kRate, at, fft, low, high));
+        double signal = 0, rest = 0;
+        for (std::size_t i = 0; i < second; ++i) {
+            signal += ref[at + i] * ref[at + i];
+            rest += (ref[at + i] - ours[from + i]) * (ref[at + i] - ours[from + i]);
+        }
+        result.residualDb = 10 * std::log10((rest + 1e-9) / signal);
+        results.push_back(result);
+    }
+    return results;
+}
+
+// The example song, as File > Export VGM writes it (one pass), played by MAME and by the chip
+// model. The VGM's clock is moved by 10 ppm, to 7,999,920 Hz, so that both emulators run at a
+// whole sample rate and neither resamples; nothing else changes.
+TEST(FmAgainstMame, TheExampleSongSoundsAsTheChipModelRendersIt) {
+    std::vector<std::uint8_t> exported;
+    ASSERT_TRUE(buildVgm(examples::makeDemoSong(), VgmOptions{std::nullopt, 1, "demo"}, exported));
+    const std::optional<VgmStream> original = readVgm(exported);
+    ASSERT_TRUE(original);
+    const std::vector<std::uint8_t> vgm = encodeVgm(
+        original->writes, original->samples, original->loopStart, original->title, kNotesClock);
+    const std::optional<VgmStream> stream = readVgm(vgm);
+    ASSERT_TRUE(stream);
+    const double seconds = static_cast<double>(stream->samples) / kVgmRate;
+    const std::optional<std::vector<double>> ref = mameRender(vgm, seconds);
+    if (!ref)
+        GTEST_SKIP() << "MAME is not installed (Debian package \"mame\"): no independent "
+                        "emulator to compare the example song with";
+    ASSERT_GE(ref->size(), static_cast<std::size_t>(seconds * kRate)) << "MAME rendered nothing";
+
+    std::printf("\nthe example song against MAME vgmplay, second by second\n");
+    std::printf("%-16s %6s %9s %9s %9s %9s %9s\n", "", "second", "level dB", "env med", "env worst",
+                "cents", "residual");
+    std::vector<double> allWindows;
+    double worstResidual = -200;
+    for (const qvxsnd::FmModel model : {qvxsnd::FmModel::Documented, qvxsnd::FmModel::Accurate}) {
+        const bool accurate = model == qvxsnd::FmModel::Accurate;
+        std::vector<double> windows;
+        const std::vector<SecondResult> results =
+            compareSong(*ref, leftChannel(renderVgm(*stream, kNotesChipRate, model)), windows);
+        for (const SecondResult& r : results) {
+            std::printf("%-16s %6zu %9.1f %9.2f %9.2f %9.3f %9.1f\n",
+                        accurate ? "chip-accurate" : "documented model", r.second, r.levelDb,
+                        r.envelopeMedianDb, r.envelopeWorstDb, r.cents, r.residualDb);
+            if (!accurate) continue;
+            EXPECT_LE(std::fabs(r.cents), 0.5) << "second " << r.second;
+            worstResidual = std::max(worstResidual, r.residualDb);
+        }
+        if (accurate) allWindows = windows;
+    }
+    ASSERT_GT(allWindows.size(), 1000U) << "the song must be heard";
+    EXPECT_LE(median(allWindows), 0.2);
+    // A sample's shift of one note against another leaves about -25 dB; a wrong envelope step,
+    // more.
+    EXPECT_LE(worstResidual, -35.0) << "one render taken from the other must leave little";
 }
 
 }  // namespace

@@ -30,6 +30,18 @@ const std::map<std::string, Engine::TickSource> kTickSources = {
     {"chip", Engine::TickSource::Chip},
 };
 
+const std::map<std::string, qvxsnd::FmModel> kFmModels = {
+    {"model", qvxsnd::FmModel::Documented},
+    {"accurate", qvxsnd::FmModel::Accurate},
+};
+
+void addFmOption(CLI::App& cmd, std::string& fm) {
+    cmd.add_option("--fm", fm,
+                   "FM synthesis: model (the documented model, the default) or accurate (the "
+                   "chip's own arithmetic at its own sample rate)")
+        ->check(CLI::IsMember({"model", "accurate"}));
+}
+
 void checkSeconds(double seconds) {
     if (!(seconds > 0.0 && seconds <= kMaxRenderSeconds))
         fail("--seconds must be between 0 and 3600");
@@ -62,6 +74,7 @@ struct RenderOptions {
     double seconds = 30.0;
     std::optional<int> pattern;
     std::string tick = "host";
+    std::string fm = "model";
 };
 
 void render(const RenderOptions& options) {
@@ -71,7 +84,8 @@ void render(const RenderOptions& options) {
 
     // The same image and commands as Play Song / Play Pattern in the editor, through the same
     // engine, only rendered as fast as the machine allows instead of in real time.
-    auto engine = std::make_unique<Engine>(kRate, kTickSources.at(options.tick));
+    auto engine =
+        std::make_unique<Engine>(kRate, kTickSources.at(options.tick), kFmModels.at(options.fm));
     EngineSoundTarget target(*engine);
     auto buffer = std::make_unique<ImageBuffer>();
     Playback playback(target, *buffer);
@@ -87,6 +101,7 @@ struct RenderRomOptions {
     std::vector<std::string> commands;
     double seconds = 30.0;
     std::string tick = "chip";
+    std::string fm = "model";
     std::string output;
 };
 
@@ -133,7 +148,8 @@ void renderRom(const RenderRomOptions& options) {
                                              : readRom(options.v1, kMaxV1Bytes, "V1 ROM");
 
     // The board boots the M1 at power-on; the commands reach it as the main CPU would send them.
-    auto engine = std::make_unique<Engine>(kRate, kTickSources.at(options.tick));
+    auto engine =
+        std::make_unique<Engine>(kRate, kTickSources.at(options.tick), kFmModels.at(options.fm));
     engine->setAdpcmRom(v1);
     engine->sendData(m1);
     renderToWav(*engine, options.seconds, std::move(commands), displayName(options.m1),
@@ -154,6 +170,7 @@ void addRenderCommand(CLI::App& app) {
                     "What paces the driver: host (the editor's 16 ms tick, the default) or chip "
                     "(the YM2610's timer interrupt, as on the board)")
         ->check(CLI::IsMember({"host", "chip"}));
+    addFmOption(*cmd, options->fm);
     cmd->callback([options] { render(*options); });
 
     auto rom = std::make_shared<RenderRomOptions>();
@@ -170,6 +187,7 @@ void addRenderCommand(CLI::App& app) {
                      "What paces the driver: chip (the YM2610's timer interrupt, as on the "
                      "board; the default) or host (the editor's 16 ms tick)")
         ->check(CLI::IsMember({"host", "chip"}));
+    addFmOption(*romCmd, rom->fm);
     romCmd->add_option("-o,--output", rom->output, "WAV file to write")->required();
     romCmd->callback([rom] { renderRom(*rom); });
 }
