@@ -5,6 +5,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -125,6 +127,21 @@ class Screenshots : public QObject {
         maker.findChild<QPushButton*>(QStringLiteral("preview"))->click();
         QVERIFY(maker.tree()->selectPath(path("Title.MUS")));
         save(maker, "rom-maker");
+    }
+
+    void optionsMenu() {
+        testing::FakeSound sound;
+        testing::FakePrompts prompts;
+        MainWindow window(sound, prompts);
+        showDemo(window);
+        QMenu* options = nullptr;
+        for (QAction* action : window.menuBar()->actions())
+            if (action->text() == QStringLiteral("Options")) options = action->menu();
+        QVERIFY(options);
+        options->popup(window.mapToGlobal(QPoint(0, 0)));
+        QVERIFY(QTest::qWaitForWindowExposed(options));
+        save(*options, "options-menu");
+        options->hide();
     }
 
     void aboutBox() {
