@@ -66,4 +66,16 @@ BENCHMARK(renderFourChannels)
     ->Args({4, 1, 0})
     ->Args({4, 1, 1});
 
+// A switch of the FM model with four sounding channels, there and back: what the audio thread
+// spends on the buffer in which Options > Chip-Accurate FM takes effect.
+void switchFmModel(benchmark::State& state) {
+    qvxsnd::YM2610 chip;
+    setUpFourChannels(chip, 4, true);
+    for (auto _ : state) {
+        chip.setFmModel(qvxsnd::FmModel::Accurate);
+        chip.setFmModel(qvxsnd::FmModel::Documented);
+    }
+}
+BENCHMARK(switchFmModel)->Unit(benchmark::kMicrosecond);
+
 }  // namespace

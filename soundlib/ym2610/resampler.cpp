@@ -28,6 +28,7 @@ Resampler::Resampler(double inputRate, double outputRate)
     // Cut-off as a fraction of the input rate; below both Nyquist frequencies.
     const double cutoff = kPassFraction * 0.5 * std::min(inputRate, outputRate) / inputRate;
     const double half = kTaps / 2.0;
+    const double edge = bessel0(kBeta);
     for (int p = 0; p < kPhases; ++p) {
         const double frac = static_cast<double>(p) / kPhases;
         std::array<double, kTaps> row{};
@@ -39,8 +40,7 @@ Resampler::Resampler(double inputRate, double outputRate)
                                     : std::sin(2 * std::numbers::pi * cutoff * x) /
                                           (2 * std::numbers::pi * cutoff * x);
             const double r = x / half;
-            const double w =
-                std::fabs(r) < 1 ? bessel0(kBeta * std::sqrt(1 - r * r)) / bessel0(kBeta) : 0;
+            const double w = std::fabs(r) < 1 ? bessel0(kBeta * std::sqrt(1 - r * r)) / edge : 0;
             row[static_cast<std::size_t>(j)] = s * w;
             sum += s * w;
         }
