@@ -56,7 +56,7 @@ class PatternView : public QAbstractScrollArea {
     QRect headerRect() const;
     QRect cellRect(int track, int row) const;
     QRect rowRect(int row) const;
-    // Keys the pattern editor adds to the Part's: selection, pages, jumps, tracks, shifts.
+    // Keys beyond note and field entry: selection, pages, jumps, tracks, shifts.
     bool editingKey(QKeyEvent* event);
 
     Workspace& workspace_;

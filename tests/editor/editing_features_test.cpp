@@ -1,4 +1,4 @@
-// What the editor adds to the Parts, as wired into the windows: undo keys, the block, transpose,
+// The editing comforts, as wired into the windows: undo keys, the block, transpose,
 // the editing keys, Save with a remembered file and the title, recent files, play from here,
 // follow playback, WAV export, note-off on release and chip-accurate FM. The user and the sound
 // library are fakes.

@@ -83,9 +83,9 @@ class MainWindowTest : public QObject, testing::WindowRig {
         QCOMPARE(bar->editButton()->focusPolicy(), Qt::NoFocus);
     }
 
-    void menusAreThePartsMenus() {
-        // The Part's items in its order, and where they stand the items added to them (marked
-        // "+"), which take keys the Part leaves free.
+    void menusHoldEveryItemInOrder() {
+        // The classic menu items in their order, and where they stand the items added to them
+        // (marked "+"), which take keys the classic items leave free.
         const Item sep{QStringLiteral("-"), {}, {}};
         const auto keys = [](QKeySequence::StandardKey key) { return QKeySequence(key); };
         const auto ctrl = [](int key) { return QKeySequence(Qt::CTRL | key); };
