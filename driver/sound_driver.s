@@ -8,7 +8,7 @@
 ;
 ; The main program only sets the board up and then idles. Where to look:
 ;   startup .......... power-on and COMMAND_RESTART
-;   finish_handler ... runs the commands parked while a handler was busy
+;   command_entry .... queues the command and runs it, now or as soon as it is safe
 ;   run_command ...... the command table
 ;   start_song ....... finds song n behind the sample table and starts it
 ;   row_step ......... one row: four cells, then the next row / order entry
@@ -17,10 +17,18 @@
 ;
 ; Each routine's comment names the registers it clobbers; the handlers save everything.
 ;
-; Both handlers take the HANDLER_BUSY flag while they touch the chip or the sequencer. A
-; command that arrives meanwhile is not carried out inside the other handler's work (which
-; could leave the chip's address latch pointing elsewhere, or a row half played from a new
-; song): it is parked in DEFERRED_COMMAND and run as soon as the busy handler is done.
+; Commands run in the order they arrive, each as soon as it can. Every NMI first puts its
+; command in COMMAND_QUEUE; HANDLER_BUSY says who runs the queue:
+;
+;   HANDLER_FREE      nobody: the NMI itself runs the queue, then frees it again (serve_commands)
+;   HANDLER_COMMANDS  commands are being run (or the driver starts up): the new one is run by
+;                     whoever is running them, after those before it
+;   HANDLER_ROW       the tick handler is at work, perhaps deep in a row: the NMI runs the
+;                     queue at once, between two of its instructions (command_busy); a song
+;                     started or stopped there ends the tick's work (abandon_tick)
+;
+; So no command waits for a tick, none overtakes another, and the row step keeps its timing to
+; the T-state when no command comes.
 
         .include "memory_map.inc"
 
@@ -74,7 +82,9 @@ rst_write_b:
 write_port_a:
         ld      a,d
         out     (PORT_YM_ADDR_A),a
+write_port_a_latched:           ; a command run from here to the data write must latch D again
         ld      a,e
+write_port_a_data_out:
         out     (PORT_YM_DATA_A),a
         ex      (sp),hl
         ex      (sp),hl
@@ -88,7 +98,9 @@ tick_entry:
 write_port_b:
         ld      a,d
         out     (PORT_YM_ADDR_B),a
+write_port_b_latched:
         ld      a,e
+write_port_b_data_out:
         out     (PORT_YM_DATA_B),a
         ex      (sp),hl
         ex      (sp),hl
@@ -101,51 +113,57 @@ key_codes:                      ; YM_KEY_ON channel codes of tracks 1-4
 adpcm_channel_bits:             ; YM_ADPCMA_KEY bits of channels 0-5
         .byte   0x01, 0x02, 0x04, 0x08, 0x10, 0x20
 
-; The command NMI. Saves every register it uses.
+; The command NMI: queues the command, then runs the queue if nobody else does (see the head of
+; this file). Saves every register it uses.
         .org    COMMAND_ENTRY
 command_entry:
         push    af
-        ld      a,(HANDLER_BUSY)
-        or      a
-        jr      nz,defer_command
+        push    hl
+        ld      hl,HANDLER_BUSY
+        ld      a,(hl)
+        ld      (hl),HANDLER_COMMANDS   ; an NMI from here on only queues its command
+        push    af
+        ld      hl,QUEUE_TAIL
+        ld      a,(hl)
+        inc     (hl)            ; the slot is ours before the port read lets the next NMI in
+        ld      l,a
+        ld      h,COMMAND_QUEUE >> 8
+        in      a,(PORT_COMMAND)
+        ld      (hl),a
+        pop     af              ; who was busy
         push    bc
         push    de
-        push    hl
-        inc     a
-        ld      (HANDLER_BUSY),a
-        in      a,(PORT_COMMAND)
-        call    run_command
-        call    finish_handler
-        pop     hl
+        or      a
+        jp      nz,command_busy ; HANDLER_FREE: nobody, so this NMI runs the queue
+        call    serve_commands
+command_return:
         pop     de
         pop     bc
+        pop     hl
         pop     af
         retn
 
-; The other handler is busy: park the command; finish_handler runs it. Only AF was saved,
-; and only A is used.
-defer_command:
-        in      a,(PORT_COMMAND)
-        ld      (DEFERRED_COMMAND),a
-        ld      a,1
-        ld      (DEFERRED_PENDING),a
-        pop     af
-        retn
+        .if     COMMAND_QUEUE & 0xFF
+        .error  "the command queue must fill one page, so that its indexes wrap by themselves"
+        .endif
 
 ; ==== Start-up ==============================================================================
 
-; Power-on, and COMMAND_RESTART. Sets everything up, then idles with interrupts on.
+; Power-on (the queue starts empty, whatever the RAM holds) and COMMAND_RESTART (commands
+; queued behind it stay). Sets everything up, then idles with interrupts on.
         .org    MAIN_CODE
 startup:
         ld      sp,STACK_TOP
+        ld      a,(QUEUE_TAIL)
+        ld      (QUEUE_HEAD),a
+restart_entry:
         ; After COMMAND_RESTART we arrive here from inside the command handler, which never
         ; returned; RETN ends that handler so the board delivers ticks again. Interrupts stay
         ; disabled (DI ran before, so IFF2 is 0).
         call    leave_handler
-        ld      a,1
+        ld      a,HANDLER_COMMANDS      ; commands wait until start-up is done
         ld      (HANDLER_BUSY),a
         xor     a
-        ld      (DEFERRED_PENDING),a
         ld      (PLAYING),a
         ld      (NEXT_ADPCM_CHANNEL),a
         im      1
@@ -169,7 +187,7 @@ startup:
         ld      a,1             ; always song 1, whatever the flag's value
         call    start_song
 startup_idle:
-        call    finish_handler
+        call    serve_commands
         ei
 idle_loop:
         jr      idle_loop
@@ -213,14 +231,16 @@ set_outputs_adpcma:
 
 ; ==== Tick handler ==========================================================================
 
-; The tick IRQ. Saves every register it uses.
+; The tick IRQ. Saves every register it uses. It only ever interrupts the idle loop, so the
+; stack is at TICK_STACK once the registers are saved.
+        .equ    TICK_STACK, STACK_TOP - 2 - 8   ; the return address, AF, BC, DE, HL
 tick_handler:
         di
         push    af
         push    bc
         push    de
         push    hl
-        ld      a,1
+        ld      a,HANDLER_ROW           ; a command now runs inside the tick (command_busy)
         ld      (HANDLER_BUSY),a
         ; Acknowledge timer A first: an overflow during a long row then raises the interrupt
         ; again as soon as this one returns, and no tick is lost.
@@ -236,7 +256,9 @@ tick_handler:
         ld      (hl),0
         call    row_step
 tick_done:
-        call    finish_handler
+        ld      a,HANDLER_COMMANDS
+        ld      (HANDLER_BUSY),a
+        call    serve_commands
         pop     hl
         pop     de
         pop     bc
@@ -244,22 +266,106 @@ tick_done:
         ei
         reti
 
-; Runs the commands parked while this handler was busy, then leaves the busy state. Clobbers
-; AF, and whatever run_command clobbers when a command was parked: BC, DE, HL.
-finish_handler:
-        ld      a,(DEFERRED_PENDING)
-        or      a
-        jr      z,finish_handler_idle
-        xor     a
-        ld      (DEFERRED_PENDING),a
-        ld      a,(DEFERRED_COMMAND)
-        call    run_command
-        jr      finish_handler
-finish_handler_idle:
-        ld      (HANDLER_BUSY),a
-        ret
+; A command run inside the tick handler started or stopped a song: the rest of this tick's work
+; belongs to the song before. Drops it and ends the tick as usual.
+abandon_tick:
+        ld      sp,TICK_STACK
+        jp      tick_done
 
 ; ==== Commands ==============================================================================
+
+; Runs the queued commands in order, then frees the queue for the next NMI to run. Called with
+; HANDLER_COMMANDS taken. Clobbers AF, BC, DE, HL.
+serve_commands:
+        call    run_queued_commands
+        xor     a
+        ld      (HANDLER_BUSY),a        ; HANDLER_FREE
+        ; An NMI that came after the last look but before the queue was freed has left its
+        ; command to us; one that comes from now on runs the queue itself.
+        ld      hl,QUEUE_HEAD
+        ld      a,(QUEUE_TAIL)
+        cp      (hl)
+        ret     z
+        ld      a,HANDLER_COMMANDS
+        ld      (HANDLER_BUSY),a
+        jr      serve_commands
+
+; Runs the queued commands in the order they came. Clobbers AF, BC, DE, HL.
+run_queued_commands:
+        ld      hl,QUEUE_HEAD
+        ld      a,(QUEUE_TAIL)
+        cp      (hl)
+        ret     z
+        ld      a,(hl)
+        inc     (hl)
+        ld      l,a
+        ld      h,COMMAND_QUEUE >> 8
+        ld      a,(hl)
+        call    run_command
+        jr      run_queued_commands
+
+; The rest of the command NMI when someone was busy (A). With HANDLER_COMMANDS they run this
+; command after the ones before it. With HANDLER_ROW the tick handler was interrupted: the
+; queue runs here and now, between two of its instructions, and the tick goes on afterwards.
+; Only two things need care: the chip's address latch, and a song that changed under the row.
+; The stack holds DE, BC, HL, AF and the interrupted PC.
+        .equ    NMI_SAVED_D, 1
+        .equ    NMI_RETURN, 8
+command_busy:
+        cp      HANDLER_ROW
+        jp      nz,command_return       ; HANDLER_COMMANDS stays taken
+        ld      a,(SONG_SERIAL)
+        ld      b,a
+command_in_tick:
+        push    bc
+        call    run_queued_commands
+        pop     bc
+        ld      hl,NMI_RETURN
+        add     hl,sp
+        ld      a,(SONG_SERIAL)
+        cp      b
+        jr      z,command_in_tick_latch
+        ld      (hl),abandon_tick & 0xFF        ; return into abandon_tick instead
+        inc     hl
+        ld      (hl),abandon_tick >> 8
+        jr      command_in_tick_done
+command_in_tick_latch:
+        ; Interrupted between a write routine's address and data writes (the emulated board
+        ; never does that, the real one can): latch the address again for the data to come.
+        ld      c,(hl)
+        inc     hl
+        ld      a,(hl)
+        or      a
+        jr      nz,command_in_tick_done ; the write routines lie in page 0
+        ld      hl,NMI_SAVED_D
+        add     hl,sp
+        ld      e,(hl)
+        ld      a,c
+        sub     write_port_a_latched
+        cp      write_port_a_data_out - write_port_a_latched + 1
+        jr      nc,command_in_tick_bank_b
+        ld      a,e
+        out     (PORT_YM_ADDR_A),a
+        jr      command_in_tick_done
+command_in_tick_bank_b:
+        ld      a,c
+        sub     write_port_b_latched
+        cp      write_port_b_data_out - write_port_b_latched + 1
+        jr      nc,command_in_tick_done
+        ld      a,e
+        out     (PORT_YM_ADDR_B),a
+command_in_tick_done:
+        ld      a,HANDLER_ROW
+        ld      (HANDLER_BUSY),a
+        ; A command whose NMI came while the queue ran has been queued for us.
+        ld      hl,QUEUE_HEAD
+        ld      a,(QUEUE_TAIL)
+        cp      (hl)
+        jp      z,command_return
+        ld      a,HANDLER_COMMANDS
+        ld      (HANDLER_BUSY),a
+        jr      command_in_tick
+
 
 ; Carries out command A and acknowledges it on PORT_ACKNOWLEDGE. Clobbers AF, BC, DE, HL.
 ; COMMAND_HALT and COMMAND_RESTART never return.
@@ -280,6 +386,8 @@ acknowledge:
 
 ; COMMAND_SONG + n starts song n; COMMAND_STOP stops. Answers with the command.
 song_command:
+        ld      hl,SONG_SERIAL
+        inc     (hl)
         push    af
         and     COMMAND_SONG_NUMBER
         cp      COMMAND_STOP & COMMAND_SONG_NUMBER
@@ -304,19 +412,18 @@ adpcm_off_command:
 halt_command:
         di
         ld      sp,STACK_TOP
-        xor     a
-        ld      (HANDLER_BUSY),a
-        ld      (DEFERRED_PENDING),a
-        inc     a               ; answers COMMAND_HALT
-        out     (PORT_ACKNOWLEDGE),a
+        out     (PORT_ACKNOWLEDGE),a    ; answers COMMAND_HALT
 halt_loop:
+        ld      a,HANDLER_COMMANDS      ; runs what is queued; an NMI in between runs it itself
+        ld      (HANDLER_BUSY),a
+        call    serve_commands
         jr      halt_loop
 
 ; COMMAND_RESTART: start over as at power-on, without acknowledging. Never returns.
 restart_command:
         di
         ld      sp,STACK_TOP
-        jp      reset_entry
+        jp      restart_entry
 
         .include "sequencer.inc"
 
@@ -351,6 +458,14 @@ trigger_sample_rotate:
         ld      hl,adpcm_channel_bits
         ld      b,0
         add     hl,bc
+        ; The chip raises a channel's end flag when a sample ends and keeps the channel silent
+        ; while it is raised; a key-on does not clear it. Writing the channel's bit clears (and
+        ; masks) it, writing 0 unmasks it again.
+        ld      d,YM_ADPCMA_FLAGS
+        ld      e,(hl)
+        rst     RST_WRITE_A
+        ld      e,0
+        rst     RST_WRITE_A
         ld      d,YM_ADPCMA_KEY
         ld      e,(hl)
         rst     RST_WRITE_B

@@ -41,8 +41,28 @@ void SoundBoard::requestTick() {
     irqPending_ = s.sp != 0 && s.iff1 && !inService_;
 }
 
+SoundBoard::Snapshot SoundBoard::snapshot() const {
+    return {memory_,     cpu_.state(), latch_,    acknowledge_, acknowledgeTime_, commandPending_,
+            irqPending_, irqLine_,     inService_, nmiEnabled_, banks_,           tstates_};
+}
+
+void SoundBoard::restore(const Snapshot& s) {
+    memory_ = s.memory;
+    cpu_.state() = s.cpu;
+    latch_ = s.latch;
+    acknowledge_ = s.acknowledge;
+    acknowledgeTime_ = s.acknowledgeTime;
+    commandPending_ = s.commandPending;
+    irqPending_ = s.irqPending;
+    irqLine_ = s.irqLine;
+    inService_ = s.inService;
+    nmiEnabled_ = s.nmiEnabled;
+    banks_ = s.banks;
+    tstates_ = s.tstates;
+}
+
 int SoundBoard::acceptInterrupt() {
-    if (commandPending_ && nmiEnabled_ && cpu_.state().pc >= kCommandPcFloor &&
+    if (commandPending_ && nmiEnabled_ && cpu_.state().pc >= commandPcFloor_ &&
         cpu_.canAcceptNmi()) {
         commandPending_ = false;
         inService_ = true;

@@ -19,7 +19,8 @@ class SoundBoard {
   public:
     static constexpr std::size_t kMemorySize = 0x10000;
     // Commands are delivered only once the driver runs at or above this address: below it
-    // lie the restart routines and both interrupt entry points.
+    // lie the restart routines and both interrupt entry points. The real board knows no such
+    // floor; deliverCommandsAnywhere() models it.
     static constexpr std::uint16_t kCommandPcFloor = qvx::driver::kMainCode;
 
     SoundBoard();
@@ -49,6 +50,16 @@ class SoundBoard {
     // whose test fails withdraws an earlier request that was not taken yet.
     void requestTick();
 
+    // As the real board: a command's NMI is taken wherever the program runs, below
+    // kCommandPcFloor too. Kept over reset().
+    void deliverCommandsAnywhere(bool anywhere) { commandPcFloor_ = anywhere ? 0 : kCommandPcFloor; }
+
+    // Everything the board holds but the chip and its attachment, to go back to later (a test
+    // tries many futures from one moment).
+    struct Snapshot;
+    Snapshot snapshot() const;
+    void restore(const Snapshot& snapshot);
+
     // The sound chip's IRQ line, as on the real board: while it is high the CPU takes the
     // maskable interrupt whenever its interrupts are enabled. (Use either this or requestTick.)
     void setIrqLine(bool high) { irqLine_ = high; }
@@ -75,6 +86,9 @@ class SoundBoard {
     std::uint16_t latchedCommand() const { return latch_; }
     // The last byte the driver wrote to the acknowledge port (0 at first).
     std::uint8_t acknowledge() const { return acknowledge_; }
+    // Board time of the last write to the acknowledge port (0 before the first): it tells two
+    // equal answers apart.
+    std::uint64_t acknowledgeTime() const { return acknowledgeTime_; }
     bool commandPending() const { return commandPending_; }
     bool irqPending() const { return irqPending_; }
     bool inService() const { return inService_; }
@@ -130,6 +144,8 @@ class SoundBoard {
             // is kept so that tools and tests can see the driver's answer.
             if (port == kAcknowledgePort) {
                 board->acknowledge_ = value;
+                board->acknowledgeTime_ =
+                    board->instructionStart_ + static_cast<std::uint64_t>(cycle);
                 return;
             }
             if (port == kNmiEnablePort || port == kNmiDisablePort) {
@@ -148,6 +164,8 @@ class SoundBoard {
     ChipPort* chip_ = nullptr;
     std::uint16_t latch_ = 0;
     std::uint8_t acknowledge_ = 0;
+    std::uint64_t acknowledgeTime_ = 0;
+    std::uint16_t commandPcFloor_ = kCommandPcFloor;
     bool commandPending_ = false;
     bool irqPending_ = false;
     bool irqLine_ = false;
@@ -159,6 +177,17 @@ class SoundBoard {
     // acceptance in the same step).
     std::uint64_t instructionStart_ = 0;
     Z80<Bus> cpu_;
+};
+
+struct SoundBoard::Snapshot {
+    std::array<std::uint8_t, kMemorySize> memory;
+    Z80State cpu;
+    std::uint16_t latch;
+    std::uint8_t acknowledge;
+    std::uint64_t acknowledgeTime;
+    bool commandPending, irqPending, irqLine, inService, nmiEnabled;
+    std::array<std::uint8_t, 4> banks;
+    std::uint64_t tstates;
 };
 
 }  // namespace qvxsnd
