@@ -149,8 +149,11 @@ void Engine::render(std::int16_t* out, std::size_t frames) {
     out_ = out;
     chunkStart_ = chipCursor_ = frame_;
     chunkEnd_ = end;
+    // The board runs this far ahead of the chip, so that every write reaches the chip early by
+    // the chip's output delay and is heard on the frame of its own board time.
+    lead_ = static_cast<std::uint64_t>(chip_.outputDelay());
     applyDeferredWritesBefore(end);
-    if (state_ == State::Running) runBoardUntil(end);
+    if (state_ == State::Running) runBoardUntil(end + lead_);
     renderChipTo(end);
     out_ = nullptr;
     frame_ = end;
@@ -233,9 +236,9 @@ void Engine::flushDeferredWrites() {
 
 void Engine::applyDeferredWritesBefore(std::uint64_t end) {
     std::size_t applied = 0;
-    for (; applied < deferred_.size() && deferred_[applied].frame < end; ++applied) {
+    for (; applied < deferred_.size() && deferred_[applied].frame < end + lead_; ++applied) {
         const DeferredWrite& w = deferred_[applied];
-        renderChipTo(w.frame);
+        renderChipTo(chipFrameFor(w.frame));
         applyChipWrite(w.port, w.value, w.tstate);
     }
     deferred_.erase(deferred_.begin(), deferred_.begin() + static_cast<std::ptrdiff_t>(applied));
@@ -306,35 +309,45 @@ void Engine::renderChipTo(std::uint64_t frame) {
 void Engine::ChipBus::write(int port, std::uint8_t value, std::uint64_t tstate) {
     Engine& e = engine_;
     const std::uint64_t frame = e.frameAt(tstate);
-    if (frame >= e.chunkEnd_ || !e.deferred_.empty()) {
+    if (frame >= e.chunkEnd_ + e.lead_ || !e.deferred_.empty()) {
         // Past the end of this render (the last instruction ran over it): due in the next one.
         e.deferred_.push_back({frame, tstate, port, value});
         return;
     }
-    e.renderChipTo(frame);
+    e.renderChipTo(e.chipFrameFor(frame));
     e.applyChipWrite(port, value, tstate);
 }
 
 void Engine::applyChipWrite(int port, std::uint8_t value, std::uint64_t tstate) {
-    if (ticks_ != TickSource::Chip) {
+    boardWriteFrame_ = frameAt(tstate);
+    if (ticks_ == TickSource::Chip) {
+        // The timers see the write at its exact time, and the interrupt line follows at once.
+        chip_.syncTimers(chipUnitsAt(tstate));
         chip_.write(port, value);
-        return;
+        followIrqLine();
+        timersChanged_ = true;
+    } else {
+        chip_.write(port, value);
     }
-    // The timers see the write at its exact time, and the interrupt line follows at once.
-    chip_.syncTimers(chipUnitsAt(tstate));
-    chip_.write(port, value);
-    followIrqLine();
-    timersChanged_ = true;
+    boardWriteFrame_.reset();
+}
+
+void Engine::setWriteObserver(YM2610::WriteObserver observer) {
+    if (!observer) return chip_.setWriteObserver({});
+    chip_.setWriteObserver([this, observer = std::move(observer)](RegisterWrite w) {
+        if (boardWriteFrame_) w.frame = *boardWriteFrame_;
+        observer(w);
+    });
 }
 
 std::optional<std::uint8_t> Engine::ChipBus::read(int port, std::uint64_t tstate) {
     Engine& e = engine_;
     switch (port) {
         case 0:  // status: timer flags, never busy
-            e.renderChipTo(e.frameAt(tstate));
+            e.renderChipTo(e.chipFrameFor(e.frameAt(tstate)));
             return e.chip_.readStatus();
         case 2:  // the ADPCM end flags
-            e.renderChipTo(e.frameAt(tstate));
+            e.renderChipTo(e.chipFrameFor(e.frameAt(tstate)));
             return e.chip_.readAdpcmStatus();
         default:
             return std::nullopt;

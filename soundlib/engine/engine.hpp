@@ -101,10 +101,9 @@ class Engine {
     std::uint64_t framesRendered() const { return frame_; }
     SoundBoard& board() { return *board_; }
     YM2610& chip() { return chip_; }
-    // Every register write that reaches the chip, driver and preview alike, with its frame.
-    void setWriteObserver(YM2610::WriteObserver observer) {
-        chip_.setWriteObserver(std::move(observer));
-    }
+    // Every register write that reaches the chip, driver and preview alike, with its frame: the
+    // board's time of the write for the driver's.
+    void setWriteObserver(YM2610::WriteObserver observer);
 
   private:
     struct Request {
@@ -153,6 +152,10 @@ class Engine {
     void followIrqLine();
     void applyChipWrite(int port, std::uint8_t value, std::uint64_t tstate);
     void renderChipTo(std::uint64_t frame);
+    // Where the chip must have rendered to when a write of board frame `frame` reaches it.
+    std::uint64_t chipFrameFor(std::uint64_t frame) const {
+        return frame > lead_ ? frame - lead_ : 0;
+    }
     std::uint64_t frameAt(std::uint64_t tstate) const;
     std::uint64_t tstateAt(std::uint64_t frame) const;
 
@@ -193,6 +196,8 @@ class Engine {
     std::uint64_t chunkStart_ = 0;
     std::uint64_t chunkEnd_ = 0;
     std::uint64_t chipCursor_ = 0;
+    std::uint64_t lead_ = 0;  // frames the board runs ahead of the chip: its output delay
+    std::optional<std::uint64_t> boardWriteFrame_;  // of the board's write in progress
 };
 
 }  // namespace qvxsnd

@@ -26,8 +26,10 @@ void AdpcmA::writeRegister(std::uint8_t address, std::uint8_t value) {
             if (!(value & kChannelBits & (1 << c))) continue;
             if (value & kDump)
                 channels_[c].playing = false;
-            else
+            else if (!(endFlags_ & (1 << c)))
                 keyOn(channels_[c]);
+            // A channel whose end flag is raised stays silent until the flag is cleared by
+            // hand; a key-on does not clear it.
         }
         return;
     }
@@ -78,7 +80,7 @@ std::int32_t AdpcmA::scaled(const Channel& channel) const {
     const int attenuation =
         (kMaxTotalLevel - totalLevel_) + (kMaxChannelLevel - (channel.control & kMaxChannelLevel));
     const int factor = 15 - (attenuation & 7);
-    const int shift = 5 + (attenuation >> 3);
+    const int shift = 1 + (attenuation >> 3);
     // The chip's output keeps no finer steps than four units.
     return ((channel.decoder.accumulator() * factor) >> shift) & ~3;
 }

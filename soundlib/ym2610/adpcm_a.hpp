@@ -21,13 +21,16 @@ namespace qvxsnd {
 //   first bank   0x1C       flag control: a 1 clears and masks a channel's end flag, 0 unmasks
 //
 // A channel that has played its end block stops and raises its end flag (unless masked); the
-// flags read back as the chip's second status byte, bits 0-5.
+// flags read back as the chip's second status byte, bits 0-5. A raised flag stays raised until
+// the program clears it through 0x1C, and while it is raised the channel's key-on plays nothing
+// (the NeoGeo Development Wiki's ADPCM page), so a program that never clears the flags hears
+// each channel once.
 //
 // Levels: the attenuation is (63 - total level) + (31 - channel level) steps of 0.75 dB. A step
 // of eight halves the level; within it the level falls linearly, (15 - k) / 16 of the way. The
-// 12-bit accumulator at full level gives 15/32 of its value, on the scale of one FM channel's
-// output (a full-level operator gives +-8168, halved per channel). This relation of ADPCM-A to FM
-// is the one MAME's YM2610 emulation (fm.c) uses, the long-standing reference for Neo Geo sound.
+// 12-bit accumulator at full level gives 15/2 of its value, on the scale where one full-level FM
+// operator swings about +-8192 before the mix halves each FM channel: six channels at full level
+// are far louder than the output can hold, as on the board.
 class AdpcmA {
   public:
     static constexpr int kChannels = 6;

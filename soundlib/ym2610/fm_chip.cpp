@@ -425,7 +425,9 @@ void ChipEngine::clockEnvelopes() {
 
 void ChipEngine::refreshVolume(Op& op) {
     int level = op.attenuation;
-    if ((op.ssg & 8) && op.state != EnvelopePhase::Release &&
+    // An operator that is released, or was never keyed on, is silent whatever its SSG-type
+    // envelope would invert.
+    if ((op.ssg & 8) && op.state != EnvelopePhase::Release && op.state != EnvelopePhase::Off &&
         (op.ssgInverted != ((op.ssg & 4) != 0)))
         level = (kSsgTurn - level) & kMaxAttenuation;
     op.volume = std::min(level + (op.totalLevel << 3), kMaxAttenuation);

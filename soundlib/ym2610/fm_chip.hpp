@@ -25,6 +25,7 @@ class ChipEngine : public Synthesis {
     void writeLfo(std::uint8_t value) override;
     void setThreeFrequencyMode(bool on) override;
     void render(std::int32_t* mix, std::size_t frames) override;
+    int outputDelay() const override { return resampler_.delay(); }
     EnvelopePhase envelopePhase(int channel, int slot) const override;
     int envelopeLevel(int channel, int slot) const override;
 

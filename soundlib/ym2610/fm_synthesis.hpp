@@ -37,6 +37,8 @@ class Synthesis {
     // Writes frames * 2 interleaved left/right sums at the output rate. They are not clamped, so
     // that other sections of the chip can be mixed in before the final clamp.
     virtual void render(std::int32_t* mix, std::size_t frames) = 0;
+    // Output frames between a register write and the first frame that carries its effect.
+    virtual int outputDelay() const { return 0; }
     // An operator's envelope; `slot` counts in register order (operators 1, 3, 2, 4).
     virtual EnvelopePhase envelopePhase(int channel, int slot) const = 0;
     virtual int envelopeLevel(int channel, int slot) const = 0;  // 0 loudest ... 1023 silent

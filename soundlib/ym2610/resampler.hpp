@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -24,6 +25,11 @@ class Resampler {
         return needed > pushed_ ? static_cast<std::size_t>(needed - pushed_) : 0;
     }
     void push(std::int32_t left, std::int32_t right);
+    // How many output samples an input is heard late: the window reaches half its width ahead
+    // of the position it is centred on, and those inputs are made when the output is asked for.
+    int delay() const {
+        return passThrough_ ? 0 : static_cast<int>(std::lround(kTaps / 2 / step_));
+    }
     // The next output sample; call only once inputsNeeded() is 0.
     void pull(std::int32_t& left, std::int32_t& right);
 

@@ -37,6 +37,7 @@ YM2610::YM2610(std::uint32_t clock, std::uint32_t rate, FmModel model)
       model_(model),
       fm_(makeSynthesis(model, clock_, rate_)),
       adpcmA_(clock_, rate_),
+      adpcmDelay_(static_cast<std::size_t>(fm_->outputDelay()) * 2, 0),
       timers_(clock_, rate_) {
     // The chip's reset: timers stopped with their flags clear, every channel silent, both
     // outputs on and no modulation, every other channel register zero.
@@ -109,6 +110,10 @@ void YM2610::setFmModel(FmModel model) {
     }
     fm_ = std::move(next);
     model_ = model;
+    // The ADPCM-A output keeps in step with the new synthesis; a few frames of it are skipped or
+    // heard twice.
+    adpcmDelay_.assign(static_cast<std::size_t>(outputDelay()) * 2, 0);
+    adpcmNext_ = 0;
 }
 
 void YM2610::write(int port, std::uint8_t value) {
@@ -151,7 +156,8 @@ void YM2610::writeData(int bank, std::uint8_t value) {
             adpcmA_.writeRegister(address, value);
     }
     if (observer_) {
-        observer_(RegisterWrite{framesRendered_, static_cast<std::uint8_t>(bank), address, value});
+        observer_(RegisterWrite{framesRendered_ + static_cast<std::uint64_t>(outputDelay()),
+                                static_cast<std::uint8_t>(bank), address, value});
     }
 }
 
@@ -192,7 +198,17 @@ void YM2610::render(std::int16_t* out, std::size_t frames) {
     while (frames > 0) {
         const std::size_t n = std::min(frames, kBlock);
         fm_->render(mix.data(), n);
-        adpcmA_.render(mix.data(), n);
+        if (adpcmDelay_.empty()) {
+            adpcmA_.render(mix.data(), n);
+        } else {
+            std::array<std::int32_t, kBlock * 2> adpcm{};
+            adpcmA_.render(adpcm.data(), n);
+            for (std::size_t i = 0; i < n * 2; ++i) {
+                mix[i] += adpcmDelay_[adpcmNext_];
+                adpcmDelay_[adpcmNext_] = adpcm[i];
+                adpcmNext_ = adpcmNext_ + 1 == adpcmDelay_.size() ? 0 : adpcmNext_ + 1;
+            }
+        }
         for (std::size_t i = 0; i < n * 2; ++i)
             out[i] = clamp16(mix[i]);
         framesRendered_ += n;

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <vector>
 
 #include "soundlib/ym2610/adpcm_a.hpp"
 #include "soundlib/ym2610/fm_engine.hpp"
@@ -16,7 +17,7 @@ namespace qvxsnd {
 
 // One data write as the chip received it.
 struct RegisterWrite {
-    std::uint64_t frame;   // samples rendered before the write took effect
+    std::uint64_t frame;   // the first frame that carries it (see YM2610::outputDelay)
     std::uint8_t bank;     // 0 = first register bank (ports 0/1), 1 = second (ports 2/3)
     std::uint8_t address;  // the register address latched in that bank
     std::uint8_t value;
@@ -78,10 +79,18 @@ class YM2610 {
     // the timers on by the same emulated time. `out` may be null only when frames is 0.
     void render(std::int16_t* out, std::size_t frames);
 
+    // Frames from a write to the first frame that carries its effect: the chip-accurate FM's
+    // resampler looks ahead (about 13 frames at 44.1 kHz), and the ADPCM-A output is held back
+    // as long so that both stay together. 0 for the documented model. A caller that knows its
+    // writes in advance applies each this many frames early to hear it on its own frame.
+    int outputDelay() const { return fm_->outputDelay(); }
+
     // Called after every data write with the emulated time at which it landed. Pass an empty
     // function to stop observing.
     void setWriteObserver(WriteObserver observer) { observer_ = std::move(observer); }
 
+    // Frames rendered so far; a write lands after them and is heard outputDelay() frames later,
+    // which is the frame the write observer reports.
     std::uint64_t framesRendered() const { return framesRendered_; }
     std::uint32_t clock() const { return clock_; }
     std::uint32_t sampleRate() const { return rate_; }
@@ -121,6 +130,9 @@ class YM2610 {
     std::uint8_t lfo_ = 0;
     bool threeFrequencyMode_ = false;
     AdpcmA adpcmA_;
+    // The ADPCM-A output of the last outputDelay() frames, interleaved, oldest at adpcmNext_.
+    std::vector<std::int32_t> adpcmDelay_;
+    std::size_t adpcmNext_ = 0;
     OpnTimers timers_;
     std::uint64_t timerUnits_ = 0;
     std::uint8_t addressLatch_[2] = {0, 0};

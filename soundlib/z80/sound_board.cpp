@@ -42,8 +42,8 @@ void SoundBoard::requestTick() {
 }
 
 SoundBoard::Snapshot SoundBoard::snapshot() const {
-    return {memory_,     cpu_.state(), latch_,    acknowledge_, acknowledgeTime_, commandPending_,
-            irqPending_, irqLine_,     inService_, nmiEnabled_, banks_,           tstates_};
+    return {memory_,     cpu_.state(), latch_,     acknowledge_, acknowledgeTime_, commandPending_,
+            irqPending_, irqLine_,     inService_, nmiEnabled_,  banks_,           tstates_};
 }
 
 void SoundBoard::restore(const Snapshot& s) {

@@ -52,7 +52,9 @@ class SoundBoard {
 
     // As the real board: a command's NMI is taken wherever the program runs, below
     // kCommandPcFloor too. Kept over reset().
-    void deliverCommandsAnywhere(bool anywhere) { commandPcFloor_ = anywhere ? 0 : kCommandPcFloor; }
+    void deliverCommandsAnywhere(bool anywhere) {
+        commandPcFloor_ = anywhere ? 0 : kCommandPcFloor;
+    }
 
     // Everything the board holds but the chip and its attachment, to go back to later (a test
     // tries many futures from one moment).

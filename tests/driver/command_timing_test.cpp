@@ -162,9 +162,9 @@ TEST(CommandTiming, PairsRunInOrderWithinAMillisecondWhereverTheyArrive) {
                 }
                 const auto& writes = rig.chip.writes;
                 if (pair.first == kFirstSong) {
-                    const bool keyedAfterStop = std::any_of(
-                        writes.begin(), writes.end(),
-                        [&](const RegisterWrite& w) { return w.t > a2 && isKeyOn(w); });
+                    const bool keyedAfterStop =
+                        std::any_of(writes.begin(), writes.end(),
+                                    [&](const RegisterWrite& w) { return w.t > a2 && isKeyOn(w); });
                     if (rig.var(var::kPlaying) != 0 || keyedAfterStop)
                         fail(std::string(where) + "the song plays on after the stop");
                 } else if (pair.first == kStop) {

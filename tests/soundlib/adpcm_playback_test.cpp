@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <utility>
 
 #include "rombuild/rom_build.hpp"
@@ -37,10 +38,13 @@ struct SampleRig {
         m1 = buildM1({}, table);
     }
 
-    // The left channel of `seconds` of output, with each command sent at its time.
+    // The left channel of `seconds` of output, with each command sent at its time; the chip's
+    // writes go to `writes` when it is given.
     std::vector<std::int16_t> play(const std::vector<std::pair<double, std::uint8_t>>& commands,
-                                   double seconds) const {
+                                   double seconds,
+                                   std::vector<qvxsnd::RegisterWrite>* writes = nullptr) const {
         Engine engine(kRate, Engine::TickSource::Chip);
+        if (writes) engine.setWriteObserver([writes](auto w) { writes->push_back(w); });
         engine.setAdpcmRom(v1);
         engine.sendData(m1);
         const auto total = static_cast<std::size_t>(seconds * kRate);
@@ -60,7 +64,7 @@ struct SampleRig {
     }
 
     // The chip's decode of sample i's bytes in the V1, from its start block through its end
-    // block, as full-level output values.
+    // block, as full-level output values: 15/2 of the accumulator, in steps of four.
     std::vector<int> decoded(std::size_t i) const {
         const std::size_t entry = 4 * (0x04 + i);
         const std::size_t start = table[entry] | table[entry + 1] << 8;
@@ -70,7 +74,7 @@ struct SampleRig {
         for (std::size_t b = start * 256; b < (end + 1) * 256; ++b) {
             for (const int code : {v1[b] >> 4, v1[b] & 0x0F}) {
                 decoder.decode(static_cast<std::uint8_t>(code));
-                out.push_back(((decoder.accumulator() * 15) >> 5) & ~3);
+                out.push_back(((decoder.accumulator() * 15) >> 1) & ~3);
             }
         }
         return out;
@@ -156,6 +160,122 @@ TEST(AdpcmPlayback, SixChannelsPlaySixIndependentVoices) {
     }
     EXPECT_TRUE(std::equal(together.begin(), together.end(), sum.begin()));
     EXPECT_NE(firstSound(together), together.size());
+}
+
+// A raised end flag keeps a channel silent until it is cleared, so the driver clears the flag
+// before each key-on: a sample sent seven times plays seven times (channel 0 twice), each at the
+// chip's level.
+TEST(AdpcmPlayback, ASampleSentSevenTimesPlaysSevenTimesAtTheChipsLevel) {
+    const SampleRig rig({testing::sine(1850, 440, 1.0)});  // 0.1 s
+    std::vector<std::pair<double, std::uint8_t>> commands;
+    for (int k = 0; k < 7; ++k)
+        commands.push_back({0.2 + 0.15 * k, 0x04});
+    std::vector<qvxsnd::RegisterWrite> writes;
+    const std::vector<std::int16_t> out = rig.play(commands, 1.4, &writes);
+    // The power of the sound's first 1800 chip samples (the rest of its last block is silence).
+    const std::vector<int> decoded = rig.decoded(0);
+    double expected = 0;
+    for (std::size_t k = 0; k < 1800; ++k)
+        expected += double(decoded[k]) * decoded[k] / 1800;
+    const auto frames = static_cast<std::size_t>(1800 * kRate / kChipSampleRate);
+    for (const auto& [at, command] : commands) {
+        const auto from = static_cast<std::size_t>(at * kRate);
+        const std::size_t onset = from + firstSound({out.begin() + long(from), out.end()});
+        double power = 0;
+        for (std::size_t i = onset; i < onset + frames; ++i)
+            power += double(out[i]) * out[i] / double(frames);
+        EXPECT_NEAR(10 * std::log10(power / expected), 0.0, 0.1) << "the trigger at " << at;
+    }
+    std::vector<std::uint8_t> flagged;  // channels whose flag was cleared, not yet keyed on
+    int keyOns = 0;
+    for (std::size_t i = 1; i < writes.size(); ++i) {
+        const auto& w = writes[i];
+        if (w.bank == 0 && w.address == 0x1C && w.value == 0 && writes[i - 1].address == 0x1C)
+            flagged.push_back(writes[i - 1].value);
+        if (w.bank == 1 && w.address == 0x00 && w.value < 0x40) {
+            ++keyOns;
+            EXPECT_EQ(std::count(flagged.begin(), flagged.end(), w.value), 1)
+                << "key-on " << keyOns;
+            flagged.clear();
+        }
+    }
+    EXPECT_EQ(keyOns, 7);
+
+    // The chip itself: without the clear, the second key-on of a channel plays nothing.
+    qvxsnd::YM2610 chip;
+    chip.setAdpcmRom(rig.v1);
+    for (const auto& [reg, value] : {std::pair{0x01, 0x3F},
+                                     {0x08, 0xDF},
+                                     {0x10, rig.table[16]},
+                                     {0x18, rig.table[17]},
+                                     {0x20, rig.table[18]},
+                                     {0x28, rig.table[19]},
+                                     {0x00, 0x01}})
+        chip.writeRegister(1, static_cast<std::uint8_t>(reg), static_cast<std::uint8_t>(value));
+    std::vector<std::int16_t> buffer(2 * 8820);
+    chip.render(buffer.data(), 8820);
+    EXPECT_EQ(chip.readAdpcmStatus(), 0x01);
+    chip.writeRegister(1, 0x00, 0x01);
+    EXPECT_FALSE(chip.adpcmPlaying(0));
+    chip.writeRegister(0, 0x1C, 0x01);
+    chip.writeRegister(0, 0x1C, 0x00);
+    chip.writeRegister(1, 0x00, 0x01);
+    EXPECT_TRUE(chip.adpcmPlaying(0));
+}
+
+// FM and ADPCM-A keyed on together are heard together, on the frame of the key-on, in both FM
+// syntheses (the accurate one's resampler looks ahead; the board runs ahead to make up for it).
+TEST(AdpcmPlayback, FmAndAdpcmKeyedTogetherAreHeardOnTheFrameOfTheKeyOn) {
+    const SampleRig rig({testing::sine(1850, 440, 1.0)});
+    // A program that sets up FM channel 1 (a sine, left) and ADPCM-A channel 0 (right), waits,
+    // keys both on and stays.
+    std::vector<std::uint8_t> program;
+    const auto out = [&](int bank, int reg, int value) {
+        program.insert(program.end(),
+                       {0x3E, std::uint8_t(reg), 0xD3, std::uint8_t(4 + 2 * bank), 0x3E,
+                        std::uint8_t(value), 0xD3, std::uint8_t(5 + 2 * bank)});
+    };
+    for (const auto& [reg, value] : {std::pair{0xB1, 0x07},
+                                     {0x4D, 0x00},
+                                     {0x5D, 0x1F},
+                                     {0xB5, 0x80},
+                                     {0xA5, 0x24},
+                                     {0xA1, 0x0E}})
+        out(0, reg, value);
+    for (const auto& [reg, value] : {std::pair{0x01, 0x3F},
+                                     {0x08, 0x5F},
+                                     {0x10, rig.table[16]},
+                                     {0x18, rig.table[17]},
+                                     {0x20, rig.table[18]},
+                                     {0x28, rig.table[19]}})
+        out(1, reg, value);
+    program.insert(program.end(), {0x06, 0xFF, 0x10, 0xFE});  // djnz $: about 0.8 ms
+    out(0, 0x28, 0x81);
+    out(1, 0x00, 0x01);
+    program.insert(program.end(), {0x18, 0xFE});
+    std::map<qvxsnd::FmModel, std::pair<std::size_t, std::size_t>> heard;
+    for (const auto model : {qvxsnd::FmModel::Documented, qvxsnd::FmModel::Accurate}) {
+        Engine engine(kRate, Engine::TickSource::Host, model);
+        std::uint64_t keyOn = 0;
+        engine.setWriteObserver([&](auto w) { keyOn = w.address == 0x28 ? w.frame : keyOn; });
+        engine.setAdpcmRom(rig.v1);
+        engine.sendData(program);
+        std::vector<std::int16_t> stereo(2 * 4410);
+        engine.render(stereo.data(), 4410);
+        // FM is heard once past what the accurate synthesis's band limit rings before a sound.
+        auto& [fm, adpcm] = heard[model];
+        for (fm = 0; std::abs(stereo[2 * fm]) < 64;)
+            ++fm;
+        for (adpcm = 0; stereo[2 * adpcm + 1] == 0;)
+            ++adpcm;
+        EXPECT_NEAR(double(fm), double(keyOn), 1.0) << "FM";
+        // ADPCM-A starts at its channel's next turn, up to one of its samples later.
+        EXPECT_NEAR(double(adpcm), double(keyOn), kRate / kChipSampleRate + 1) << "ADPCM-A";
+    }
+    const auto [fmDocumented, adpcmDocumented] = heard[qvxsnd::FmModel::Documented];
+    const auto [fmAccurate, adpcmAccurate] = heard[qvxsnd::FmModel::Accurate];
+    EXPECT_NEAR(double(fmAccurate), double(fmDocumented), 1.0);
+    EXPECT_NEAR(double(adpcmAccurate), double(adpcmDocumented), 1.0);
 }
 
 }  // namespace

@@ -174,7 +174,7 @@ inline std::vector<FmNote> comparisonNotes() {
         n.pitch = 440.0 * std::pow(2.0, block - 4);
         notes.push_back(n);
     }
-    for (std::uint8_t ssg : {0x08, 0x0A, 0x0D}) {
+    for (std::uint8_t ssg : {0x08, 0x0A, 0x0C, 0x0D, 0x0E}) {
         FmNote n = sineNote("SSG-type " + std::to_string(ssg & 7));
         n.ops[3] = {0x01, 0x00, 0x1F, 0x0C, 0x0C, 0x08, ssg};
         n.hold = 0.8;

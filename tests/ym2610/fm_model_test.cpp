@@ -97,5 +97,20 @@ TEST(Ym2610FmModel, AccurateSynthesisIsInTuneAtEveryRateAndIndependentOfBlockSiz
     EXPECT_EQ(expected, got);
 }
 
+// An SSG-type envelope that starts inverted sounds only between key-on and the end of the release.
+TEST(Ym2610FmModel, InvertedSsgEnvelopesAreSilentBeforeKeyOnAndAfterRelease) {
+    for (const int ssg : {0x0C, 0x0D, 0x0E, 0x0F}) {
+        Chip chip{YM2610(8000000, 44100, FmModel::Accurate)};
+        chip.voice(1, 7, 0, OpVoice{.d1r = 10, .d2r = 10, .ssg = ssg});
+        chip.freq(1, 4, 1038);
+        EXPECT_EQ(rms(chip.left(2000)), 0.0) << ssg << " before the key-on";
+        chip.key(1, 0xF);
+        EXPECT_GT(rms(chip.left(20000)), 100.0) << ssg;
+        chip.key(1, 0);
+        chip.left(4410);
+        EXPECT_EQ(rms(chip.left(2000)), 0.0) << ssg << " after the release";
+    }
+}
+
 }  // namespace
 }  // namespace qvxsnd
