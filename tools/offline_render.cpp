@@ -17,15 +17,14 @@ constexpr std::size_t kChunkFrames = 512;
 
 }  // namespace
 
-std::optional<std::vector<std::int16_t>> renderEngine(qvxsnd::Engine& engine, double seconds,
-                                                      std::vector<TimedCommand> commands,
-                                                      const RenderProgressFn& progress) {
+bool renderEngine(qvxsnd::Engine& engine, double seconds, std::vector<TimedCommand> commands,
+                  const RenderSinkFn& sink, const RenderProgressFn& progress) {
     std::stable_sort(
         commands.begin(), commands.end(),
         [](const TimedCommand& a, const TimedCommand& b) { return a.seconds < b.seconds; });
     const std::uint32_t rate = engine.sampleRate();
     const auto total = static_cast<std::size_t>(seconds * rate);
-    std::vector<std::int16_t> samples(total * 2);
+    std::vector<std::int16_t> chunk(kChunkFrames * 2);
     auto next = commands.begin();
     const auto frameOf = [rate](const TimedCommand& c) {
         return static_cast<std::size_t>(c.seconds * rate);
@@ -37,11 +36,24 @@ std::optional<std::vector<std::int16_t>> renderEngine(qvxsnd::Engine& engine, do
         }
         std::size_t n = std::min(kChunkFrames, total - done);
         if (next != commands.end()) n = std::min(n, frameOf(*next) - done);
-        engine.render(samples.data() + done * 2, n);
+        engine.render(chunk.data(), n);
+        sink(chunk.data(), n);
         done += n;
         if (progress && !progress(static_cast<double>(done) / static_cast<double>(total)))
-            return std::nullopt;
+            return false;
     }
+    return true;
+}
+
+std::optional<std::vector<std::int16_t>> renderEngine(qvxsnd::Engine& engine, double seconds,
+                                                      std::vector<TimedCommand> commands,
+                                                      const RenderProgressFn& progress) {
+    std::vector<std::int16_t> samples;
+    samples.reserve(static_cast<std::size_t>(seconds * engine.sampleRate()) * 2);
+    const auto keep = [&samples](const std::int16_t* piece, std::size_t frames) {
+        samples.insert(samples.end(), piece, piece + frames * 2);
+    };
+    if (!renderEngine(engine, seconds, std::move(commands), keep, progress)) return std::nullopt;
     return samples;
 }
 
@@ -49,6 +61,7 @@ std::vector<std::int16_t> renderVgm(const VgmStream& stream, std::uint32_t rate,
                                     qvxsnd::FmModel model) {
     qvxsnd::YM2610 chip(stream.ym2610Clock ? stream.ym2610Clock : qvxsnd::YM2610::kDefaultClock,
                         rate, model);
+    chip.setAdpcmRom(stream.adpcmA);
     // A write at time t is heard from the first sample at or after t: rounding to the nearest
     // sample instead would shift some notes a sample against others.
     const auto frameOf = [rate](std::uint64_t sample) {
@@ -57,8 +70,11 @@ std::vector<std::int16_t> renderVgm(const VgmStream& stream, std::uint32_t rate,
     const std::uint64_t total = frameOf(stream.samples);
     std::vector<std::int16_t> out(total * 2);
     std::uint64_t done = 0;
+    // Each write goes in early by the chip's output delay, so that it is heard on its frame.
+    const auto delay = static_cast<std::uint64_t>(chip.outputDelay());
     for (const VgmWrite& w : stream.writes) {
-        const std::uint64_t at = std::min(frameOf(w.sample), total);
+        const std::uint64_t due = frameOf(w.sample);
+        const std::uint64_t at = std::min(due > delay ? due - delay : 0, total);
         if (at > done) {
             chip.render(out.data() + done * 2, at - done);
             done = at;

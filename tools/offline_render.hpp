@@ -31,6 +31,11 @@ using RenderProgressFn = std::function<bool(double done)>;
 std::optional<std::vector<std::int16_t>> renderEngine(qvxsnd::Engine& engine, double seconds,
                                                       std::vector<TimedCommand> commands,
                                                       const RenderProgressFn& progress);
+// The same, handing each piece (interleaved stereo, `frames` long) to `sink` instead of keeping
+// it; false when the progress function stopped it.
+using RenderSinkFn = std::function<void(const std::int16_t* samples, std::size_t frames)>;
+bool renderEngine(qvxsnd::Engine& engine, double seconds, std::vector<TimedCommand> commands,
+                  const RenderSinkFn& sink, const RenderProgressFn& progress);
 
 struct VgmStream;
 

@@ -1,5 +1,6 @@
 #include "tools/vgm_export.hpp"
 
+#include <algorithm>
 #include <memory>
 
 #include "rombuild/playback.hpp"
@@ -19,6 +20,7 @@ constexpr std::size_t kChunkFrames = 512;
 constexpr std::uint8_t kTickMark = 0x27;
 
 enum Command : std::uint8_t {
+    kDataBlock = 0x67,  // 0x67 0x66 type, size (4 bytes), data
     kWritePort0 = 0x58,
     kWritePort1 = 0x59,
     kWait = 0x61,
@@ -27,6 +29,11 @@ enum Command : std::uint8_t {
     kEnd = 0x66,
     kWaitShort = 0x70,  // 0x70 + n waits n + 1 samples
 };
+constexpr std::uint8_t kBlockMark = 0x66;
+// A data block of this type holds part of the YM2610's ADPCM-A ROM: the ROM's whole size and
+// where the part starts (4 bytes each), then the bytes.
+constexpr std::uint8_t kAdpcmARomBlock = 0x82;
+constexpr std::size_t kMaxAdpcmARom = 16 * 1024 * 1024;  // what the chip's 24-bit addresses reach
 
 void put32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t value) {
     for (int i = 0; i < 4; ++i)
@@ -96,8 +103,17 @@ std::vector<std::uint8_t> gd3(const std::string& title) {
 
 std::vector<std::uint8_t> encodeVgm(const std::vector<VgmWrite>& writes, std::uint64_t samples,
                                     std::optional<std::uint64_t> loop, const std::string& title,
-                                    std::uint32_t clock) {
+                                    std::uint32_t clock, std::span<const std::uint8_t> adpcmA) {
     std::vector<std::uint8_t> vgm(kHeaderBytes, 0);
+    if (!adpcmA.empty()) {
+        // The whole ROM from address 0 in one block.
+        std::vector<std::uint8_t> block = {kDataBlock, kBlockMark, kAdpcmARomBlock};
+        block.resize(block.size() + 12 + adpcmA.size());
+        put32(block, 3, static_cast<std::uint32_t>(adpcmA.size() + 8));
+        put32(block, 7, static_cast<std::uint32_t>(adpcmA.size()));
+        std::copy(adpcmA.begin(), adpcmA.end(), block.begin() + 15);
+        vgm.insert(vgm.end(), block.begin(), block.end());
+    }
     std::uint64_t now = 0;
     std::size_t loopOffset = 0;
     const auto reach = [&](std::uint64_t when) {
@@ -204,6 +220,29 @@ Result exportVgm(const Song& song, const VgmOptions& options, const std::filesys
     return Result::success();
 }
 
+Result buildRomVgm(std::span<const std::uint8_t> m1, std::span<const std::uint8_t> v1,
+                   const std::vector<TimedCommand>& commands, double seconds,
+                   const std::string& title, std::vector<std::uint8_t>& out, VgmInfo* info) {
+    if (!(seconds > 0.0 && seconds <= kMaxRenderSeconds))
+        return Result::failure("The length must be between 0 and 3600 seconds");
+    // The board plays the ROMs offline at the VGM's own rate, paced by the chip's timer as on the
+    // board, so a write's frame is its time.
+    auto engine = std::make_unique<qvxsnd::Engine>(kVgmRate, qvxsnd::Engine::TickSource::Chip);
+    std::vector<qvxsnd::RegisterWrite> writes;
+    engine->setWriteObserver([&writes](const qvxsnd::RegisterWrite& w) { writes.push_back(w); });
+    engine->setAdpcmRom(v1);
+    engine->sendData(m1);
+    renderEngine(*engine, seconds, commands, [](const std::int16_t*, std::size_t) {}, {});
+
+    const auto end = static_cast<std::uint64_t>(seconds * kVgmRate);
+    std::vector<VgmWrite> stream;
+    for (const qvxsnd::RegisterWrite& w : writes)
+        if (w.frame < end) stream.push_back({w.frame, w.bank, w.address, w.value});
+    out = encodeVgm(stream, end, std::nullopt, title, qvxsnd::Engine::kChipClock, v1);
+    if (info) *info = VgmInfo{end, std::nullopt, stream.size()};
+    return Result::success();
+}
+
 std::optional<VgmStream> readVgm(const std::vector<std::uint8_t>& bytes) {
     if (bytes.size() < 0x40 || bytes[0] != 'V' || bytes[1] != 'g' || bytes[2] != 'm' ||
         bytes[3] != ' ')
@@ -231,6 +270,21 @@ std::optional<VgmStream> readVgm(const std::vector<std::uint8_t>& bytes) {
         } else if ((command & 0xF0) == kWaitShort) {
             now += (command & 0x0Fu) + 1u;
             ++at;
+        } else if (command == kDataBlock && at + 7 <= bytes.size() && bytes[at + 1] == kBlockMark) {
+            // Bit 31 of the size names the second of two chips; there is one.
+            const std::size_t size = get32(bytes, at + 3) & 0x7FFFFFFF;
+            const std::size_t data = at + 7;
+            if (size > bytes.size() - data) return std::nullopt;
+            if (bytes[at + 2] == kAdpcmARomBlock && size >= 8) {
+                const std::size_t romSize = get32(bytes, data);
+                const std::size_t start = get32(bytes, data + 4);
+                if (romSize > kMaxAdpcmARom || start > romSize) return std::nullopt;
+                if (stream.adpcmA.size() < romSize) stream.adpcmA.resize(romSize);
+                const std::size_t n = std::min(size - 8, romSize - start);
+                std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(data + 8), n,
+                            stream.adpcmA.begin() + static_cast<std::ptrdiff_t>(start));
+            }
+            at = data + size;
         } else if (command == kEnd) {
             break;
         } else {

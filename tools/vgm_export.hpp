@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -32,10 +33,11 @@ struct VgmInfo {
 struct VgmWrite;
 
 // A VGM 1.51 file of YM2610 writes (sorted by time), `samples` long, looping back to `loop`,
-// for a chip at `clock` Hz.
+// for a chip at `clock` Hz; a non-empty `adpcmA` goes in front as the chip's ADPCM-A ROM.
 std::vector<std::uint8_t> encodeVgm(const std::vector<VgmWrite>& writes, std::uint64_t samples,
                                     std::optional<std::uint64_t> loop, const std::string& title,
-                                    std::uint32_t clock = 8'000'000);
+                                    std::uint32_t clock = 8'000'000,
+                                    std::span<const std::uint8_t> adpcmA = {});
 
 // The song as Play Song plays it, as a VGM 1.51 file in memory. Fails when the song cannot be
 // played, or when the order list does not come round within an hour.
@@ -43,6 +45,16 @@ Result buildVgm(const Song& song, const VgmOptions& options, std::vector<std::ui
                 VgmInfo* info = nullptr);
 Result exportVgm(const Song& song, const VgmOptions& options, const std::filesystem::path& path,
                  VgmInfo* info = nullptr);
+
+struct TimedCommand;
+
+// A built M1 booted on the board with its V1 (which may be empty), sent `commands` at their
+// times, `seconds` long, paced by the chip's timer as on the board: both register banks with
+// their timing, and the V1 as the chip's ADPCM-A ROM, so that any VGM player plays the samples.
+Result buildRomVgm(std::span<const std::uint8_t> m1, std::span<const std::uint8_t> v1,
+                   const std::vector<TimedCommand>& commands, double seconds,
+                   const std::string& title, std::vector<std::uint8_t>& out,
+                   VgmInfo* info = nullptr);
 
 // A chip write read back from a VGM file.
 struct VgmWrite {
@@ -54,13 +66,14 @@ struct VgmWrite {
 };
 
 // The YM2610 writes of a VGM file and its header's lengths; nothing when it is no VGM file this
-// reader understands (only YM2610 writes, waits and the end mark).
+// reader understands (only YM2610 writes, waits, data blocks and the end mark).
 struct VgmStream {
     std::uint32_t ym2610Clock = 0;
     std::uint64_t samples = 0;
     std::optional<std::uint64_t> loopStart;
     std::vector<VgmWrite> writes;
     std::string title;
+    std::vector<std::uint8_t> adpcmA;  // the ADPCM-A ROM its data blocks hold
 };
 std::optional<VgmStream> readVgm(const std::vector<std::uint8_t>& bytes);
 

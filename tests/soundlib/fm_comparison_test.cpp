@@ -1,8 +1,9 @@
-// The FM synthesis against an independent YM2610 emulator: the same register streams (the kinds
-// of note in tests/support/fm_notes.hpp) rendered by MAME's vgmplay driver and by our chip, both
-// at the chip's own rate, compared note by note: pitch, envelope level in 10 ms windows,
-// harmonics, power between the harmonics. The chip-accurate model must match; the documented
-// model's figures are printed beside it. Skipped when MAME is not installed (Debian "mame").
+// The chip against an independent YM2610 emulator: the same register streams rendered by MAME's
+// vgmplay driver and by our chip, both at the chip's own rate. FM note by note (the kinds of note
+// in tests/support/fm_notes.hpp): pitch, envelope level in 10 ms windows, harmonics, power between
+// the harmonics; the chip-accurate model must match, the documented model's figures are printed
+// beside it. ADPCM-A trigger by trigger: onset, length, level, shape. Skipped when MAME is not
+// installed (Debian "mame").
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -11,9 +12,12 @@
 #include <map>
 
 #include "examples/demo_song.hpp"
+#include "rombuild/adpcm_a.hpp"
+#include "rombuild/rom_build.hpp"
 #include "tests/support/fm_notes.hpp"
 #include "tests/support/sound_analysis.hpp"
 #include "tests/support/temp_dir.hpp"
+#include "tests/support/wav_files.hpp"
 #include "tools/offline_render.hpp"
 
 namespace qvx {
@@ -32,6 +36,8 @@ struct NoteResult {
     double worstHarmonicDb = 0;
     double outsideRefDb = 0;
     double outsideOursDb = 0;
+    double gapRefDb = 0;  // the level in the silence after the note's release
+    double gapOursDb = 0;
 };
 
 // The first channel of a 16-bit stereo WAV file MAME wrote.
@@ -191,6 +197,12 @@ std::vector<NoteResult> compare(const std::vector<FmNote>& notes, const std::vec
                                                   std::fabs(so.harmonicsDb[h] - sr.harmonicsDb[h]));
         result.outsideRefDb = sr.outsideDb;
         result.outsideOursDb = so.outsideDb;
+        const auto gapLevel = [&](const std::vector<double>& x, std::size_t start) {
+            const auto w = windowLevels(x, start, start + at(kNoteGap / 2), at(kNoteGap / 2));
+            return w.empty() ? -200.0 : w.front();
+        };
+        result.gapRefDb = gapLevel(ref, at(end + kNoteGap / 2));
+        result.gapOursDb = gapLevel(ours, shifted(end + kNoteGap / 2));
         results.push_back(result);
     }
     return results;
@@ -198,12 +210,12 @@ std::vector<NoteResult> compare(const std::vector<FmNote>& notes, const std::vec
 
 void print(const char* mode, const std::vector<NoteResult>& results) {
     std::printf("\n%s against MAME vgmplay\n", mode);
-    std::printf("%-28s %8s %8s %8s %9s %9s %9s\n", "note", "cents", "env med", "env worst",
-                "harm dB", "out ref", "out ours");
+    std::printf("%-28s %8s %8s %8s %9s %9s %9s %8s %8s\n", "note", "cents", "env med", "env worst",
+                "harm dB", "out ref", "out ours", "gap ref", "gap ours");
     for (const NoteResult& r : results)
-        std::printf("%-28s %8.2f %8.2f %8.2f %9.2f %9.1f %9.1f\n", r.name.c_str(), r.cents,
-                    r.envelopeMedianDb, r.worstPhaseDb, r.worstHarmonicDb, r.outsideRefDb,
-                    r.outsideOursDb);
+        std::printf("%-28s %8.2f %8.2f %8.2f %9.2f %9.1f %9.1f %8.1f %8.1f\n", r.name.c_str(),
+                    r.cents, r.envelopeMedianDb, r.worstPhaseDb, r.worstHarmonicDb, r.outsideRefDb,
+                    r.outsideOursDb, r.gapRefDb, r.gapOursDb);
 }
 
 TEST(FmAgainstMame, TheChipModelMatchesNoteByNote) {
@@ -227,6 +239,7 @@ TEST(FmAgainstMame, TheChipModelMatchesNoteByNote) {
         EXPECT_LE(r.worstPhaseDb, 1.0) << r.name;
         EXPECT_LE(r.worstHarmonicDb, 1.0) << r.name;
         EXPECT_LE(std::fabs(r.outsideOursDb - r.outsideRefDb), 3.0) << r.name;
+        EXPECT_LE(r.gapOursDb, std::max(r.gapRefDb, -90.0) + 1.0) << r.name << ": silence after it";
     }
 }
 
@@ -333,6 +346,226 @@ TEST(FmAgainstMame, TheExampleSongSoundsAsTheChipModelRendersIt) {
     // A sample's shift of one note against another leaves about -25 dB; a wrong envelope step,
     // more.
     EXPECT_LE(worstResidual, -35.0) << "one render taken from the other must leave little";
+}
+
+// ---- ADPCM-A ---------------------------------------------------------------------------------
+
+// MAME's vgmplay halves the chip's output after the chip's own clamp; the register test holds it.
+constexpr double kMameGainDb = -6.02;
+
+struct Sample {
+    std::vector<std::int16_t> pcm;
+    std::uint16_t start = 0, end = 0;  // in 256-byte blocks
+};
+
+// The samples encoded one after the other into a V ROM, each from a block boundary.
+std::vector<std::uint8_t> encodeSamples(std::vector<Sample>& samples) {
+    std::vector<std::uint8_t> rom;
+    for (Sample& s : samples) {
+        const Bytes bytes = pcm(s.pcm);
+        std::vector<std::uint8_t> encoded(bytes.size() / 4);
+        adpcma::Encoder().encodePcm(bytes, encoded);
+        s.start = static_cast<std::uint16_t>(rom.size() / 256);
+        rom.insert(rom.end(), encoded.begin(), encoded.end());
+        rom.resize((rom.size() + 255) / 256 * 256, 0x80);
+        s.end = static_cast<std::uint16_t>(rom.size() / 256 - 1);
+    }
+    return rom;
+}
+
+std::vector<Sample> testSamples() {
+    std::vector<Sample> samples = {
+        {sine(5550, 440, 1.0)}, {{}}, {sine(512, 880, 1.0)}, {sine(18500, 220, 0.9)}};
+    std::uint32_t x = 12345;  // a noise burst of 0.1 s
+    for (int i = 0; i < 1850; ++i, x = x * 1664525 + 1013904223)
+        samples[1].pcm.push_back(
+            static_cast<std::int16_t>(static_cast<std::int32_t>(x >> 16) - 32768));
+    for (int k = 0; k < 6; ++k)  // six tones for the chord
+        samples.push_back({sine(5550, 330.0 * std::pow(2.0, k / 6.0), 0.9)});
+    return samples;
+}
+
+struct Trigger {
+    const char* name;
+    double at;  // seconds; the next trigger's or the end of the stream ends its window
+    std::uint8_t channel = 0, level = 31, totalLevel = 63;
+};
+
+// Each trigger's sound in both renders: onset and length to a tenth of a millisecond, level
+// within 0.5 dB once ours is taken down by `gainDb`, and its shape. MAME's level is printed
+// relative to `levelDb` (dBFS).
+void compareTriggers(const std::vector<Trigger>& triggers, double end,
+                     const std::vector<double>& ref, const std::vector<double>& ours, double gainDb,
+                     double levelDb) {
+    std::printf("%-16s %9s %9s %9s %9s %7s\n", "trigger", "onset ms", "len ms", "MAME dB",
+                "ours-MAME", "corr");
+    const double gain = std::pow(10.0, -gainDb / 20);
+    for (std::size_t k = 0; k < triggers.size(); ++k) {
+        const auto from = static_cast<std::size_t>(triggers[k].at * kRate);
+        const auto to =
+            static_cast<std::size_t>((k + 1 < triggers.size() ? triggers[k + 1].at : end) * kRate);
+        const auto sound = [&](const std::vector<double>& x, double scale) {
+            std::size_t first = to, last = from;
+            double power = 0;
+            for (std::size_t i = from; i < to; ++i)
+                if (std::fabs(x[i] * scale) >= 8) first = std::min(first, i), last = i;
+            for (std::size_t i = first; i <= last && first < to; ++i)
+                power += x[i] * scale * x[i] * scale;
+            return std::tuple{first, last + 1 - std::min(first, last + 1), power};
+        };
+        const auto [r0, rn, rp] = sound(ref, 1.0);
+        const auto [o0, on, op] = sound(ours, gain);
+        double c = 0;  // the ADPCM-A clock's phase may differ by a chip sample
+        for (std::size_t d = 0; d <= 6 && rn > 0; ++d) {
+            double ab = 0, aa = 0, bb = 0;
+            for (std::size_t i = 0; i < rn; ++i) {
+                const double a = ref[r0 + i], b = ours[r0 + i + d - 3];
+                ab += a * b, aa += a * a, bb += b * b;
+            }
+            c = std::max(c, ab / std::sqrt(aa * bb + 1e-9));
+        }
+        const double onset = (double(o0) - double(r0)) * 1000 / kRate;
+        const double length = (double(on) - double(rn)) * 1000 / kRate;
+        const double level = 10 * std::log10((op + 1e-9) / (rp + 1e-9));
+        const double mame = 10 * std::log10(rp / double(rn + 1) / (32768.0 * 32768.0)) - levelDb;
+        std::printf("%-16s %9.3f %9.3f %9.2f %9.2f %7.4f\n", triggers[k].name, onset, length, mame,
+                    level, c);
+        EXPECT_GT(rn, 0u) << triggers[k].name << ": MAME heard nothing";
+        EXPECT_LE(std::fabs(onset), 0.1) << triggers[k].name;
+        EXPECT_LE(std::fabs(length), 0.2) << triggers[k].name;
+        EXPECT_LE(std::fabs(level), 0.5) << triggers[k].name;
+        EXPECT_GE(c, 0.99) << triggers[k].name;
+    }
+}
+
+// Channel and total levels, lengths, a tone and a noise burst, written to the registers as a
+// driver would; then six channels at once over an FM chord. Levels are taken relative to a
+// full-level FM note in each render.
+TEST(AdpcmAgainstMame, TriggersMatchInTimeLevelAndShape) {
+    std::vector<Sample> samples = testSamples();
+    const std::vector<std::uint8_t> rom = encodeSamples(samples);
+    const std::vector<std::pair<Trigger, std::size_t>> triggers = {
+        {{"tone, level 31", 0.5, 0}, 0},
+        {{"tone, level 24", 1.0, 1, 24}, 0},
+        {{"tone, level 16", 1.5, 2, 16}, 0},
+        {{"tone, level 8", 2.0, 3, 8}, 0},
+        {{"tone, total 40", 2.5, 4, 31, 40}, 0},
+        {{"noise burst", 3.0, 5}, 1},
+        {{"one block", 3.5, 0}, 2},
+        {{"one second", 4.0, 1}, 3}};
+    constexpr double kChord = 5.5, kEnd = 6.0;
+    std::vector<VgmWrite> writes;
+    // Each voice is set up 50 ms before its key-on: MAME takes its time over writes that come
+    // together.
+    const auto w = [&](double s, int bank, int reg, int value) {
+        writes.push_back({static_cast<std::uint64_t>(s * kVgmRate + 0.5), std::uint8_t(bank),
+                          std::uint8_t(reg), std::uint8_t(value)});
+    };
+    const auto fmNote = [&](double key, int bank, int slot, int fnum) {
+        w(key - 0.05, bank, 0xB0 + slot, 0x07);
+        for (int op : {0x00, 0x04, 0x08, 0x0C})
+            for (const auto& [reg, value] :
+                 {std::pair{0x30, 1}, {0x40, op == 0x0C ? 0 : 0x7F}, {0x50, 0x1F}, {0x80, 0x0F}})
+                w(key - 0.05, bank, reg + op + slot, value);
+        w(key - 0.05, bank, 0xA4 + slot, 4 << 3 | fnum >> 8);
+        w(key - 0.05, bank, 0xA0 + slot, fnum & 0xFF);
+        w(key, 0, 0x28, 0xF0 | bank * 4 | slot);
+        w(key + 0.4, 0, 0x28, bank * 4 | slot);
+    };
+    const auto setUp = [&](const Trigger& t, const Sample& sample) {
+        const double s = t.at - 0.05;
+        for (const auto& [reg, value] : {std::pair{0x01, int(t.totalLevel)},
+                                         {0x08 + t.channel, 0xC0 | t.level},
+                                         {0x10 + t.channel, sample.start & 0xFF},
+                                         {0x18 + t.channel, sample.start >> 8},
+                                         {0x20 + t.channel, sample.end & 0xFF},
+                                         {0x28 + t.channel, sample.end >> 8}})
+            w(s, 1, reg, value);
+        w(s, 0, 0x1C, 1 << t.channel);  // as the driver does: the end flag cleared first
+        w(s, 0, 0x1C, 0);
+    };
+    for (int reg : {0xB4, 0xB5, 0xB6})
+        w(0, 0, reg, 0xC0), w(0, 1, reg, 0xC0);
+    fmNote(0.1, 0, 1, 1038);  // one full-level sine operator
+    std::vector<Trigger> plain;
+    for (const auto& [t, sample] : triggers) {
+        setUp(t, samples[sample]);
+        w(t.at, 1, 0x00, 1 << t.channel);
+        plain.push_back(t);
+    }
+    // The chord's FM sounds before the six channels, which one write keys on together.
+    for (int k = 0; k < 4; ++k)
+        fmNote(kChord - 0.02, k / 2, 1 + k % 2, std::array{654, 824, 979, 1234}[std::size_t(k)]);
+    for (std::uint8_t c = 0; c < 6; ++c)
+        setUp(Trigger{"chord", kChord, c}, samples[4 + c]);
+    w(kChord, 1, 0x00, 0x3F);
+    std::stable_sort(writes.begin(), writes.end(),
+                     [](const VgmWrite& a, const VgmWrite& b) { return a.sample < b.sample; });
+    const auto vgm = encodeVgm(writes, std::uint64_t(kEnd * kVgmRate), std::nullopt, "ADPCM-A",
+                               kNotesClock, rom);
+    const std::optional<VgmStream> stream = readVgm(vgm);
+    ASSERT_TRUE(stream);
+    ASSERT_EQ(stream->adpcmA, rom) << "the VGM carries the V ROM";
+    const std::optional<std::vector<double>> ref = mameRender(vgm, *stream);
+    if (!ref) GTEST_SKIP() << kNoMame;
+    ASSERT_FALSE(ref->empty()) << "MAME rendered nothing";
+    const auto ours = leftChannel(renderVgm(*stream, kNotesChipRate, qvxsnd::FmModel::Accurate));
+
+    const auto fm = [](const std::vector<double>& x) {
+        return windowLevels(x, std::size_t(0.15 * kRate), std::size_t(0.45 * kRate),
+                            std::size_t(0.3 * kRate))[0];
+    };
+    const double gainDb = fm(ours) - fm(*ref);
+    std::printf(
+        "\nADPCM-A against MAME vgmplay, levels relative to a full-level FM note (ours "
+        "%.2f dB above MAME's)\n",
+        gainDb);
+    EXPECT_NEAR(gainDb, -kMameGainDb, 0.1);
+    compareTriggers(plain, 5.0, *ref, ours, gainDb, fm(*ref));
+    // Where the chord reaches the clamp, MAME's does too (within an ADPCM-A sample).
+    const double mameClamp = 32767 * std::pow(10.0, -gainDb / 20) - 2;
+    std::size_t clamped = 0, clampedAlone = 0;
+    for (auto i = std::size_t(kChord * kRate); i < std::size_t(kEnd * kRate); ++i) {
+        if (std::fabs(ours[i]) < 32767) continue;
+        ++clamped;
+        clampedAlone += std::none_of(ref->begin() + long(i) - 3, ref->begin() + long(i) + 4,
+                                     [&](double r) { return std::fabs(r) >= mameClamp; });
+    }
+    std::printf(
+        "six channels over an FM chord: %zu samples at the clamp, %zu where MAME's is "
+        "not\n",
+        clamped, clampedAlone);
+    EXPECT_EQ(clampedAlone, 0u);
+}
+
+// A ROM pair as the ROM Maker builds it, run on the board and exported as qvxtool export-vgm
+// writes it: MAME plays the samples from the V1 in the file as our chip does.
+TEST(AdpcmAgainstMame, ARomPairsVgmPlaysItsSamples) {
+    std::vector<Sample> samples = testSamples();
+    const std::vector<std::uint8_t> v1 = encodeSamples(samples);
+    SampleTable table{};
+    for (std::size_t k = 0; k < 4; ++k)
+        for (std::size_t i = 0; i < 4; ++i)
+            table[4 * (4 + k) + i] =
+                std::uint8_t((i < 2 ? samples[k].start : samples[k].end) >> (i % 2 * 8));
+    const std::vector<Trigger> triggers = {
+        {"0x04", 0.5}, {"0x05", 1.0}, {"0x06", 1.5}, {"0x07", 2.0}, {"0x04 again", 3.5}};
+    const std::vector<TimedCommand> commands = {{0.5, 4}, {1.0, 5}, {1.5, 6}, {2.0, 7}, {3.5, 4}};
+    std::vector<std::uint8_t> exported;
+    ASSERT_TRUE(buildRomVgm(buildM1({}, table), v1, commands, 4.0, "ROM pair", exported));
+    const std::optional<VgmStream> original = readVgm(exported);
+    ASSERT_TRUE(original);
+    // Moved to the clock at which both emulators run at a whole sample rate.
+    const auto vgm = encodeVgm(original->writes, original->samples, std::nullopt, "ROM pair",
+                               kNotesClock, original->adpcmA);
+    const std::optional<VgmStream> stream = readVgm(vgm);
+    const std::optional<std::vector<double>> ref = mameRender(vgm, *stream);
+    if (!ref) GTEST_SKIP() << kNoMame;
+    ASSERT_FALSE(ref->empty()) << "MAME rendered nothing";
+    std::printf("\nthe samples of a ROM pair's VGM against MAME vgmplay\n");
+    compareTriggers(triggers, 4.0, *ref,
+                    leftChannel(renderVgm(*stream, kNotesChipRate, qvxsnd::FmModel::Accurate)),
+                    -kMameGainDb, 0.0);
 }
 
 }  // namespace

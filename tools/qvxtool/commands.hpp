@@ -1,8 +1,12 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
+
+#include "tools/offline_render.hpp"
 
 namespace qvx::tool {
 
@@ -24,5 +28,14 @@ std::string aboutFile(const std::string& fileName, const std::string& message);
 
 // "Wrote OUT (N bytes)" on standard output, for a file just written.
 void reportWritten(const std::filesystem::path& path);
+
+// What render-rom and export-vgm take: the ROMs the sound board can address, and commands at
+// emulated times.
+inline constexpr std::size_t kMaxM1Bytes = 65536;             // the sound board's Z80 space
+inline constexpr std::size_t kMaxV1Bytes = 16 * 1024 * 1024;  // what ADPCM-A addresses reach
+// The whole file, or a failure naming it when it is missing or larger than `limit`.
+std::vector<std::uint8_t> readRomFile(const std::string& path, std::size_t limit, const char* what);
+// "81@0.5" or "0x81@0.5": command 0x81 at 0.5 s, within a render `seconds` long.
+TimedCommand parseTimedCommand(const std::string& text, double seconds);
 
 }  // namespace qvx::tool

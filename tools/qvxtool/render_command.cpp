@@ -22,8 +22,6 @@ namespace {
 using qvxsnd::Engine;
 
 constexpr std::uint32_t kRate = kRenderRate;
-constexpr std::size_t kMaxM1Bytes = 65536;             // what the sound board's Z80 addresses
-constexpr std::size_t kMaxV1Bytes = 16 * 1024 * 1024;  // what ADPCM-A addresses reach
 
 const std::map<std::string, Engine::TickSource> kTickSources = {
     {"host", Engine::TickSource::Host},
@@ -105,8 +103,29 @@ struct RenderRomOptions {
     std::string output;
 };
 
+void renderRom(const RenderRomOptions& options) {
+    checkSeconds(options.seconds);
+    std::vector<TimedCommand> commands;
+    for (const std::string& text : options.commands)
+        commands.push_back(parseTimedCommand(text, options.seconds));
+    const std::vector<std::uint8_t> m1 = readRomFile(options.m1, kMaxM1Bytes, "M1 ROM");
+    const std::vector<std::uint8_t> v1 = options.v1.empty()
+                                             ? std::vector<std::uint8_t>{}
+                                             : readRomFile(options.v1, kMaxV1Bytes, "V1 ROM");
+
+    // The board boots the M1 at power-on; the commands reach it as the main CPU would send them.
+    auto engine =
+        std::make_unique<Engine>(kRate, kTickSources.at(options.tick), kFmModels.at(options.fm));
+    engine->setAdpcmRom(v1);
+    engine->sendData(m1);
+    renderToWav(*engine, options.seconds, std::move(commands), displayName(options.m1),
+                options.output);
+}
+
+}  // namespace
+
 // "81@0.5" or "0x81@0.5": command 0x81 at 0.5 s.
-TimedCommand parseCommand(const std::string& text, double seconds) {
+TimedCommand parseTimedCommand(const std::string& text, double seconds) {
     const std::size_t at = text.find('@');
     const std::string number =
         text.substr(0, at).starts_with("0x") || text.substr(0, at).starts_with("0X")
@@ -128,7 +147,8 @@ TimedCommand parseCommand(const std::string& text, double seconds) {
     return {time, static_cast<std::uint8_t>(value)};
 }
 
-std::vector<std::uint8_t> readRom(const std::string& path, std::size_t limit, const char* what) {
+std::vector<std::uint8_t> readRomFile(const std::string& path, std::size_t limit,
+                                      const char* what) {
     auto bytes = readFileHead(path, limit + 1);
     if (!bytes) fail(std::string(kFailedToOpen) + displayName(path));
     if (bytes->size() > limit)
@@ -136,27 +156,6 @@ std::vector<std::uint8_t> readRom(const std::string& path, std::size_t limit, co
              std::to_string(limit) + " bytes the sound board can address");
     return std::move(*bytes);
 }
-
-void renderRom(const RenderRomOptions& options) {
-    checkSeconds(options.seconds);
-    std::vector<TimedCommand> commands;
-    for (const std::string& text : options.commands)
-        commands.push_back(parseCommand(text, options.seconds));
-    const std::vector<std::uint8_t> m1 = readRom(options.m1, kMaxM1Bytes, "M1 ROM");
-    const std::vector<std::uint8_t> v1 = options.v1.empty()
-                                             ? std::vector<std::uint8_t>{}
-                                             : readRom(options.v1, kMaxV1Bytes, "V1 ROM");
-
-    // The board boots the M1 at power-on; the commands reach it as the main CPU would send them.
-    auto engine =
-        std::make_unique<Engine>(kRate, kTickSources.at(options.tick), kFmModels.at(options.fm));
-    engine->setAdpcmRom(v1);
-    engine->sendData(m1);
-    renderToWav(*engine, options.seconds, std::move(commands), displayName(options.m1),
-                options.output);
-}
-
-}  // namespace
 
 void addRenderCommand(CLI::App& app) {
     auto options = std::make_shared<RenderOptions>();
