@@ -324,7 +324,8 @@ void MainWindow::readSettings() {
     chooseLayout(qwerty ? KeyboardLayout::Qwerty : KeyboardLayout::Azerty);
     followAction_->setChecked(settings.value(kFollowSetting, true).toBool());
     noteOffAction_->setChecked(settings.value(kNoteOffSetting, false).toBool());
-    const bool chipAccurate = settings.value(kChipAccurateSetting, false).toBool();
+    // The synthesis that sounds as the chip does, unless this profile chose the other.
+    const bool chipAccurate = settings.value(kChipAccurateSetting, true).toBool();
     {
         const QSignalBlocker blocker(chipAccurateAction_);
         chipAccurateAction_->setChecked(chipAccurate);
