@@ -366,7 +366,6 @@ command_in_tick_done:
         ld      (HANDLER_BUSY),a
         jr      command_in_tick
 
-
 ; Carries out command A and acknowledges it on PORT_ACKNOWLEDGE. Clobbers AF, BC, DE, HL.
 ; COMMAND_HALT and COMMAND_RESTART never return.
 run_command:

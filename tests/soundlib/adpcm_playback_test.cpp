@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <map>
+#include <numeric>
 #include <utility>
 
 #include "rombuild/rom_build.hpp"
@@ -172,110 +174,91 @@ TEST(AdpcmPlayback, ASampleSentSevenTimesPlaysSevenTimesAtTheChipsLevel) {
         commands.push_back({0.2 + 0.15 * k, 0x04});
     std::vector<qvxsnd::RegisterWrite> writes;
     const std::vector<std::int16_t> out = rig.play(commands, 1.4, &writes);
-    // The power of the sound's first 1800 chip samples (the rest of its last block is silence).
+    // The first 1800 chip samples of each play; the rest of the last block is silence.
     const std::vector<int> decoded = rig.decoded(0);
-    double expected = 0;
-    for (std::size_t k = 0; k < 1800; ++k)
-        expected += double(decoded[k]) * decoded[k] / 1800;
-    const auto frames = static_cast<std::size_t>(1800 * kRate / kChipSampleRate);
+    const double expected =
+        std::inner_product(decoded.begin(), decoded.begin() + 1800, decoded.begin(), 0.0) / 1800;
+    const auto frames = static_cast<long>(1800 * kRate / kChipSampleRate);
     for (const auto& [at, command] : commands) {
-        const auto from = static_cast<std::size_t>(at * kRate);
-        const std::size_t onset = from + firstSound({out.begin() + long(from), out.end()});
-        double power = 0;
-        for (std::size_t i = onset; i < onset + frames; ++i)
-            power += double(out[i]) * out[i] / double(frames);
+        const auto from = out.begin() + static_cast<long>(at * kRate);
+        const auto onset = from + static_cast<long>(firstSound({from, out.end()}));
+        const double power = std::inner_product(onset, onset + frames, onset, 0.0) / double(frames);
         EXPECT_NEAR(10 * std::log10(power / expected), 0.0, 0.1) << "the trigger at " << at;
     }
-    std::vector<std::uint8_t> flagged;  // channels whose flag was cleared, not yet keyed on
-    int keyOns = 0;
-    for (std::size_t i = 1; i < writes.size(); ++i) {
-        const auto& w = writes[i];
-        if (w.bank == 0 && w.address == 0x1C && w.value == 0 && writes[i - 1].address == 0x1C)
-            flagged.push_back(writes[i - 1].value);
-        if (w.bank == 1 && w.address == 0x00 && w.value < 0x40) {
-            ++keyOns;
-            EXPECT_EQ(std::count(flagged.begin(), flagged.end(), w.value), 1)
-                << "key-on " << keyOns;
-            flagged.clear();
-        }
+    int keyOns = 0;  // each after its channel's flag is cleared: its bit, then 0
+    for (std::size_t i = 2; i < writes.size(); ++i) {
+        if (writes[i].bank != 1 || writes[i].address != 0x00 || writes[i].value >= 0x40) continue;
+        ++keyOns;
+        EXPECT_EQ(writes[i - 2],
+                  (qvxsnd::RegisterWrite{writes[i - 2].frame, 0, 0x1C, writes[i].value}));
+        EXPECT_EQ(writes[i - 1], (qvxsnd::RegisterWrite{writes[i - 1].frame, 0, 0x1C, 0x00}));
     }
     EXPECT_EQ(keyOns, 7);
 
-    // The chip itself: without the clear, the second key-on of a channel plays nothing.
+    // The chip itself: without the clear, a channel's second key-on plays nothing.
     qvxsnd::YM2610 chip;
     chip.setAdpcmRom(rig.v1);
-    for (const auto& [reg, value] : {std::pair{0x01, 0x3F},
-                                     {0x08, 0xDF},
-                                     {0x10, rig.table[16]},
-                                     {0x18, rig.table[17]},
-                                     {0x20, rig.table[18]},
-                                     {0x28, rig.table[19]},
-                                     {0x00, 0x01}})
-        chip.writeRegister(1, static_cast<std::uint8_t>(reg), static_cast<std::uint8_t>(value));
+    const auto write = [&](int bank, int reg, int value) {
+        chip.writeRegister(bank, std::uint8_t(reg), std::uint8_t(value));
+    };
+    for (int i = 0; i < 4; ++i)
+        write(1, 0x10 + 8 * i, rig.table[std::size_t(16 + i)]);
+    write(1, 0x00, 0x01);
     std::vector<std::int16_t> buffer(2 * 8820);
     chip.render(buffer.data(), 8820);
-    EXPECT_EQ(chip.readAdpcmStatus(), 0x01);
-    chip.writeRegister(1, 0x00, 0x01);
+    write(1, 0x00, 0x01);
     EXPECT_FALSE(chip.adpcmPlaying(0));
-    chip.writeRegister(0, 0x1C, 0x01);
-    chip.writeRegister(0, 0x1C, 0x00);
-    chip.writeRegister(1, 0x00, 0x01);
+    write(0, 0x1C, 0x01), write(0, 0x1C, 0x00), write(1, 0x00, 0x01);
     EXPECT_TRUE(chip.adpcmPlaying(0));
 }
 
-// FM and ADPCM-A keyed on together are heard together, on the frame of the key-on, in both FM
-// syntheses (the accurate one's resampler looks ahead; the board runs ahead to make up for it).
+// FM and ADPCM-A keyed on together are heard on the frame of the key-on in both FM syntheses (the
+// accurate one's resampler looks ahead; the board runs ahead to make up for it).
 TEST(AdpcmPlayback, FmAndAdpcmKeyedTogetherAreHeardOnTheFrameOfTheKeyOn) {
     const SampleRig rig({testing::sine(1850, 440, 1.0)});
-    // A program that sets up FM channel 1 (a sine, left) and ADPCM-A channel 0 (right), waits,
-    // keys both on and stays.
+    // A program: a sine on FM channel 1 (left) and the sample on ADPCM-A channel 0 (right) set
+    // up, a pause, both keyed on, then nothing.
     std::vector<std::uint8_t> program;
-    const auto out = [&](int bank, int reg, int value) {
+    const auto out = [&](int bank, int reg, int value) {  // LD A,reg  OUT  LD A,value  OUT
         program.insert(program.end(),
                        {0x3E, std::uint8_t(reg), 0xD3, std::uint8_t(4 + 2 * bank), 0x3E,
                         std::uint8_t(value), 0xD3, std::uint8_t(5 + 2 * bank)});
     };
-    for (const auto& [reg, value] : {std::pair{0xB1, 0x07},
-                                     {0x4D, 0x00},
-                                     {0x5D, 0x1F},
-                                     {0xB5, 0x80},
-                                     {0xA5, 0x24},
-                                     {0xA1, 0x0E}})
+    // clang-format off
+    for (const auto& [reg, value] :
+         {std::pair{0xB1, 0x07}, {0x4D, 0x00}, {0x5D, 0x1F}, {0xB5, 0x80}, {0xA5, 0x24}, {0xA1, 0x0E}})
         out(0, reg, value);
-    for (const auto& [reg, value] : {std::pair{0x01, 0x3F},
-                                     {0x08, 0x5F},
-                                     {0x10, rig.table[16]},
-                                     {0x18, rig.table[17]},
-                                     {0x20, rig.table[18]},
-                                     {0x28, rig.table[19]}})
-        out(1, reg, value);
-    program.insert(program.end(), {0x06, 0xFF, 0x10, 0xFE});  // djnz $: about 0.8 ms
-    out(0, 0x28, 0x81);
-    out(1, 0x00, 0x01);
-    program.insert(program.end(), {0x18, 0xFE});
-    std::map<qvxsnd::FmModel, std::pair<std::size_t, std::size_t>> heard;
+    // clang-format on
+    out(1, 0x01, 0x3F), out(1, 0x08, 0x5F);
+    for (int i = 0; i < 4; ++i)
+        out(1, 0x10 + 8 * i, rig.table[std::size_t(16 + i)]);
+    program.insert(program.end(), {0x06, 0xFF, 0x10, 0xFE});  // DJNZ $: a pause
+    out(0, 0x28, 0x81), out(1, 0x00, 0x01);
+    program.insert(program.end(), {0x18, 0xFE});             // JR $
+    std::map<qvxsnd::FmModel, std::array<double, 2>> heard;  // FM, ADPCM-A
     for (const auto model : {qvxsnd::FmModel::Documented, qvxsnd::FmModel::Accurate}) {
         Engine engine(kRate, Engine::TickSource::Host, model);
-        std::uint64_t keyOn = 0;
-        engine.setWriteObserver([&](auto w) { keyOn = w.address == 0x28 ? w.frame : keyOn; });
+        double keyOn = 0;
+        engine.setWriteObserver(
+            [&](auto w) { keyOn = w.address == 0x28 ? double(w.frame) : keyOn; });
         engine.setAdpcmRom(rig.v1);
         engine.sendData(program);
         std::vector<std::int16_t> stereo(2 * 4410);
         engine.render(stereo.data(), 4410);
-        // FM is heard once past what the accurate synthesis's band limit rings before a sound.
-        auto& [fm, adpcm] = heard[model];
-        for (fm = 0; std::abs(stereo[2 * fm]) < 64;)
+        // FM counts from where it is past what the accurate synthesis's band limit rings before
+        // a sound; ADPCM-A starts at its channel's next turn, up to one of its samples later.
+        std::size_t fm = 0, adpcm = 0;
+        while (std::abs(stereo[2 * fm]) < 64)
             ++fm;
-        for (adpcm = 0; stereo[2 * adpcm + 1] == 0;)
+        while (stereo[2 * adpcm + 1] == 0)
             ++adpcm;
-        EXPECT_NEAR(double(fm), double(keyOn), 1.0) << "FM";
-        // ADPCM-A starts at its channel's next turn, up to one of its samples later.
-        EXPECT_NEAR(double(adpcm), double(keyOn), kRate / kChipSampleRate + 1) << "ADPCM-A";
+        EXPECT_NEAR(double(fm), keyOn, 1.0) << "FM";
+        EXPECT_NEAR(double(adpcm), keyOn, kRate / kChipSampleRate + 1) << "ADPCM-A";
+        heard[model] = {double(fm), double(adpcm)};
     }
-    const auto [fmDocumented, adpcmDocumented] = heard[qvxsnd::FmModel::Documented];
-    const auto [fmAccurate, adpcmAccurate] = heard[qvxsnd::FmModel::Accurate];
-    EXPECT_NEAR(double(fmAccurate), double(fmDocumented), 1.0);
-    EXPECT_NEAR(double(adpcmAccurate), double(adpcmDocumented), 1.0);
+    for (std::size_t k = 0; k < 2; ++k)
+        EXPECT_NEAR(heard[qvxsnd::FmModel::Accurate][k], heard[qvxsnd::FmModel::Documented][k],
+                    1.0);
 }
 
 }  // namespace

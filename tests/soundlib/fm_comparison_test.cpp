@@ -210,12 +210,12 @@ std::vector<NoteResult> compare(const std::vector<FmNote>& notes, const std::vec
 
 void print(const char* mode, const std::vector<NoteResult>& results) {
     std::printf("\n%s against MAME vgmplay\n", mode);
-    std::printf("%-28s %8s %8s %8s %9s %9s %9s %8s %8s\n", "note", "cents", "env med", "env worst",
-                "harm dB", "out ref", "out ours", "gap ref", "gap ours");
+    std::printf("%-28s %8s %8s %8s %9s %9s %9s\n", "note", "cents", "env med", "env worst",
+                "harm dB", "out ref", "out ours");
     for (const NoteResult& r : results)
-        std::printf("%-28s %8.2f %8.2f %8.2f %9.2f %9.1f %9.1f %8.1f %8.1f\n", r.name.c_str(),
-                    r.cents, r.envelopeMedianDb, r.worstPhaseDb, r.worstHarmonicDb, r.outsideRefDb,
-                    r.outsideOursDb, r.gapRefDb, r.gapOursDb);
+        std::printf("%-28s %8.2f %8.2f %8.2f %9.2f %9.1f %9.1f\n", r.name.c_str(), r.cents,
+                    r.envelopeMedianDb, r.worstPhaseDb, r.worstHarmonicDb, r.outsideRefDb,
+                    r.outsideOursDb);
 }
 
 TEST(FmAgainstMame, TheChipModelMatchesNoteByNote) {
@@ -350,16 +350,19 @@ TEST(FmAgainstMame, TheExampleSongSoundsAsTheChipModelRendersIt) {
 
 // ---- ADPCM-A ---------------------------------------------------------------------------------
 
-// MAME's vgmplay halves the chip's output after the chip's own clamp; the register test holds it.
-constexpr double kMameGainDb = -6.02;
-
 struct Sample {
     std::vector<std::int16_t> pcm;
     std::uint16_t start = 0, end = 0;  // in 256-byte blocks
 };
 
-// The samples encoded one after the other into a V ROM, each from a block boundary.
+// A tone, a noise burst, one block, a second, and six tones for a chord, encoded one after the
+// other into a V ROM, each from a block boundary.
 std::vector<std::uint8_t> encodeSamples(std::vector<Sample>& samples) {
+    samples = {{sine(5550, 440, 1.0)}, {{}}, {sine(512, 880, 1.0)}, {sine(18500, 220, 0.9)}};
+    for (std::uint32_t i = 0, x = 1; i < 1850; ++i, x = x * 1664525 + 1013904223)
+        samples[1].pcm.push_back(static_cast<std::int16_t>(x >> 16));
+    for (int k = 0; k < 6; ++k)
+        samples.push_back({sine(5550, 330.0 * std::pow(2.0, k / 6.0), 0.9)});
     std::vector<std::uint8_t> rom;
     for (Sample& s : samples) {
         const Bytes bytes = pcm(s.pcm);
@@ -373,90 +376,39 @@ std::vector<std::uint8_t> encodeSamples(std::vector<Sample>& samples) {
     return rom;
 }
 
-std::vector<Sample> testSamples() {
-    std::vector<Sample> samples = {
-        {sine(5550, 440, 1.0)}, {{}}, {sine(512, 880, 1.0)}, {sine(18500, 220, 0.9)}};
-    std::uint32_t x = 12345;  // a noise burst of 0.1 s
-    for (int i = 0; i < 1850; ++i, x = x * 1664525 + 1013904223)
-        samples[1].pcm.push_back(
-            static_cast<std::int16_t>(static_cast<std::int32_t>(x >> 16) - 32768));
-    for (int k = 0; k < 6; ++k)  // six tones for the chord
-        samples.push_back({sine(5550, 330.0 * std::pow(2.0, k / 6.0), 0.9)});
-    return samples;
-}
-
 struct Trigger {
     const char* name;
-    double at;  // seconds; the next trigger's or the end of the stream ends its window
-    std::uint8_t channel = 0, level = 31, totalLevel = 63;
+    double at;  // seconds; the next trigger ends its window
+    std::size_t sample = 0;
+    int channel = 0, level = 31, totalLevel = 63;
 };
 
-// Each trigger's sound in both renders: onset and length to a tenth of a millisecond, level
-// within 0.5 dB once ours is taken down by `gainDb`, and its shape. MAME's level is printed
-// relative to `levelDb` (dBFS).
-void compareTriggers(const std::vector<Trigger>& triggers, double end,
-                     const std::vector<double>& ref, const std::vector<double>& ours, double gainDb,
-                     double levelDb) {
-    std::printf("%-16s %9s %9s %9s %9s %7s\n", "trigger", "onset ms", "len ms", "MAME dB",
-                "ours-MAME", "corr");
-    const double gain = std::pow(10.0, -gainDb / 20);
-    for (std::size_t k = 0; k < triggers.size(); ++k) {
-        const auto from = static_cast<std::size_t>(triggers[k].at * kRate);
-        const auto to =
-            static_cast<std::size_t>((k + 1 < triggers.size() ? triggers[k + 1].at : end) * kRate);
-        const auto sound = [&](const std::vector<double>& x, double scale) {
-            std::size_t first = to, last = from;
-            double power = 0;
-            for (std::size_t i = from; i < to; ++i)
-                if (std::fabs(x[i] * scale) >= 8) first = std::min(first, i), last = i;
-            for (std::size_t i = first; i <= last && first < to; ++i)
-                power += x[i] * scale * x[i] * scale;
-            return std::tuple{first, last + 1 - std::min(first, last + 1), power};
-        };
-        const auto [r0, rn, rp] = sound(ref, 1.0);
-        const auto [o0, on, op] = sound(ours, gain);
-        double c = 0;  // the ADPCM-A clock's phase may differ by a chip sample
-        for (std::size_t d = 0; d <= 6 && rn > 0; ++d) {
-            double ab = 0, aa = 0, bb = 0;
-            for (std::size_t i = 0; i < rn; ++i) {
-                const double a = ref[r0 + i], b = ours[r0 + i + d - 3];
-                ab += a * b, aa += a * a, bb += b * b;
-            }
-            c = std::max(c, ab / std::sqrt(aa * bb + 1e-9));
-        }
-        const double onset = (double(o0) - double(r0)) * 1000 / kRate;
-        const double length = (double(on) - double(rn)) * 1000 / kRate;
-        const double level = 10 * std::log10((op + 1e-9) / (rp + 1e-9));
-        const double mame = 10 * std::log10(rp / double(rn + 1) / (32768.0 * 32768.0)) - levelDb;
-        std::printf("%-16s %9.3f %9.3f %9.2f %9.2f %7.4f\n", triggers[k].name, onset, length, mame,
-                    level, c);
-        EXPECT_GT(rn, 0u) << triggers[k].name << ": MAME heard nothing";
-        EXPECT_LE(std::fabs(onset), 0.1) << triggers[k].name;
-        EXPECT_LE(std::fabs(length), 0.2) << triggers[k].name;
-        EXPECT_LE(std::fabs(level), 0.5) << triggers[k].name;
-        EXPECT_GE(c, 0.99) << triggers[k].name;
-    }
-}
-
-// Channel and total levels, lengths, a tone and a noise burst, written to the registers as a
-// driver would; then six channels at once over an FM chord. Levels are taken relative to a
-// full-level FM note in each render.
+// A ROM pair's VGM as qvxtool export-vgm --m1 writes it, then triggers at several levels
+// written to the registers as a driver would, then six channels at once over an FM chord, with
+// a full-level FM note to take levels from. Each sound is compared in both renders: onset and
+// length to a tenth of a millisecond, level relative to the FM note within 0.5 dB, shape.
 TEST(AdpcmAgainstMame, TriggersMatchInTimeLevelAndShape) {
-    std::vector<Sample> samples = testSamples();
+    std::vector<Sample> samples;
     const std::vector<std::uint8_t> rom = encodeSamples(samples);
-    const std::vector<std::pair<Trigger, std::size_t>> triggers = {
-        {{"tone, level 31", 0.5, 0}, 0},
-        {{"tone, level 24", 1.0, 1, 24}, 0},
-        {{"tone, level 16", 1.5, 2, 16}, 0},
-        {{"tone, level 8", 2.0, 3, 8}, 0},
-        {{"tone, total 40", 2.5, 4, 31, 40}, 0},
-        {{"noise burst", 3.0, 5}, 1},
-        {{"one block", 3.5, 0}, 2},
-        {{"one second", 4.0, 1}, 3}};
-    constexpr double kChord = 5.5, kEnd = 6.0;
-    std::vector<VgmWrite> writes;
-    // Each voice is set up 50 ms before its key-on: MAME takes its time over writes that come
-    // together.
+    SampleTable table{};
+    for (std::size_t k = 0; k < 4; ++k)
+        for (std::size_t i = 0; i < 4; ++i)
+            table[4 * (4 + k) + i] =
+                std::uint8_t((i < 2 ? samples[k].start : samples[k].end) >> (i % 2 * 8));
+    std::vector<std::uint8_t> exported;
+    ASSERT_TRUE(buildRomVgm(buildM1({}, table), rom, {{0.5, 4}, {1.0, 5}, {1.5, 6}, {2.0, 7}}, 3.0,
+                            "ROM pair", exported));
+    std::vector<VgmWrite> writes = readVgm(exported)->writes;
+    // clang-format off
+    const std::vector<Trigger> triggers = {
+        {"ROM pair 0x04", 0.5},      {"ROM pair 0x05", 1.0},    {"ROM pair 0x06", 1.5},
+        {"ROM pair 0x07", 2.0},      {"FM note", 3.0},          {"level 24", 3.5, 0, 1, 24},
+        {"level 16", 4.0, 0, 2, 16}, {"level 8", 4.5, 0, 3, 8}, {"total 40", 5.0, 0, 4, 31, 40},
+        {"noise burst", 5.5, 1, 5},  {"one block", 6.0, 2},     {"one second", 6.5, 3, 1},
+        {"six over a chord", 8.0}};
+    // clang-format on
+    constexpr double kChord = 8.0, kEnd = 8.5;
+    // Each voice is set up 50 ms before its key-on: MAME takes its time over many writes at once.
     const auto w = [&](double s, int bank, int reg, int value) {
         writes.push_back({static_cast<std::uint64_t>(s * kVgmRate + 0.5), std::uint8_t(bank),
                           std::uint8_t(reg), std::uint8_t(value)});
@@ -473,31 +425,26 @@ TEST(AdpcmAgainstMame, TriggersMatchInTimeLevelAndShape) {
         w(key + 0.4, 0, 0x28, bank * 4 | slot);
     };
     const auto setUp = [&](const Trigger& t, const Sample& sample) {
-        const double s = t.at - 0.05;
-        for (const auto& [reg, value] : {std::pair{0x01, int(t.totalLevel)},
+        for (const auto& [reg, value] : {std::pair{0x01, t.totalLevel},
                                          {0x08 + t.channel, 0xC0 | t.level},
                                          {0x10 + t.channel, sample.start & 0xFF},
                                          {0x18 + t.channel, sample.start >> 8},
                                          {0x20 + t.channel, sample.end & 0xFF},
                                          {0x28 + t.channel, sample.end >> 8}})
-            w(s, 1, reg, value);
-        w(s, 0, 0x1C, 1 << t.channel);  // as the driver does: the end flag cleared first
-        w(s, 0, 0x1C, 0);
+            w(t.at - 0.05, 1, reg, value);
+        w(t.at - 0.05, 0, 0x1C, 1 << t.channel);  // as the driver does: the end flag cleared
+        w(t.at - 0.05, 0, 0x1C, 0);
     };
-    for (int reg : {0xB4, 0xB5, 0xB6})
-        w(0, 0, reg, 0xC0), w(0, 1, reg, 0xC0);
-    fmNote(0.1, 0, 1, 1038);  // one full-level sine operator
-    std::vector<Trigger> plain;
-    for (const auto& [t, sample] : triggers) {
-        setUp(t, samples[sample]);
-        w(t.at, 1, 0x00, 1 << t.channel);
-        plain.push_back(t);
+    fmNote(3.1, 0, 1, 1038);  // one full-level sine operator
+    for (std::size_t k = 5; k + 1 < triggers.size(); ++k) {
+        setUp(triggers[k], samples[triggers[k].sample]);
+        w(triggers[k].at, 1, 0x00, 1 << triggers[k].channel);
     }
-    // The chord's FM sounds before the six channels, which one write keys on together.
+    // The chord sounds before the six channels, which one write keys on together.
     for (int k = 0; k < 4; ++k)
         fmNote(kChord - 0.02, k / 2, 1 + k % 2, std::array{654, 824, 979, 1234}[std::size_t(k)]);
-    for (std::uint8_t c = 0; c < 6; ++c)
-        setUp(Trigger{"chord", kChord, c}, samples[4 + c]);
+    for (int c = 0; c < 6; ++c)
+        setUp(Trigger{"", kChord, 0, c}, samples[std::size_t(4 + c)]);
     w(kChord, 1, 0x00, 0x3F);
     std::stable_sort(writes.begin(), writes.end(),
                      [](const VgmWrite& a, const VgmWrite& b) { return a.sample < b.sample; });
@@ -511,61 +458,62 @@ TEST(AdpcmAgainstMame, TriggersMatchInTimeLevelAndShape) {
     ASSERT_FALSE(ref->empty()) << "MAME rendered nothing";
     const auto ours = leftChannel(renderVgm(*stream, kNotesChipRate, qvxsnd::FmModel::Accurate));
 
-    const auto fm = [](const std::vector<double>& x) {
-        return windowLevels(x, std::size_t(0.15 * kRate), std::size_t(0.45 * kRate),
-                            std::size_t(0.3 * kRate))[0];
+    const auto at = [](double s) { return static_cast<std::size_t>(s * kRate); };
+    const auto fm = [&](const std::vector<double>& x) {
+        return windowLevels(x, at(3.15), at(3.45), at(0.3))[0];
     };
-    const double gainDb = fm(ours) - fm(*ref);
+    const double gainDb = fm(ours) - fm(*ref);  // MAME halves the chip's output after its clamp
+    const double gain = std::pow(10.0, -gainDb / 20);
     std::printf(
-        "\nADPCM-A against MAME vgmplay, levels relative to a full-level FM note (ours "
-        "%.2f dB above MAME's)\n",
-        gainDb);
-    EXPECT_NEAR(gainDb, -kMameGainDb, 0.1);
-    compareTriggers(plain, 5.0, *ref, ours, gainDb, fm(*ref));
+        "\nADPCM-A against MAME vgmplay (ours %.2f dB above MAME)\n%-17s %9s %9s %10s "
+        "%9s %7s\n",
+        gainDb, "trigger", "onset ms", "len ms", "MAME re FM", "ours-MAME", "corr");
+    EXPECT_NEAR(gainDb, 6.02, 0.1);
+    for (std::size_t k = 0; k + 1 < triggers.size(); ++k) {
+        const std::size_t from = at(triggers[k].at), to = at(triggers[k + 1].at);
+        const auto sound = [&](const std::vector<double>& x, double scale) {
+            std::size_t first = to, last = from;
+            double power = 0;
+            for (std::size_t i = from; i < to; ++i)
+                if (std::fabs(x[i] * scale) >= 8) first = std::min(first, i), last = i;
+            for (std::size_t i = first; i <= last && first < to; ++i)
+                power += x[i] * scale * x[i] * scale;
+            return std::tuple{first, first < to ? last + 1 - first : 0, power};
+        };
+        const auto [r0, rn, rp] = sound(*ref, 1.0);
+        const auto [o0, on, op] = sound(ours, gain);
+        ASSERT_GT(rn, 0u) << triggers[k].name << ": MAME heard nothing";
+        double c = 0;  // the ADPCM-A clock's phase may differ by a chip sample
+        for (std::size_t d = 0; d <= 6; ++d) {
+            double ab = 0, aa = 0, bb = 0;
+            for (std::size_t i = r0; i < r0 + rn; ++i)
+                ab += (*ref)[i] * ours[i + d - 3], aa += (*ref)[i] * (*ref)[i],
+                    bb += ours[i + d - 3] * ours[i + d - 3];
+            c = std::max(c, ab / std::sqrt(aa * bb));
+        }
+        const double onset = (double(o0) - double(r0)) * 1000 / kRate;
+        const double length = (double(on) - double(rn)) * 1000 / kRate;
+        const double level = 10 * std::log10(op / rp);
+        std::printf("%-17s %9.3f %9.3f %10.2f %9.2f %7.4f\n", triggers[k].name, onset, length,
+                    10 * std::log10(rp / double(rn) / (32768.0 * 32768.0)) - fm(*ref), level, c);
+        EXPECT_LE(std::fabs(onset), 0.1) << triggers[k].name;
+        EXPECT_LE(std::fabs(length), 0.2) << triggers[k].name;
+        EXPECT_LE(std::fabs(level), 0.5) << triggers[k].name;
+        EXPECT_GE(c, 0.99) << triggers[k].name;
+    }
     // Where the chord reaches the clamp, MAME's does too (within an ADPCM-A sample).
-    const double mameClamp = 32767 * std::pow(10.0, -gainDb / 20) - 2;
     std::size_t clamped = 0, clampedAlone = 0;
-    for (auto i = std::size_t(kChord * kRate); i < std::size_t(kEnd * kRate); ++i) {
+    for (std::size_t i = at(kChord); i < at(kEnd); ++i) {
         if (std::fabs(ours[i]) < 32767) continue;
         ++clamped;
         clampedAlone += std::none_of(ref->begin() + long(i) - 3, ref->begin() + long(i) + 4,
-                                     [&](double r) { return std::fabs(r) >= mameClamp; });
+                                     [&](double r) { return std::fabs(r) >= 32767 * gain - 2; });
     }
     std::printf(
         "six channels over an FM chord: %zu samples at the clamp, %zu where MAME's is "
         "not\n",
         clamped, clampedAlone);
     EXPECT_EQ(clampedAlone, 0u);
-}
-
-// A ROM pair as the ROM Maker builds it, run on the board and exported as qvxtool export-vgm
-// writes it: MAME plays the samples from the V1 in the file as our chip does.
-TEST(AdpcmAgainstMame, ARomPairsVgmPlaysItsSamples) {
-    std::vector<Sample> samples = testSamples();
-    const std::vector<std::uint8_t> v1 = encodeSamples(samples);
-    SampleTable table{};
-    for (std::size_t k = 0; k < 4; ++k)
-        for (std::size_t i = 0; i < 4; ++i)
-            table[4 * (4 + k) + i] =
-                std::uint8_t((i < 2 ? samples[k].start : samples[k].end) >> (i % 2 * 8));
-    const std::vector<Trigger> triggers = {
-        {"0x04", 0.5}, {"0x05", 1.0}, {"0x06", 1.5}, {"0x07", 2.0}, {"0x04 again", 3.5}};
-    const std::vector<TimedCommand> commands = {{0.5, 4}, {1.0, 5}, {1.5, 6}, {2.0, 7}, {3.5, 4}};
-    std::vector<std::uint8_t> exported;
-    ASSERT_TRUE(buildRomVgm(buildM1({}, table), v1, commands, 4.0, "ROM pair", exported));
-    const std::optional<VgmStream> original = readVgm(exported);
-    ASSERT_TRUE(original);
-    // Moved to the clock at which both emulators run at a whole sample rate.
-    const auto vgm = encodeVgm(original->writes, original->samples, std::nullopt, "ROM pair",
-                               kNotesClock, original->adpcmA);
-    const std::optional<VgmStream> stream = readVgm(vgm);
-    const std::optional<std::vector<double>> ref = mameRender(vgm, *stream);
-    if (!ref) GTEST_SKIP() << kNoMame;
-    ASSERT_FALSE(ref->empty()) << "MAME rendered nothing";
-    std::printf("\nthe samples of a ROM pair's VGM against MAME vgmplay\n");
-    compareTriggers(triggers, 4.0, *ref,
-                    leftChannel(renderVgm(*stream, kNotesChipRate, qvxsnd::FmModel::Accurate)),
-                    -kMameGainDb, 0.0);
 }
 
 }  // namespace

@@ -87,22 +87,6 @@ class DriverRig {
         if (ticking_) ticks_.startAt(std::max(ticks_.next(), board_->tstates()));
     }
 
-    // The board, the recorded writes and the tick schedule, to try several futures from one
-    // moment.
-    struct Saved {
-        qvxsnd::SoundBoard::Snapshot board;
-        RecordingChip chip;
-        qvxsnd::TickSchedule ticks;
-        bool ticking;
-    };
-    Saved save() const { return {board_->snapshot(), chip, ticks_, ticking_}; }
-    void restore(const Saved& saved) {
-        board_->restore(saved.board);
-        chip = saved.chip;
-        ticks_ = saved.ticks;
-        ticking_ = saved.ticking;
-    }
-
     std::uint8_t var(std::uint16_t address) const { return board_->memory()[address]; }
     qvxsnd::SoundBoard& board() { return *board_; }
     std::uint64_t now() const { return board_->tstates(); }
