@@ -2,6 +2,7 @@
 #include <memory>
 
 #include "song/song_file.hpp"
+#include "song/voice_sound.hpp"
 #include "tools/qvxtool/commands.hpp"
 
 namespace qvx::tool {
@@ -21,6 +22,9 @@ void printInfo(const Song& song, std::ostream& out) {
     out << "Instruments:\n";
     for (int k = 1; k <= kInstrumentCount; ++k)
         out << "  " << song.instruments[k].name << '\n';
+    for (const int k : playedInstruments(song))
+        if (const auto reason = silentVoiceReason(song.instruments[k].registers))
+            out << "Warning: " << silentVoiceFact(k, *reason) << '\n';
 }
 
 }  // namespace
