@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
+#include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -118,6 +119,28 @@ std::optional<WavLength> DialogPrompts::askWavLength(const WavLength& suggested)
     layout->addWidget(buttons);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     return WavLength{passes->isChecked(), count->value(), seconds->value()};
+}
+
+std::optional<std::filesystem::path> DialogPrompts::choosePreset(
+    const std::vector<PresetGroup>& groups) {
+    QStringList names;
+    std::vector<std::filesystem::path> paths;
+    for (const PresetGroup& group : groups)
+        for (const PresetEntry& preset : group.presets) {
+            names << QStringLiteral("%1: %2").arg(QString::fromStdString(group.title),
+                                                  QString::fromStdString(preset.name));
+            paths.push_back(preset.path);
+        }
+    if (names.isEmpty()) {
+        message(QStringLiteral("No preset voices were found"));
+        return std::nullopt;
+    }
+    bool ok = false;
+    const QString chosen =
+        QInputDialog::getItem(parent_, QStringLiteral("Load Preset into Instrument"),
+                              QStringLiteral("Preset:"), names, 0, false, &ok);
+    if (!ok) return std::nullopt;
+    return paths[std::size_t(names.indexOf(chosen))];
 }
 
 }  // namespace qvx::editor

@@ -22,6 +22,8 @@ class DialogPrompts : public Prompts {
     QString saveFileName(const FileRequest& request) override;
     std::optional<QString> askText(const QString& title, const QString& text) override;
     std::optional<WavLength> askWavLength(const WavLength& suggested) override;
+    std::optional<std::filesystem::path> choosePreset(
+        const std::vector<PresetGroup>& groups) override;
 
   private:
     QString fileName(const FileRequest& request, bool save);

@@ -10,14 +10,18 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSpinBox>
+#include <QTimer>
 #include <QVBoxLayout>
 
+#include "editor/preset_panel.hpp"
 #include "editor/text.hpp"
+#include "editor/voice_pictures.hpp"
 
 namespace qvx::editor {
 namespace {
 
 constexpr int kRows = 9;
+constexpr int kAuditionMs = 700;  // how long a preset's C sounds when no test key is held
 const std::array<const char*, kRows> kRowNames = {"Detune",    "Multiple",  "Total Level",
                                                   "Key Scale", "Attack",    "Decay",
                                                   "Sustain",   "Sus Level", "Release"};
@@ -183,7 +187,10 @@ void InstrumentEditor::buildLayout() {
     octave_->setObjectName(QStringLiteral("testOctave"));
     octave_->setRange(0, kMaxOctave);
     octave_->setValue(editing_.octave());
-    connect(octave_, &QSpinBox::valueChanged, this, [this](int v) { editing_.setOctave(v); });
+    connect(octave_, &QSpinBox::valueChanged, this, [this](int v) {
+        editing_.setOctave(v);
+        showPictures();
+    });
     octaveColumn->addWidget(octave_);
     testRow->addLayout(octaveColumn);
     auto* mute = new QPushButton(QStringLiteral("&Mute"), test);
@@ -205,11 +212,69 @@ void InstrumentEditor::buildLayout() {
     bottom->addLayout(actions);
     bottom->addStretch(1);
 
+    // The fields with the test keyboard below them, the pictures, the presets.
+    auto* fields = new QVBoxLayout;
+    fields->addWidget(settings);
+    fields->addLayout(bottom);
+    fields->addStretch(1);
+    auto* middle = new QHBoxLayout;
+    middle->addLayout(fields);
+    middle->addWidget(buildPictures());
+    presets_ = new PresetPanel(shippedPresets(), this);
+    presets_->setMinimumWidth(190);
+    connect(presets_, &PresetPanel::auditioned, this, &InstrumentEditor::audition);
+    connect(presets_, &PresetPanel::used, this, &InstrumentEditor::usePreset);
+    auto* presetBox = new QGroupBox(QStringLiteral("Presets"), this);
+    (new QVBoxLayout(presetBox))->addWidget(presets_);
+    middle->addWidget(presetBox);
+
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
-    layout->addWidget(settings);
-    layout->addLayout(bottom);
+    layout->addLayout(middle);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+QWidget* InstrumentEditor::buildPictures() {
+    auto* pictures = new QWidget(this);
+    auto* column = new QVBoxLayout(pictures);
+    column->setContentsMargins(0, 0, 0, 0);
+    auto* wiring = new QGroupBox(QStringLiteral("Connection"), pictures);
+    algorithm_ = new AlgorithmView(wiring);
+    algorithm_->setObjectName(QStringLiteral("algorithmView"));
+    (new QVBoxLayout(wiring))->addWidget(algorithm_);
+    auto* envelopes = new QGroupBox(QStringLiteral("Envelopes"), pictures);
+    envelopes_ = new EnvelopeView(envelopes);
+    envelopes_->setObjectName(QStringLiteral("envelopeView"));
+    (new QVBoxLayout(envelopes))->addWidget(envelopes_);
+    column->addWidget(wiring);
+    column->addWidget(envelopes, 1);
+    return pictures;
+}
+
+void InstrumentEditor::showPictures() {
+    const VoiceFields& f = editing_.fields();
+    algorithm_->setVoice(f.connection, f.feedback);
+    envelopes_->setVoice(f.encode(), editing_.octave());
+}
+
+void InstrumentEditor::audition(const PresetEntry& preset) {
+    if (editing_.audition(preset.registers))
+        QTimer::singleShot(kAuditionMs, this, [this] { editing_.endAudition(); });
+}
+
+void InstrumentEditor::usePreset(const PresetEntry& preset) {
+    const Result result = editing_.load(preset.path);
+    if (!result) return prompts_.message(QString::fromStdString(result.message()));
+    refillList();
+    showFields();
+}
+
+void InstrumentEditor::loadPreset(int index, const std::filesystem::path& path) {
+    selectInstrument(index);
+    const Result result = editing_.load(path);
+    if (!result) return prompts_.message(QString::fromStdString(result.message()));
+    refillList();
+    showFields();
 }
 
 void InstrumentEditor::refillList() {
@@ -233,6 +298,7 @@ void InstrumentEditor::showFields() {
             slotFields_[k][r]->setValue(slotValue(slot, r));
     }
     octave_->setValue(editing_.octave());
+    showPictures();
 }
 
 void InstrumentEditor::fieldEdited() {
@@ -243,6 +309,7 @@ void InstrumentEditor::fieldEdited() {
         for (int r = 0; r < kRows; ++r)
             slotValue(f.slot[k], r) = slotFields_[k][r]->value();
     editing_.setFields(f);
+    showPictures();
 }
 
 void InstrumentEditor::selectInstrument(int index) {

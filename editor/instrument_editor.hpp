@@ -10,7 +10,15 @@
 class QComboBox;
 class QSpinBox;
 
+namespace qvx {
+struct PresetEntry;
+}
+
 namespace qvx::editor {
+
+class AlgorithmView;
+class EnvelopeView;
+class PresetPanel;
 
 // The test keyboard: one octave drawn with QPainter, 57 x 41 pixels; a click plays its key.
 class TestKeyboard : public QWidget {
@@ -29,8 +37,9 @@ class TestKeyboard : public QWidget {
 };
 
 // "Instrument Editor": the song's 31 FM instruments, one at a time, as 38 fields; Store, Clear,
-// Rename, Load, Save; and a test keyboard that plays the fields' voice. The rules are the
-// model's (InstrumentEditing); this window shows them and forwards its controls.
+// Rename, Load, Save; a test keyboard that plays the fields' voice; pictures of the wiring and
+// the envelopes that follow the fields; and the preset voices to hear and to load. The rules are
+// the model's (InstrumentEditing); this window shows them and forwards its controls.
 class InstrumentEditor : public ToolWindow {
     Q_OBJECT
 
@@ -41,6 +50,8 @@ class InstrumentEditor : public ToolWindow {
     void selectInstrument(int index);
     // The song's instrument names changed (rename, load, open ...).
     void instrumentsChanged();
+    // Shows instrument `index`, then loads the preset file into it as Load does.
+    void loadPreset(int index, const std::filesystem::path& path);
 
     InstrumentEditing& editing() { return editing_; }
     QComboBox* instrumentList() const { return list_; }
@@ -50,12 +61,19 @@ class InstrumentEditor : public ToolWindow {
     QSpinBox* slotField(int slot, int row) const { return slotFields_[slot][row]; }
     TestKeyboard* keyboard() const { return keyboard_; }
     QSpinBox* octaveField() const { return octave_; }
+    AlgorithmView* algorithmView() const { return algorithm_; }
+    EnvelopeView* envelopeView() const { return envelopes_; }
+    PresetPanel* presetPanel() const { return presets_; }
 
   private:
     void buildLayout();
     void refillList();
+    QWidget* buildPictures();
     void showFields();
     void fieldEdited();
+    void showPictures();
+    void audition(const PresetEntry& preset);
+    void usePreset(const PresetEntry& preset);
     void chosen(int index);
     void rename();
     void load();
@@ -73,6 +91,9 @@ class InstrumentEditor : public ToolWindow {
     std::array<std::array<QSpinBox*, 9>, 4> slotFields_{};
     TestKeyboard* keyboard_ = nullptr;
     QSpinBox* octave_ = nullptr;
+    AlgorithmView* algorithm_ = nullptr;
+    EnvelopeView* envelopes_ = nullptr;
+    PresetPanel* presets_ = nullptr;
 };
 
 }  // namespace qvx::editor

@@ -17,6 +17,7 @@
 #include "editor/instrument_editor.hpp"
 #include "editor/pattern_panel.hpp"
 #include "editor/pattern_view.hpp"
+#include "editor/preset_panel.hpp"
 #include "editor/recent_files.hpp"
 #include "editor/rom_maker_window.hpp"
 #include "editor/text.hpp"
@@ -37,6 +38,7 @@ const QString kNoteOffSetting = QStringLiteral("Options/NoteOffOnRelease");
 const QString kEditStepSetting = QStringLiteral("Options/EditStep");
 const QString kChipAccurateSetting = QStringLiteral("Options/ChipAccurateFm");
 constexpr int kFollowMilliseconds = 16;  // about one poll per displayed frame
+constexpr int kHintMilliseconds = 6000;
 
 std::filesystem::path toPath(const QString& path) {
     return std::filesystem::path(path.toStdString());
@@ -52,7 +54,6 @@ MainWindow::MainWindow(SoundSystem& sound, Prompts& prompts, QWidget* parent)
       playback_(sound.player(), *imageBuffer_) {
     setWindowTitle(kTitle);
     setWindowIcon(artwork::applicationIcon());
-    workspace_.setPreviewTarget(&sound_.preview());
 
     patternView_ = new PatternView(workspace_, this);
     patternView_->setObjectName(QStringLiteral("patternView"));
@@ -63,6 +64,11 @@ MainWindow::MainWindow(SoundSystem& sound, Prompts& prompts, QWidget* parent)
     createBars();
 
     instrumentEditor_ = new InstrumentEditor(workspace_, prompts_, this);
+    silentVoiceWatch_ = std::make_unique<SilentVoiceWatch>(
+        sound_.preview(), workspace_,
+        [this](const QString& text) { statusBar()->showMessage(text, kHintMilliseconds); },
+        [this] { return instrumentEditor_->editing().currentInstrument(); });
+    workspace_.setPreviewTarget(silentVoiceWatch_.get());
     romMaker_ = new RomMakerWindow(sound_, prompts_, this);
     connect(romMaker_, &RomMakerWindow::boardTaken, this, [this] { workspace_.channel1Taken(); });
     // The windows' own close box and Escape take the check mark away.
@@ -172,6 +178,10 @@ void MainWindow::createMenus() {
     addAction(edit, "pastePattern", QStringLiteral("P&aste Pattern"),
               QStringLiteral("Pastes the current pattern from the clipboard"),
               &MainWindow::pastePattern);
+    edit->addSeparator();
+    addAction(edit, "loadPreset", QStringLiteral("Load Pr&eset into Instrument..."),
+              QStringLiteral("Loads one of the preset voices into the selected instrument"),
+              &MainWindow::loadPreset);
     edit->addSeparator();
     // The keypad's + and - only; the keys of the main keyboard stay free for typing.
     addAction(edit, "increaseTrackOctave", QStringLiteral("&Increase Track Octave\t+"),
@@ -471,6 +481,11 @@ void MainWindow::importMod() {
 
 void MainWindow::exportWavFile() {
     exportWav(this, prompts_, workspace_.song(), chipAccurateAction_->isChecked());
+}
+
+void MainWindow::loadPreset() {
+    const auto path = prompts_.choosePreset(instrumentEditor_->presetPanel()->groups());
+    if (path) instrumentEditor_->loadPreset(std::max(workspace_.voiceIndex(), 0), *path);
 }
 
 void MainWindow::exportVgmFile() {

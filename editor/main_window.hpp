@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "editor/services.hpp"
+#include "editor/silent_voice_watch.hpp"
 #include "rombuild/compiled_image.hpp"
 #include "rombuild/playback.hpp"
 #include "song/workspace.hpp"
@@ -80,6 +81,7 @@ class MainWindow : public QMainWindow {
     void exportMegaDriveTestRom();
     void exportWavFile();
     void exportVgmFile();
+    void loadPreset();
     // Edit menu.
     void cutTrack();
     void copyTrack();
@@ -110,6 +112,7 @@ class MainWindow : public QMainWindow {
     Prompts& prompts_;
     Workspace workspace_;
     std::unique_ptr<ImageBuffer> imageBuffer_;
+    std::unique_ptr<SilentVoiceWatch> silentVoiceWatch_;
     Playback playback_;
 
     PatternView* patternView_ = nullptr;

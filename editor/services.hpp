@@ -2,10 +2,13 @@
 
 #include <QString>
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <span>
+#include <vector>
 
 #include "rombuild/playback.hpp"
+#include "song/preset_library.hpp"
 #include "song/preview.hpp"
 
 namespace qvx::editor {
@@ -47,6 +50,9 @@ class Prompts {
     virtual std::optional<QString> askText(const QString& title, const QString& text) = 0;
     // The length of a WAV export, starting from `suggested`; nothing when cancelled.
     virtual std::optional<WavLength> askWavLength(const WavLength& suggested) = 0;
+    // One of the preset voices' files; nothing when cancelled.
+    virtual std::optional<std::filesystem::path> choosePreset(
+        const std::vector<PresetGroup>& groups) = 0;
 };
 
 // The sound library as the editor uses it: started once with the main window, it plays the

@@ -107,12 +107,34 @@ void InstrumentEditing::testKey(int x, int y) {
     const std::optional<int> note = test_keyboard::noteAt(x, y);
     if (!note) return;
     workspace_.previewVoice(fields_.encode(), true);
-    workspace_.previewKeyDown(*note, test_keyboard::octaveFor(*note, octave_),
+    lastKey_ = {*note, test_keyboard::octaveFor(*note, octave_)};
+    auditioning_ = false;
+    workspace_.previewKeyDown(lastKey_.first, lastKey_.second,
                               Workspace::PreviewSource::TestKeyboard);
 }
 
 void InstrumentEditing::mute() {
+    auditioning_ = false;
     workspace_.previewKeyUp();
+}
+
+bool InstrumentEditing::audition(const VoiceBytes& voice) {
+    const bool held =
+        workspace_.heldPreview() == Workspace::PreviewSource::TestKeyboard && !auditioning_;
+    // Loading a voice keys the channel off, so the held note is played again on it. The next
+    // test key or field edit finds another voice in the channel and loads the fields' again.
+    workspace_.previewVoice(voice, false);
+    const auto [note, octave] =
+        held ? lastKey_ : std::pair{0, test_keyboard::octaveFor(0, octave_)};
+    workspace_.previewKeyDown(note, octave, Workspace::PreviewSource::TestKeyboard);
+    auditioning_ = !held;
+    return auditioning_;
+}
+
+void InstrumentEditing::endAudition() {
+    if (auditioning_ && workspace_.heldPreview() == Workspace::PreviewSource::TestKeyboard)
+        workspace_.previewKeyUp();
+    auditioning_ = false;
 }
 
 }  // namespace qvx

@@ -64,6 +64,12 @@ class InstrumentEditing {
     // it does not hold it already, then the key's note sounds. Outside the keys nothing happens.
     void testKey(int x, int y);
     void mute();
+    // Plays `voice` (a preset) without storing it or touching the fields: on the note the test
+    // keyboard holds, or else on a C of the Octave box, which the caller ends with
+    // endAudition(). True when it started that note of its own.
+    bool audition(const VoiceBytes& voice);
+    // Keys the audition's own note off, unless the test keyboard has played since.
+    void endAudition();
 
   private:
     void show(int index);
@@ -76,6 +82,8 @@ class InstrumentEditing {
     VoiceFields fields_;
     bool edited_ = false;
     int octave_ = kDefaultOctave;
+    std::pair<int, int> lastKey_{0, kDefaultOctave};  // the test keyboard's: note, octave
+    bool auditioning_ = false;
 };
 
 }  // namespace qvx

@@ -200,6 +200,10 @@ class EditorBenchmark : public QObject {
         QString saveFileName(const FileRequest&) override { return {}; }
         std::optional<QString> askText(const QString&, const QString&) override { return {}; }
         std::optional<WavLength> askWavLength(const WavLength&) override { return {}; }
+        std::optional<std::filesystem::path> choosePreset(
+            const std::vector<PresetGroup>&) override {
+            return {};
+        }
     };
 };
 

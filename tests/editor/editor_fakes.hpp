@@ -43,10 +43,15 @@ class FakePrompts : public Prompts {
         questions << QStringLiteral("WAV length");
         return wavLength;
     }
+    std::optional<std::filesystem::path> choosePreset(const std::vector<PresetGroup>&) override {
+        questions << QStringLiteral("preset");
+        return preset;
+    }
 
     bool yes = true;
     std::optional<QString> answerText;   // the answer to askText; nothing: cancelled
     std::optional<WavLength> wavLength;  // the answer to askWavLength; nothing: cancelled
+    std::optional<std::filesystem::path> preset;  // the answer to choosePreset
     SaveChoice saveChoice = SaveChoice::Cancel;
     std::deque<QString> fileNames;  // the answers of the file dialogs; empty: cancelled
     QStringList messages;

@@ -6,13 +6,17 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeWidget>
 #include <memory>
 
 #include "editor/control_bar.hpp"
 #include "editor/instrument_editor.hpp"
 #include "editor/main_window.hpp"
+#include "editor/preset_panel.hpp"
+#include "editor/voice_pictures.hpp"
 #include "tests/editor/window_rig.hpp"
 
 namespace qvx::editor {
@@ -176,6 +180,58 @@ class InstrumentEditorTest : public QObject, testing::WindowRig {
         action("playSong")->trigger();
         QTest::mouseClick(editor().keyboard(), Qt::LeftButton, {}, QPoint(7, 10));
         QCOMPARE(calls()[2], std::string("loadInstrument 20"));
+    }
+
+    // A click on a preset is heard and changes nothing; Use Preset loads it as Load does (undo
+    // takes it back, Store stores edits); the menu loads one into the selected voice; the pictures
+    // follow the fields.
+    void presetsAreHeardUsedAndDrawn() {
+        open();
+        QTreeWidget* tree = editor().presetPanel()->tree();
+        QTreeWidgetItem* bell = tree->findItems("Tubular Bell", Qt::MatchRecursive)[0];
+        const VoiceBytes before = ws().song().instruments[1].registers;
+        calls().clear();
+        tree->setCurrentItem(bell);
+        emit tree->itemClicked(bell, 0);
+        QCOMPARE(calls(), (Calls{"loadInstrument 7", "KeyDown 0 3"}));  // a C of the octave
+        QCOMPARE(ws().song().instruments[1].registers, before);
+        QCOMPARE(editor().slotField(0, 1)->value(), 1);
+        QTRY_COMPARE(calls().back(), std::string("KeyUp"));
+        click("usePreset");
+        QCOMPARE(editor().slotField(0, 1)->value(), 7);
+        QCOMPARE(ws().song().instruments[1].name, std::string("01 Tubular Bell"));
+        editor().slotField(0, 1)->setValue(9);
+        click("store");
+        QCOMPARE(ws().song().instruments[1].registers[0], 0x09);
+        ws().undo();
+        ws().undo();
+        QCOMPARE(ws().song().instruments[1].registers, before);
+
+        prompts().preset = editor().presetPanel()->groups()[0].presets[0].path;
+        ws().setVoiceIndex(1);
+        action("loadPreset")->trigger();
+        QCOMPARE(ws().song().instruments[2].registers,
+                 editor().presetPanel()->groups()[0].presets[0].registers);
+        QCOMPARE(editor().instrumentList()->currentIndex(), 1);
+
+        editor().connectionField()->setValue(5);
+        QCOMPARE(editor().algorithmView()->connection(), 5);
+        QCOMPARE(editor().envelopeView()->curves()[3].size(), std::size_t(2500));
+    }
+
+    // A note on a voice whose carriers cannot sound says so in the status bar.
+    void aSilentVoiceIsNamedWhenItsNoteIsPlayed() {
+        open();
+        ws().song().instruments[3].registers.fill(0);
+        choose(2);
+        QTest::mouseClick(editor().keyboard(), Qt::LeftButton, {}, QPoint(2, 30));
+        QCOMPARE(window().statusBar()->currentMessage(),
+                 QStringLiteral("Instrument 03 makes no sound: its carrier operators have Attack "
+                                "0. Press F12 to edit it or pick a preset."));
+        window().statusBar()->clearMessage();
+        choose(0);
+        QTest::mouseClick(editor().keyboard(), Qt::LeftButton, {}, QPoint(2, 30));
+        QVERIFY(window().statusBar()->currentMessage().isEmpty());
     }
 };
 

@@ -116,6 +116,9 @@ class MainWindowTest : public QObject, testing::WindowRig {
               sep,
               {"C&opy Pattern", "Copies the current pattern to the clipboard", {}},
               {"P&aste Pattern", "Pastes the current pattern from the clipboard", {}},
+              sep,  // +
+              {"Load Pr&eset into Instrument...",
+               "Loads one of the preset voices into the selected instrument", {}},
               sep,
               {"&Increase Track Octave\t+", "Increases the Octave for the current track",
                keypad(Qt::Key_Plus)},

@@ -16,6 +16,7 @@
 #include "editor/instrument_editor.hpp"
 #include "editor/main_window.hpp"
 #include "editor/pattern_view.hpp"
+#include "editor/preset_panel.hpp"
 #include "editor/rom_maker_window.hpp"
 #include "song/song_file.hpp"
 #include "tests/editor/editor_fakes.hpp"
@@ -90,6 +91,14 @@ class Screenshots : public QObject {
         InstrumentEditor* editor = window.instrumentEditor();
         QVERIFY(QTest::qWaitForWindowExposed(editor));
         save(*editor, "instrument-editor");
+        // Presets of connections 0, 4 and 7: a bass, a bell, a pad.
+        for (const std::string name : {"Finger Bass", "Tubular Bell", "Warm Pad"})
+            for (const PresetGroup& group : editor->presetPanel()->groups())
+                for (const PresetEntry& preset : group.presets)
+                    if (preset.name == name) {
+                        editor->loadPreset(1, preset.path);
+                        save(*editor, ("instrument-editor-" + preset.path.stem().string()).c_str());
+                    }
     }
 
     void romMaker() {

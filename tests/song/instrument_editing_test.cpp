@@ -223,5 +223,29 @@ TEST(InstrumentEditing, AFieldChangeIsHeardOnTheHeldTestNote) {
     EXPECT_EQ(e.preview.calls, (std::vector<std::string>{"loadInstrument 2", "KeyUp"}));
 }
 
+// A preset is heard on the held test note, or else on a C of the octave that ends by itself,
+// unless a test key has been played since; the fields' voice comes back with the next key.
+TEST(InstrumentEditing, APresetIsHeardOnTheHeldNoteOrAShortC) {
+    Editor e;
+    VoiceBytes preset;
+    preset.fill(0x33);
+    e.editing.testKey(20, 30);  // E, octave 4
+    e.preview.calls.clear();
+    EXPECT_FALSE(e.editing.audition(preset));
+    EXPECT_EQ(e.preview.calls, (std::vector<std::string>{"loadInstrument 51", "KeyDown 4 4"}));
+    e.editing.mute();
+    e.preview.calls.clear();
+    EXPECT_TRUE(e.editing.audition(preset));
+    e.editing.endAudition();
+    EXPECT_EQ(e.preview.calls,
+              (std::vector<std::string>{"loadInstrument 51", "KeyDown 0 3", "KeyUp"}));
+    EXPECT_TRUE(e.editing.audition(preset));
+    e.editing.testKey(20, 30);
+    e.editing.endAudition();  // the test key plays on
+    EXPECT_EQ(e.preview.calls.back(), "KeyDown 4 4");
+    EXPECT_EQ(e.preview.calls[e.preview.calls.size() - 2], "loadInstrument 0");
+    EXPECT_EQ(e.ws.song().instruments[1].registers, VoiceBytes{});
+}
+
 }  // namespace
 }  // namespace qvx

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+#include "song/preview.hpp"
+#include "song/workspace.hpp"
+
+namespace qvx::editor {
+
+// Stands between the editor's note previews and the sound: when a note is keyed on a voice none
+// of whose carriers can sound, it says so, naming the instrument and what to do.
+class SilentVoiceWatch : public PreviewTarget {
+  public:
+    // `tell` shows the message; `testKeyboardInstrument` names the instrument editor's while
+    // its test keyboard plays.
+    SilentVoiceWatch(PreviewTarget& inner, const Workspace& workspace,
+                     std::function<void(const QString&)> tell,
+                     std::function<int()> testKeyboardInstrument);
+
+    void keyUp() override { inner_.keyUp(); }
+    void loadInstrument(std::span<const std::uint8_t, kVoiceBytes> voice) override;
+    void keyDown(int note, int octave) override;
+
+  private:
+    int instrumentOf(const VoiceBytes& voice) const;
+
+    PreviewTarget& inner_;
+    const Workspace& workspace_;
+    std::function<void(const QString&)> tell_;
+    std::function<int()> testKeyboardInstrument_;
+    VoiceBytes voice_{};
+};
+
+}  // namespace qvx::editor
