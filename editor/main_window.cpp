@@ -14,6 +14,7 @@
 #include "editor/about_box.hpp"
 #include "editor/artwork.hpp"
 #include "editor/control_bar.hpp"
+#include "editor/file_exports.hpp"
 #include "editor/instrument_editor.hpp"
 #include "editor/pattern_panel.hpp"
 #include "editor/pattern_view.hpp"
@@ -23,8 +24,6 @@
 #include "editor/text.hpp"
 #include "editor/tool_window.hpp"
 #include "editor/wav_export.hpp"
-#include "rombuild/exports.hpp"
-#include "tools/vgm_export.hpp"
 
 namespace qvx::editor {
 namespace {
@@ -489,43 +488,21 @@ void MainWindow::loadPreset() {
 }
 
 void MainWindow::exportVgmFile() {
-    if (const std::string problem = songProblem(workspace_.song()); !problem.empty())
-        return prompts_.message(QString::fromStdString(problem));
-    const QString path =
-        prompts_.saveFileName({QStringLiteral("VGM files (*.vgm)"), {}, QStringLiteral("vgm")});
-    if (path.isEmpty()) return;
-    VgmOptions options;
-    options.title = toModelText(songFile_.isEmpty() ? QStringLiteral("Untitled")
-                                                    : QFileInfo(songFile_).completeBaseName());
-    showResult(exportVgm(workspace_.song(), options, toPath(path)));
+    editor::exportVgmFile(
+        prompts_, workspace_.song(),
+        songFile_.isEmpty() ? QStringLiteral("Untitled") : QFileInfo(songFile_).completeBaseName());
 }
 
 void MainWindow::exportQvx0() {
-    if (const std::string problem = songProblem(workspace_.song()); !problem.empty())
-        return prompts_.message(QString::fromStdString(problem));
-    const QString path =
-        prompts_.saveFileName({QStringLiteral("QVX0 binary (*.bin)"), {}, QStringLiteral("qv0")});
-    if (!path.isEmpty())
-        showResult(qvx::exportCompiledImage(workspace_.song(), *imageBuffer_, toPath(path)));
+    exportQvx0File(prompts_, workspace_.song(), *imageBuffer_);
 }
 
 void MainWindow::exportNeoGeoTestRom() {
-    if (const std::string problem = songProblem(workspace_.song()); !problem.empty())
-        return prompts_.message(QString::fromStdString(problem));
-    const QString path = prompts_.saveFileName({QStringLiteral("Test ROM files (*.bin)"),
-                                                QStringLiteral("202-m1"), QStringLiteral("bin")});
-    if (!path.isEmpty())
-        showResult(qvx::exportNeoGeoTestRom(workspace_.song(), *imageBuffer_, toPath(path)));
+    exportNeoGeoTestRomFile(prompts_, workspace_.song(), *imageBuffer_);
 }
 
 void MainWindow::exportMegaDriveTestRom() {
-    // Refused before the dialog: a song that does not fit the console's bank would play garbage.
-    if (const std::string problem = megaDriveTestRomProblem(workspace_.song()); !problem.empty())
-        return prompts_.message(QString::fromStdString(problem));
-    const QString path = prompts_.saveFileName({QStringLiteral("Test ROM files (*.bin)"),
-                                                QStringLiteral("testrom"), QStringLiteral("bin")});
-    if (!path.isEmpty())
-        showResult(qvx::exportMegaDriveTestRom(workspace_.song(), *imageBuffer_, toPath(path)));
+    exportMegaDriveTestRomFile(prompts_, workspace_.song(), *imageBuffer_);
 }
 
 // ---- Edit menu ---------------------------------------------------------------------------------
