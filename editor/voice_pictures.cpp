@@ -135,9 +135,17 @@ QSize EnvelopeView::sizeHint() const {
 }
 
 void EnvelopeView::setVoice(const VoiceBytes& voice, int octave) {
-    curves_ = envelopeCurves(voice, octave, kHoldMs, kReleaseMs);
+    voice_ = voice;
+    octave_ = octave;
+    stale_ = true;
     carrier_ = fmRouting(voice[24]).carrier;
     update();
+}
+
+const std::array<EnvelopeCurve, VoiceFields::kSlots>& EnvelopeView::curves() const {
+    if (stale_) curves_ = envelopeCurves(voice_, octave_, kHoldMs, kReleaseMs);
+    stale_ = false;
+    return curves_;
 }
 
 void EnvelopeView::paintEvent(QPaintEvent*) {
@@ -175,17 +183,18 @@ void EnvelopeView::paintEvent(QPaintEvent*) {
     painter.drawText(QRectF(at(kHoldMs, -96) + QPointF(3, -14), QSizeF(50, 12)),
                      QStringLiteral("key off"));
     // Modulators first, thin; the carriers over them.
+    const auto& curves = this->curves();
     for (const bool carriers : {false, true}) {
-        for (std::size_t slot = 0; slot < curves_.size(); ++slot) {
-            if (carrier_[slot] != carriers || curves_[slot].empty()) continue;
+        for (std::size_t slot = 0; slot < curves.size(); ++slot) {
+            if (carrier_[slot] != carriers || curves[slot].empty()) continue;
             QColor colour = kSlotColours[slot];
             if (!carriers) colour.setAlpha(150);
             painter.setPen(QPen(colour, carriers ? 2.2 : 1.0));
             QPolygonF line;
             const std::size_t step =
-                std::max<std::size_t>(1, curves_[slot].size() / std::size_t(plot.width()));
-            for (std::size_t ms = 0; ms < curves_[slot].size(); ms += step)
-                line << at(double(ms), curves_[slot][ms]);
+                std::max<std::size_t>(1, curves[slot].size() / std::size_t(plot.width()));
+            for (std::size_t ms = 0; ms < curves[slot].size(); ms += step)
+                line << at(double(ms), curves[slot][ms]);
             painter.drawPolyline(line);
             painter.drawText(QRectF(plot.right() - 60 + 14 * double(slot), plot.top() + 2, 12, 12),
                              Qt::AlignCenter, QString::number(slot + 1));

@@ -38,16 +38,20 @@ class EnvelopeView : public QWidget {
     static constexpr int kReleaseMs = 1000;
 
     explicit EnvelopeView(QWidget* parent = nullptr);
-    // Recomputes the curves for the voice played at a C of `octave`.
+    // The voice played at a C of `octave`. Its curves are computed when they are next drawn or
+    // asked for, so that a field held on its arrow is not slowed down by them.
     void setVoice(const VoiceBytes& voice, int octave);
-    const std::array<EnvelopeCurve, VoiceFields::kSlots>& curves() const { return curves_; }
+    const std::array<EnvelopeCurve, VoiceFields::kSlots>& curves() const;
     QSize sizeHint() const override;
 
   protected:
     void paintEvent(QPaintEvent* event) override;
 
   private:
-    std::array<EnvelopeCurve, VoiceFields::kSlots> curves_{};
+    VoiceBytes voice_{};
+    int octave_ = 4;
+    mutable bool stale_ = true;
+    mutable std::array<EnvelopeCurve, VoiceFields::kSlots> curves_{};
     std::array<bool, VoiceFields::kSlots> carrier_{};
 };
 
