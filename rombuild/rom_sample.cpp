@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
+#include <system_error>
 #include <utility>
 
 #include "rombuild/adpcm_a.hpp"
@@ -25,29 +27,77 @@ Result reopen(const RomSample& sample, WavFile& file) {
     return Result::success();
 }
 
+// The converted sound of a sample that needed converting, as it was when accepted.
+Result reconvert(const RomSample& sample, ConvertedSound& sound) {
+    if (Result r = convertSoundFile(sample.path, sample.name, sound); !r) return r;
+    if (sound.source != *sample.source || sound.pcm.size() * 2 != sample.dataBytes)
+        return changedSince(sample);
+    return Result::success();
+}
+
 }  // namespace
 
 Result readRomSample(const std::filesystem::path& path, std::string name, RomSample& out) {
     WavFile file;
-    if (const WavVerdict verdict = file.open(path); verdict != WavVerdict::kAccepted)
-        return Result::failure(wavMessage(verdict, name));
-    out.path = path;
-    out.name = std::move(name);
-    out.fileLength = file.fileLength();
-    out.dataBytes = file.dataBytes();
+    const WavVerdict verdict = file.open(path);
+    if (verdict == WavVerdict::kCannotOpen) return Result::failure(wavMessage(verdict, name));
+    RomSample sample{path, name, file.fileLength(), file.dataBytes(), std::nullopt, 0};
+    if (verdict != WavVerdict::kAccepted) {
+        ConvertedSound sound;
+        if (Result r = convertSoundFile(path, name, sound); !r) return r;
+        std::error_code error;
+        sample.fileLength = std::filesystem::file_size(path, error);
+        sample.dataBytes =
+            static_cast<std::uint32_t>(std::min<std::size_t>(sound.pcm.size() * 2, 0xFFFFFFFC));
+        sample.source = sound.source;
+        sample.gainDb = sound.gainDb;
+    }
+    out = std::move(sample);
     return Result::success();
 }
 
+std::string conversionReport(const RomSample& sample) {
+    if (!sample.source) return {};
+    std::string report =
+        sample.name + ": " + describe(*sample.source) + ", converted to 18500 Hz mono";
+    if (sample.gainDb < -0.005) {
+        char gain[64];
+        std::snprintf(gain, sizeof gain, ", taken down %.2f dB to stay within full scale",
+                      -sample.gainDb);
+        report += gain;
+    }
+    return report;
+}
+
 Result checkRomSample(const RomSample& sample) {
+    if (sample.source) {
+        SoundFileFormat format;
+        if (Result r = probeSoundFile(sample.path, sample.name, format); !r) return r;
+        return format == *sample.source ? Result::success() : changedSince(sample);
+    }
     WavFile file;
     return reopen(sample, file);
 }
 
 Result encodeRomSample(const RomSample& sample, const ByteSinkFn& sink) {
+    adpcma::Encoder encoder;
+    if (sample.source) {
+        ConvertedSound sound;
+        if (Result r = reconvert(sample, sound); !r) return r;
+        std::vector<std::uint8_t> pcm(sound.pcm.size() * 2);
+        for (std::size_t i = 0; i < sound.pcm.size(); ++i) {
+            pcm[2 * i] = static_cast<std::uint8_t>(sound.pcm[i]);
+            pcm[2 * i + 1] =
+                static_cast<std::uint8_t>(static_cast<std::uint16_t>(sound.pcm[i]) >> 8);
+        }
+        std::vector<std::uint8_t> encoded(sample.encodedSize());
+        encoder.encodePcm(pcm, encoded);
+        sink(encoded);
+        return Result::success();
+    }
     WavFile file;
     if (Result r = reopen(sample, file); !r) return r;
 
-    adpcma::Encoder encoder;
     std::array<std::uint8_t, kEncodeBlockBytes> pcm{};
     std::array<std::uint8_t, kEncodeBlockBytes / 4> encoded{};
     const std::uint64_t wanted = std::uint64_t{sample.encodedSize()} * 4;

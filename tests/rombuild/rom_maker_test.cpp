@@ -21,8 +21,7 @@ struct Maker {
         EXPECT_TRUE(saveSong(song, dir / "Huge.MUS"));
         testing::writeBytes(dir / "hit.wav",
                             testing::monoWav(std::vector<std::int16_t>(2000, 1000)));  // 4000 B
-        testing::writeBytes(dir / "STEREO.WAV",
-                            testing::monoWav(std::vector<std::int16_t>(8), {1, 2, 18500, 4, 16}));
+        testing::writeBytes(dir / "junk.wav", std::vector<std::uint8_t>(10, 0x55));
         testing::writeBytes(dir / "bad.mus", std::vector<std::uint8_t>(10, 0x55));
         std::filesystem::create_directory(dir / "folder.mus");
     }
@@ -54,7 +53,7 @@ TEST(RomMaker, AddsByExtensionAndCountsTheSpace) {
     } refused[] = {
         {"", "You Must Select a MUS or WAV File"},
         {"folder.mus", "You Must Select a MUS or WAV File"},
-        {"STEREO.WAV", "WAV file is not MONO"},
+        {"junk.wav", "junk.wav: Format not recognised."},
         {"bad.mus", "Invalid QVXTracker Music file"},
         {"missing.wav", "Failed to Open missing.wav"},
     };

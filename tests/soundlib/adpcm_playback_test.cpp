@@ -1,17 +1,20 @@
 // ADPCM-A samples played as on the board: built into a V1 and an M1 by the ROM build, triggered by
 // their commands, rendered by the engine with the chip's interrupt as the tick.
 #include <gtest/gtest.h>
+#include <sndfile.h>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <map>
+#include <numbers>
 #include <numeric>
 #include <utility>
 
 #include "rombuild/rom_build.hpp"
 #include "soundlib/engine/engine.hpp"
 #include "soundlib/ym2610/adpcm_a_decoder.hpp"
+#include "tests/support/sound_analysis.hpp"
 #include "tests/support/temp_dir.hpp"
 #include "tests/support/wav_files.hpp"
 
@@ -23,15 +26,23 @@ using qvxsnd::Engine;
 constexpr std::uint32_t kRate = 44100;
 constexpr double kChipSampleRate = 8'000'000.0 / 432;
 
-// Samples from WAV files, built into ROMs; plays commands on the engine.
+// Samples from sound files, built into ROMs; plays commands on the engine.
 struct SampleRig {
+    // From 16-bit mono 18500 Hz WAV files of these sounds.
     explicit SampleRig(const std::vector<std::vector<std::int16_t>>& sounds) {
+        std::vector<std::filesystem::path> files;
         for (std::size_t i = 0; i < sounds.size(); ++i) {
-            std::string name = std::to_string(i);
-            name += ".wav";
-            testing::writeBytes(dir / name, testing::monoWav(sounds[i]));
+            files.push_back(dir / (std::to_string(i) + ".wav"));
+            testing::writeBytes(files.back(), testing::monoWav(sounds[i]));
+        }
+        build(files);
+    }
+    explicit SampleRig(const std::vector<std::filesystem::path>& files) { build(files); }
+
+    void build(const std::vector<std::filesystem::path>& files) {
+        for (const std::filesystem::path& file : files) {
             RomSample sample;
-            const Result r = readRomSample(dir / name, name, sample);
+            const Result r = readRomSample(file, file.filename().string(), sample);
             if (!r) throw std::runtime_error(r.message());
             samples.push_back(sample);
         }
@@ -259,6 +270,49 @@ TEST(AdpcmPlayback, FmAndAdpcmKeyedTogetherAreHeardOnTheFrameOfTheKeyOn) {
     for (std::size_t k = 0; k < 2; ++k)
         EXPECT_NEAR(heard[qvxsnd::FmModel::Accurate][k], heard[qvxsnd::FmModel::Documented][k],
                     1.0);
+}
+
+// The same tone in the formats of sample packs becomes the same sample: played through the board,
+// its pitch within 0.5 % and its level within 1 dB of the 16-bit mono 18500 Hz original's.
+TEST(AdpcmPlayback, SoundFilesOfCommonFormatsPlayAsTheOriginal) {
+    testing::TempDir dir;
+    const auto write = [&](const char* name, int format, int rate, int channels) {
+        SF_INFO info{0, rate, channels, format, 0, 0};
+        SNDFILE* file = sf_open((dir / name).c_str(), SFM_WRITE, &info);
+        EXPECT_NE(file, nullptr) << name << ": " << sf_strerror(nullptr);
+        std::vector<double> frames(std::size_t(rate / 2 * channels));
+        for (std::size_t i = 0; i < frames.size(); ++i)
+            frames[i] = 0.5 * std::sin(2 * std::numbers::pi * 440 * double(i / channels) / rate);
+        sf_writef_double(file, frames.data(), rate / 2);
+        sf_close(file);
+        return dir / name;
+    };
+    const std::vector<std::filesystem::path> files = {
+        write("original.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 18500, 1),
+        write("stereo.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2),
+        write("deep.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24, 48000, 1),
+        write("tone.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100, 1),
+        write("tone.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 22050, 1),
+    };
+    const SampleRig rig(files);
+    EXPECT_FALSE(rig.samples[0].source) << "the original is read as it is";
+    double originalDb = 0;
+    for (std::size_t k = 0; k < files.size(); ++k) {
+        const std::vector<std::int16_t> out =
+            rig.play({{0.1, static_cast<std::uint8_t>(0x04 + k)}}, 0.6);
+        const std::vector<double> left(out.begin(), out.end());
+        const double hz = testing::strongestPartial(left, kRate, std::size_t(0.15 * kRate),
+                                                    std::size_t(0.3 * kRate), 400, 480);
+        const double db =
+            testing::windowLevels(left, std::size_t(0.15 * kRate), std::size_t(0.45 * kRate),
+                                  std::size_t(0.3 * kRate))[0];
+        if (k == 0) originalDb = db;
+        EXPECT_NEAR(hz, 440, 440 * 0.005) << files[k].filename();
+        EXPECT_NEAR(db, originalDb, 1.0) << files[k].filename();
+    }
+    EXPECT_EQ(conversionReport(rig.samples[1]),
+              "stereo.wav: 44100 Hz stereo 16-bit, converted to 18500 Hz mono");
+    EXPECT_EQ(describe(*rig.samples[2].source), "48000 Hz mono 24-bit");
 }
 
 }  // namespace

@@ -32,6 +32,7 @@ int main(int argc, char** argv) {
                     write(folder / "snare drum.wav", t::monoWav(t::sine(100, 900, 0.5))) &&
                     write(folder / "silence.wav", t::monoWav(silence)) &&
                     write(folder / "stereo.wav", t::monoWav(silence, {1, 2, 18500, 4, 16})) &&
-                    write(folder / "notwav.wav", t::Bytes{'h', 'e', 'l', 'l', 'o'});
+                    write(folder / "notwav.wav", t::Bytes{'h', 'e', 'l', 'l', 'o'}) &&
+                    write(folder / "empty.wav", t::Bytes{});
     return ok ? 0 : 1;
 }

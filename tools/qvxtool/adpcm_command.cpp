@@ -20,6 +20,8 @@ void encodeCommand(const AdpcmOptions& options) {
     RomSample sample;
     if (const Result r = readRomSample(options.input, name, sample); !r)
         fail(aboutFile(name, r.message()));
+    if (const std::string report = conversionReport(sample); !report.empty())
+        std::cout << report << '\n';
     if (sample.encodedSize() > adpcma::kAddressableBytes)
         fail(name + " is too long for ADPCM-A: it encodes to " +
              std::to_string(sample.encodedSize()) + " bytes and one sample can span at most " +
@@ -41,8 +43,10 @@ void encodeCommand(const AdpcmOptions& options) {
 void addAdpcmCommand(CLI::App& app) {
     auto options = std::make_shared<AdpcmOptions>();
     auto* cmd = app.add_subcommand(
-        "adpcm", "Encode one WAV file (16-bit mono 18500 Hz) to raw YM2610 ADPCM-A bytes");
-    cmd->add_option("wav", options->input, "WAV file")->required();
+        "adpcm",
+        "Encode one sound file to raw YM2610 ADPCM-A bytes (converted to 18500 Hz mono 16-bit "
+        "first unless it is already so)");
+    cmd->add_option("sound", options->input, "Sound file (WAV, AIFF, FLAC, Ogg ...)")->required();
     cmd->add_option("-o,--output", options->output, "File to write")->required();
     cmd->callback([options] { encodeCommand(*options); });
 }

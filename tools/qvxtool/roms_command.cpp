@@ -59,6 +59,8 @@ void buildRomsCommand(const RomsOptions& options) {
         const std::string name = displayName(options.samples[i]);
         if (const Result r = readRomSample(options.samples[i], name, samples[i]); !r)
             fail(aboutFile(name, r.message()));
+        if (const std::string report = conversionReport(samples[i]); !report.empty())
+            std::cout << report << '\n';
     }
 
     const RomCommands commands = romCommands(songs, samples);
@@ -93,7 +95,8 @@ void addRomsCommand(CLI::App& app) {
                     "Song file (.mus); songs play as commands " + commandText(kFirstSong) + ", " +
                         commandText(kFirstSong + 1) + ", ... in this order");
     cmd->add_option("--sample", options->samples,
-                    "WAV file (16-bit mono 18500 Hz); samples play as commands " +
+                    "Sound file (WAV, AIFF, FLAC, Ogg ...; converted to 18500 Hz mono 16-bit "
+                    "unless it is already so); samples play as commands " +
                         commandText(kFirstSample) + ", " + commandText(kFirstSample + 1) +
                         ", ... in this order");
     cmd->add_option("--m1", options->m1, "M1 ROM to write (driver, sample table, songs)");
