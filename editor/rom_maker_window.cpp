@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSettings>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QToolButton>
@@ -98,10 +99,14 @@ bool FolderOrder::lessThan(const QModelIndex& left, const QModelIndex& right) co
 FolderTree::FolderTree(QWidget* parent) : QTreeView(parent) {
     files_ = new QFileSystemModel(this);
     files_->setReadOnly(true);
-    // Every folder, hidden ones too; of the files only songs and WAVs, in any case. Files that do
-    // not match are left out rather than shown greyed.
+    // Every folder, hidden ones too; of the files only songs and sound files, in any case. Files
+    // that do not match are left out rather than shown greyed.
     files_->setFilter(QDir::AllDirs | QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
-    files_->setNameFilters({QStringLiteral("*.mus"), QStringLiteral("*.wav")});
+    QStringList patterns;
+    for (const char* suffix :
+         {"mus", "wav", "aif", "aiff", "aifc", "flac", "ogg", "oga", "opus", "caf", "w64", "au"})
+        patterns << QStringLiteral("*.") + QLatin1String(suffix);
+    files_->setNameFilters(patterns);
     files_->setNameFilterDisables(false);
     files_->setRootPath(QDir::rootPath());
     order_ = new FolderOrder(this);
@@ -182,14 +187,24 @@ void RomMakerWindow::buildLayout() {
     moves->addStretch(1);
     moves->addWidget(button(QStringLiteral("&Add ->"), "add", [this] { add(); }));
     moves->addWidget(button(QStringLiteral("<- &Remove"), "remove", [this] { remove(); }));
+    moves->addSpacing(16);
+    QPushButton* hear = button(QStringLiteral("P&lay"), "playSample", [this] { playSample(); });
+    hear->setToolTip(
+        QStringLiteral("Play the selected sample, or the sound file selected at the left, as "
+                       "the chip plays it from the V1 (Space)"));
+    moves->addWidget(hear);
+    auto* space = new QShortcut(QKeySequence(Qt::Key_Space), this);
+    space->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(space, &QShortcut::activated, this, [this] { playSample(); });
     moves->addStretch(2);
 
     songList_ =
         entryList(this, "songList",
                   {QStringLiteral("File"), QStringLiteral("Command"), QStringLiteral("Bytes")});
-    sampleList_ = entryList(this, "sampleList",
-                            {QStringLiteral("File"), QStringLiteral("Command"),
-                             QStringLiteral("Bytes"), QStringLiteral("Time")});
+    sampleList_ =
+        entryList(this, "sampleList",
+                  {QStringLiteral("File"), QStringLiteral("Command"), QStringLiteral("Bytes"),
+                   QStringLiteral("Time"), QStringLiteral("Converted from")});
     connect(songList_, &QTreeWidget::itemSelectionChanged, this,
             [this] { listSelected(RomMaker::List::Songs); });
     connect(sampleList_, &QTreeWidget::itemSelectionChanged, this,
@@ -327,7 +342,8 @@ void RomMakerWindow::showLists() {
         addEntry(sampleList_,
                  {text(sample.name), commandLabel(std::uint8_t(driver::command::kFirstSample + i)),
                   QString::number(sample.encodedSize()),
-                  QStringLiteral("%1 s").arg(sampleSeconds(sample), 0, 'f', 2)},
+                  QStringLiteral("%1 s").arg(sampleSeconds(sample), 0, 'f', 2),
+                  sample.source ? text(describe(*sample.source)) : QString()},
                  QString::fromStdString(sample.path.string()));
     }
     const RomMaker::Selection& selection = maker_.selection();
@@ -414,6 +430,32 @@ void RomMakerWindow::sendCommand() {
 
 void RomMakerWindow::stop() {
     sound_.player().sendCommand(driver::command::kStop);
+    sound_.player().sendCommand(driver::command::kAdpcmOff);
+}
+
+void RomMakerWindow::playSample() {
+    // The selected V1 entry, or else the sound file selected in the tree.
+    RomSample sample;
+    if (maker_.selection().list == RomMaker::List::Samples) {
+        sample = maker_.samples()[std::size_t(maker_.selection().index)];
+    } else {
+        const QString path = tree_->selectedPath();
+        if (path.isEmpty() || QFileInfo(path).isDir() ||
+            path.endsWith(QStringLiteral(".mus"), Qt::CaseInsensitive))
+            return prompts_.message(QStringLiteral("Select a sample or a sound file to play"));
+        const Result read =
+            readRomSample(toPath(path), QFileInfo(path).fileName().toStdString(), sample);
+        if (!read) return prompts_.message(text(read.message()));
+    }
+    // On the board as in the game: the sample alone in a V1, played by its command.
+    const RomImages images = makeRomImages({}, std::span(&sample, 1));
+    if (!images.problems.empty()) return prompts_.message(joined(images.problems));
+    sound_.playRoms(images.m1, images.v1);
+    emit boardTaken();
+    sound_.player().sendCommand(driver::command::kFirstSample);
+    report_->setText(QStringLiteral("Playing %1 as the chip plays it (%2 bytes of ADPCM-A).")
+                         .arg(text(sample.name))
+                         .arg(sample.encodedSize()));
 }
 
 void RomMakerWindow::padChanged() {

@@ -27,7 +27,7 @@ class FolderOrder : public QSortFilterProxyModel {
     bool lessThan(const QModelIndex& left, const QModelIndex& right) const override;
 };
 
-// The computer's folders from "/" down, with the song and WAV files in them (any case); other
+// The computer's folders from "/" down, with the song and sound files in them (any case); other
 // files are left out. Folders are read as they are opened.
 class FolderTree : public QTreeView {
     Q_OBJECT
@@ -51,8 +51,9 @@ class FolderTree : public QTreeView {
     QString pending_;  // scrolled to the top again as its folders finish loading
 };
 
-// "ROM Maker": songs for the M1 and WAV samples for the V1, what each costs, the room left, and
-// the build into three files; Preview plays the built ROMs on the sound board first. The lists
+// "ROM Maker": songs for the M1 and samples for the V1 (from any sound file), what each costs,
+// the room left, and the build into three files; Play lets a sample be heard as the chip plays
+// it, and Preview plays the built ROMs on the sound board first. The lists
 // and their rules are the model's (RomMaker); this window shows them and forwards its controls.
 class RomMakerWindow : public ToolWindow {
     Q_OBJECT
@@ -87,6 +88,7 @@ class RomMakerWindow : public ToolWindow {
     void preview();
     void sendCommand();
     void stop();
+    void playSample();
     void padChanged();
 
     SoundSystem& sound_;

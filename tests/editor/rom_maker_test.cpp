@@ -16,6 +16,8 @@
 #include "tests/support/temp_dir.hpp"
 #include "tests/support/wav_files.hpp"
 
+#include <sndfile.h>
+
 namespace qvx::editor {
 namespace {
 
@@ -152,10 +154,34 @@ class RomMakerTest : public QObject, testing::WindowRig {
         commands->setCurrentIndex(2);
         click("send");
         click("stop");
-        QCOMPARE(calls().back(), std::string("sendCommand 255"));
-        QCOMPARE(calls()[calls().size() - 2], std::string("sendCommand 4"));
+        QCOMPARE(calls().back(), std::string("sendCommand 127"));  // the samples stop too
+        QCOMPARE(calls()[calls().size() - 2], std::string("sendCommand 255"));
+        QCOMPARE(calls()[calls().size() - 3], std::string("sendCommand 4"));
         addFile("b.wav");  // the preview no longer matches the lists
         QCOMPARE(commands->count(), 0);
+    }
+
+    // A FLAC file is converted and says from what; Play sends a sample alone to the board, as
+    // the chip will play it from the V1.
+    void aFlacIsConvertedAndASampleIsHeardBeforeTheBuild() {
+        SF_INFO info{0, 44100, 2, SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 0, 0};
+        SNDFILE* flac = sf_open(file("drum.flac").toStdString().c_str(), SFM_WRITE, &info);
+        QVERIFY(flac);
+        const std::vector<int> frames(4410 * 2, 1 << 20);
+        sf_writef_int(flac, frames.data(), 4410);
+        sf_close(flac);
+        addFile("drum.flac");
+        QCOMPARE(maker().sampleList()->topLevelItem(0)->text(4),
+                 QStringLiteral("44100 Hz stereo 24-bit"));
+        calls().clear();
+        maker().sampleList()->topLevelItem(0)->setSelected(true);
+        click("playSample");
+        QCOMPARE(calls(), (Calls{"playRoms 1777 1024", "sendCommand 4"}));
+        QVERIFY(maker().tree()->selectPath(file("b.wav")));  // a file of the tree, not added
+        maker().sampleList()->clearSelection();
+        calls().clear();
+        click("playSample");
+        QCOMPARE(calls(), (Calls{"playRoms 1777 1024", "sendCommand 4"}));
     }
 
     void theM1PaddingIsRemembered() {
