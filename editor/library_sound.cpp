@@ -1,5 +1,7 @@
 #include "editor/library_sound.hpp"
 
+#include <algorithm>
+
 #include "soundlib/include/qvxsnd.h"
 
 namespace qvx::editor {
@@ -41,6 +43,12 @@ std::optional<SoundSystem::Position> LibrarySound::playPosition() {
 
 void LibrarySound::setChipAccurateFm(bool on) {
     ::setFmModel(on ? QVXSND_FM_ACCURATE : QVXSND_FM_DOCUMENTED);
+}
+
+std::size_t LibrarySound::scopeHistory(std::int16_t* out, std::size_t frames) {
+    static_assert(kScopeValues == QVXSND_SCOPE_VALUES);
+    return static_cast<std::size_t>(
+        std::max<std::int32_t>(0, ::scopeHistory(out, static_cast<std::int32_t>(frames))));
 }
 
 QString LibrarySound::status() const {

@@ -31,6 +31,7 @@ class LibrarySound : public SoundSystem {
     void playRoms(std::span<const std::uint8_t> m1, std::span<const std::uint8_t> v1) override;
     std::optional<Position> playPosition() override;
     void setChipAccurateFm(bool on) override;
+    std::size_t scopeHistory(std::int16_t* out, std::size_t frames) override;
 
   private:
     LibrarySoundTarget player_;

@@ -21,6 +21,7 @@
 #include "editor/preset_panel.hpp"
 #include "editor/recent_files.hpp"
 #include "editor/rom_maker_window.hpp"
+#include "editor/scope_strip.hpp"
 #include "editor/text.hpp"
 #include "editor/tool_window.hpp"
 #include "editor/wav_export.hpp"
@@ -61,6 +62,7 @@ MainWindow::MainWindow(SoundSystem& sound, Prompts& prompts, QWidget* parent)
 
     createMenus();
     createBars();
+    ScopeStrip::addTo(*this, *menuBar()->findChild<QMenu*>(QStringLiteral("viewMenu")), sound_);
 
     instrumentEditor_ = new InstrumentEditor(workspace_, prompts_, this);
     silentVoiceWatch_ = std::make_unique<SilentVoiceWatch>(
@@ -228,6 +230,7 @@ void MainWindow::createMenus() {
                   QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A), -12);
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    view->setObjectName(QStringLiteral("viewMenu"));
     instrumentEditorAction_ =
         addAction(view, "instrumentEditor", QStringLiteral("&Instrument Editor...\tF12"),
                   QStringLiteral("Displays or hides the Instrument Editor"),

@@ -77,6 +77,11 @@ class SoundSystem {
     // The chip's own FM arithmetic at its own sample rate instead of the documented model, for
     // everything played from now on (a playing song goes on).
     virtual void setChipAccurateFm(bool on) = 0;
+    // What is playing, for the scopes: the latest `frames` frames, oldest first, kScopeValues
+    // values each (the four FM tracks, all ADPCM-A channels, the output's left and right).
+    // Returns the frames written; never waits for the audio.
+    static constexpr std::size_t kScopeValues = 7;
+    virtual std::size_t scopeHistory(std::int16_t* out, std::size_t frames) = 0;
 };
 
 }  // namespace qvx::editor

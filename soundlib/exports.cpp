@@ -72,6 +72,18 @@ void setFmModel(int model) {
     });
 }
 
+static_assert(QVXSND_SCOPE_FRAMES == qvxsnd::ScopeHistory::kFrames);
+static_assert(QVXSND_SCOPE_VALUES == qvxsnd::ScopeHistory::kValues);
+
+int32_t scopeHistory(int16_t* out, int32_t frames) {
+    if (!out || frames <= 0) return 0;
+    try {
+        return static_cast<int32_t>(lib().scopeHistory(out, static_cast<std::size_t>(frames)));
+    } catch (...) {
+        return 0;
+    }
+}
+
 int32_t playPosition(void) {
     try {
         const auto position = lib().playPosition();

@@ -111,6 +111,11 @@ std::optional<Engine::PlayPosition> SoundLibrary::playPosition() {
     return engine_ ? engine_->playPosition() : std::nullopt;
 }
 
+std::size_t SoundLibrary::scopeHistory(std::int16_t* out, std::size_t frames) {
+    std::lock_guard lock(mutex_);
+    return engine_ ? engine_->scopeHistory(out, frames) : 0;
+}
+
 bool SoundLibrary::hasDevice() {
     std::lock_guard lock(mutex_);
     return output_ && output_->hasDevice();

@@ -37,6 +37,7 @@ class SilentSound : public SoundSystem, public SoundTarget, public PreviewTarget
     void playRoms(std::span<const std::uint8_t>, std::span<const std::uint8_t>) override {}
     std::optional<Position> playPosition() override { return std::nullopt; }
     void setChipAccurateFm(bool) override {}
+    std::size_t scopeHistory(std::int16_t*, std::size_t) override { return 0; }
     void keyUp() override {}
     void loadInstrument(std::span<const std::uint8_t, kVoiceBytes>) override { ++loads; }
     void keyDown(int, int) override { ++keyDowns; }
@@ -76,6 +77,9 @@ class TappedLibrary : public SoundSystem, public SoundTarget, public PreviewTarg
     std::optional<Position> playPosition() override { return std::nullopt; }
     void setChipAccurateFm(bool on) override {
         library_.setFmModel(on ? qvxsnd::FmModel::Accurate : qvxsnd::FmModel::Documented);
+    }
+    std::size_t scopeHistory(std::int16_t* out, std::size_t frames) override {
+        return library_.scopeHistory(out, frames);
     }
     void keyUp() override { library_.keyUp(); }
     void loadInstrument(std::span<const std::uint8_t, kVoiceBytes> voice) override {

@@ -143,6 +143,10 @@ void Engine::render(std::int16_t* out, std::size_t frames) {
     const std::uint64_t end = frame_ + frames;
     if (state_ == State::Stopped || frames == 0) {
         std::fill_n(out, frames * 2, std::int16_t{0});
+        // The scopes fall silent too.
+        sources_.fill({});
+        for (std::size_t done = 0; scopeOn_ && done < frames; done += sources_.size())
+            scope_.push(sources_.data(), out + done * 2, std::min(sources_.size(), frames - done));
         frame_ = end;
         return;
     }
@@ -301,9 +305,19 @@ void Engine::followIrqLine() {
 
 void Engine::renderChipTo(std::uint64_t frame) {
     frame = std::min(frame, chunkEnd_);
-    if (frame <= chipCursor_) return;
-    chip_.render(out_ + (chipCursor_ - chunkStart_) * 2, frame - chipCursor_);
-    chipCursor_ = frame;
+    while (chipCursor_ < frame) {
+        std::int16_t* out = out_ + (chipCursor_ - chunkStart_) * 2;
+        if (!scopeOn_) {
+            chip_.render(out, frame - chipCursor_);
+            chipCursor_ = frame;
+            return;
+        }
+        const auto n =
+            static_cast<std::size_t>(std::min<std::uint64_t>(frame - chipCursor_, sources_.size()));
+        chip_.render(out, n, sources_.data());
+        scope_.push(sources_.data(), out, n);
+        chipCursor_ += n;
+    }
 }
 
 void Engine::ChipBus::write(int port, std::uint8_t value, std::uint64_t tstate) {

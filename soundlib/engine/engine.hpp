@@ -10,6 +10,7 @@
 #include <span>
 #include <vector>
 
+#include "soundlib/engine/scope_history.hpp"
 #include "soundlib/engine/tick_schedule.hpp"
 #include "soundlib/ym2610/registers.hpp"
 #include "soundlib/ym2610/ym2610.hpp"
@@ -93,6 +94,14 @@ class Engine {
         friend bool operator==(const PlayPosition&, const PlayPosition&) = default;
     };
     std::optional<PlayPosition> playPosition() const;
+
+    // The latest `frames` frames of each of the chip's sources and of the output, for scopes
+    // (ScopeHistory): any thread, at any time, without a lock. Returns the frames copied.
+    std::size_t scopeHistory(std::int16_t* out, std::size_t frames) const {
+        return scope_.copy(out, frames);
+    }
+    // Whether renders keep that history (they do unless told); call it when nothing renders.
+    void setScopeHistory(bool on) { scopeOn_ = on; }
 
     std::uint32_t sampleRate() const { return rate_; }
     TickSource tickSource() const { return ticks_; }
@@ -197,6 +206,9 @@ class Engine {
     std::uint64_t chunkEnd_ = 0;
     std::uint64_t chipCursor_ = 0;
     std::uint64_t lead_ = 0;  // frames the board runs ahead of the chip: its output delay
+    ScopeHistory scope_;
+    bool scopeOn_ = true;
+    std::array<SourceFrame, 256> sources_{};        // the sources of the piece being rendered
     std::optional<std::uint64_t> boardWriteFrame_;  // of the board's write in progress
 };
 

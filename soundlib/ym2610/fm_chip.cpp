@@ -491,10 +491,12 @@ void ChipEngine::sample(std::int32_t& left, std::int32_t& right) {
     left = right = 0;
     // The LFO's AM value: 126 at its first step, down to 0 half-way, and up again.
     const int amValue = (lfoStep_ < 64 ? 63 - lfoStep_ : lfoStep_ - 64) * 2;
-    for (std::size_t c : kSounding) {
+    for (std::size_t k = 0; k < kSounding.size(); ++k) {
+        const std::size_t c = kSounding[k];
         Ch& ch = channels_[c];
         if (ch.dirty) updateIncrements(static_cast<int>(c));
         const std::int32_t out = channelOutput(ch, amValue) >> 1;
+        lastOutput_[k] = static_cast<std::int16_t>(out);
         if (ch.left) left += out;
         if (ch.right) right += out;
         for (Op& op : ch.ops)
@@ -508,7 +510,7 @@ void ChipEngine::sample(std::int32_t& left, std::int32_t& right) {
     }
 }
 
-void ChipEngine::render(std::int32_t* mix, std::size_t frames) {
+void ChipEngine::render(std::int32_t* mix, std::size_t frames, std::int16_t* tracks) {
     for (std::size_t i = 0; i < frames; ++i) {
         for (std::size_t n = resampler_.inputsNeeded(); n > 0; --n) {
             std::int32_t left = 0, right = 0;
@@ -516,6 +518,8 @@ void ChipEngine::render(std::int32_t* mix, std::size_t frames) {
             resampler_.push(left, right);
         }
         resampler_.pull(mix[2 * i], mix[2 * i + 1]);
+        // For a picture the chip's latest sample of each channel will do.
+        if (tracks) std::copy(lastOutput_.begin(), lastOutput_.end(), tracks + kTracks * i);
     }
 }
 

@@ -24,7 +24,7 @@ class ChipEngine : public Synthesis {
     void writeKeyOnOff(std::uint8_t value) override;
     void writeLfo(std::uint8_t value) override;
     void setThreeFrequencyMode(bool on) override;
-    void render(std::int32_t* mix, std::size_t frames) override;
+    void render(std::int32_t* mix, std::size_t frames, std::int16_t* tracks = nullptr) override;
     int outputDelay() const override { return resampler_.delay(); }
     EnvelopePhase envelopePhase(int channel, int slot) const override;
     int envelopeLevel(int channel, int slot) const override;
@@ -98,6 +98,7 @@ class ChipEngine : public Synthesis {
     std::uint32_t envelopeCounter_ = 0;
     int envelopeDivider_ = 0;
     Resampler resampler_;
+    std::array<std::int16_t, kTracks> lastOutput_{};  // each sounding channel's latest sample
 };
 
 }  // namespace qvxsnd::fm

@@ -403,7 +403,7 @@ std::int32_t Engine::calculate(Channel& ch, int lfoAm, int lfoPm) {
     return sums[kOut];
 }
 
-void Engine::render(std::int32_t* mix, std::size_t frames) {
+void Engine::render(std::int32_t* mix, std::size_t frames, std::int16_t* tracks) {
     for (int c = 0; c < 6; ++c) {
         if (channels_[c].dirty) recompute(c);
     }
@@ -421,11 +421,12 @@ void Engine::render(std::int32_t* mix, std::size_t frames) {
         }
         std::int32_t left = 0;
         std::int32_t right = 0;
-        for (std::size_t c : kSounding) {
-            Channel& ch = channels_[c];
+        for (std::size_t k = 0; k < kSounding.size(); ++k) {
+            Channel& ch = channels_[kSounding[k]];
             const std::int32_t out = calculate(ch, lfoAm, lfoPm) >> 1;
             left += out & ch.leftMask;
             right += out & ch.rightMask;
+            if (tracks) tracks[kTracks * i + k] = static_cast<std::int16_t>(out);
         }
         mix[2 * i] = left;
         mix[2 * i + 1] = right;

@@ -118,7 +118,7 @@ class Engine : public Synthesis {
     void writeKeyOnOff(std::uint8_t value) override;
     void writeLfo(std::uint8_t value) override;
     void setThreeFrequencyMode(bool on) override;
-    void render(std::int32_t* mix, std::size_t frames) override;
+    void render(std::int32_t* mix, std::size_t frames, std::int16_t* tracks = nullptr) override;
     EnvelopePhase envelopePhase(int channel, int slot) const override {
         return channels_[channel].ops[slot].state;
     }

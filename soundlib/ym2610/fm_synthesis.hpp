@@ -35,8 +35,10 @@ class Synthesis {
     virtual void writeLfo(std::uint8_t value) = 0;       // ym::kLfo
     virtual void setThreeFrequencyMode(bool on) = 0;
     // Writes frames * 2 interleaved left/right sums at the output rate. They are not clamped, so
-    // that other sections of the chip can be mixed in before the final clamp.
-    virtual void render(std::int32_t* mix, std::size_t frames) = 0;
+    // that other sections of the chip can be mixed in before the final clamp. With `tracks`, also
+    // each sounding channel's own output (channels 1, 2, 4, 5, before panning), kTracks a frame.
+    static constexpr std::size_t kTracks = 4;
+    virtual void render(std::int32_t* mix, std::size_t frames, std::int16_t* tracks = nullptr) = 0;
     // Output frames between a register write and the first frame that carries its effect.
     virtual int outputDelay() const { return 0; }
     // An operator's envelope; `slot` counts in register order (operators 1, 3, 2, 4).

@@ -185,7 +185,7 @@ void YM2610::writeMode(std::uint8_t address, std::uint8_t value) {
     }
 }
 
-void YM2610::render(std::int16_t* out, std::size_t frames) {
+void YM2610::render(std::int16_t* out, std::size_t frames, SourceFrame* sources) {
     if (frames == 0) return;
     if (out == nullptr) {
         throw std::invalid_argument("YM2610::render: no output buffer for " +
@@ -195,19 +195,29 @@ void YM2610::render(std::int16_t* out, std::size_t frames) {
     // leaving room to add further sound sources of the chip before the clamp.
     constexpr std::size_t kBlock = 256;
     std::array<std::int32_t, kBlock * 2> mix;
+    std::array<std::int16_t, kBlock * fm::Synthesis::kTracks> tracks;
     while (frames > 0) {
         const std::size_t n = std::min(frames, kBlock);
-        fm_->render(mix.data(), n);
-        if (adpcmDelay_.empty()) {
+        fm_->render(mix.data(), n, sources ? tracks.data() : nullptr);
+        if (adpcmDelay_.empty() && !sources) {
             adpcmA_.render(mix.data(), n);
         } else {
             std::array<std::int32_t, kBlock * 2> adpcm{};
             adpcmA_.render(adpcm.data(), n);
             for (std::size_t i = 0; i < n * 2; ++i) {
-                mix[i] += adpcmDelay_[adpcmNext_];
-                adpcmDelay_[adpcmNext_] = adpcm[i];
-                adpcmNext_ = adpcmNext_ + 1 == adpcmDelay_.size() ? 0 : adpcmNext_ + 1;
+                if (!adpcmDelay_.empty()) {
+                    std::swap(adpcm[i], adpcmDelay_[adpcmNext_]);
+                    adpcmNext_ = adpcmNext_ + 1 == adpcmDelay_.size() ? 0 : adpcmNext_ + 1;
+                }
+                mix[i] += adpcm[i];
             }
+            for (std::size_t i = 0; sources && i < n; ++i) {
+                std::copy_n(tracks.begin() + static_cast<long>(i * fm::Synthesis::kTracks),
+                            fm::Synthesis::kTracks, sources[i].level.begin());
+                sources[i].level[fm::Synthesis::kTracks] =
+                    clamp16((adpcm[2 * i] + adpcm[2 * i + 1]) / 2);
+            }
+            if (sources) sources += n;
         }
         for (std::size_t i = 0; i < n * 2; ++i)
             out[i] = clamp16(mix[i]);

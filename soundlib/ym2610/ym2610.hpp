@@ -15,6 +15,13 @@
 
 namespace qvxsnd {
 
+// One output frame of each of the chip's sources, for pictures of them: the four FM channels
+// that sound (1, 2, 4, 5: the song's tracks) before panning, then all ADPCM-A channels together.
+struct SourceFrame {
+    static constexpr std::size_t kSources = 5;
+    std::array<std::int16_t, kSources> level;
+};
+
 // One data write as the chip received it.
 struct RegisterWrite {
     std::uint64_t frame;   // the first frame that carries it (see YM2610::outputDelay)
@@ -76,8 +83,9 @@ class YM2610 {
     std::optional<std::uint64_t> unitsUntilIrq() const;
 
     // Renders `frames` stereo frames as interleaved left/right signed 16-bit samples and moves
-    // the timers on by the same emulated time. `out` may be null only when frames is 0.
-    void render(std::int16_t* out, std::size_t frames);
+    // the timers on by the same emulated time. `out` may be null only when frames is 0. With
+    // `sources`, each source's own output too, a SourceFrame for each frame.
+    void render(std::int16_t* out, std::size_t frames, SourceFrame* sources = nullptr);
 
     // Frames from a write to the first frame that carries its effect: the chip-accurate FM's
     // resampler looks ahead (about 13 frames at 44.1 kHz), and the ADPCM-A output is held back

@@ -49,8 +49,8 @@ class FakePrompts : public Prompts {
     }
 
     bool yes = true;
-    std::optional<QString> answerText;   // the answer to askText; nothing: cancelled
-    std::optional<WavLength> wavLength;  // the answer to askWavLength; nothing: cancelled
+    std::optional<QString> answerText;            // the answer to askText; nothing: cancelled
+    std::optional<WavLength> wavLength;           // the answer to askWavLength; nothing: cancelled
     std::optional<std::filesystem::path> preset;  // the answer to choosePreset
     SaveChoice saveChoice = SaveChoice::Cancel;
     std::deque<QString> fileNames;  // the answers of the file dialogs; empty: cancelled
@@ -89,6 +89,12 @@ class FakeSound : public SoundSystem, public SoundTarget, public qvx::testing::R
     }
     void setChipAccurateFm(bool on) override { chipAccurateFm = on; }
     std::optional<bool> chipAccurateFm;  // what the editor last chose
+    std::size_t scopeHistory(std::int16_t* out, std::size_t frames) override {
+        const std::size_t n = std::min(frames, scope.size() / kScopeValues);
+        std::copy_n(scope.end() - long(n * kScopeValues), n * kScopeValues, out);
+        return n;
+    }
+    std::vector<std::int16_t> scope;  // what the scopes get: the latest frames, oldest first
 };
 
 }  // namespace qvx::editor::testing

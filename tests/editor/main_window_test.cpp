@@ -118,7 +118,8 @@ class MainWindowTest : public QObject, testing::WindowRig {
               {"P&aste Pattern", "Pastes the current pattern from the clipboard", {}},
               sep,  // +
               {"Load Pr&eset into Instrument...",
-               "Loads one of the preset voices into the selected instrument", {}},
+               "Loads one of the preset voices into the selected instrument",
+               {}},
               sep,
               {"&Increase Track Octave\t+", "Increases the Octave for the current track",
                keypad(Qt::Key_Plus)},
@@ -141,8 +142,10 @@ class MainWindowTest : public QObject, testing::WindowRig {
              {{"&Instrument Editor...\tF12", "Displays or hides the Instrument Editor",
                QKeySequence(Qt::Key_F12), true},
               sep,
-              {"&Neogeo Rom Maker...",
-               "Helper Dialog for building M1 and V1 ROM images",
+              {"&Neogeo Rom Maker...", "Helper Dialog for building M1 and V1 ROM images", {}, true},
+              sep,  // +
+              {"&Scopes",
+               "Displays or hides the scopes of the tracks and the output level",
                {},
                true}}},
             {"&Play",

@@ -68,9 +68,9 @@ TEST(SoundLibraryThreads, EveryExportFromTwoThreadsWhileAudioRenders) {
     EXPECT_NE(soundStatus(), nullptr);
 }
 
-// The pattern editor's follow mode: the GUI thread polls the position while the audio thread
-// plays a song and another thread sends commands.
-TEST(SoundLibraryThreads, PlayPositionWhileASongPlays) {
+// The pattern editor's follow mode and its scopes: the GUI thread polls the position and the
+// scope history while the audio thread plays a song and another thread previews notes.
+TEST(SoundLibraryThreads, PlayPositionAndScopesWhileASongPlays) {
     ::setenv("SDL_AUDIODRIVER", "dummy", 1);
     initSound(nullptr, 44100);
     auto buffer = std::make_unique<qvx::ImageBuffer>();
@@ -79,6 +79,11 @@ TEST(SoundLibraryThreads, PlayPositionWhileASongPlays) {
     sendData(buffer->bytes.data(), static_cast<std::uint32_t>(image.length));
     sendCommand(0x81);
     std::atomic<bool> stop{false};
+    std::array<std::uint8_t, 25> sine{};  // four sine carriers
+    std::fill_n(sine.begin(), 4, 0x01);
+    std::fill_n(sine.begin() + 8, 4, 0x1F);
+    sine[24] = 0x07;
+    loadInstrument(sine.data());
     std::thread commands([&stop] {
         while (!stop.load()) {
             KeyDown(9, 4);
@@ -86,11 +91,17 @@ TEST(SoundLibraryThreads, PlayPositionWhileASongPlays) {
         }
     });
     std::set<std::int32_t> seen;
+    std::vector<std::int16_t> scope(QVXSND_SCOPE_FRAMES * QVXSND_SCOPE_VALUES);
+    bool trackOneHeard = false;
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(1200);
     while (std::chrono::steady_clock::now() < until) {
         seen.insert(playPosition());
+        const std::int32_t frames = scopeHistory(scope.data(), 735);
+        for (std::int32_t i = 0; i < frames; ++i)
+            trackOneHeard = trackOneHeard || scope[std::size_t(i) * QVXSND_SCOPE_VALUES] != 0;
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
+    EXPECT_TRUE(trackOneHeard) << "the previewed note shows in track 1's scope";
     stop = true;
     commands.join();
     // Rows of 96 ms: the first on order position 0, then on through the pattern.

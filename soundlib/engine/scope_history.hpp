@@ -1,0 +1,75 @@
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "soundlib/ym2610/ym2610.hpp"
+
+namespace qvxsnd {
+
+// The last frames of each of the chip's sources and of the output, for scopes and meters. One
+// thread renders into it (no lock, no allocation); any thread may copy from it at any time.
+// A frame is packed into two 64-bit words, so that no value is ever half written; a copy that
+// the renderer overtook loses the frames it overwrote.
+class ScopeHistory {
+  public:
+    static constexpr std::size_t kFrames = 4096;  // a little under 0.1 s at 44.1 kHz
+    // The four FM tracks, all ADPCM-A channels, then the output's left and right.
+    static constexpr std::size_t kValues = SourceFrame::kSources + 2;
+
+    // The rendering thread only.
+    void push(const SourceFrame* sources, const std::int16_t* stereo, std::size_t frames) {
+        std::uint64_t at = written_.load(std::memory_order_relaxed);
+        // Told before the slots change, so that a copy running meanwhile knows what it lost.
+        claimed_.store(at + frames, std::memory_order_relaxed);
+        std::atomic_thread_fence(std::memory_order_release);
+        for (std::size_t i = 0; i < frames; ++i, ++at) {
+            std::array<std::int16_t, 8> v{};
+            std::copy(sources[i].level.begin(), sources[i].level.end(), v.begin());
+            v[SourceFrame::kSources] = stereo[2 * i];
+            v[SourceFrame::kSources + 1] = stereo[2 * i + 1];
+            std::array<std::uint64_t, 2> words;
+            std::memcpy(words.data(), v.data(), sizeof words);
+            const std::size_t slot = 2 * (at % kFrames);
+            slots_[slot].store(words[0], std::memory_order_relaxed);
+            slots_[slot + 1].store(words[1], std::memory_order_relaxed);
+        }
+        written_.store(at, std::memory_order_release);
+    }
+
+    // Any thread: the latest `frames` frames (at most kFrames), oldest first, kValues values
+    // each. Returns how many frames it wrote.
+    std::size_t copy(std::int16_t* out, std::size_t frames) const {
+        const std::uint64_t end = written_.load(std::memory_order_acquire);
+        const std::size_t n =
+            static_cast<std::size_t>(std::min<std::uint64_t>({frames, kFrames, end}));
+        const std::uint64_t first = end - n;
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::size_t slot = 2 * ((first + i) % kFrames);
+            const std::array<std::uint64_t, 2> words = {
+                slots_[slot].load(std::memory_order_relaxed),
+                slots_[slot + 1].load(std::memory_order_relaxed)};
+            std::array<std::int16_t, 8> v;
+            std::memcpy(v.data(), words.data(), sizeof words);
+            std::copy_n(v.begin(), kValues, out + kValues * i);
+        }
+        // Frames the renderer wrote over while they were copied are dropped from the front.
+        std::atomic_thread_fence(std::memory_order_acquire);
+        const std::uint64_t now = claimed_.load(std::memory_order_relaxed);
+        const std::size_t lost = static_cast<std::size_t>(
+            std::min<std::uint64_t>(n, now > first + kFrames ? now - first - kFrames : 0));
+        std::memmove(out, out + kValues * lost, sizeof(std::int16_t) * kValues * (n - lost));
+        return n - lost;
+    }
+
+  private:
+    std::array<std::atomic<std::uint64_t>, 2 * kFrames> slots_{};
+    std::atomic<std::uint64_t> written_{0};  // frames whose slots are complete
+    std::atomic<std::uint64_t> claimed_{0};  // frames whose slots are being written
+};
+
+}  // namespace qvxsnd
