@@ -42,7 +42,8 @@ void BM_OfflineRenderExampleSong(benchmark::State& state) {
 BENCHMARK(BM_OfflineRenderExampleSong)->Unit(benchmark::kMillisecond);
 
 // The board at its busiest: the example song on the four FM channels and a long sample on each of
-// the six ADPCM-A channels, ticked by the chip's timer as on the board.
+// the six ADPCM-A channels, ticked by the chip's timer as on the board; with the history the
+// scopes read (scopes:1) and without it (scopes:0), so that its cost shows in one run.
 void BM_OfflineRenderSongAndSixSamples(benchmark::State& state) {
     constexpr int kSamples = 6;
     constexpr std::size_t kSampleBytes = 10 * 18518 / 2;  // ten seconds of ADPCM-A each
@@ -75,6 +76,7 @@ void BM_OfflineRenderSongAndSixSamples(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         auto engine = std::make_unique<qvxsnd::Engine>(kRate, qvxsnd::Engine::TickSource::Chip);
+        engine->setScopeHistory(state.range(0) != 0);
         engine->setAdpcmRom(v1);
         engine->sendData(m1);
         engine->render(out.data(), 512);
@@ -95,7 +97,11 @@ void BM_OfflineRenderSongAndSixSamples(benchmark::State& state) {
     }
     state.counters["x_realtime"] = benchmark::Counter(seconds, benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_OfflineRenderSongAndSixSamples)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OfflineRenderSongAndSixSamples)
+    ->ArgName("scopes")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond);
 
 double processCpuSeconds() {
     rusage usage{};

@@ -20,6 +20,7 @@ class ScopeHistory {
     static constexpr std::size_t kFrames = 4096;  // a little under 0.1 s at 44.1 kHz
     // The four FM tracks, all ADPCM-A channels, then the output's left and right.
     static constexpr std::size_t kValues = SourceFrame::kSources + 2;
+    static_assert(kValues <= 8, "a frame is two words of four values");
 
     // The rendering thread only.
     void push(const SourceFrame* sources, const std::int16_t* stereo, std::size_t frames) {
@@ -28,15 +29,12 @@ class ScopeHistory {
         claimed_.store(at + frames, std::memory_order_relaxed);
         std::atomic_thread_fence(std::memory_order_release);
         for (std::size_t i = 0; i < frames; ++i, ++at) {
-            std::array<std::int16_t, 8> v{};
-            std::copy(sources[i].level.begin(), sources[i].level.end(), v.begin());
-            v[SourceFrame::kSources] = stereo[2 * i];
-            v[SourceFrame::kSources + 1] = stereo[2 * i + 1];
-            std::array<std::uint64_t, 2> words;
-            std::memcpy(words.data(), v.data(), sizeof words);
+            const auto& level = sources[i].level;
             const std::size_t slot = 2 * (at % kFrames);
-            slots_[slot].store(words[0], std::memory_order_relaxed);
-            slots_[slot + 1].store(words[1], std::memory_order_relaxed);
+            slots_[slot].store(pack(level[0], level[1], level[2], level[3]),
+                               std::memory_order_relaxed);
+            slots_[slot + 1].store(pack(level[4], stereo[2 * i], stereo[2 * i + 1], 0),
+                                   std::memory_order_relaxed);
         }
         written_.store(at, std::memory_order_release);
     }
@@ -50,12 +48,9 @@ class ScopeHistory {
         const std::uint64_t first = end - n;
         for (std::size_t i = 0; i < n; ++i) {
             const std::size_t slot = 2 * ((first + i) % kFrames);
-            const std::array<std::uint64_t, 2> words = {
-                slots_[slot].load(std::memory_order_relaxed),
-                slots_[slot + 1].load(std::memory_order_relaxed)};
-            std::array<std::int16_t, 8> v;
-            std::memcpy(v.data(), words.data(), sizeof words);
-            std::copy_n(v.begin(), kValues, out + kValues * i);
+            std::int16_t* frame = out + kValues * i;
+            unpack(slots_[slot].load(std::memory_order_relaxed), frame, 4);
+            unpack(slots_[slot + 1].load(std::memory_order_relaxed), frame + 4, kValues - 4);
         }
         // Frames the renderer wrote over while they were copied are dropped from the front.
         std::atomic_thread_fence(std::memory_order_acquire);
@@ -67,6 +62,15 @@ class ScopeHistory {
     }
 
   private:
+    static std::uint64_t pack(std::int16_t a, std::int16_t b, std::int16_t c, std::int16_t d) {
+        const auto u = [](std::int16_t v) { return std::uint64_t(std::uint16_t(v)); };
+        return u(a) | u(b) << 16 | u(c) << 32 | u(d) << 48;
+    }
+    static void unpack(std::uint64_t word, std::int16_t* out, std::size_t count) {
+        for (std::size_t k = 0; k < count; ++k)
+            out[k] = static_cast<std::int16_t>(std::uint16_t(word >> (16 * k)));
+    }
+
     std::array<std::atomic<std::uint64_t>, 2 * kFrames> slots_{};
     std::atomic<std::uint64_t> written_{0};  // frames whose slots are complete
     std::atomic<std::uint64_t> claimed_{0};  // frames whose slots are being written

@@ -23,6 +23,7 @@
 #include "editor/pattern_panel.hpp"
 #include "editor/pattern_view.hpp"
 #include "editor/rom_maker_window.hpp"
+#include "editor/scope_strip.hpp"
 #include "editor/tool_window.hpp"
 #include "song/pattern_grid.hpp"
 #include "tests/editor/window_rig.hpp"
@@ -362,6 +363,25 @@ class MainWindowTest : public QObject, testing::WindowRig {
         QCOMPARE(ws().keyboardLayout(), KeyboardLayout::Azerty);
         QTest::keyClick(window().patternView(), Qt::Key_W);
         QCOMPARE(ws().currentPatternData().cell(0, 0).note, kNoteC);
+    }
+
+    void theScopesFollowTheViewMenuAcrossARestart() {
+        showAndActivate();
+        auto* strip = window().findChild<ScopeStrip*>();
+        QVERIFY(strip && strip->isVisible() && action("scopes")->isChecked());
+        // A full-scale frame on the output lights the clip mark.
+        sound_->scope.assign(100 * SoundSystem::kScopeValues, 0);
+        sound_->scope[50 * SoundSystem::kScopeValues + 5] = 32767;
+        QVERIFY(strip->refresh());
+        QVERIFY(strip->clipped());
+        QCOMPARE(qRound(strip->peakDb()), 0);
+        action("scopes")->trigger();
+        QVERIFY(!strip->isVisible());
+        window_.reset();
+        window_ = std::make_unique<MainWindow>(*sound_, *prompts_);
+        showAndActivate();
+        QVERIFY(!action("scopes")->isChecked());
+        QVERIFY(!window().findChild<ScopeStrip*>()->isVisible());
     }
 
     void theGridIsDrawnInTheEditorsColours() {
