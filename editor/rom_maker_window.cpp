@@ -205,6 +205,8 @@ void RomMakerWindow::buildLayout() {
         entryList(this, "sampleList",
                   {QStringLiteral("File"), QStringLiteral("Command"), QStringLiteral("Bytes"),
                    QStringLiteral("Time"), QStringLiteral("Converted from")});
+    // A name and a source format are read whole: the list scrolls sideways rather than cut them.
+    sampleList_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     connect(songList_, &QTreeWidget::itemSelectionChanged, this,
             [this] { listSelected(RomMaker::List::Songs); });
     connect(sampleList_, &QTreeWidget::itemSelectionChanged, this,
@@ -231,8 +233,8 @@ void RomMakerWindow::buildLayout() {
     grid->addWidget(m1Figure_, 2, 2);
     grid->addWidget(v1Figure_, 2, 3);
     grid->setColumnStretch(0, 3);
-    grid->setColumnStretch(2, 3);
-    grid->setColumnStretch(3, 4);
+    grid->setColumnStretch(2, 2);
+    grid->setColumnStretch(3, 5);
     grid->setRowStretch(1, 1);
 
     // The build: padding for EPROM burners and emulators, then the three files.
@@ -286,7 +288,7 @@ void RomMakerWindow::buildLayout() {
     layout->addLayout(build);
     layout->addWidget(previewBox);
     layout->addWidget(report_);
-    resize(980, 600);
+    resize(1100, 600);
 }
 
 void RomMakerWindow::add() {
@@ -345,6 +347,7 @@ void RomMakerWindow::showLists() {
                   QStringLiteral("%1 s").arg(sampleSeconds(sample), 0, 'f', 2),
                   sample.source ? text(describe(*sample.source)) : QString()},
                  QString::fromStdString(sample.path.string()));
+        sampleList_->topLevelItem(int(i))->setTextAlignment(4, Qt::AlignLeft | Qt::AlignVCenter);
     }
     const RomMaker::Selection& selection = maker_.selection();
     QTreeWidget* selected = selection.list == RomMaker::List::Songs     ? songList_

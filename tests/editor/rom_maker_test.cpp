@@ -13,10 +13,9 @@
 #include "editor/rom_maker_window.hpp"
 #include "song/song_file.hpp"
 #include "tests/editor/window_rig.hpp"
+#include "tests/support/sound_files.hpp"
 #include "tests/support/temp_dir.hpp"
 #include "tests/support/wav_files.hpp"
-
-#include <sndfile.h>
 
 namespace qvx::editor {
 namespace {
@@ -164,12 +163,8 @@ class RomMakerTest : public QObject, testing::WindowRig {
     // A FLAC file is converted and says from what; Play sends a sample alone to the board, as
     // the chip will play it from the V1.
     void aFlacIsConvertedAndASampleIsHeardBeforeTheBuild() {
-        SF_INFO info{0, 44100, 2, SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 0, 0};
-        SNDFILE* flac = sf_open(file("drum.flac").toStdString().c_str(), SFM_WRITE, &info);
-        QVERIFY(flac);
-        const std::vector<int> frames(4410 * 2, 1 << 20);
-        sf_writef_int(flac, frames.data(), 4410);
-        sf_close(flac);
+        QVERIFY(qvx::testing::writeSoundFile(file("drum.flac").toStdString(),
+                                             SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 44100, 2, 0.1));
         addFile("drum.flac");
         QCOMPARE(maker().sampleList()->topLevelItem(0)->text(4),
                  QStringLiteral("44100 Hz stereo 24-bit"));

@@ -18,10 +18,15 @@
 #include "editor/pattern_view.hpp"
 #include "editor/preset_panel.hpp"
 #include "editor/rom_maker_window.hpp"
+#include "editor/scope_strip.hpp"
+#include "rombuild/playback.hpp"
 #include "song/song_file.hpp"
+#include "soundlib/engine/engine.hpp"
 #include "tests/editor/editor_fakes.hpp"
+#include "tests/support/sound_files.hpp"
 #include "tests/support/temp_dir.hpp"
 #include "tests/support/wav_files.hpp"
+#include "tools/engine_sound_target.hpp"
 
 namespace qvx::editor {
 namespace {
@@ -58,6 +63,33 @@ class Screenshots : public QObject {
 
         window.resize(700, 420);
         save(window, "main-window-small");
+    }
+
+    void scopesWhileTheSongPlays() {
+        testing::FakeSound sound;
+        testing::FakePrompts prompts;
+        MainWindow window(sound, prompts);
+        showDemo(window);
+        // The scopes as they look while the song plays: what the engine kept at 14 s.
+        {
+            qvxsnd::Engine engine(44100);
+            EngineSoundTarget target(engine);
+            auto buffer = std::make_unique<ImageBuffer>();
+            Playback playback(target, *buffer);
+            QVERIFY(playback.playSong(window.workspace().song()));
+            std::vector<std::int16_t> out(2 * 441);
+            for (int chunk = 0; chunk < 1400; ++chunk)
+                engine.render(out.data(), 441);
+            sound.scope.resize(qvxsnd::ScopeHistory::kFrames * qvxsnd::ScopeHistory::kValues);
+            engine.scopeHistory(sound.scope.data(), qvxsnd::ScopeHistory::kFrames);
+            const auto at = engine.playPosition();
+            QVERIFY(at);
+            sound.position = SoundSystem::Position{at->orderPosition, at->row};
+        }
+        window.findChild<ScopeStrip*>()->refresh();
+        window.findChild<QAction*>(QStringLiteral("playSong"))->trigger();
+        window.followPlayback();
+        save(window, "main-window-scopes");
     }
 
     void selectionAndPlayingRow() {
@@ -114,6 +146,13 @@ class Screenshots : public QObject {
             QVERIFY(qvx::testing::writeBytes(
                 path(name).toStdString(),
                 qvx::testing::monoWav(qvx::testing::sine(std::size_t(length), 330, 0.5))));
+        // Sounds from a sample pack, converted when added.
+        QVERIFY(qvx::testing::writeSoundFile(path("kick.flac").toStdString(),
+                                             SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 44100, 2, 0.4));
+        QVERIFY(qvx::testing::writeSoundFile(path("snare 48k.wav").toStdString(),
+                                             SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 1, 0.3));
+        QVERIFY(qvx::testing::writeSoundFile(path("Hat.aiff").toStdString(),
+                                             SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 22050, 2, 0.1));
         QVERIFY(qvx::testing::writeBytes(path("readme.txt").toStdString(), {}));
         QVERIFY(qvx::testing::writeBytes(path("cover.png").toStdString(), {}));
         for (const char* folder : {"drafts", "Old"})
@@ -125,14 +164,14 @@ class Screenshots : public QObject {
         RomMakerWindow& maker = *window.romMaker();
         window.findChild<QAction*>(QStringLiteral("romMaker"))->trigger();
         QVERIFY(QTest::qWaitForWindowExposed(&maker));
-        for (const char* name :
-             {"Title.MUS", "stage1.mus", "Boss.mus", "coin.wav", "Explosion.WAV", "voice_go.wav"}) {
+        for (const char* name : {"Title.MUS", "stage1.mus", "Boss.mus", "coin.wav", "Explosion.WAV",
+                                 "voice_go.wav", "kick.flac", "snare 48k.wav", "Hat.aiff"}) {
             QVERIFY(maker.tree()->selectPath(path(name)));
             maker.findChild<QPushButton*>(QStringLiteral("add"))->click();
         }
         QVERIFY(prompts.messages.isEmpty());
         QVERIFY(maker.tree()->selectPath(dir.path()));
-        QTRY_COMPARE(maker.tree()->model()->rowCount(maker.tree()->currentIndex()), 8);
+        QTRY_COMPARE(maker.tree()->model()->rowCount(maker.tree()->currentIndex()), 11);
         maker.findChild<QPushButton*>(QStringLiteral("preview"))->click();
         QVERIFY(maker.tree()->selectPath(path("Title.MUS")));
         save(maker, "rom-maker");

@@ -1,7 +1,6 @@
 // ADPCM-A samples played as on the board: built into a V1 and an M1 by the ROM build, triggered by
 // their commands, rendered by the engine with the chip's interrupt as the tick.
 #include <gtest/gtest.h>
-#include <sndfile.h>
 
 #include <algorithm>
 #include <array>
@@ -15,6 +14,7 @@
 #include "soundlib/engine/engine.hpp"
 #include "soundlib/ym2610/adpcm_a_decoder.hpp"
 #include "tests/support/sound_analysis.hpp"
+#include "tests/support/sound_files.hpp"
 #include "tests/support/temp_dir.hpp"
 #include "tests/support/wav_files.hpp"
 
@@ -277,14 +277,7 @@ TEST(AdpcmPlayback, FmAndAdpcmKeyedTogetherAreHeardOnTheFrameOfTheKeyOn) {
 TEST(AdpcmPlayback, SoundFilesOfCommonFormatsPlayAsTheOriginal) {
     testing::TempDir dir;
     const auto write = [&](const char* name, int format, int rate, int channels) {
-        SF_INFO info{0, rate, channels, format, 0, 0};
-        SNDFILE* file = sf_open((dir / name).c_str(), SFM_WRITE, &info);
-        EXPECT_NE(file, nullptr) << name << ": " << sf_strerror(nullptr);
-        std::vector<double> frames(std::size_t(rate / 2 * channels));
-        for (std::size_t i = 0; i < frames.size(); ++i)
-            frames[i] = 0.5 * std::sin(2 * std::numbers::pi * 440 * double(i / channels) / rate);
-        sf_writef_double(file, frames.data(), rate / 2);
-        sf_close(file);
+        EXPECT_TRUE(testing::writeSoundFile(dir / name, format, rate, channels, 0.5)) << name;
         return dir / name;
     };
     const std::vector<std::filesystem::path> files = {
