@@ -5,6 +5,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QPainter>
+#include <QScreen>
 #include <QSettings>
 #include <QTimer>
 #include <algorithm>
@@ -17,7 +18,7 @@ namespace {
 const QString kScopesSetting = QStringLiteral("View/Scopes");
 constexpr std::size_t kValues = SoundSystem::kScopeValues;
 constexpr std::size_t kLeft = 5, kRight = 6;  // the output's two values in a frame
-constexpr int kClipHoldRefreshes = 60;        // about a second
+constexpr int kClipHoldMs = 1000;
 constexpr int kMeterWidth = 46;
 constexpr double kMeterFloorDb = -48;
 // Full height: a full-level operator on a track, a loud sample on ADPCM-A.
@@ -35,7 +36,6 @@ double dbfs(int peak) {
 ScopeStrip::ScopeStrip(SoundSystem& sound, QWidget* parent)
     : QWidget(parent), sound_(sound), timer_(new QTimer(this)), history_(2 * kShown * kValues) {
     setObjectName(QStringLiteral("scopeStrip"));
-    timer_->setInterval(kRefreshMs);
     connect(timer_, &QTimer::timeout, this, [this] {
         if (refresh()) update();
     });
@@ -71,7 +71,9 @@ QSize ScopeStrip::sizeHint() const {
 
 void ScopeStrip::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    timer_->start();
+    // One picture a frame of the screen it is on (a 60 Hz screen when that cannot be told).
+    const double hz = screen() && screen()->refreshRate() > 1 ? screen()->refreshRate() : 60;
+    timer_->start(std::clamp(qRound(1000 / hz), 4, 40));
 }
 
 void ScopeStrip::hideEvent(QHideEvent* event) {
@@ -88,7 +90,8 @@ bool ScopeStrip::refresh() {
         for (const std::size_t side : {kLeft, kRight})
             peak = std::max(peak, std::abs(int(history_[i * kValues + side])));
     peakDb_ = dbfs(peak);
-    clipHold_ = peak >= 32767 ? kClipHoldRefreshes : std::max(clipHold_ - 1, 0);
+    clipHold_ =
+        peak >= 32767 ? kClipHoldMs / std::max(timer_->interval(), 1) : std::max(clipHold_ - 1, 0);
     const long after = std::accumulate(history_.begin(), history_.end(), 0L);
     return after != before || clipHold_ != clipBefore;
 }

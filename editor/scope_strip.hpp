@@ -12,15 +12,14 @@ class QTimer;
 namespace qvx::editor {
 
 // Scopes of what plays: each FM track's output and all ADPCM-A channels as small oscilloscopes,
-// and the output's peak level with a clip mark. While shown it looks at the sound library at the
-// screen's pace and redraws when something changed.
+// and the output's peak level with a clip mark. While shown it looks at the sound library once a
+// frame of its screen and redraws when something changed.
 class ScopeStrip : public QWidget {
     Q_OBJECT
 
   public:
     static constexpr int kPanels = 5;           // four tracks, ADPCM-A
     static constexpr std::size_t kShown = 882;  // frames a scope shows: 20 ms
-    static constexpr int kRefreshMs = 16;
 
     explicit ScopeStrip(SoundSystem& sound, QWidget* parent = nullptr);
     // The strip in a dock at the bottom of `window`, with its "Scopes" item in `view`; whether

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cmath>
 #include <vector>
 
 #include "tests/ym2610/chip_helpers.hpp"
@@ -110,6 +112,38 @@ TEST(Ym2610FmModel, InvertedSsgEnvelopesAreSilentBeforeKeyOnAndAfterRelease) {
         chip.left(4410);
         EXPECT_EQ(rms(chip.left(2000)), 0.0) << ssg << " after the release";
     }
+}
+
+// What the scopes see: each synthesis gives a note on one track to that track's source alone, at
+// the level it reaches the output with.
+TEST(Ym2610FmModel, EachTracksSourceCarriesItsOwnNote) {
+    constexpr std::array<int, 4> kTrackChannels = {1, 2, 4, 5};
+    constexpr std::size_t kFrames = 4096;
+    for (const FmModel model : {FmModel::Documented, FmModel::Accurate})
+        for (std::size_t track = 0; track < kTrackChannels.size(); ++track) {
+            SCOPED_TRACE(::testing::Message() << (model == FmModel::Accurate ? "accurate" : "model")
+                                              << ", track " << track + 1);
+            Chip chip;
+            chip.ym.setFmModel(model);
+            chip.pan(kTrackChannels[track], 0xC0);
+            chip.sine(kTrackChannels[track], 4, 1038);
+            std::vector<std::int16_t> out(2 * kFrames);
+            std::vector<SourceFrame> sources(kFrames);
+            chip.ym.render(out.data(), kFrames, sources.data());
+            std::array<std::vector<double>, SourceFrame::kSources> heard;
+            std::vector<double> left;
+            for (std::size_t i = kFrames / 2; i < kFrames; ++i) {
+                for (std::size_t k = 0; k < SourceFrame::kSources; ++k)
+                    heard[k].push_back(sources[i].level[k]);
+                left.push_back(out[2 * i]);
+            }
+            for (std::size_t k = 0; k < SourceFrame::kSources; ++k)
+                if (k != track) {
+                    EXPECT_EQ(rms(heard[k]), 0) << "source " << k;
+                }
+            ASSERT_GT(rms(left), 1000);
+            EXPECT_NEAR(20 * std::log10(rms(heard[track]) / rms(left)), 0, 0.5);
+        }
 }
 
 }  // namespace
