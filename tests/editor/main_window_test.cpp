@@ -372,16 +372,14 @@ class MainWindowTest : public QObject, testing::WindowRig {
         // A full-scale frame on the output lights the clip mark.
         sound_->scope.assign(100 * SoundSystem::kScopeValues, 0);
         sound_->scope[50 * SoundSystem::kScopeValues + 5] = 32767;
-        QVERIFY(strip->refresh());
-        QVERIFY(strip->clipped());
+        QVERIFY(strip->refresh() && strip->clipped());
         QCOMPARE(qRound(strip->peakDb()), 0);
         action("scopes")->trigger();
         QVERIFY(!strip->isVisible());
         window_.reset();
         window_ = std::make_unique<MainWindow>(*sound_, *prompts_);
         showAndActivate();
-        QVERIFY(!action("scopes")->isChecked());
-        QVERIFY(!window().findChild<ScopeStrip*>()->isVisible());
+        QVERIFY(!action("scopes")->isChecked() && !window().findChild<ScopeStrip*>()->isVisible());
     }
 
     void theGridIsDrawnInTheEditorsColours() {

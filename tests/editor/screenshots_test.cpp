@@ -27,6 +27,7 @@
 #include "tests/support/temp_dir.hpp"
 #include "tests/support/wav_files.hpp"
 #include "tools/engine_sound_target.hpp"
+#include "tools/offline_render.hpp"
 
 namespace qvx::editor {
 namespace {
@@ -71,21 +72,17 @@ class Screenshots : public QObject {
         MainWindow window(sound, prompts);
         showDemo(window);
         // The scopes as they look while the song plays: what the engine kept at 14 s.
-        {
-            qvxsnd::Engine engine(44100);
-            EngineSoundTarget target(engine);
-            auto buffer = std::make_unique<ImageBuffer>();
-            Playback playback(target, *buffer);
-            QVERIFY(playback.playSong(window.workspace().song()));
-            std::vector<std::int16_t> out(2 * 441);
-            for (int chunk = 0; chunk < 1400; ++chunk)
-                engine.render(out.data(), 441);
-            sound.scope.resize(qvxsnd::ScopeHistory::kFrames * qvxsnd::ScopeHistory::kValues);
-            engine.scopeHistory(sound.scope.data(), qvxsnd::ScopeHistory::kFrames);
-            const auto at = engine.playPosition();
-            QVERIFY(at);
-            sound.position = SoundSystem::Position{at->orderPosition, at->row};
-        }
+        qvxsnd::Engine engine(44100);
+        EngineSoundTarget target(engine);
+        auto buffer = std::make_unique<ImageBuffer>();
+        Playback playback(target, *buffer);
+        QVERIFY(playback.playSong(window.workspace().song()));
+        QVERIFY(renderEngine(engine, 14, {}, [](const std::int16_t*, std::size_t) {}, {}));
+        sound.scope.resize(qvxsnd::ScopeHistory::kFrames * qvxsnd::ScopeHistory::kValues);
+        engine.scopeHistory(sound.scope.data(), qvxsnd::ScopeHistory::kFrames);
+        const auto at = engine.playPosition();
+        QVERIFY(at);
+        sound.position = SoundSystem::Position{at->orderPosition, at->row};
         window.findChild<ScopeStrip*>()->refresh();
         window.findChild<QAction*>(QStringLiteral("playSong"))->trigger();
         window.followPlayback();
@@ -147,12 +144,12 @@ class Screenshots : public QObject {
                 path(name).toStdString(),
                 qvx::testing::monoWav(qvx::testing::sine(std::size_t(length), 330, 0.5))));
         // Sounds from a sample pack, converted when added.
-        QVERIFY(qvx::testing::writeSoundFile(path("kick.flac").toStdString(),
-                                             SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 44100, 2, 0.4));
-        QVERIFY(qvx::testing::writeSoundFile(path("snare 48k.wav").toStdString(),
-                                             SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 1, 0.3));
-        QVERIFY(qvx::testing::writeSoundFile(path("Hat.aiff").toStdString(),
-                                             SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 22050, 2, 0.1));
+        for (const auto& [name, format, rate, channels] :
+             {std::tuple{"kick.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 44100, 2},
+              {"snare 48k.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 1},
+              {"Hat.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 22050, 2}})
+            QVERIFY(qvx::testing::writeSoundFile(path(name).toStdString(), format, rate, channels,
+                                                 0.3));
         QVERIFY(qvx::testing::writeBytes(path("readme.txt").toStdString(), {}));
         QVERIFY(qvx::testing::writeBytes(path("cover.png").toStdString(), {}));
         for (const char* folder : {"drafts", "Old"})

@@ -6,7 +6,6 @@
 #include <array>
 #include <cmath>
 #include <map>
-#include <numbers>
 #include <numeric>
 #include <utility>
 

@@ -79,10 +79,9 @@ TEST(SoundLibraryThreads, PlayPositionAndScopesWhileASongPlays) {
     sendData(buffer->bytes.data(), static_cast<std::uint32_t>(image.length));
     sendCommand(0x81);
     std::atomic<bool> stop{false};
-    std::array<std::uint8_t, 25> sine{};  // four sine carriers
-    std::fill_n(sine.begin(), 4, 0x01);
-    std::fill_n(sine.begin() + 8, 4, 0x1F);
-    sine[24] = 0x07;
+    // Four sine carriers (multiple 1, total level 0, attack 31) on connection 7.
+    const std::array<std::uint8_t, 25> sine = {1, 1, 1, 1, 0, 0, 0, 0, 31, 31, 31, 31, 0,
+                                               0, 0, 0, 0, 0, 0, 0, 0, 0,  0,  0,  7};
     loadInstrument(sine.data());
     std::thread commands([&stop] {
         while (!stop.load()) {
