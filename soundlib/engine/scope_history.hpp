@@ -25,16 +25,16 @@ class ScopeHistory {
     // The rendering thread only.
     void push(const SourceFrame* sources, const std::int16_t* stereo, std::size_t frames) {
         std::uint64_t at = written_.load(std::memory_order_relaxed);
-        // Told before the slots change, so that a copy running meanwhile knows what it lost.
+        // Told before the slots change, so that a copy running meanwhile knows what it lost:
+        // a copy that sees a new slot (release, acquire) also sees this.
         claimed_.store(at + frames, std::memory_order_relaxed);
-        std::atomic_thread_fence(std::memory_order_release);
         for (std::size_t i = 0; i < frames; ++i, ++at) {
             const auto& level = sources[i].level;
             const std::size_t slot = 2 * (at % kFrames);
             slots_[slot].store(pack(level[0], level[1], level[2], level[3]),
-                               std::memory_order_relaxed);
+                               std::memory_order_release);
             slots_[slot + 1].store(pack(level[4], stereo[2 * i], stereo[2 * i + 1], 0),
-                                   std::memory_order_relaxed);
+                                   std::memory_order_release);
         }
         written_.store(at, std::memory_order_release);
     }
@@ -49,11 +49,10 @@ class ScopeHistory {
         for (std::size_t i = 0; i < n; ++i) {
             const std::size_t slot = 2 * ((first + i) % kFrames);
             std::int16_t* frame = out + kValues * i;
-            unpack(slots_[slot].load(std::memory_order_relaxed), frame, 4);
-            unpack(slots_[slot + 1].load(std::memory_order_relaxed), frame + 4, kValues - 4);
+            unpack(slots_[slot].load(std::memory_order_acquire), frame, 4);
+            unpack(slots_[slot + 1].load(std::memory_order_acquire), frame + 4, kValues - 4);
         }
         // Frames the renderer wrote over while they were copied are dropped from the front.
-        std::atomic_thread_fence(std::memory_order_acquire);
         const std::uint64_t now = claimed_.load(std::memory_order_relaxed);
         const std::size_t lost = static_cast<std::size_t>(
             std::min<std::uint64_t>(n, now > first + kFrames ? now - first - kFrames : 0));
