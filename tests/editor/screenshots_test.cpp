@@ -64,19 +64,16 @@ class Screenshots : public QObject {
 
         window.resize(700, 420);
         save(window, "main-window-small");
-    }
 
-    void scopesWhileTheSongPlays() {
-        testing::FakeSound sound;
-        testing::FakePrompts prompts;
-        MainWindow window(sound, prompts);
-        showDemo(window);
-        // The scopes as they look while the song plays: what the engine kept at 14 s.
+        // Back to size, all tracks on; the scopes as they look while the song plays: what the
+        // engine kept at 14 s.
+        window.resize(1000, 760);
+        ws.toggleTrack(2);
         qvxsnd::Engine engine(44100);
         EngineSoundTarget target(engine);
         auto buffer = std::make_unique<ImageBuffer>();
         Playback playback(target, *buffer);
-        QVERIFY(playback.playSong(window.workspace().song()));
+        QVERIFY(playback.playSong(ws.song()));
         QVERIFY(renderEngine(engine, 14, {}, [](const std::int16_t*, std::size_t) {}, {}));
         sound.scope.resize(qvxsnd::ScopeHistory::kFrames * qvxsnd::ScopeHistory::kValues);
         engine.scopeHistory(sound.scope.data(), qvxsnd::ScopeHistory::kFrames);

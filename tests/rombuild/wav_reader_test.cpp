@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "rombuild/adpcm_a.hpp"
 #include "rombuild/rom_sample.hpp"
 #include "rombuild/wav_reader.hpp"
+#include "tests/support/sound_files.hpp"
 #include "tests/support/temp_dir.hpp"
 #include "tests/support/wav_files.hpp"
 
@@ -180,6 +183,23 @@ TEST(WavReader, WhatIsNoSoundFileIsRefused) {
 }
 
 // The encoder reads 1024 bytes at a time; the blocks join seamlessly.
+// A full-scale square wave overshoots when resampled: the sound is taken down as a whole until
+// its peak fits, never clipped, and the report says by how much.
+TEST(WavReader, AConversionThatWouldClipIsTakenDown) {
+    TempDir dir;
+    ASSERT_TRUE(testing::writeSoundFile(dir / "loud.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100,
+                                        2, 0.2, 1000, 1.0, true));
+    ConvertedSound sound;
+    ASSERT_TRUE(convertSoundFile(dir / "loud.flac", "loud.flac", sound));
+    const auto [low, high] = std::minmax_element(sound.pcm.begin(), sound.pcm.end());
+    EXPECT_GE(std::max(-int(*low), int(*high)), 32700);
+    EXPECT_LT(sound.gainDb, -0.3);
+    RomSample sample;
+    ASSERT_TRUE(readRomSample(dir / "loud.flac", "loud.flac", sample));
+    EXPECT_NE(conversionReport(sample).find(", taken down "), std::string::npos)
+        << conversionReport(sample);
+}
+
 TEST(WavReader, StreamedEncodingMatchesEncodingAtOnce) {
     TempDir dir;
     const std::vector<std::int16_t> sound = testing::sine(2601, 700, 0.8);  // 5 blocks and 82 bytes
