@@ -3,13 +3,33 @@
 #include <SDL.h>
 
 #include <chrono>
+#include <string>
 #include <vector>
 
 namespace qvxsnd {
+namespace {
+
+// SDL's audio brings up its event subsystem, which by default turns SIGINT and SIGTERM into
+// quit events that only an SDL event loop would read. A library inside someone else's program
+// must leave its signals alone, so SDL starts with its handlers off and the host's hint, if it
+// set one, is put back afterwards.
+bool startSdlAudio() {
+    const char* previous = SDL_GetHint(SDL_HINT_NO_SIGNAL_HANDLERS);
+    const std::string kept = previous ? previous : "";
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    const bool started = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+    if (previous)
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, kept.c_str());
+    else
+        SDL_ResetHint(SDL_HINT_NO_SIGNAL_HANDLERS);
+    return started;
+}
+
+}  // namespace
 
 AudioOutput::AudioOutput(std::uint32_t sampleRate, RenderFn render)
     : rate_(sampleRate), render_(std::move(render)) {
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
+    if (startSdlAudio()) {
         sdlStarted_ = true;
         SDL_AudioSpec want{};
         want.freq = static_cast<int>(rate_);

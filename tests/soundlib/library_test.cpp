@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
@@ -48,6 +49,25 @@ TEST(SoundLibrary, RefusesSampleRatesTheChipCannotRender) {
     lib.initSound(nullptr, -5);  // falls back to 44100 instead of failing
     std::this_thread::sleep_for(50ms);
     EXPECT_GT(lib.framesRendered(), 0u);
+}
+
+// The host program owns its signals: starting and stopping sound must not take them over.
+TEST(SoundLibrary, LeavesTheHostsSignalDispositionsAlone) {
+    ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+    const auto disposition = [](int signal) {
+        struct sigaction action {};
+        ::sigaction(signal, nullptr, &action);
+        return reinterpret_cast<void*>(action.sa_handler);
+    };
+    for (const int signal : {SIGINT, SIGTERM}) std::signal(signal, SIG_DFL);
+    SoundLibrary lib;
+    lib.initSound(nullptr, 44100);
+    ASSERT_TRUE(lib.hasDevice()) << lib.status();
+    for (const int signal : {SIGINT, SIGTERM})
+        EXPECT_EQ(disposition(signal), reinterpret_cast<void*>(SIG_DFL)) << "signal " << signal;
+    lib.stopSound();
+    for (const int signal : {SIGINT, SIGTERM})
+        EXPECT_EQ(disposition(signal), reinterpret_cast<void*>(SIG_DFL)) << "signal " << signal;
 }
 
 }  // namespace
