@@ -76,6 +76,8 @@ class EditHistory {
 
     // The song as it is now is the saved one.
     void markSaved() { saved_ = static_cast<std::ptrdiff_t>(position_); }
+    // No state in reach is the saved one (a song restored from a recovery copy).
+    void markNothingSaved() { saved_ = -1; }
     bool atSaved() const { return saved_ == static_cast<std::ptrdiff_t>(position_); }
 
     std::size_t size() const { return steps_.size(); }

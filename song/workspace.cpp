@@ -132,6 +132,13 @@ void Workspace::replaceSong(std::unique_ptr<Song> song) {
     notify(Change::kEverything);
 }
 
+void Workspace::restoreUnsaved(std::unique_ptr<Song> song) {
+    replaceSong(std::move(song));
+    history_.markNothingSaved();
+    modified_ = true;
+    notify(Change::kModified);
+}
+
 Result Workspace::save(const std::filesystem::path& path) {
     Result result = saveSong(*song_, path);
     if (result) setSaved();

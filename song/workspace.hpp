@@ -82,6 +82,9 @@ class Workspace {
     Result save(const std::filesystem::path& path);
     // Replaces the song with one read elsewhere (MOD import), with the same state reset as Open.
     void replaceSong(std::unique_ptr<Song> song);
+    // A song restored from a recovery copy: reset as after Open, but with unsaved changes that
+    // undoing cannot take back, since the saved song is not in its history.
+    void restoreUnsaved(std::unique_ptr<Song> song);
     // Import MOD: like Open, a refused module leaves song and state exactly as they were.
     Result importMod(const std::filesystem::path& path, ModImportReport* report = nullptr);
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <thread>
 
@@ -59,7 +59,8 @@ TEST(SoundLibrary, LeavesTheHostsSignalDispositionsAlone) {
         ::sigaction(signal, nullptr, &action);
         return reinterpret_cast<void*>(action.sa_handler);
     };
-    for (const int signal : {SIGINT, SIGTERM}) std::signal(signal, SIG_DFL);
+    for (const int signal : {SIGINT, SIGTERM})
+        std::signal(signal, SIG_DFL);
     SoundLibrary lib;
     lib.initSound(nullptr, 44100);
     ASSERT_TRUE(lib.hasDevice()) << lib.status();
