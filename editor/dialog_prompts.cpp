@@ -46,6 +46,19 @@ Prompts::SaveChoice DialogPrompts::saveChanges() {
     }
 }
 
+Prompts::RestoreChoice DialogPrompts::askRestore(const QString& question) {
+    QMessageBox box(QMessageBox::Question, kCaption, question, QMessageBox::NoButton, parent_);
+    QPushButton* restore = box.addButton(QStringLiteral("Restore"), QMessageBox::AcceptRole);
+    QPushButton* discard = box.addButton(QStringLiteral("Discard"), QMessageBox::DestructiveRole);
+    QPushButton* later = box.addButton(QStringLiteral("Later"), QMessageBox::RejectRole);
+    box.setDefaultButton(restore);
+    box.setEscapeButton(later);  // closing the box decides nothing
+    box.exec();
+    if (box.clickedButton() == restore) return RestoreChoice::Restore;
+    if (box.clickedButton() == discard) return RestoreChoice::Discard;
+    return RestoreChoice::Later;
+}
+
 QString DialogPrompts::openFileName(const FileRequest& request) {
     return fileName(request, false);
 }

@@ -18,6 +18,7 @@ class DialogPrompts : public Prompts {
     void message(const QString& text) override;
     bool yesNo(const QString& text) override;
     SaveChoice saveChanges() override;
+    RestoreChoice askRestore(const QString& question) override;
     QString openFileName(const FileRequest& request) override;
     QString saveFileName(const FileRequest& request) override;
     std::optional<QString> askText(const QString& title, const QString& text) override;

@@ -7,10 +7,6 @@
 namespace qvx::editor {
 namespace {
 
-std::filesystem::path toPath(const QString& path) {
-    return std::filesystem::path(path.toStdString());
-}
-
 // False, after telling why, when the song cannot be exported.
 bool exportable(Prompts& prompts, const std::string& problem) {
     if (problem.empty()) return true;

@@ -1,11 +1,36 @@
 // QVXTracker: the editor program.
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFile>
+#include <algorithm>
 
 #include "editor/artwork.hpp"
 #include "editor/dialog_prompts.hpp"
+#include "editor/instrument_editor.hpp"
 #include "editor/library_sound.hpp"
 #include "editor/main_window.hpp"
+#include "editor/session_keeper.hpp"
+#include "editor/text.hpp"
+#include "song/instrument_file.hpp"
+#include "song/recovery.hpp"
+
+namespace {
+
+// A file handed over by the desktop: a song opens, an instrument loads into the selected voice.
+void openArgument(qvx::editor::MainWindow& window, const QString& path) {
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly) &&
+        file.read(qsizetype(qvx::kInstrumentMagic.size())) ==
+            QByteArray::fromStdString(std::string(qvx::kInstrumentMagic))) {
+        window.showInstrumentEditor();
+        window.instrumentEditor()->loadPreset(std::max(window.workspace().voiceIndex(), 0),
+                                              qvx::editor::toPath(path));
+        return;
+    }
+    window.openSong(path);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -20,16 +45,21 @@ int main(int argc, char** argv) {
         QStringLiteral("QVXTracker - compose FM music for the Neo Geo"));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("song"), QStringLiteral("Song file (.mus) to open"),
-                                 QStringLiteral("[SONG.mus]"));
+    parser.addPositionalArgument(QStringLiteral("file"),
+                                 QStringLiteral("Song (.mus) to open, or instrument (.ins) to load "
+                                                "into the selected voice"),
+                                 QStringLiteral("[FILE]"));
     parser.process(app);
 
     qvx::editor::LibrarySound sound;
     qvx::editor::DialogPrompts prompts;
     qvx::editor::MainWindow window(sound, prompts);
     prompts.setParent(&window);
+    qvx::editor::SessionKeeper keeper(window, prompts, qvx::defaultRecoveryFolder(),
+                                      [] { QCoreApplication::exit(0); });
     window.show();
+    keeper.offerRestore();
     if (!parser.positionalArguments().isEmpty())
-        window.openSong(parser.positionalArguments().first());
+        openArgument(window, parser.positionalArguments().first());
     return app.exec();
 }

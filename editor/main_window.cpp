@@ -40,10 +40,6 @@ const QString kChipAccurateSetting = QStringLiteral("Options/ChipAccurateFm");
 constexpr int kFollowMilliseconds = 16;  // about one poll per displayed frame
 constexpr int kHintMilliseconds = 6000;
 
-std::filesystem::path toPath(const QString& path) {
-    return std::filesystem::path(path.toStdString());
-}
-
 }  // namespace
 
 MainWindow::MainWindow(SoundSystem& sound, Prompts& prompts, QWidget* parent)
@@ -355,7 +351,10 @@ void MainWindow::workspaceChanged(const WorkspaceChange& change) {
         controlBar_->showEditStep();
         QSettings().setValue(kEditStepSetting, workspace_.editStep());
     }
-    if (change.what & Change::kModified) updateTitle();
+    if (change.what & Change::kModified) {
+        updateTitle();
+        emit songModifiedChanged(workspace_.modified());
+    }
     if ((change.what & Change::kHistory) || change.what == Change::kEverything) {
         undoAction_->setEnabled(workspace_.canUndo());
         redoAction_->setEnabled(workspace_.canRedo());

@@ -45,9 +45,16 @@ class MainWindow : public QMainWindow {
     void openSong(const QString& path);
     // The song file that Save writes to; empty for a new song.
     const QString& songFile() const { return songFile_; }
+    void setSongFile(const QString& path);
+    // Shows the instrument editor on the Voice list's voice, as the control bar's Edit does.
+    void showInstrumentEditor();
     RecentFiles* recentFiles() const { return recentFiles_; }
     // Looks where the playing song is (the timer does it at display rate).
     void followPlayback();
+
+  signals:
+    // The song gained its first unsaved change, or has none any more.
+    void songModifiedChanged(bool modified);
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -64,7 +71,6 @@ class MainWindow : public QMainWindow {
     bool changesHandled();
     bool saveWithDialog();
     bool saveToSongFile();
-    void setSongFile(const QString& path);
     void updateTitle();
     void openRecent(const QString& path);
     ConfirmFn confirm();
@@ -93,7 +99,6 @@ class MainWindow : public QMainWindow {
     void transpose(int semitones);
     // View menu.
     void toggleInstrumentEditor();
-    void showInstrumentEditor();
     void toggleRomMaker();
     // Play menu.
     void playPattern();

@@ -35,10 +35,6 @@ QString commandLabel(std::uint8_t command) {
     return QString::fromStdString(commandText(command));
 }
 
-std::filesystem::path toPath(const QString& path) {
-    return std::filesystem::path(path.toStdString());
-}
-
 QTreeWidget* entryList(QWidget* parent, const char* name, const QStringList& columns) {
     auto* list = new QTreeWidget(parent);
     list->setObjectName(QLatin1String(name));

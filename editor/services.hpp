@@ -34,6 +34,7 @@ struct WavLength {
 class Prompts {
   public:
     enum class SaveChoice { Save, Discard, Cancel };
+    enum class RestoreChoice { Restore, Discard, Later };
 
     virtual ~Prompts() = default;
     // An OK box with `text`.
@@ -42,6 +43,8 @@ class Prompts {
     virtual bool yesNo(const QString& text) = 0;
     // Before unsaved changes would be lost.
     virtual SaveChoice saveChanges() = 0;
+    // Whether to restore the recovery copy that `question` describes.
+    virtual RestoreChoice askRestore(const QString& question) = 0;
     // The chosen file, or an empty string when the dialog was cancelled. The filter may list
     // several, separated by ";;".
     virtual QString openFileName(const FileRequest& request) = 0;

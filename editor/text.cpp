@@ -1,6 +1,7 @@
 #include "editor/text.hpp"
 
 #include <QComboBox>
+#include <QFile>
 #include <QSignalBlocker>
 #include <QStringDecoder>
 
@@ -16,6 +17,10 @@ QString fromModelText(std::string_view text) {
 
 std::string toModelText(const QString& text) {
     return text.toStdString();
+}
+
+std::filesystem::path toPath(const QString& path) {
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
 }
 
 void refillList(QComboBox& box, const std::vector<std::string>& names, int selected) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,6 +14,9 @@ namespace qvx::editor {
 // of older files. Text that is no valid UTF-8 is read as Latin-1, so every name shows.
 QString fromModelText(std::string_view text);
 std::string toModelText(const QString& text);
+
+// A path from a file dialog or the command line, in the file system's own encoding.
+std::filesystem::path toPath(const QString& path);
 
 // Refills a list box with model names and selects `selected` (-1: none), without telling
 // anyone: a refill is not the user's choice.

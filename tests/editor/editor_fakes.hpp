@@ -26,6 +26,10 @@ class FakePrompts : public Prompts {
         questions << QStringLiteral("save changes?");
         return saveChoice;
     }
+    RestoreChoice askRestore(const QString& question) override {
+        questions << question;
+        return restoreChoice;
+    }
     QString openFileName(const FileRequest& request) override {
         requests.push_back(request);
         return next();
@@ -53,6 +57,7 @@ class FakePrompts : public Prompts {
     std::optional<WavLength> wavLength;           // the answer to askWavLength; nothing: cancelled
     std::optional<std::filesystem::path> preset;  // the answer to choosePreset
     SaveChoice saveChoice = SaveChoice::Cancel;
+    RestoreChoice restoreChoice = RestoreChoice::Later;
     std::deque<QString> fileNames;  // the answers of the file dialogs; empty: cancelled
     QStringList messages;
     QStringList questions;

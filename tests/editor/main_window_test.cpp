@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <csignal>
 #include <memory>
 
 #include "editor/about_box.hpp"
@@ -24,9 +25,13 @@
 #include "editor/pattern_view.hpp"
 #include "editor/rom_maker_window.hpp"
 #include "editor/scope_strip.hpp"
+#include "editor/session_keeper.hpp"
+#include "editor/text.hpp"
 #include "editor/tool_window.hpp"
 #include "song/pattern_grid.hpp"
+#include "song/song_file.hpp"
 #include "tests/editor/window_rig.hpp"
+#include "tests/support/temp_dir.hpp"
 
 namespace qvx::editor {
 namespace {
@@ -405,6 +410,75 @@ class MainWindowTest : public QObject, testing::WindowRig {
         QCOMPARE(box.findChild<QLabel*>(QStringLiteral("version"))->text(),
                  QStringLiteral("QVXTracker Version 0.6c (28AUG05)"));
         QVERIFY(box.isModal());
+    }
+
+    void terminationLeavesARecoveryCopyAndACleanEndNone() {
+        qvx::testing::TempDir state;
+        int quits = 0;
+        window().setSongFile(file("Theme.mus"));
+        {
+            SessionKeeper keeper(window(), prompts(), state.path(), [&] { ++quits; });
+            ws().typeChar(U'z');
+            keeper.keepCopy();
+            QVERIFY(keeper.folder().hasOwnCopy());
+            QVERIFY(ws().save(toPath(file("saved.mus"))));  // saved: nothing left to recover
+            QVERIFY(!keeper.folder().hasOwnCopy());
+            ws().typeChar(U'x');
+            keeper.keepCopy();
+        }
+        QVERIFY(RecoveryFolder(state.path()).leftBehind().empty());  // ended cleanly
+
+        {
+            SessionKeeper keeper(window(), prompts(), state.path(), [&] { ++quits; });
+            ws().typeChar(U'c');
+            ::raise(SIGTERM);
+            QTRY_COMPARE(quits, 1);
+        }
+        const auto copies = RecoveryFolder(state.path()).leftBehind();
+        QCOMPARE(copies.size(), std::size_t(1));
+        QCOMPARE(QString::fromStdString(copies[0].songFile), file("Theme.mus"));
+        Song copy;
+        QVERIFY(RecoveryFolder::read(copies[0], copy));
+        QVERIFY(serializeSong(copy) == serializeSong(ws().song()));
+        QVERIFY(prompts().questions.isEmpty());  // a signal asks nothing
+    }
+
+    void restoreQuestionAnswers_data() {
+        QTest::addColumn<int>("answer");
+        QTest::newRow("Restore") << int(Prompts::RestoreChoice::Restore);
+        QTest::newRow("Discard") << int(Prompts::RestoreChoice::Discard);
+        QTest::newRow("Later") << int(Prompts::RestoreChoice::Later);
+    }
+    void restoreQuestionAnswers() {
+        QFETCH(int, answer);
+        qvx::testing::TempDir state;
+        Song left;
+        left.patterns[0].cell(1, 3) = Cell{5, 2, 1, 0xFF, 0xFF};
+        QVERIFY(RecoveryFolder(state.path()).write(left, file("Theme.mus").toStdString(), 0));
+        QVERIFY(qvx::testing::writeBytes(state / "damaged.mus", std::vector<std::uint8_t>{1}));
+        prompts().restoreChoice = Prompts::RestoreChoice(answer);
+
+        SessionKeeper keeper(window(), prompts(), state.path(), [] {});
+        const bool restored = keeper.offerRestore();
+        QCOMPARE(prompts().questions.size(), 1);  // the damaged copy is not offered
+        QVERIFY2(prompts().questions[0].startsWith(QStringLiteral(
+                     "QVXTracker did not close properly. Restore Theme.mus as it was at ")),
+                 qPrintable(prompts().questions[0]));
+        QCOMPARE(prompts().messages.size(), 1);
+        QVERIFY(prompts().messages[0].startsWith(QStringLiteral("Invalid QVX Tracker Music file")));
+        QVERIFY(std::filesystem::exists(state / "damaged.mus.damaged"));
+
+        const auto stillLeft = RecoveryFolder(state.path()).leftBehind();
+        QCOMPARE(restored, answer == int(Prompts::RestoreChoice::Restore));
+        QCOMPARE(stillLeft.size(), std::size_t(answer == int(Prompts::RestoreChoice::Later)));
+        QCOMPARE(ws().song().patterns[0].cell(1, 3) == left.patterns[0].cell(1, 3), restored);
+        QCOMPARE(ws().modified(), restored);
+        QCOMPARE(keeper.folder().hasOwnCopy(), restored);
+        if (restored) {
+            QCOMPARE(window().songFile(), file("Theme.mus"));
+            QVERIFY(window().isWindowModified());
+            QVERIFY(!ws().canUndo());
+        }
     }
 };
 
