@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFile>
+#include <QTimer>
 #include <algorithm>
 
 #include "editor/artwork.hpp"
@@ -58,8 +59,12 @@ int main(int argc, char** argv) {
     qvx::editor::SessionKeeper keeper(window, prompts, qvx::defaultRecoveryFolder(),
                                       [] { QCoreApplication::exit(0); });
     window.show();
-    keeper.offerRestore();
-    if (!parser.positionalArguments().isEmpty())
-        openArgument(window, parser.positionalArguments().first());
+    // Asked from inside the event loop, so that a terminating signal during a question ends the
+    // program rather than only the question.
+    QTimer::singleShot(0, &window, [&] {
+        keeper.offerRestore();
+        if (!keeper.ended() && !parser.positionalArguments().isEmpty())
+            openArgument(window, parser.positionalArguments().first());
+    });
     return app.exec();
 }

@@ -64,7 +64,9 @@ bool SessionKeeper::offerRestore() {
         }
         const QString question =
             QString::fromStdString(recoveryQuestion(copy, QDateTime::currentSecsSinceEpoch()));
-        switch (prompts_.askRestore(question)) {
+        const Prompts::RestoreChoice choice = prompts_.askRestore(question);
+        if (endedBySignal_) return false;  // the question was closed by the signal: decide nothing
+        switch (choice) {
             case Prompts::RestoreChoice::Restore:
                 window_.workspace().restoreUnsaved(std::move(song));
                 window_.setSongFile(QFile::decodeName(QByteArray::fromStdString(copy.songFile)));

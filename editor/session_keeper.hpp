@@ -39,6 +39,8 @@ class SessionKeeper : public QObject {
     // removed when the song has none.
     void keepCopy();
     const RecoveryFolder& folder() const { return folder_; }
+    // A terminating signal arrived: whatever was about to be asked is no longer wanted.
+    bool ended() const { return endedBySignal_; }
 
   private:
     void terminate(int signal);
