@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QTimer>
 #include <algorithm>
+#include <iterator>
+#include <string_view>
 
 #include "editor/artwork.hpp"
 #include "editor/dialog_prompts.hpp"
@@ -31,17 +33,14 @@ void openArgument(qvx::editor::MainWindow& window, const QString& path) {
     window.openSong(path);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+void nameApplication() {
     // The profile's keys: ~/.config/Tessalwerk/QVXTracker.conf
     QCoreApplication::setOrganizationName(QStringLiteral("Tessalwerk"));
     QCoreApplication::setApplicationName(QStringLiteral("QVXTracker"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QVX_VERSION));
-    QApplication::setWindowIcon(qvx::editor::artwork::applicationIcon());
+}
 
-    QCommandLineParser parser;
+void describeArguments(QCommandLineParser& parser) {
     parser.setApplicationDescription(
         QStringLiteral("QVXTracker - compose FM music for the Neo Geo"));
     parser.addHelpOption();
@@ -50,6 +49,31 @@ int main(int argc, char** argv) {
                                  QStringLiteral("Song (.mus) to open, or instrument (.ins) to load "
                                                 "into the selected voice"),
                                  QStringLiteral("[FILE]"));
+}
+
+// --help and --version answer without a display, as on a build machine or in a terminal.
+void answerWithoutDisplay(int argc, char** argv) {
+    const std::string_view answered[] = {"-h", "--help", "--help-all", "-v", "--version"};
+    for (int i = 1; i < argc; ++i) {
+        if (std::find(std::begin(answered), std::end(answered), argv[i]) == std::end(answered))
+            continue;
+        QCoreApplication app(argc, argv);
+        nameApplication();
+        QCommandLineParser parser;
+        describeArguments(parser);
+        parser.process(app);  // prints and exits
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    answerWithoutDisplay(argc, argv);
+    QApplication app(argc, argv);
+    nameApplication();
+    QApplication::setWindowIcon(qvx::editor::artwork::applicationIcon());
+    QCommandLineParser parser;
+    describeArguments(parser);
     parser.process(app);
 
     qvx::editor::LibrarySound sound;

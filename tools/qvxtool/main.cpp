@@ -24,6 +24,7 @@ void reportWritten(const std::filesystem::path& path) {
 int main(int argc, char** argv) {
     CLI::App app{"qvxtool - command-line face of QVXTracker: inspect, convert and build songs",
                  "qvxtool"};
+    app.set_version_flag("--version", "qvxtool " QVX_VERSION);
     app.require_subcommand(1, 1);
     app.fallthrough(false);
 

@@ -1,0 +1,38 @@
+# Keeps qvxtool(1) in step with the program: every command and every long option that
+# `qvxtool --help` and `qvxtool COMMAND --help` list must be in the manual page.
+#   cmake -DPROGRAM=... -DMAN_PAGE=... -P check_man_page.cmake
+file(READ "${MAN_PAGE}" page)
+string(REPLACE "\\-" "-" page "${page}")  # roff's minus signs, as typed
+
+execute_process(COMMAND "${PROGRAM}" --help OUTPUT_VARIABLE help RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "${PROGRAM} --help failed")
+endif()
+string(REGEX REPLACE ".*Subcommands:\n" "" commands_text "${help}")
+string(REGEX MATCHALL "\n  [a-z0-9-]+" commands "\n${commands_text}")
+
+set(missing "")
+foreach(command IN LISTS commands)
+  string(STRIP "${command}" command)
+  if(NOT page MATCHES "\n\\.BI? \"?${command}[ \"\n]")
+    list(APPEND missing "command ${command}")
+  endif()
+  execute_process(COMMAND "${PROGRAM}" ${command} --help OUTPUT_VARIABLE command_help)
+  string(REGEX MATCHALL "--[a-z0-9-]+" options "${command_help}")
+  list(REMOVE_ITEM options --help)
+  foreach(option IN LISTS options)
+    string(FIND "${page}" "${option}" at)
+    if(at EQUAL -1)
+      list(APPEND missing "${command} ${option}")
+    endif()
+  endforeach()
+endforeach()
+list(LENGTH commands count)
+if(count LESS 5)
+  message(FATAL_ERROR "found only ${count} commands in the help: ${help}")
+endif()
+if(missing)
+  list(REMOVE_DUPLICATES missing)
+  string(REPLACE ";" "\n  " missing "${missing}")
+  message(FATAL_ERROR "qvxtool(1) does not describe:\n  ${missing}")
+endif()
