@@ -17,6 +17,7 @@
 
 #include "examples/demo_song.hpp"
 #include "rombuild/exports.hpp"
+#include "tests/support/mame.hpp"
 #include "tests/support/temp_dir.hpp"
 
 namespace qvx {
@@ -104,32 +105,6 @@ struct Sound {
     std::vector<double> left;
 };
 
-// The first channel of a 16-bit PCM WAV file.
-Sound readWav(const std::filesystem::path& path) {
-    const std::vector<std::uint8_t> bytes = readBytes(path);
-    const auto u16 = [&](std::size_t at) { return bytes[at] | bytes[at + 1] << 8; };
-    const auto u32 = [&](std::size_t at) {
-        return std::uint32_t(u16(at)) | std::uint32_t(u16(at + 2)) << 16;
-    };
-    Sound sound;
-    int channels = 0;
-    for (std::size_t at = 12; at + 8 <= bytes.size();) {
-        const std::string id(bytes.begin() + static_cast<std::ptrdiff_t>(at),
-                             bytes.begin() + static_cast<std::ptrdiff_t>(at + 4));
-        const std::uint32_t size = u32(at + 4);
-        if (id == "fmt ") {
-            channels = u16(at + 10);
-            sound.rate = static_cast<int>(u32(at + 12));
-        } else if (id == "data" && channels > 0) {
-            const std::size_t end = std::min<std::size_t>(at + 8 + size, bytes.size());
-            for (std::size_t s = at + 8; s + 2 <= end; s += 2 * static_cast<std::size_t>(channels))
-                sound.left.push_back(static_cast<std::int16_t>(u16(s)));
-        }
-        at += 8 + size + (size & 1);
-    }
-    return sound;
-}
-
 // The power of the sound at `hz` over samples [from, from + count) (a Hann window against the
 // neighbours' leakage).
 double powerAt(const Sound& sound, std::size_t from, std::size_t count, double hz) {
@@ -163,10 +138,10 @@ double strongestPartial(const Sound& sound, std::size_t from, std::size_t count,
 }
 
 TEST(MameGenesis, TheTestRomShowsItsScreenAndPlaysInTune) {
-    const char* mame = QVX_MAME;
-    if (std::string(mame).empty() || !std::filesystem::exists(mame))
-        GTEST_SKIP() << "MAME is not installed (Debian package \"mame\"): the Mega Drive test ROM "
-                        "is not run in a real emulator";
+    if (!testing::haveMame(QVX_MAME))
+        GTEST_SKIP() << testing::kMameMissing
+                     << ": the Mega Drive test ROM is not run in a real "
+                        "emulator";
 
     TempDir dir;
     auto buffer = std::make_unique<ImageBuffer>();
@@ -174,19 +149,10 @@ TEST(MameGenesis, TheTestRomShowsItsScreenAndPlaysInTune) {
 
     const std::filesystem::path snapshots = QVX_MAME_SNAPSHOTS;
     std::filesystem::remove_all(snapshots);
-    const std::string d = dir.path().string();
-    const std::string command =
-        "cd '" + d + "' && HOME='" + d + "' timeout 300 '" + mame +
-        "' genesis -cart testrom.bin -video none -sound none -nothrottle -seconds_to_run 4"
-        " -wavwrite sound.wav -skip_gameinfo"
-        " -snapshot_directory '" +
-        snapshots.string() +
-        "' -nvram_directory nvram"
-        " -cfg_directory cfg -diff_directory diff > mame.txt 2>&1";
-    const int status = std::system(command.c_str());
-    std::ifstream log(dir / "mame.txt");
-    const std::string output((std::istreambuf_iterator<char>(log)), {});
-    ASSERT_EQ(status, 0) << command << "\n" << output;
+    const testing::MameRun run = testing::runMame(
+        QVX_MAME, dir.path(),
+        "genesis -cart testrom.bin -snapshot_directory '" + snapshots.string() + "'", 4, 300);
+    ASSERT_TRUE(run.ok) << run.command << "\n" << run.output;
 
     // The title screen, in the snapshot MAME takes when it stops: more than a backdrop.
     const int colours = pngColours(snapshots / "genesis" / "0000.png");
@@ -194,7 +160,8 @@ TEST(MameGenesis, TheTestRomShowsItsScreenAndPlaysInTune) {
 
     // The first notes are A-2 on the bass and A-4 on the organ: their common partial is the A
     // at 440 Hz, as the editor plays it (F-number 1038, block 4, YM2610 at 8 MHz).
-    const Sound sound = readWav(dir / "sound.wav");
+    const testing::WavSound wav = testing::readWav(dir / "out.wav");
+    const Sound sound{wav.rate, wav.channel(0)};
     ASSERT_GT(sound.rate, 0);
     std::size_t onset = 0;
     while (onset < sound.left.size() && std::abs(sound.left[onset]) < 500)

@@ -15,6 +15,7 @@
 #include "rombuild/adpcm_a.hpp"
 #include "rombuild/rom_build.hpp"
 #include "tests/support/fm_notes.hpp"
+#include "tests/support/mame.hpp"
 #include "tests/support/sound_analysis.hpp"
 #include "tests/support/temp_dir.hpp"
 #include "tests/support/wav_files.hpp"
@@ -41,25 +42,6 @@ struct NoteResult {
 };
 
 // The first channel of a 16-bit stereo WAV file MAME wrote.
-std::vector<double> readWavLeft(const std::filesystem::path& path) {
-    const std::vector<std::uint8_t> bytes = readBytes(path);
-    std::vector<double> left;
-    for (std::size_t at = 12; at + 8 <= bytes.size();) {
-        const std::string id(bytes.begin() + static_cast<long>(at),
-                             bytes.begin() + static_cast<long>(at) + 4);
-        const std::uint32_t size = bytes[at + 4] | bytes[at + 5] << 8 | bytes[at + 6] << 16 |
-                                   std::uint32_t(bytes[at + 7]) << 24;
-        if (id == "data") {
-            for (std::size_t s = at + 8;
-                 s + 4 <= std::min<std::size_t>(at + 8 + size, bytes.size()); s += 4)
-                left.push_back(static_cast<std::int16_t>(bytes[s] | bytes[s + 1] << 8));
-            break;
-        }
-        at += 8 + size + (size & 1);
-    }
-    return left;
-}
-
 double median(std::vector<double> v) {
     if (v.empty()) return 0;
     std::nth_element(v.begin(), v.begin() + static_cast<long>(v.size() / 2), v.end());
@@ -71,8 +53,7 @@ double median(std::vector<double> v) {
 std::optional<std::vector<double>> mameRender(const std::vector<std::uint8_t>& vgm,
                                               const VgmStream& stream) {
     const double seconds = static_cast<double>(stream.samples) / kVgmRate;
-    const char* mame = QVX_MAME;
-    if (std::string(mame).empty() || !std::filesystem::exists(mame)) return std::nullopt;
+    if (!testing::haveMame(QVX_MAME)) return std::nullopt;
     TempDir dir;
     writeBytes(dir / "notes.vgm", vgm);
     // vgmplay insists on the ROMs of chips the file does not use; zeros do.
@@ -82,16 +63,13 @@ std::optional<std::vector<double>> mameRender(const std::vector<std::uint8_t>& v
                                             {"ym2608_adpcm_rom.bin", 8192},
                                             {"dl-1425.bin", 24576}})
         writeBytes(dir / "roms" / "vgmplay" / name, std::vector<std::uint8_t>(size, 0));
-    const std::string d = dir.path().string();
-    const std::string command =
-        "cd '" + d + "' && HOME='" + d + "' timeout 600 '" + mame +
-        "' vgmplay -rompath roms -quik notes.vgm -video none -sound none -samplerate " +
-        std::to_string(kNotesChipRate) + " -nothrottle -seconds_to_run " +
-        std::to_string(static_cast<int>(seconds) + 2) +
-        " -wavwrite out.wav -skip_gameinfo -nvram_directory nvram"
-        " -cfg_directory cfg > mame.txt 2>&1";
-    if (std::system(command.c_str()) != 0) return std::vector<double>{};
-    std::vector<double> left = readWavLeft(dir / "out.wav");
+    if (!testing::runMame(
+             QVX_MAME, dir.path(),
+             "vgmplay -rompath roms -quik notes.vgm -samplerate " + std::to_string(kNotesChipRate),
+             seconds + 2)
+             .ok)
+        return std::vector<double>{};
+    std::vector<double> left = testing::readWav(dir / "out.wav").channel(0);
     if (left.size() < static_cast<std::size_t>(seconds * kRate)) left.clear();
     return left;
 }
