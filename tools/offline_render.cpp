@@ -26,8 +26,12 @@ bool renderEngine(qvxsnd::Engine& engine, double seconds, std::vector<TimedComma
     const auto total = static_cast<std::size_t>(seconds * rate);
     std::vector<std::int16_t> chunk(kChunkFrames * 2);
     auto next = commands.begin();
-    const auto frameOf = [rate](const TimedCommand& c) {
-        return static_cast<std::size_t>(c.seconds * rate);
+    // The board runs ahead of the chip by the chip's output delay, and a command reaches it where
+    // it has got to; so each goes in that much earlier, to be taken at its own board time.
+    const auto lead = static_cast<std::size_t>(engine.chip().outputDelay());
+    const auto frameOf = [rate, lead](const TimedCommand& c) {
+        const auto frame = static_cast<std::size_t>(c.seconds * rate);
+        return frame > lead ? frame - lead : 0;
     };
     for (std::size_t done = 0; done < total;) {
         while (next != commands.end() && frameOf(*next) <= done) {

@@ -1,0 +1,459 @@
+// The built sound ROMs in MAME's Neo Geo, the emulator homebrew developers test with, against the
+// preview of the same ROMs (the chip-paced, chip-accurate render that qvxtool render-rom gives).
+// MAME's "aes" machine runs a cartridge this test writes, listed in a software list of its own,
+// with a stand-in system ROM (neogeo/system_rom.s) that sends a table of sound commands at set
+// video frames and logs the Z80's answers on the memory card. Skipped without MAME.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <numbers>
+#include <numeric>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "examples/demo_song.hpp"
+#include "rombuild/exports.hpp"
+#include "rombuild/rom_maker.hpp"
+#include "rombuild/wav_writer.hpp"
+#include "song/song_file.hpp"
+#include "tests/support/fm_notes.hpp"
+#include "tests/support/mame.hpp"
+#include "tests/support/sound_analysis.hpp"
+#include "tests/support/temp_dir.hpp"
+#include "tools/offline_render.hpp"
+
+namespace qvx {
+namespace {
+
+using testing::TempDir;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr std::uint32_t kRate = testing::kNotesChipRate;  // the chip's 55555.6 Hz, to the hertz
+constexpr double kLineSeconds = 384.0 / 6e6;              // a video line of the Neo Geo
+constexpr int kFrameLines = 264;
+
+struct Command {
+    int frame;  // video frames after the Z80's first answer
+    std::uint8_t command;
+};
+
+struct Answer {
+    int frame;
+    std::uint8_t command;
+    std::uint8_t answer;
+    bool operator==(const Answer&) const = default;
+};
+
+struct MameResult {
+    std::string failure;  // empty when MAME ran
+    std::vector<double> sound;
+    std::vector<Answer> answers;
+    std::vector<double> sentAt;    // when each command was written, in seconds after reset
+    std::vector<int> answerReads;  // the system ROM's reads until the answer changed
+    double firstBlank = 0;         // when the first vertical blank came
+};
+
+Bytes padded(Bytes bytes, std::size_t size, std::uint8_t fill) {
+    bytes.resize(std::max(size, bytes.size()), fill);
+    return bytes;
+}
+
+// The Neo Geo's 68000 ROMs are dumped with the bytes of each word swapped.
+Bytes swappedWords(Bytes bytes) {
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
+        std::swap(bytes[i], bytes[i + 1]);
+    return bytes;
+}
+
+std::string sha1(const std::filesystem::path& path) {
+    std::string digest(40, '?');
+    if (FILE* pipe = ::popen(("sha1sum '" + path.string() + "'").c_str(), "r")) {
+        if (std::fread(digest.data(), 1, digest.size(), pipe) != digest.size()) digest.clear();
+        ::pclose(pipe);
+    }
+    return digest;
+}
+
+// The cartridge's files in MAME's ROM folder, and its entry in a "neogeo" software list. The P
+// ROM only carries the command table; the fix layer and the sprites are blank.
+std::string writeCartridge(const std::filesystem::path& dir, const Bytes& m1, const Bytes& v1,
+                           const std::vector<Command>& table) {
+    Bytes p1(0x100000, 0xFF);
+    std::size_t at = 0x200;
+    for (const Command& c : table) {
+        p1[at++] = static_cast<std::uint8_t>(c.frame >> 8);
+        p1[at++] = static_cast<std::uint8_t>(c.frame);
+        p1[at++] = 0;
+        p1[at++] = c.command;
+    }
+    const std::size_t v1Size = std::max<std::size_t>(0x100000, std::bit_ceil(v1.size()));
+    struct Area {
+        const char* name;
+        std::size_t regionSize;
+        std::vector<std::pair<std::string, Bytes>> roms;
+        const char* loadflag;
+    };
+    const std::vector<Area> areas = {
+        {"maincpu", 0x100000, {{"qvx-p1.p1", swappedWords(p1)}}, "load16_word_swap"},
+        {"fixed", 0x40000, {{"qvx-s1.s1", Bytes(0x20000)}}, nullptr},
+        {"audiocpu", std::max<std::size_t>(0x20000, m1.size()), {{"qvx-m1.m1", m1}}, nullptr},
+        {"ymsnd:adpcma", v1Size, {{"qvx-v1.v1", padded(v1, v1Size, 0x80)}}, nullptr},
+        {"sprites",
+         0x200000,
+         {{"qvx-c1.c1", Bytes(0x100000)}, {"qvx-c2.c2", Bytes(0x100000)}},
+         "load16_byte"}};
+    const std::filesystem::path folder = dir / "roms" / "neogeo" / "qvxtest";
+    std::filesystem::create_directories(folder);
+    std::string entry =
+        "  <software name=\"qvxtest\">\n    <description>QVXTracker sound test</description>\n"
+        "    <year>2026</year>\n    <publisher>QVXTracker</publisher>\n"
+        "    <part name=\"cart\" interface=\"neo_cart\">\n";
+    char line[512];
+    for (const Area& area : areas) {
+        const bool program = area.name == std::string_view("maincpu");
+        std::snprintf(line, sizeof line, "      <dataarea name=\"%s\"%s size=\"0x%zx\">\n",
+                      area.name, program ? " width=\"16\" endianness=\"big\"" : "",
+                      area.regionSize);
+        entry += line;
+        std::size_t offset = 0;
+        for (const auto& [name, bytes] : area.roms) {
+            testing::writeBytes(folder / name, bytes);
+            std::snprintf(line, sizeof line,
+                          "        <rom%s%s%s name=\"%s\" offset=\"0x%zx\" size=\"0x%zx\" "
+                          "crc=\"%08lx\" sha1=\"%s\"/>\n",
+                          area.loadflag ? " loadflag=\"" : "", area.loadflag ? area.loadflag : "",
+                          area.loadflag ? "\"" : "", name.c_str(), offset, bytes.size(),
+                          crc32(0, bytes.data(), static_cast<uInt>(bytes.size())),
+                          sha1(folder / name).c_str());
+            entry += line;
+            offset += area.loadflag && std::string_view(area.loadflag) == "load16_byte"
+                          ? 1
+                          : bytes.size();
+        }
+        entry += "      </dataarea>\n";
+    }
+    entry += "    </part>\n  </software>\n";
+    std::filesystem::create_directories(dir / "hash");
+    const std::string list =
+        "<?xml version=\"1.0\"?>\n<!DOCTYPE softwarelist SYSTEM \"softwarelist.dtd\">\n"
+        "<softwarelist name=\"neogeo\" description=\"QVXTracker sound tests\">\n" +
+        entry + "</softwarelist>\n";
+    testing::writeBytes(dir / "hash" / "neogeo.xml", Bytes(list.begin(), list.end()));
+    return entry;
+}
+
+MameResult playInMame(const Bytes& m1, const Bytes& v1, const std::vector<Command>& table,
+                      double seconds) {
+    MameResult result;
+    TempDir dir;
+    writeCartridge(dir.path(), m1, v1, table);
+    // The stand-in system ROM as the Asian AES's, and a blank zoom table: MAME warns that their
+    // checksums are not the real ones and runs them.
+    std::filesystem::create_directories(dir / "roms" / "aes");
+    testing::writeBytes(
+        dir / "roms" / "aes" / "neo-epo.bin",
+        swappedWords(padded(testing::readBytes(QVX_NEOGEO_SYSTEM_ROM), 0x20000, 0xFF)));
+    testing::writeBytes(dir / "roms" / "aes" / "000-lo.lo", Bytes(0x20000));
+    testing::writeBytes(dir / "card.neo", Bytes(2048));
+    const testing::MameRun run =
+        testing::runMame(QVX_MAME, dir.path(),
+                         "aes -bios asia -cart qvxtest -memc card.neo -hashpath hash -rompath "
+                         "roms -samplerate " +
+                             std::to_string(kRate),
+                         seconds);
+    if (!run.ok) {
+        result.failure = run.command + "\n" + run.output;
+        return result;
+    }
+    const testing::WavSound wav = testing::readWav(dir / "out.wav");
+    const std::vector<double> left = wav.channel(0), right = wav.channel(1);
+    for (std::size_t i = 0; i < left.size(); ++i)
+        result.sound.push_back((left[i] + right[i]) / 2);
+    // The system ROM's log: where in the video frame each thing happened, by the line counter,
+    // and in which frame. A frame has 264 lines of 64 us.
+    const Bytes card = testing::readBytes(dir / "card.neo");
+    const auto word = [&](std::size_t at) { return card[at] << 8 | card[at + 1]; };
+    const auto linesFrom = [](int from, int to) {
+        return ((to - from) % kFrameLines + kFrameLines) % kFrameLines;
+    };
+    const int resetLine = word(2), blankLine = word(4), helloFrame = card[1];
+    // MAME starts the machine on the line where the vertical blank comes, so the first one comes
+    // a whole frame after reset.
+    const int firstBlankLines =
+        linesFrom(resetLine, blankLine) == 0 ? kFrameLines : linesFrom(resetLine, blankLine);
+    result.firstBlank = firstBlankLines * kLineSeconds;
+    for (std::size_t e = 0; e < card[0]; ++e) {
+        const std::uint8_t* at = &card[6 + 8 * e];
+        result.answerReads.push_back(at[6] << 8 | at[7]);
+        const int frame = at[0] << 8 | at[1];
+        result.answers.push_back({frame, at[2], at[3]});
+        const int lines = firstBlankLines + (helloFrame + frame - 1) * kFrameLines +
+                          linesFrom(blankLine, at[4] << 8 | at[5]);
+        result.sentAt.push_back((lines + 0.5) * kLineSeconds);
+    }
+    return result;
+}
+
+// The preview of the same ROMs, each command at the time the system ROM sent it in MAME.
+std::vector<double> preview(const Bytes& m1, const Bytes& v1, const MameResult& mame,
+                            double seconds) {
+    using qvxsnd::Engine;
+    auto engine =
+        std::make_unique<Engine>(kRate, Engine::TickSource::Chip, qvxsnd::FmModel::Accurate);
+    engine->setAdpcmRom(v1);
+    engine->sendData(m1);
+    std::vector<TimedCommand> commands{{0.0, 0x7F}};  // the system ROM's hello
+    for (std::size_t i = 0; i < mame.answers.size(); ++i)
+        commands.push_back({mame.sentAt[i], mame.answers[i].command});
+    const auto stereo = renderEngine(*engine, seconds, commands, nullptr);
+    std::vector<double> mono;
+    for (std::size_t i = 0; stereo && i + 1 < stereo->size(); i += 2)
+        mono.push_back(((*stereo)[i] + (*stereo)[i + 1]) / 2.0);
+    return mono;
+}
+
+double rms(const std::vector<double>& x, long from, long n) {
+    double sum = 0;
+    for (long i = from; i < from + n; ++i)
+        sum += x[static_cast<std::size_t>(i)] * x[static_cast<std::size_t>(i)];
+    return std::sqrt(sum / double(n));
+}
+
+// A second-order low-pass (Butterworth) at `hz`.
+std::vector<double> lowPassed(const std::vector<double>& x, double hz) {
+    const double w = 2 * std::numbers::pi * hz / kRate, alpha = std::sin(w) / std::sqrt(2.0),
+                 c = std::cos(w), a0 = 1 + alpha;
+    const double b0 = (1 - c) / 2 / a0, b1 = (1 - c) / a0, a1 = -2 * c / a0, a2 = (1 - alpha) / a0;
+    std::vector<double> y(x.size());
+    double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        y[i] = b0 * (x[i] + x2) + b1 * x1 - a1 * y1 - a2 * y2;
+        x2 = x1;
+        x1 = x[i];
+        y2 = y1;
+        y1 = y[i];
+    }
+    return y;
+}
+
+// Both emulators bring the chip's 55555.6 Hz output to 55555 Hz, each with its own interpolator,
+// and so differ in phase in the top octave; the ROMs' behaviour is compared below this.
+constexpr double kComparedBand = 8000;
+
+// A second of the preview against MAME's, MAME's lined up on the first onset.
+struct Second {
+    int index = 0;
+    bool sounding = false;
+    double lagMs = 0, levelDb = 0, residualDb = 0;
+    double correlation = 0;      // below kComparedBand
+    double fullCorrelation = 0;  // over the whole band
+};
+
+struct Comparison {
+    double offsetMs = 0;  // MAME's first onset after the preview's
+    double gainDb = 0;    // MAME's level over the preview's, over the whole run
+    std::vector<Second> seconds;
+};
+
+long firstOnset(const std::vector<double>& x) {
+    const double peak = std::accumulate(
+        x.begin(), x.end(), 0.0, [](double m, double v) { return std::max(m, std::abs(v)); });
+    for (std::size_t i = 0; i < x.size(); ++i)
+        if (std::abs(x[i]) > peak / 20) return static_cast<long>(i);
+    return 0;
+}
+
+// The normalised correlation of a[from, from + n) and b[from + shift, ...), every other sample.
+double correlation(const std::vector<double>& a, const std::vector<double>& b, long from, long n,
+                   long shift) {
+    double ab = 0, aa = 0, bb = 0;
+    for (long i = from; i < from + n; i += 2) {
+        const double x = a[std::size_t(i)], y = b[std::size_t(i + shift)];
+        ab += x * y;
+        aa += x * x;
+        bb += y * y;
+    }
+    return ab / std::sqrt(aa * bb + 1e-9);
+}
+
+Comparison compare(const std::vector<double>& mame, const std::vector<double>& ours) {
+    Comparison c;
+    const std::vector<double> mameBand = lowPassed(mame, kComparedBand),
+                              ourBand = lowPassed(ours, kComparedBand);
+    const long offset = firstOnset(mame) - firstOnset(ours);
+    c.offsetMs = 1000.0 * double(offset) / kRate;
+    const long n = kRate;
+    const long maxLag = kRate / 500;  // 2 ms either way
+    const long seconds = std::min<long>(long(ours.size()), long(mame.size()) - offset - maxLag) / n;
+    double mameEnergy = 0, ourEnergy = 0;
+    for (long k = 0; k < seconds; ++k) {
+        Second s;
+        s.index = int(k);
+        const long from = k * n;
+        const double level = rms(ours, from, n);
+        s.sounding = level > 32768 * std::pow(10.0, -50.0 / 20);
+        if (s.sounding) {
+            double best = -2;
+            long lag = 0;
+            for (long l = std::max(-maxLag, -(from + offset)); l <= maxLag; ++l) {
+                if (const double r = correlation(ourBand, mameBand, from, n, offset + l);
+                    r > best) {
+                    best = r;
+                    lag = l;
+                }
+            }
+            s.lagMs = 1000.0 * double(lag) / kRate;
+            s.correlation = best;
+            s.fullCorrelation = correlation(ours, mame, from, n, offset + lag);
+            const double theirs = rms(mame, from + offset + lag, n);
+            s.levelDb = 20 * std::log10(theirs / level);
+            mameEnergy += theirs * theirs;
+            ourEnergy += level * level;
+        }
+        c.seconds.push_back(s);
+    }
+    c.gainDb = 10 * std::log10(mameEnergy / ourEnergy);
+    for (Second& s : c.seconds) {
+        if (!s.sounding) continue;
+        s.levelDb -= c.gainDb;
+        const double g = std::pow(10.0, c.gainDb / 20);
+        const long from = s.index * n + offset + std::lround(s.lagMs * kRate / 1000.0);
+        double diff = 0, power = 0;
+        for (long i = 0; i < n; ++i) {
+            const double m = mame[std::size_t(from + i)];
+            const double d = m - g * ours[std::size_t(s.index * n + i)];
+            diff += d * d;
+            power += m * m;
+        }
+        s.residualDb = 10 * std::log10(diff / power);
+    }
+    return c;
+}
+
+void report(const char* run, const Comparison& c) {
+    std::printf("%s: MAME's first onset %+.3f ms after the preview's, level %+.2f dB\n", run,
+                c.offsetMs, c.gainDb);
+    std::printf(
+        "  second | onset ms | level dB | correlation < 8 kHz | correlation | residual dB\n");
+    for (const Second& s : c.seconds) {
+        if (s.sounding)
+            std::printf("  %6d | %+8.3f | %+8.2f | %19.4f | %11.4f | %+11.1f\n", s.index, s.lagMs,
+                        s.levelDb, s.correlation, s.fullCorrelation, s.residualDb);
+        else
+            std::printf("  %6d | silent in the preview\n", s.index);
+    }
+}
+
+TEST(MameNeoGeo, TheTestRomPlaysTheExampleSongInTimeFromPowerOn) {
+    if (!testing::haveMame(QVX_MAME)) GTEST_SKIP() << testing::kMameMissing;
+    TempDir dir;
+    auto buffer = std::make_unique<ImageBuffer>();
+    ASSERT_TRUE(exportNeoGeoTestRom(examples::makeDemoSong(), *buffer, dir / "m1.bin"));
+    const Bytes m1 = padded(testing::readBytes(dir / "m1.bin"), 0x10000, 0xFF);
+    constexpr double kSeconds = 21;
+
+    const MameResult mame = playInMame(m1, {}, {}, kSeconds);
+    ASSERT_TRUE(mame.failure.empty()) << mame.failure;
+    const Comparison c = compare(mame.sound, preview(m1, {}, mame, kSeconds));
+    report("Neo Geo test ROM", c);
+    double worst = 0;
+    int sounding = 0;
+    for (const Second& s : c.seconds) {
+        if (!s.sounding) continue;
+        ++sounding;
+        worst = std::max(worst, std::abs(s.lagMs));
+        EXPECT_LE(std::abs(s.lagMs), 1.0) << "second " << s.index;
+    }
+    EXPECT_GE(sounding, 19);
+    std::printf("MAME aes, test ROM: %d s compared, onsets within %.3f ms of the first\n", sounding,
+                worst);
+}
+
+// Two songs and three samples from the ROM Maker; the second sample is long enough to start below
+// 64 KB into the V ROM and end above it.
+RomImages romMakerPair(const TempDir& dir) {
+    Song second = examples::makeDemoSong();
+    second.order = {2, 3};
+    EXPECT_TRUE(saveSong(examples::makeDemoSong(), dir / "first.mus"));
+    EXPECT_TRUE(saveSong(second, dir / "second.mus"));
+    RomMaker maker;
+    EXPECT_TRUE(maker.add(dir / "first.mus"));
+    EXPECT_TRUE(maker.add(dir / "second.mus"));
+    for (const auto& [name, seconds, hz] :
+         {std::tuple{"hit.wav", 3.0, 330.0}, {"long.wav", 5.0, 220.0}, {"short.wav", 1.0, 660.0}}) {
+        std::vector<std::int16_t> pcm(std::size_t(seconds * 18500));
+        for (std::size_t i = 0; i < pcm.size(); ++i)
+            pcm[i] = std::int16_t(12000 * std::sin(2 * std::numbers::pi * hz * double(i) / 18500));
+        testing::writeBytes(dir / name, encodeWav16(pcm, 1, 18500));
+        EXPECT_TRUE(maker.add(dir / name));
+    }
+    return maker.images();
+}
+
+TEST(MameNeoGeo, ARomMakerPairTakesEveryCommandAsThePreviewDoes) {
+    if (!testing::haveMame(QVX_MAME)) GTEST_SKIP() << testing::kMameMissing;
+    TempDir dir;
+    const RomImages roms = romMakerPair(dir);
+    ASSERT_TRUE(roms.problems.empty());
+    // Song 1, the samples over it, song 2, stop, the long sample alone, all samples off.
+    const std::vector<Command> table = {{30, 0x81},  {120, 0x04}, {180, 0x05}, {300, 0x06},
+                                        {420, 0x82}, {650, 0xFF}, {680, 0x05}, {970, 0x7F}};
+    const std::vector<Answer> expected = {{30, 0x81, 0x81}, {120, 0x04, 0},    {180, 0x05, 1},
+                                          {300, 0x06, 2},   {420, 0x82, 0x82}, {650, 0xFF, 0xFF},
+                                          {680, 0x05, 3},   {970, 0x7F, 0x7F}};
+    constexpr double kSeconds = 18;
+
+    for (const bool pad : {false, true}) {
+        const Bytes m1 = padded(roms.m1, pad ? 0x20000 : 0x10000, 0xFF);
+        const char* run = pad ? "ROM Maker pair, M1 padded to 128 KB" : "ROM Maker pair";
+        SCOPED_TRACE(run);
+        const MameResult mame = playInMame(m1, roms.v1, table, kSeconds);
+        ASSERT_TRUE(mame.failure.empty()) << mame.failure;
+        EXPECT_EQ(mame.answers, expected);
+        ASSERT_EQ(mame.sentAt.size(), table.size());
+        const Comparison c = compare(mame.sound, preview(roms.m1, roms.v1, mame, kSeconds));
+        report(run, c);
+        std::printf("  the first vertical blank came %.3f ms after reset; commands sent at",
+                    1000 * mame.firstBlank);
+        for (std::size_t i = 0; i < mame.sentAt.size(); ++i)
+            std::printf(" %.4f (answered after %d reads)", mame.sentAt[i], mame.answerReads[i]);
+        std::printf(" s\n");
+        double worstLag = 0, worstLevel = 0, lowest = 1;
+        for (const Second& s : c.seconds) {
+            if (!s.sounding) continue;
+            worstLag = std::max(worstLag, std::abs(s.lagMs));
+            worstLevel = std::max(worstLevel, std::abs(s.levelDb));
+            lowest = std::min(lowest, s.correlation);
+            EXPECT_LE(std::abs(s.lagMs), 1.0) << "second " << s.index;
+            EXPECT_LE(std::abs(s.levelDb), 1.0) << "second " << s.index;
+            EXPECT_GE(s.correlation, 0.98) << "second " << s.index;
+        }
+        // What MAME plays, on its own terms: nothing before song 1; the long sample alone, past
+        // the V ROM's 64 KB mark, at its pitch; nothing after all samples are off.
+        const auto window = [&](double from, double seconds) {
+            const auto begin = static_cast<long>(from * kRate);
+            return std::vector<double>(mame.sound.begin() + begin,
+                                       mame.sound.begin() + begin + long(seconds * kRate));
+        };
+        const double silence = 32768 * std::pow(10.0, -60.0 / 20);
+        const std::vector<double> before = window(0.05, 0.3),
+                                  after = window(mame.sentAt.back() + 0.1, 0.5);
+        EXPECT_LT(rms(before, 0, long(before.size())), silence);
+        EXPECT_LT(rms(after, 0, long(after.size())), silence);
+        const std::vector<double> alone = window(mame.sentAt[6] + 4.2, 0.5);
+        const double pitch = testing::strongestPartial(alone, kRate, 0, alone.size(), 150, 300);
+        EXPECT_NEAR(pitch, 220 * (8e6 / 432) / 18500, 1.0);
+        std::printf(
+            "MAME aes, %s: %zu answers as sent; onsets within %.3f ms, levels within "
+            "%.2f dB, correlation at least %.4f; the long sample at %.2f Hz past 64 KB\n",
+            run, mame.answers.size(), worstLag, worstLevel, lowest, pitch);
+    }
+}
+
+}  // namespace
+}  // namespace qvx
