@@ -104,10 +104,12 @@ std::string InstrumentEditing::proposedSaveName() const {
 }
 
 void InstrumentEditing::testKey(int x, int y) {
-    const std::optional<int> note = test_keyboard::noteAt(x, y);
-    if (!note) return;
+    if (const std::optional<int> note = test_keyboard::noteAt(x, y)) playKey(*note, octave_);
+}
+
+void InstrumentEditing::playKey(int note, int octave) {
     workspace_.previewVoice(fields_.encode(), true);
-    lastKey_ = {*note, test_keyboard::octaveFor(*note, octave_)};
+    lastKey_ = {note, test_keyboard::octaveFor(note, octave)};
     auditioning_ = false;
     workspace_.previewKeyDown(lastKey_.first, lastKey_.second,
                               Workspace::PreviewSource::TestKeyboard);

@@ -63,6 +63,9 @@ class InstrumentEditing {
     // A click at (x, y) of the test keyboard's picture: the fields' voice goes to channel 1 when
     // it does not hold it already, then the key's note sounds. Outside the keys nothing happens.
     void testKey(int x, int y);
+    // Plays note 0..11 of `octave` as a test key does (a MIDI keyboard's notes), and holds it so
+    // that field edits are heard on it.
+    void playKey(int note, int octave);
     void mute();
     // Plays `voice` (a preset) without storing it or touching the fields: on the note the test
     // keyboard holds, or else on a C of the Octave box, which the caller ends with

@@ -400,15 +400,7 @@ bool Workspace::typeChar(char32_t key) {
         case grid::kNoteField: {
             const auto note = noteForKey(key, layout_);
             if (!note) return false;
-            if (*note < kNoteEmpty)
-                typed = Cell{*note, static_cast<std::uint8_t>(octave_),
-                             static_cast<std::uint8_t>(selectedInstrument()), 0, 0};
-            else
-                typed = Cell{*note, kNone, kNone, kNone, kNone};
-            stored(0);
-            if (*note < kNoteEmpty) previewNote(cell);
-            for (int i = 0; i < editStep_; ++i)
-                moveCursor(CursorMove::Down);
+            enterNote(*note, octave_);
             return true;
         }
         case grid::kOctaveField: {
@@ -445,6 +437,30 @@ bool Workspace::typeChar(char32_t key) {
     }
 }
 
+void Workspace::enterNote(std::uint8_t note, int octave) {
+    Cell& cell = cursorCell();
+    const Cell typed = note < kNoteEmpty
+                           ? Cell{note, static_cast<std::uint8_t>(octave),
+                                  static_cast<std::uint8_t>(selectedInstrument()), 0, 0}
+                           : Cell{note, kNone, kNone, kNone, kNone};
+    applyEdit(
+        currentPatternScope(), [&] { cell = typed; }, Change::kCell, 0, cursor_.track(),
+        cursor_.row());
+    if (note < kNoteEmpty) previewNote(cell);
+    for (int i = 0; i < editStep_; ++i)
+        moveCursor(CursorMove::Down);
+}
+
+bool Workspace::playNote(int note, int octave) {
+    if (cursor_.field() == grid::kNoteField) {
+        enterNote(static_cast<std::uint8_t>(note), octave);
+        return true;
+    }
+    previewNote(Cell{static_cast<std::uint8_t>(note), static_cast<std::uint8_t>(octave),
+                     static_cast<std::uint8_t>(selectedInstrument()), 0, 0});
+    return false;
+}
+
 void Workspace::previewNote(const Cell& cell) {
     // A cell without a voice (instrument 0) plays the first instrument, as the driver does.
     const int instrument =
@@ -452,7 +468,7 @@ void Workspace::previewNote(const Cell& cell) {
     previewKeyUp();
     previewVoice(song_->instruments[instrument].registers, false);
     // The library's C is the one of the block above.
-    previewKeyDown(cell.note, octave_ - (cell.note == kNoteC ? 1 : 0),
+    previewKeyDown(cell.note, cell.octave - (cell.note == kNoteC ? 1 : 0),
                    PreviewSource::PatternEditor);
 }
 

@@ -141,6 +141,10 @@ class Workspace {
     void click(int x, int y);
     // A character typed into the cursor's field. Returns whether it did anything.
     bool typeChar(char32_t key);
+    // A note played on a MIDI keyboard (note 0..11 in `octave`): on a note field it is entered
+    // as its key would be, with the selected voice, then previewed; elsewhere only previewed.
+    // Returns whether it was entered.
+    bool playNote(int note, int octave);
     // The End key: the end mark in the cursor's cell, whichever field, then down one row.
     void endKey();
     // Rows the cursor moves after a note is entered: 0 (stays) to 16; 1 by default.
@@ -230,6 +234,8 @@ class Workspace {
     void cursorMoved() { ++cursorEpoch_; }
     CellRect blockTarget() const;
     Cell& cursorCell();
+    // A note value into the cursor's note field as one step, previewed, then the edit step down.
+    void enterNote(std::uint8_t note, int octave);
     void previewNote(const Cell& cell);
 
     std::unique_ptr<Song> song_;
