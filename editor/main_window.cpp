@@ -16,6 +16,7 @@
 #include "editor/control_bar.hpp"
 #include "editor/file_exports.hpp"
 #include "editor/instrument_editor.hpp"
+#include "editor/midi_keys.hpp"
 #include "editor/pattern_panel.hpp"
 #include "editor/pattern_view.hpp"
 #include "editor/preset_panel.hpp"
@@ -286,6 +287,7 @@ void MainWindow::createMenus() {
     noteOffAction_->setCheckable(true);
     connect(noteOffAction_, &QAction::toggled, this,
             [](bool on) { QSettings().setValue(kNoteOffSetting, on); });
+    midiKeys_ = new MidiKeys(*this, prompts_, options->addMenu(QStringLiteral("MIDI Input")));
     options->addSeparator();
     chipAccurateAction_ = addAction(
         options, "chipAccurateFm", QStringLiteral("&Chip-Accurate FM"),
@@ -332,6 +334,7 @@ void MainWindow::readSettings() {
     chooseLayout(qwerty ? KeyboardLayout::Qwerty : KeyboardLayout::Azerty);
     followAction_->setChecked(settings.value(kFollowSetting, true).toBool());
     noteOffAction_->setChecked(settings.value(kNoteOffSetting, false).toBool());
+    midiKeys_->reopenChosenPort();
     // The synthesis that sounds as the chip does, unless this profile chose the other.
     const bool chipAccurate = settings.value(kChipAccurateSetting, true).toBool();
     {
@@ -389,6 +392,10 @@ void MainWindow::setSongFile(const QString& path) {
     songFile_ = path;
     if (!path.isEmpty()) recentFiles_->add(path);
     updateTitle();
+}
+
+bool MainWindow::noteOffOnRelease() const {
+    return noteOffAction_->isChecked();
 }
 
 void MainWindow::updateTitle() {

@@ -17,6 +17,7 @@ namespace qvx::editor {
 
 class ControlBar;
 class InstrumentEditor;
+class MidiKeys;
 class PatternPanel;
 class PatternView;
 class RecentFiles;
@@ -49,6 +50,8 @@ class MainWindow : public QMainWindow {
     // Shows the instrument editor on the Voice list's voice, as the control bar's Edit does.
     void showInstrumentEditor();
     RecentFiles* recentFiles() const { return recentFiles_; }
+    MidiKeys* midiKeys() const { return midiKeys_; }
+    bool noteOffOnRelease() const;
     // Looks where the playing song is (the timer does it at display rate).
     void followPlayback();
 
@@ -127,6 +130,7 @@ class MainWindow : public QMainWindow {
     RomMakerWindow* romMaker_ = nullptr;
     QLabel* soundStatus_ = nullptr;
     RecentFiles* recentFiles_ = nullptr;
+    MidiKeys* midiKeys_ = nullptr;
     QTimer* followTimer_ = nullptr;
     QString songFile_;
 

@@ -12,10 +12,13 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <thread>
 #include <vector>
 
 #include "editor/instrument_editor.hpp"
 #include "editor/main_window.hpp"
+#include "editor/midi_input.hpp"
+#include "editor/midi_keys.hpp"
 #include "editor/pattern_view.hpp"
 #include "song/pattern_grid.hpp"
 #include "soundlib/library.hpp"
@@ -40,9 +43,13 @@ class SilentSound : public SoundSystem, public SoundTarget, public PreviewTarget
     std::size_t scopeHistory(std::int16_t*, std::size_t) override { return 0; }
     void keyUp() override {}
     void loadInstrument(std::span<const std::uint8_t, kVoiceBytes>) override { ++loads; }
-    void keyDown(int, int) override { ++keyDowns; }
+    void keyDown(int, int) override {
+        keyDownAt = std::chrono::steady_clock::now();
+        ++keyDowns;
+    }
     int keyDowns = 0;
     int loads = 0;
+    std::chrono::steady_clock::time_point keyDownAt;
 };
 
 // The sound library itself (the same code behind libqvxsnd's exports), with a tap on its output.
@@ -165,6 +172,35 @@ class EditorBenchmark : public QObject {
                 field->stepDown();
         }
         QVERIFY(sound.loads - before == step);
+    }
+
+    // A note-on as RtMidi's thread hands it over, to the preview's KeyDown on the GUI thread.
+    void midiNoteOnToKeyDown() {
+        SilentSound sound;
+        SilentPrompts prompts;
+        MainWindow window(sound, prompts);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        MidiInput& midi = window.midiKeys()->input();
+        std::vector<double> latencies;
+        for (int note = 0; note < 200; ++note) {
+            window.workspace().moveToRow(0);
+            const int before = sound.keyDowns;
+            Clock::time_point queued;
+            std::thread([&] {
+                queued = Clock::now();
+                midi.receive({0x90, std::uint8_t(48 + note % 24), 100});
+            }).join();
+            while (sound.keyDowns == before)
+                QCoreApplication::processEvents();
+            latencies.push_back(
+                std::chrono::duration<double, std::milli>(sound.keyDownAt - queued).count());
+        }
+        std::sort(latencies.begin(), latencies.end());
+        qInfo(
+            "MIDI note-on queued to KeyDown: median %.3f ms, best %.3f ms, worst %.3f ms over "
+            "%zu notes",
+            latencies[latencies.size() / 2], latencies.front(), latencies.back(), latencies.size());
     }
 
     void keyPressToFirstAudibleSample() {

@@ -170,6 +170,7 @@ class MainWindowTest : public QObject, testing::WindowRig {
               {"&Azerty Keyboard", "Selects the AZERTY keyboard layout", {}, true},
               sep,  // +
               {"&Note Off on Key Release", "Letting go of a note key silences the note", {}, true},
+              {"MIDI Input", "", {}},
               sep,
               {"&Chip-Accurate FM",
                "Synthesizes FM as the chip computes it, at its own sample rate (about twice the "
