@@ -1,0 +1,216 @@
+// The workspace's commands on whole tracks, blocks and instruments, and the editing keys that
+// move the cursor by rows and tracks or shift a track's cells.
+#include <algorithm>
+
+#include "song/instrument_file.hpp"
+#include "song/workspace.hpp"
+
+namespace qvx {
+
+using Change = WorkspaceChange;
+
+// ---- Track and clipboard commands --------------------------------------------------------------
+
+void Workspace::cutTrack(int track) {
+    // The clipboard takes the track even when cutting changes nothing.
+    applyEdit(
+        currentPatternScope(), [&] { song_->cutTrack(currentPattern_, track, *clipboard_); },
+        Change::kGrid);
+}
+
+void Workspace::pasteTrack(int track) {
+    applyEdit(
+        currentPatternScope(), [&] { song_->pasteTrack(currentPattern_, track, *clipboard_); },
+        Change::kGrid);
+}
+
+void Workspace::pastePattern() {
+    applyEdit(
+        currentPatternScope(), [&] { song_->pastePattern(currentPattern_, *clipboard_); },
+        Change::kGrid);
+}
+
+bool Workspace::shiftTrackOctaveDown(int track, const ConfirmFn& confirm) {
+    bool done = false;
+    applyEdit(
+        currentPatternScope(),
+        [&] { done = song_->shiftTrackOctaveDown(currentPattern_, track, confirm); },
+        Change::kGrid);
+    return done;
+}
+
+bool Workspace::shiftTrackOctaveUp(int track, const ConfirmFn& confirm) {
+    bool done = false;
+    applyEdit(
+        currentPatternScope(),
+        [&] { done = song_->shiftTrackOctaveUp(currentPattern_, track, confirm); }, Change::kGrid);
+    return done;
+}
+
+// ---- Editing keys ------------------------------------------------------------------------------
+
+void Workspace::setEditStep(int step) {
+    step = std::clamp(step, 0, kMaxEditStep);
+    if (step == editStep_) return;
+    editStep_ = step;
+    notify(Change::kEditStep);
+}
+
+void Workspace::moveToRow(int row) {
+    const PatternCursor::Redraw redraw = cursor_.moveTo(row, cursor_.column());
+    cursorMoved();
+    const unsigned selection = selection_ ? Change::kSelection : 0u;
+    selection_.reset();
+    if (redraw != PatternCursor::Redraw::None || selection)
+        notify((redraw == PatternCursor::Redraw::All ? Change::kGrid : Change::kCursor) |
+               selection);
+}
+
+void Workspace::moveRows(int delta) {
+    moveToRow(cursor_.row() + delta);
+}
+
+void Workspace::nextTrack(int direction) {
+    const int track = (cursor_.track() + (direction < 0 ? kTracks - 1 : 1)) % kTracks;
+    const PatternCursor::Redraw redraw = cursor_.moveTo(cursor_.row(), track * grid::kFields);
+    cursorMoved();
+    selection_.reset();
+    if (redraw != PatternCursor::Redraw::None) notify(Change::kCursor | Change::kSelection);
+}
+
+void Workspace::insertCell() {
+    applyEdit(
+        currentPatternScope(),
+        [&] { qvx::insertCell(song_->patterns[currentPattern_], cursor_.track(), cursor_.row()); },
+        Change::kGrid);
+}
+
+void Workspace::removeCell() {
+    applyEdit(
+        currentPatternScope(),
+        [&] { qvx::removeCell(song_->patterns[currentPattern_], cursor_.track(), cursor_.row()); },
+        Change::kGrid);
+}
+
+// ---- Block selection ---------------------------------------------------------------------------
+
+void Workspace::extendSelection(CursorMove move) {
+    if (!selection_) {
+        anchorTrack_ = cursor_.track();
+        anchorRow_ = cursor_.row();
+    }
+    int row = cursor_.row();
+    int column = cursor_.column();
+    switch (move) {
+        case CursorMove::Up:
+            --row;
+            break;
+        case CursorMove::Down:
+            ++row;
+            break;
+        case CursorMove::Left:
+            column -= grid::kFields;
+            break;
+        case CursorMove::Right:
+            column += grid::kFields;
+            break;
+        default:
+            return;
+    }
+    if (column < 0 || column >= grid::kColumns) column = cursor_.column();
+    const PatternCursor::Redraw redraw = cursor_.moveTo(row, column);
+    cursorMoved();
+    selection_ = CellRect::spanning(anchorTrack_, anchorRow_, cursor_.track(), cursor_.row());
+    notify((redraw == PatternCursor::Redraw::All ? Change::kGrid : Change::kCursor) |
+           Change::kSelection);
+}
+
+void Workspace::dragTo(int x, int y) {
+    const PatternCursor::Hit hit = cursor_.hit(x, y);
+    if (hit.kind != PatternCursor::Hit::Kind::Cell) return;
+    const std::optional<CellRect> before = selection_;
+    const PatternCursor::Redraw redraw = cursor_.moveTo(hit.row, hit.column);
+    cursorMoved();
+    selection_ = CellRect::spanning(anchorTrack_, anchorRow_, hit.track, hit.row);
+    if (selection_ != before || redraw != PatternCursor::Redraw::None)
+        notify((redraw == PatternCursor::Redraw::All ? Change::kGrid : Change::kCursor) |
+               Change::kSelection);
+}
+
+void Workspace::clearSelection() {
+    if (!selection_) return;
+    selection_.reset();
+    notify(Change::kSelection);
+}
+
+CellRect Workspace::blockTarget() const {
+    if (selection_) return *selection_;
+    return {cursor_.track(), cursor_.row(), cursor_.track(), cursor_.row()};
+}
+
+void Workspace::copyBlock() {
+    block_ = copyCells(currentPatternData(), blockTarget());
+}
+
+void Workspace::cutBlock() {
+    copyBlock();
+    deleteBlock();
+}
+
+void Workspace::deleteBlock() {
+    applyEdit(
+        currentPatternScope(), [&] { clearCells(song_->patterns[currentPattern_], blockTarget()); },
+        Change::kGrid);
+}
+
+void Workspace::pasteBlock() {
+    if (!block_) return;
+    applyEdit(
+        currentPatternScope(),
+        [&] {
+            pasteCells(song_->patterns[currentPattern_], *block_, cursor_.track(), cursor_.row());
+        },
+        Change::kGrid);
+}
+
+bool Workspace::transpose(int semitones, const ConfirmFn& confirm) {
+    // Without a selection: the cursor's whole track.
+    const CellRect rect =
+        selection_.value_or(CellRect{cursor_.track(), 0, cursor_.track(), kRows - 1});
+    Pattern& pattern = song_->patterns[currentPattern_];
+    if (notesLeavingRange(pattern, rect, semitones) > 0 &&
+        !(confirm && confirm(kOctaveLossQuestion)))
+        return false;
+    applyEdit(
+        currentPatternScope(), [&] { transposeCells(pattern, rect, semitones); }, Change::kGrid);
+    return true;
+}
+
+// ---- Instrument files --------------------------------------------------------------------------
+
+Result Workspace::loadInstrument(int number, const std::filesystem::path& path) {
+    Result result = Result::success();
+    applyEdit(
+        EditScope::instrument(number), [&] { result = loadInstrumentFile(*song_, number, path); },
+        Change::kInstruments);
+    return result;
+}
+
+Result Workspace::saveInstrument(int number, const std::filesystem::path& path) const {
+    return saveInstrumentFile(*song_, number, path);
+}
+
+void Workspace::storeInstrument(int number, const VoiceBytes& voice) {
+    applyEdit(
+        EditScope::instrument(number), [&] { song_->setInstrumentRegisters(number, voice); },
+        Change::kInstruments);
+}
+
+void Workspace::renameInstrument(int number, std::string_view userText) {
+    if (userText.empty()) return;  // an empty name keeps the old one
+    applyEdit(
+        EditScope::instrument(number), [&] { song_->renameInstrument(number, userText); },
+        Change::kInstruments);
+}
+
+}  // namespace qvx
