@@ -1,5 +1,9 @@
 #include "song/midi_notes.hpp"
 
+#include <algorithm>
+
+#include "song/cell.hpp"
+
 namespace qvx {
 namespace {
 
@@ -28,10 +32,12 @@ std::optional<SongNote> songNoteForMidi(int number) {
 }
 
 std::string midiNoteName(int number) {
-    static constexpr const char* kNames[12] = {"C-", "C#", "D-", "D#", "E-", "F-",
-                                               "F#", "G-", "G#", "A-", "A#", "B-"};
+    // The pattern editor's name without its filler: "C -" is written "C-".
+    std::string name(noteName(static_cast<std::uint8_t>(number % 12)));
+    name.erase(std::remove(name.begin(), name.end(), ' '), name.end());
+    if (name.size() == 1) name += '-';
     const int octave = octaveOf(number);
-    return kNames[number % 12] + (octave < 0 ? std::string("-1") : std::to_string(octave));
+    return name + (octave < 0 ? std::string("-1") : std::to_string(octave));
 }
 
 }  // namespace qvx
