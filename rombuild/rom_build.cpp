@@ -19,26 +19,24 @@ bool isIdentifierChar(unsigned char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
 }
 
-// The list name as define material: upper case, the extension's four characters gone, anything a
-// C identifier cannot hold made an underscore. Characters are counted in UTF-8, so "é" is one.
+// The list name as define material: upper case, the file's extension gone (whatever its length),
+// anything a C identifier cannot hold made an underscore. Characters are counted in UTF-8, so "é"
+// is one.
 std::string defineStem(std::string_view listName) {
-    std::vector<std::string_view> characters;
+    const std::size_t dot = listName.rfind('.');
+    if (dot != std::string_view::npos) listName = listName.substr(0, dot);
+    std::string stem;
     for (std::size_t i = 0; i < listName.size();) {
         std::size_t end = i + 1;
         while (end < listName.size() && (static_cast<unsigned char>(listName[end]) & 0xC0) == 0x80)
             ++end;
-        characters.push_back(listName.substr(i, end - i));
-        i = end;
-    }
-    characters.resize(characters.size() > 4 ? characters.size() - 4 : 0);
-    std::string stem;
-    for (std::string_view c : characters) {
-        const auto first = static_cast<unsigned char>(c[0]);
-        if (c.size() == 1 && isIdentifierChar(first))
+        const auto first = static_cast<unsigned char>(listName[i]);
+        if (end - i == 1 && isIdentifierChar(first))
             stem.push_back(first >= 'a' && first <= 'z' ? static_cast<char>(first - 'a' + 'A')
-                                                        : c[0]);
+                                                        : listName[i]);
         else
             stem.push_back('_');
+        i = end;
     }
     return stem;
 }
@@ -168,13 +166,24 @@ std::vector<std::string> romProblems(std::span<const RomSong> songs,
     return problems;
 }
 
-Result buildV1(std::span<const RomSample> samples, std::vector<std::uint8_t>& out) {
+Result buildV1(std::span<const RomSample> samples, std::vector<std::uint8_t>& out,
+               const ProgressFn& progress) {
     std::vector<std::uint8_t> v1;
     v1.reserve(v1Size(samples));
-    for (const RomSample& sample : samples) {
-        const Result r = encodeRomSample(sample, [&v1](std::span<const std::uint8_t> bytes) {
-            v1.insert(v1.end(), bytes.begin(), bytes.end());
-        });
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const RomSample& sample = samples[i];
+        // Each sample's share of the whole; a file that cannot tell its length reports nothing.
+        const ProgressFn part =
+            progress ? ProgressFn([&progress, i, n = double(samples.size())](double done) {
+                return progress(done < 0 ? -1.0 : (double(i) + done) / n);
+            })
+                     : ProgressFn();
+        const Result r = encodeRomSample(
+            sample,
+            [&v1](std::span<const std::uint8_t> bytes) {
+                v1.insert(v1.end(), bytes.begin(), bytes.end());
+            },
+            part);
         if (!r) return r;
         v1.resize(v1.size() + paddedSize(sample) - sample.encodedSize(), kV1Padding);
     }
@@ -226,12 +235,12 @@ std::vector<std::string> RomBuildResult::messages() const {
 }
 
 RomImages makeRomImages(std::span<const RomSong> songs, std::span<const RomSample> samples,
-                        bool withV1) {
+                        bool withV1, const ProgressFn& progress) {
     RomImages images;
     images.problems = romProblems(songs, samples);
     if (!images.problems.empty()) return images;
     if (withV1) {
-        if (const Result r = buildV1(samples, images.v1); !r) {
+        if (const Result r = buildV1(samples, images.v1, progress); !r) {
             images.problems.push_back(r.message());
             return images;
         }
@@ -243,7 +252,7 @@ RomImages makeRomImages(std::span<const RomSong> songs, std::span<const RomSampl
 }
 
 RomBuildResult buildRoms(std::span<const RomSong> songs, std::span<const RomSample> samples,
-                         const RomOutputs& outputs) {
+                         const RomOutputs& outputs, const ProgressFn& progress) {
     RomBuildResult result;
     if (outputs.m1PadTo != 0 &&
         std::ranges::find(kM1PadSizes, outputs.m1PadTo) == kM1PadSizes.end()) {
@@ -254,7 +263,7 @@ RomBuildResult buildRoms(std::span<const RomSong> songs, std::span<const RomSamp
     }
     // Everything is made in memory first, so a sample that fails to encode stops the build before
     // any file is touched.
-    RomImages images = makeRomImages(songs, samples, !outputs.v1.empty());
+    RomImages images = makeRomImages(songs, samples, !outputs.v1.empty(), progress);
     result.problems = std::move(images.problems);
     if (!result.problems.empty()) return result;
     if (images.m1.size() < outputs.m1PadTo) images.m1.resize(outputs.m1PadTo, kM1Padding);

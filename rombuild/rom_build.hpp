@@ -42,9 +42,9 @@ struct RomCommands {
 };
 
 // Command numbers and define names: songs from 0x81, samples from 0x04, in list order. A define
-// name is the list name in upper case without its last four characters, with every character
-// other than a letter, digit or underscore made an underscore; a name already taken (also the
-// fixed SOUND_FM_OFF and SOUND_ADPCM_OFF) gets the first free suffix _2, _3, ...
+// name is the list name in upper case without its extension (from its last "."), with every
+// character other than a letter, digit or underscore made an underscore; a name already taken (also
+// the fixed SOUND_FM_OFF and SOUND_ADPCM_OFF) gets the first free suffix _2, _3, ...
 RomCommands romCommands(std::span<const RomSong> songs, std::span<const RomSample> samples);
 
 // Remaining space as the ROM Maker shows it; below zero when the list does not fit. The M1
@@ -76,8 +76,10 @@ std::vector<std::string> romProblems(std::span<const RomSong> songs,
                                      std::span<const RomSample> samples);
 
 // The V1 image, encoding each sample from its file. Fails, naming the file, when a sample's file
-// cannot be read as it was accepted; `out` is then untouched.
-Result buildV1(std::span<const RomSample> samples, std::vector<std::uint8_t>& out);
+// cannot be read as it was accepted; `out` is then untouched. Conversions tell `progress` how far
+// the whole V1 is.
+Result buildV1(std::span<const RomSample> samples, std::vector<std::uint8_t>& out,
+               const ProgressFn& progress = {});
 
 // The M1 image: the driver, the table, then one song block per song with link words that chain
 // them. Expects songs that passed romProblems.
@@ -96,7 +98,7 @@ struct RomImages {
 // Without `withV1` the V1 is left empty (its samples are not encoded); the M1's sample table is
 // the same either way, since it follows from the list alone.
 RomImages makeRomImages(std::span<const RomSong> songs, std::span<const RomSample> samples,
-                        bool withV1 = true);
+                        bool withV1 = true, const ProgressFn& progress = {});
 
 // Sizes a written M1 may be filled up to, with 0xFF as an erased EPROM reads: the 64 KB the Z80
 // addresses, or the 128 KB chip that boards and emulators commonly expect.
@@ -133,6 +135,6 @@ struct RomBuildResult {
 // the M1 and the header, each on its own: an output that cannot be written leaves its old file as
 // it was and the others are still written.
 RomBuildResult buildRoms(std::span<const RomSong> songs, std::span<const RomSample> samples,
-                         const RomOutputs& outputs);
+                         const RomOutputs& outputs, const ProgressFn& progress = {});
 
 }  // namespace qvx

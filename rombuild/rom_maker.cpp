@@ -23,7 +23,7 @@ double sampleSeconds(const RomSample& sample) {
     return 2.0 * sample.encodedSize() / kAdpcmASampleRate;
 }
 
-Result RomMaker::add(const std::filesystem::path& path) {
+Result RomMaker::add(const std::filesystem::path& path, const ProgressFn& progress) {
     std::error_code error;
     if (path.empty() || path.filename().empty() || std::filesystem::is_directory(path, error))
         return Result::failure(std::string(kSelectAFileToAdd));
@@ -34,7 +34,7 @@ Result RomMaker::add(const std::filesystem::path& path) {
         songs_.push_back(std::move(song));
     } else {
         RomSample sample;
-        if (Result r = readRomSample(path, name, sample); !r) return r;
+        if (Result r = readRomSample(path, name, sample, progress); !r) return r;
         samples_.push_back(std::move(sample));
     }
     return Result::success();

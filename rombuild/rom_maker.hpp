@@ -34,7 +34,7 @@ class RomMaker {
     // WAV sample; its file name is its list name. A song is command 0x81 + its place in the
     // list, a sample 0x04 + its place; the same file may be added twice. Nothing is added when
     // the path is empty or a folder, or the reader refuses the file (its message says why).
-    Result add(const std::filesystem::path& path);
+    Result add(const std::filesystem::path& path, const ProgressFn& progress = {});
     // Selecting an entry of one list leaves the other without a selection; an index outside the
     // list selects nothing.
     void select(List list, int index);
@@ -46,11 +46,13 @@ class RomMaker {
     const std::vector<RomSample>& samples() const { return samples_; }
     RomSpace space() const { return romSpace(songs_, samples_); }
     std::vector<std::string> problems() const { return romProblems(songs_, samples_); }
-    RomBuildResult build(const RomOutputs& outputs) const {
-        return buildRoms(songs_, samples_, outputs);
+    RomBuildResult build(const RomOutputs& outputs, const ProgressFn& progress = {}) const {
+        return buildRoms(songs_, samples_, outputs, progress);
     }
     // All three outputs in memory, for playing them before anything is written.
-    RomImages images() const { return makeRomImages(songs_, samples_); }
+    RomImages images(const ProgressFn& progress = {}) const {
+        return makeRomImages(songs_, samples_, true, progress);
+    }
 
   private:
     std::vector<RomSong> songs_;

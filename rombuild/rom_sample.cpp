@@ -12,6 +12,9 @@
 namespace qvx {
 namespace {
 
+static_assert(kMaxConvertedSamples * 2 <= UINT32_MAX,
+              "a converted sample's bytes are counted in 32 bits");
+
 Result changedSince(const RomSample& sample) {
     return Result::failure("The sample " + sample.name +
                            " has changed since it was added; add it again");
@@ -28,8 +31,10 @@ Result reopen(const RomSample& sample, WavFile& file) {
 }
 
 // The converted sound of a sample that needed converting, as it was when accepted.
-Result reconvert(const RomSample& sample, ConvertedSound& sound) {
-    if (Result r = convertSoundFile(sample.path, sample.name, sound); !r) return r;
+Result reconvert(const RomSample& sample, ConvertedSound& sound, const ProgressFn& progress) {
+    if (Result r = convertSoundFile(sample.path, sample.name, sound, {kWavSampleRate, progress});
+        !r)
+        return r;
     if (sound.source != *sample.source || sound.pcm.size() * 2 != sample.dataBytes)
         return changedSince(sample);
     return Result::success();
@@ -37,18 +42,19 @@ Result reconvert(const RomSample& sample, ConvertedSound& sound) {
 
 }  // namespace
 
-Result readRomSample(const std::filesystem::path& path, std::string name, RomSample& out) {
+Result readRomSample(const std::filesystem::path& path, std::string name, RomSample& out,
+                     const ProgressFn& progress) {
     WavFile file;
     const WavVerdict verdict = file.open(path);
     if (verdict == WavVerdict::kCannotOpen) return Result::failure(wavMessage(verdict, name));
     RomSample sample{path, name, file.fileLength(), file.dataBytes(), std::nullopt, 0};
     if (verdict != WavVerdict::kAccepted) {
         ConvertedSound sound;
-        if (Result r = convertSoundFile(path, name, sound); !r) return r;
+        if (Result r = convertSoundFile(path, name, sound, {kWavSampleRate, progress}); !r)
+            return r;
         std::error_code error;
         sample.fileLength = std::filesystem::file_size(path, error);
-        sample.dataBytes =
-            static_cast<std::uint32_t>(std::min<std::size_t>(sound.pcm.size() * 2, 0xFFFFFFFC));
+        sample.dataBytes = static_cast<std::uint32_t>(sound.pcm.size() * 2);
         sample.source = sound.source;
         sample.gainDb = sound.gainDb;
     }
@@ -79,11 +85,12 @@ Result checkRomSample(const RomSample& sample) {
     return reopen(sample, file);
 }
 
-Result encodeRomSample(const RomSample& sample, const ByteSinkFn& sink) {
+Result encodeRomSample(const RomSample& sample, const ByteSinkFn& sink,
+                       const ProgressFn& progress) {
     adpcma::Encoder encoder;
     if (sample.source) {
         ConvertedSound sound;
-        if (Result r = reconvert(sample, sound); !r) return r;
+        if (Result r = reconvert(sample, sound, progress); !r) return r;
         std::vector<std::uint8_t> pcm(sound.pcm.size() * 2);
         for (std::size_t i = 0; i < sound.pcm.size(); ++i) {
             pcm[2 * i] = static_cast<std::uint8_t>(sound.pcm[i]);

@@ -35,8 +35,9 @@ inline constexpr std::size_t kEncodeBlockBytes = 1024;
 
 // Accepts a sound file for the list: a 16-bit mono 18500 Hz WAV file as it is, any other file
 // libsndfile reads converted to one. Failure: "Failed to Open " + name, or the name and
-// libsndfile's message; `out` is then untouched.
-Result readRomSample(const std::filesystem::path& path, std::string name, RomSample& out);
+// libsndfile's message; `out` is then untouched. A conversion tells `progress` how far it is.
+Result readRomSample(const std::filesystem::path& path, std::string name, RomSample& out,
+                     const ProgressFn& progress = {});
 
 // "hit.flac: 44100 Hz stereo 24-bit, converted to 18500 Hz mono" (and how far it was taken down
 // when it would have clipped); empty for a sample that needed no conversion.
@@ -52,6 +53,7 @@ using ByteSinkFn = std::function<void(std::span<const std::uint8_t> bytes)>;
 // Encodes the sample from its file, 1024 bytes of WAV at a time, handing the ADPCM-A bytes of
 // each block to `sink`; exactly encodedSize() bytes in all on success. Fails (after part of the
 // bytes may have gone to `sink`) when the check above fails or the file shrinks while it is read.
-Result encodeRomSample(const RomSample& sample, const ByteSinkFn& sink);
+Result encodeRomSample(const RomSample& sample, const ByteSinkFn& sink,
+                       const ProgressFn& progress = {});
 
 }  // namespace qvx

@@ -245,10 +245,22 @@ TEST(RomBuild, DefineNamesAreIdentifiersAndUnique) {
     for (const RomCommand& c : romCommands(songs, {}).songs)
         defines.push_back(c.define);
     EXPECT_EQ(defines,
-              (std::vector<std::string>{"SOUND_FM_A_B_C", "SOUND_FM__T_", "SOUND_FM_",
+              (std::vector<std::string>{"SOUND_FM_A_B_C", "SOUND_FM__T_", "SOUND_FM_X",
                                         "SOUND_FM_INTRO_2", "SOUND_FM_INTRO", "SOUND_FM_INTRO_3",
-                                        "SOUND_FM_9LIVES", "SOUND_FM__2"}));
+                                        "SOUND_FM_9LIVES", "SOUND_FM_SONG"}));
     EXPECT_EQ(romCommands(songs, {}).songs.back().number, 0x88);
+
+    // The file's own extension goes, whatever its length.
+    std::vector<RomSample> samples;
+    for (const char* name : {"kick.flac", "hat.aiff", "tom.wav", "snare.ogg"}) {
+        samples.emplace_back();
+        samples.back().name = name;
+    }
+    defines.clear();
+    for (const RomCommand& c : romCommands({}, samples).samples)
+        defines.push_back(c.define);
+    EXPECT_EQ(defines, (std::vector<std::string>{"SOUND_ADPCM_KICK", "SOUND_ADPCM_HAT",
+                                                 "SOUND_ADPCM_TOM", "SOUND_ADPCM_SNARE"}));
 }
 
 // Outputs that existed before a refused build.

@@ -2,7 +2,9 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 
+#include "tests/support/damaged_sounds.hpp"
 #include "tests/support/temp_dir.hpp"
 #include "tests/support/wav_files.hpp"
 
@@ -34,5 +36,12 @@ int main(int argc, char** argv) {
                     write(folder / "stereo.wav", t::monoWav(silence, {1, 2, 18500, 4, 16})) &&
                     write(folder / "notwav.wav", t::Bytes{'h', 'e', 'l', 'l', 'o'}) &&
                     write(folder / "empty.wav", t::Bytes{});
-    return ok ? 0 : 1;
+
+    // The sound files the tool must refuse, each with its message on a line of the manifest.
+    std::filesystem::create_directories(folder / "damaged");
+    const std::vector<t::DamagedSound> damaged = t::writeDamagedSounds(folder / "damaged");
+    std::ofstream manifest(folder / "damaged" / "manifest.txt");
+    for (const t::DamagedSound& file : damaged)
+        manifest << file.file << '\t' << file.message << '\n';
+    return ok && !damaged.empty() && manifest.flush() ? 0 : 1;
 }
