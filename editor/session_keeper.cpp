@@ -7,6 +7,7 @@
 
 #include "editor/main_window.hpp"
 #include "editor/termination_signals.hpp"
+#include "editor/text.hpp"
 
 namespace qvx::editor {
 
@@ -58,13 +59,15 @@ bool SessionKeeper::offerRestore() {
         if (const Result read = RecoveryFolder::read(copy, *song); !read) {
             folder_.keepAside(copy);
             prompts_.message(QStringLiteral("%1\n\nThe recovery copy was kept aside in %2.")
-                                 .arg(QString::fromStdString(read.message()),
-                                      QFile::decodeName(folder_.folder().c_str())));
+                                 .arg(fromModelText(read.message()),
+                                      QFile::decodeName(folder_.folder().c_str())),
+                             fromModelText(read.detail()));
             continue;
         }
         const QString question =
-            QString::fromStdString(recoveryQuestion(copy, QDateTime::currentSecsSinceEpoch()));
-        const Prompts::RestoreChoice choice = prompts_.askRestore(question);
+            fromModelText(recoveryQuestion(copy, QDateTime::currentSecsSinceEpoch()));
+        const Prompts::RestoreChoice choice =
+            prompts_.askRestore(question, fromModelText(recoveryDetails(copy)));
         if (endedBySignal_) return false;  // the question was closed by the signal: decide nothing
         switch (choice) {
             case Prompts::RestoreChoice::Restore:

@@ -52,7 +52,7 @@ std::string unescape(const std::string& text) {
 
 // Whether another running editor holds the session's lock.
 bool sessionIsLive(const std::filesystem::path& lockFile) {
-    const int fd = ::open(lockFile.c_str(), O_RDWR | O_CLOEXEC);
+    const int fd = ::open(lockFile.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
     if (fd < 0) return false;
     const bool live = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
     ::close(fd);  // releases the lock if we took it
@@ -68,6 +68,14 @@ std::int64_t modificationTime(const std::filesystem::path& path) {
         .count();
 }
 
+// Save writes back to the name it is given: only a whole absolute path to a file is taken, else
+// the song comes back untitled.
+bool isSongFileName(const std::string& name) {
+    if (name.empty() || name.front() != '/' || name.find('\0') != std::string::npos) return false;
+    const std::string last = name.substr(name.rfind('/') + 1);
+    return !last.empty() && last != "." && last != "..";
+}
+
 void readInfo(const std::filesystem::path& path, RecoveryCopy& copy) {
     const auto bytes = readFileHead(path, kMaxInfoBytes);
     if (!bytes) return;
@@ -76,7 +84,8 @@ void readInfo(const std::filesystem::path& path, RecoveryCopy& copy) {
     if (!std::getline(lines, line) || line != kInfoMagic) return;
     while (std::getline(lines, line)) {
         if (line.rfind("songFile=", 0) == 0) {
-            copy.songFile = unescape(line.substr(9));
+            std::string name = unescape(line.substr(9));
+            copy.songFile = isSongFileName(name) ? std::move(name) : std::string();
         } else if (line.rfind("writtenAt=", 0) == 0) {
             char* end = nullptr;
             const long long value = std::strtoll(line.c_str() + 10, &end, 10);
@@ -105,18 +114,27 @@ std::filesystem::path defaultRecoveryFolder() {
 }
 
 std::string recoveryQuestion(const RecoveryCopy& copy, std::int64_t now) {
-    const std::time_t written = copy.writtenAt;
-    const std::time_t today = now;
+    const std::time_t written = static_cast<std::time_t>(copy.writtenAt);
+    const std::time_t today = static_cast<std::time_t>(now);
     std::tm at{};
     std::tm current{};
-    ::localtime_r(&written, &at);
-    ::localtime_r(&today, &current);
-    const bool sameDay = at.tm_year == current.tm_year && at.tm_yday == current.tm_yday;
-    char when[32];
-    std::strftime(when, sizeof when, sameDay ? "%H:%M" : "%Y-%m-%d %H:%M", &at);
+    std::string when = "an unknown time";
+    // A time the calendar cannot hold (a damaged info file) is not shown as some odd date.
+    if (::localtime_r(&written, &at) && ::localtime_r(&today, &current)) {
+        const bool sameDay = at.tm_year == current.tm_year && at.tm_yday == current.tm_yday;
+        char text[64];
+        if (std::strftime(text, sizeof text, sameDay ? "%H:%M" : "%Y-%m-%d %H:%M", &at) > 0)
+            when = text;
+    }
     const std::string song =
         copy.songFile.empty() ? "the untitled song" : displayName(copy.songFile);
     return "QVXTracker did not close properly. Restore " + song + " as it was at " + when + "?";
+}
+
+std::string recoveryDetails(const RecoveryCopy& copy) {
+    return (copy.songFile.empty() ? std::string("The song was never saved.")
+                                  : "The song's file: " + copy.songFile) +
+           "\nThe recovery copy: " + copy.song.string();
 }
 
 RecoveryFolder::RecoveryFolder(std::filesystem::path folder)
@@ -170,7 +188,7 @@ void RecoveryFolder::removeOwnCopy() {
     }
 }
 
-std::vector<RecoveryCopy> RecoveryFolder::leftBehind() const {
+std::vector<RecoveryCopy> RecoveryFolder::leftBehind() {
     std::vector<RecoveryCopy> copies;
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(folder_, ec)) {
@@ -181,7 +199,13 @@ std::vector<RecoveryCopy> RecoveryFolder::leftBehind() const {
         if (copy.session == session_ || sessionIsLive(file(copy.session, ".lock"))) continue;
         copy.song = path;
         copy.writtenAt = modificationTime(path);
-        readInfo(file(copy.session, ".info"), copy);
+        // Only a regular file is read: a pipe or a device there would block the start for ever.
+        const std::filesystem::path info = file(copy.session, ".info");
+        const auto infoStatus = std::filesystem::symlink_status(info, ec);
+        if (std::filesystem::is_regular_file(infoStatus))
+            readInfo(info, copy);
+        else if (std::filesystem::exists(infoStatus))
+            std::filesystem::rename(info, info.string() + ".damaged", ec);
         copies.push_back(std::move(copy));
     }
     std::sort(copies.begin(), copies.end(), [](const RecoveryCopy& a, const RecoveryCopy& b) {

@@ -29,6 +29,8 @@ std::filesystem::path defaultRecoveryFolder();
 // "QVXTracker did not close properly. Restore Theme.mus as it was at 14:32?" The time is local;
 // a copy from another day gives its date as well.
 std::string recoveryQuestion(const RecoveryCopy& copy, std::int64_t now);
+// What the question's details show: the song's whole path and where the copy is.
+std::string recoveryDetails(const RecoveryCopy& copy);
 
 class RecoveryFolder {
   public:
@@ -45,8 +47,11 @@ class RecoveryFolder {
     bool hasOwnCopy() const { return hasOwn_; }
     void removeOwnCopy();
 
-    // Copies of sessions that ended without removing them, newest first.
-    std::vector<RecoveryCopy> leftBehind() const;
+    // Copies of sessions that ended without removing them, newest first. An info file that is not
+    // a regular file is not read but kept aside; a song file name in it that Save could not
+    // write back to (not an absolute path to a file) is left out, so the song comes back
+    // untitled.
+    std::vector<RecoveryCopy> leftBehind();
     // Reads a copy as the song reader does: `out` changes only when it is read whole.
     static Result read(const RecoveryCopy& copy, Song& out);
     void discard(const RecoveryCopy& copy);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <ctime>
 
@@ -78,6 +79,58 @@ TEST(Recovery, QuestionNamesTheSongAndTheTime) {
     EXPECT_EQ(recoveryQuestion({"s", "x", "", at1432}, at1432 + 86400),
               "QVXTracker did not close properly. Restore the untitled song as it was at "
               "2026-12-09 14:32?");
+}
+
+// A copy left with an info file of the given bytes (or a named pipe for nullopt).
+RecoveryCopy copyWithInfo(const testing::TempDir& dir, const std::optional<std::string>& info) {
+    std::filesystem::remove_all(dir.path());
+    std::filesystem::create_directories(dir.path());
+    EXPECT_TRUE(saveSong(songWithNote(1), dir / "1-1.mus"));
+    if (info)
+        testing::writeBytes(dir / "1-1.info",
+                            std::vector<std::uint8_t>(info->begin(), info->end()));
+    else
+        EXPECT_EQ(::mkfifo((dir / "1-1.info").c_str(), 0600), 0);
+    const auto copies = RecoveryFolder(dir.path()).leftBehind();
+    EXPECT_EQ(copies.size(), 1u);
+    return copies.empty() ? RecoveryCopy{} : copies[0];
+}
+
+// What an info file says is taken only where Save and the question can trust it.
+TEST(Recovery, InfoFilesAreNotTakenOnTrust) {
+    ::setenv("TZ", "UTC", 1);
+    ::tzset();
+    testing::TempDir dir;
+    const std::string head = "QVXRecovery1\nwrittenAt=1796826720\nsongFile=";
+    const std::pair<std::string, std::string> names[] = {
+        {"/music/Theme.mus", "/music/Theme.mus"},
+        {"music/Theme.mus", ""},  // relative: would be saved beside wherever the editor runs
+        {"/music/", ""},
+        {"/music/..", ""},
+        {std::string("/music/The\0me.mus", 17), ""},
+    };
+    for (const auto& [written, taken] : names) {
+        const RecoveryCopy copy = copyWithInfo(dir, head + written + "\n");
+        EXPECT_EQ(copy.songFile, taken) << written;
+        EXPECT_EQ(copy.writtenAt, 1796826720);
+    }
+    EXPECT_EQ(
+        recoveryDetails(copyWithInfo(dir, head + "/music/Theme.mus\n")),
+        "The song's file: /music/Theme.mus\nThe recovery copy: " + (dir / "1-1.mus").string());
+
+    // A time no calendar holds.
+    const RecoveryCopy late = copyWithInfo(dir, "QVXRecovery1\nwrittenAt=99999999999999999\n");
+    EXPECT_EQ(recoveryQuestion(late, 1796826720),
+              "QVXTracker did not close properly. Restore the untitled song as it was at an "
+              "unknown time?");
+
+    // A named pipe in place of the info file is not opened (that would wait for ever) but kept
+    // aside; the song is still offered.
+    const RecoveryCopy piped = copyWithInfo(dir, std::nullopt);
+    EXPECT_EQ(piped.songFile, "");
+    EXPECT_TRUE(std::filesystem::is_fifo(dir / "1-1.info.damaged"));
+    Song read;
+    EXPECT_TRUE(RecoveryFolder::read(piped, read));
 }
 
 TEST(Recovery, FolderFollowsTheStateHome) {
