@@ -21,8 +21,11 @@ const QString kCaption = QStringLiteral("QVXTracker");
 
 }  // namespace
 
-void DialogPrompts::message(const QString& text) {
-    QMessageBox::information(parent_, kCaption, text);
+void DialogPrompts::message(const QString& text, const QString& detail) {
+    QMessageBox box(QMessageBox::Information, kCaption, text, QMessageBox::Ok, parent_);
+    // Shown at once under the message: which file it was and why is what the user needs.
+    box.setInformativeText(detail);
+    box.exec();
 }
 
 bool DialogPrompts::yesNo(const QString& text) {
@@ -46,8 +49,9 @@ Prompts::SaveChoice DialogPrompts::saveChanges() {
     }
 }
 
-Prompts::RestoreChoice DialogPrompts::askRestore(const QString& question) {
+Prompts::RestoreChoice DialogPrompts::askRestore(const QString& question, const QString& detail) {
     QMessageBox box(QMessageBox::Question, kCaption, question, QMessageBox::NoButton, parent_);
+    box.setDetailedText(detail);
     QPushButton* restore = box.addButton(QStringLiteral("Restore"), QMessageBox::AcceptRole);
     QPushButton* discard = box.addButton(QStringLiteral("Discard"), QMessageBox::DestructiveRole);
     QPushButton* later = box.addButton(QStringLiteral("Later"), QMessageBox::RejectRole);

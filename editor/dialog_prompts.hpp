@@ -15,10 +15,11 @@ class DialogPrompts : public Prompts {
     // The window the dialogs belong to.
     void setParent(QWidget* parent) { parent_ = parent; }
 
-    void message(const QString& text) override;
+    using Prompts::message;
+    void message(const QString& text, const QString& detail) override;
     bool yesNo(const QString& text) override;
     SaveChoice saveChanges() override;
-    RestoreChoice askRestore(const QString& question) override;
+    RestoreChoice askRestore(const QString& question, const QString& detail) override;
     QString openFileName(const FileRequest& request) override;
     QString saveFileName(const FileRequest& request) override;
     std::optional<QString> askText(const QString& title, const QString& text) override;

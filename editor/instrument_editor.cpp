@@ -264,7 +264,7 @@ void InstrumentEditor::audition(const PresetEntry& preset) {
 
 void InstrumentEditor::usePreset(const PresetEntry& preset) {
     const Result result = editing_.load(preset.path);
-    if (!result) return prompts_.message(QString::fromStdString(result.message()));
+    if (!result) return showFailure(prompts_, result);
     refillList();
     showFields();
 }
@@ -272,7 +272,7 @@ void InstrumentEditor::usePreset(const PresetEntry& preset) {
 void InstrumentEditor::loadPreset(int index, const std::filesystem::path& path) {
     selectInstrument(index);
     const Result result = editing_.load(path);
-    if (!result) return prompts_.message(QString::fromStdString(result.message()));
+    if (!result) return showFailure(prompts_, result);
     refillList();
     showFields();
 }
@@ -342,7 +342,7 @@ void InstrumentEditor::load() {
          QStringLiteral("ins")});
     if (path.isEmpty()) return;
     const Result result = editing_.load(std::filesystem::path(path.toStdString()));
-    if (!result) return prompts_.message(QString::fromStdString(result.message()));
+    if (!result) return showFailure(prompts_, result);
     refillList();
     showFields();
 }
@@ -354,7 +354,7 @@ void InstrumentEditor::save() {
                                fromModelText(editing_.proposedSaveName()), QStringLiteral("ins")});
     if (path.isEmpty()) return;
     const Result result = editing_.save(std::filesystem::path(path.toStdString()));
-    if (!result) prompts_.message(QString::fromStdString(result.message()));
+    if (!result) showFailure(prompts_, result);
 }
 
 void InstrumentEditor::storeSettings() {

@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFile>
+#include <QFileInfo>
 #include <QTimer>
 #include <algorithm>
 #include <iterator>
@@ -20,11 +21,15 @@
 namespace {
 
 // A file handed over by the desktop: a song opens, an instrument loads into the selected voice.
+// An instrument is known by its magic or, when it is too damaged to have one, by its name, so
+// that the instrument reader tells what is wrong with it.
 void openArgument(qvx::editor::MainWindow& window, const QString& path) {
     QFile file(path);
-    if (file.open(QIODevice::ReadOnly) &&
-        file.read(qsizetype(qvx::kInstrumentMagic.size())) ==
-            QByteArray::fromStdString(std::string(qvx::kInstrumentMagic))) {
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == QLatin1String("ins") || suffix == QLatin1String("y12") ||
+        (QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly) &&
+         file.read(qsizetype(qvx::kInstrumentMagic.size())) ==
+             QByteArray::fromStdString(std::string(qvx::kInstrumentMagic)))) {
         window.showInstrumentEditor();
         window.instrumentEditor()->loadPreset(std::max(window.workspace().voiceIndex(), 0),
                                               qvx::editor::toPath(path));

@@ -37,14 +37,16 @@ class Prompts {
     enum class RestoreChoice { Restore, Discard, Later };
 
     virtual ~Prompts() = default;
-    // An OK box with `text`.
-    virtual void message(const QString& text) = 0;
+    // An OK box with `text`, and under it `detail` when there is one (which file, and why).
+    virtual void message(const QString& text, const QString& detail) = 0;
+    void message(const QString& text) { message(text, {}); }
     // A Yes/No box; true for Yes.
     virtual bool yesNo(const QString& text) = 0;
     // Before unsaved changes would be lost.
     virtual SaveChoice saveChanges() = 0;
-    // Whether to restore the recovery copy that `question` describes.
-    virtual RestoreChoice askRestore(const QString& question) = 0;
+    // Whether to restore the recovery copy that `question` describes; `detail` says where the
+    // song and the copy are.
+    virtual RestoreChoice askRestore(const QString& question, const QString& detail) = 0;
     // The chosen file, or an empty string when the dialog was cancelled. The filter may list
     // several, separated by ";;".
     virtual QString openFileName(const FileRequest& request) = 0;

@@ -5,6 +5,8 @@
 #include <QSignalBlocker>
 #include <QStringDecoder>
 
+#include "editor/services.hpp"
+
 namespace qvx::editor {
 
 QString fromModelText(std::string_view text) {
@@ -29,6 +31,10 @@ void refillList(QComboBox& box, const std::vector<std::string>& names, int selec
     for (const std::string& name : names)
         box.addItem(fromModelText(name));
     box.setCurrentIndex(selected);
+}
+
+void showFailure(Prompts& prompts, const Result& result) {
+    prompts.message(fromModelText(result.message()), fromModelText(result.detail()));
 }
 
 }  // namespace qvx::editor

@@ -50,6 +50,8 @@ class ByteReader {
     }
 
     std::size_t position() const { return pos_; }
+    std::size_t size() const { return bytes_.size(); }
+    std::size_t remaining() const { return bytes_.size() - pos_; }
 
   private:
     std::span<const std::uint8_t> bytes_;

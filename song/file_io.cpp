@@ -9,6 +9,8 @@
 #include <cstring>
 #include <fstream>
 
+#include "song/song_file.hpp"
+
 namespace qvx {
 namespace {
 
@@ -60,7 +62,9 @@ bool writeAll(int fd, std::span<const std::uint8_t> bytes) {
 
 std::optional<std::vector<std::uint8_t>> readFileHead(const std::filesystem::path& path,
                                                       std::size_t maxBytes) {
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Not blocking: opening a named pipe for reading would otherwise wait for a writer for ever.
+    // The check below then refuses anything but a regular file.
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!fd.valid()) return std::nullopt;
     struct stat info {};
     if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
@@ -121,6 +125,25 @@ bool writeFileAtomically(const std::filesystem::path& path, std::span<const std:
 
 std::string displayName(const std::filesystem::path& path) {
     return path.filename().string();
+}
+
+std::string whyUnreadable(const std::filesystem::path& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return errno == ENOENT ? "there is no such file" : std::strerror(errno);
+    if (S_ISDIR(info.st_mode)) return "it is a folder";
+    if (!S_ISREG(info.st_mode)) return "it is not a regular file";
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    return fd.valid() ? "it could not be read" : std::strerror(errno);
+}
+
+Result refuseFile(std::string message, const std::filesystem::path& path,
+                  const std::string& reason) {
+    return Result::failure(std::move(message), path.string() + ": " + reason);
+}
+
+Result cannotOpen(const std::filesystem::path& path) {
+    return refuseFile(std::string(kFailedToOpen) + displayName(path), path, whyUnreadable(path));
 }
 
 }  // namespace qvx

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "song/result.hpp"
+
 namespace qvx {
 
 // Reads at most `maxBytes` from the start of a regular file. nullopt when the file cannot be
@@ -24,5 +26,16 @@ bool writeFileAtomically(const std::filesystem::path& path, std::span<const std:
 
 // The name a message shows for a path: the file name without its folder.
 std::string displayName(const std::filesystem::path& path);
+
+// Why a file cannot be read, in a few words: "there is no such file", "it is a folder", "it is not
+// a regular file", or the system's reason ("Permission denied").
+std::string whyUnreadable(const std::filesystem::path& path);
+
+// A refusal of the file at `path` with the reader's own `message`; its detail names the whole path
+// and the reason.
+Result refuseFile(std::string message, const std::filesystem::path& path,
+                  const std::string& reason);
+// "Failed to Open " + file name, with the whole path and why in the detail.
+Result cannotOpen(const std::filesystem::path& path);
 
 }  // namespace qvx

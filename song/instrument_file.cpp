@@ -20,6 +20,21 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
            });
 }
 
+// Why a .ins file's bytes are no instrument.
+std::string whyNotInstrument(std::span<const std::uint8_t> bytes) {
+    if (bytes.empty()) return "the file is empty";
+    ByteReader in(bytes);
+    if (!in.magic(kInstrumentMagic))
+        return "it does not start with \"" + std::string(kInstrumentMagic) + "\"";
+    const auto ends = [&in](const std::string& where) {
+        return "the file ends after " + std::to_string(in.size()) + where;
+    };
+    if (!in.string())
+        return in.remaining() < 256 ? ends(" bytes, in the instrument's name")
+                                    : "the instrument's name is longer than 255 characters";
+    return ends(" of " + std::to_string(in.position() + kVoiceBytes) + " bytes");
+}
+
 }  // namespace
 
 std::vector<std::uint8_t> serializeInstrument(const Instrument& instrument) {
@@ -64,7 +79,7 @@ Result saveInstrumentFile(const Song& song, int number, const std::filesystem::p
 
 Result loadInstrumentFile(Song& song, int number, const std::filesystem::path& path) {
     auto bytes = readFileHead(path, std::max(kMaxInstrumentFileBytes, kY12Bytes));
-    if (!bytes) return Result::failure(std::string(kFailedToOpen) + displayName(path));
+    if (!bytes) return cannotOpen(path);
 
     const std::string fileName = displayName(path);
     const std::size_t dot = fileName.rfind('.');
@@ -72,11 +87,19 @@ Result loadInstrumentFile(Song& song, int number, const std::filesystem::path& p
         dot == std::string::npos ? std::string_view() : std::string_view(fileName).substr(dot);
 
     std::optional<VoiceFile> voice;
-    if (equalsIgnoringCase(extension, ".ins"))
+    std::string why;
+    if (equalsIgnoringCase(extension, ".ins")) {
         voice = parseInstrument(*bytes);
-    else if (equalsIgnoringCase(extension, ".y12"))
+        if (!voice) why = whyNotInstrument(*bytes);
+    } else if (equalsIgnoringCase(extension, ".y12")) {
         voice = parseY12(*bytes, std::string_view(fileName).substr(0, dot));
-    if (!voice) return Result::failure(std::string(kInvalidInstrumentMessage));
+        if (!voice)
+            why = "the file holds " + std::to_string(bytes->size()) +
+                  " bytes; a YM2612 voice dump holds " + std::to_string(kY12Bytes);
+    } else {
+        why = "only .ins and .y12 files hold instruments";
+    }
+    if (!voice) return refuseFile(std::string(kInvalidInstrumentMessage), path, why);
 
     song.instruments[number].name = instrumentName(number, voice->userName);
     song.instruments[number].registers = voice->registers;

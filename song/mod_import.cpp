@@ -92,20 +92,30 @@ std::pair<std::uint8_t, std::uint8_t> periodToNote(int period) {
 // "M.K." module holds at most 64, so the surplus is trailing data rather than music.
 Result parseMod(std::span<const std::uint8_t> head, std::uint64_t fileLength, Song& out,
                 ModImportReport* report) {
-    const auto invalid = [] { return Result::failure(std::string(kInvalidModMessage)); };
-    if (fileLength < kModPatternsOffset || head.size() < kModPatternsOffset) return invalid();
+    const auto invalid = [](std::string why) {
+        return Result::failure(std::string(kInvalidModMessage), std::move(why));
+    };
+    if (fileLength < kModPatternsOffset || head.size() < kModPatternsOffset)
+        return invalid("the file holds " + std::to_string(fileLength) + " bytes, fewer than a " +
+                       "module's " + std::to_string(kModPatternsOffset) + " bytes of header");
     if (!std::equal(kSignature.begin(), kSignature.end(), head.begin() + kModSignatureOffset))
-        return invalid();
+        return invalid("it has no \"M.K.\" signature at byte " +
+                       std::to_string(kModSignatureOffset));
 
     const std::size_t songLength = head[kModSongLengthOffset];
-    if (songLength == 0 || songLength > kModOrderSlots) return invalid();
+    if (songLength == 0 || songLength > kModOrderSlots)
+        return invalid("its song length is " + std::to_string(songLength) +
+                       "; a module's is 1 to " + std::to_string(kModOrderSlots));
 
     std::uint64_t sampleBytes = 0;
     for (int s = 0; s < kModSamples; ++s) {
         sampleBytes += 2 * bigEndianWord(head, kModSampleHeaders + kModSampleHeaderBytes * s +
                                                    kModSampleLengthOffset);
     }
-    if (fileLength < kModPatternsOffset + sampleBytes + kModPatternBytes) return invalid();
+    if (fileLength < kModPatternsOffset + sampleBytes + kModPatternBytes)
+        return invalid("the file ends after " + std::to_string(fileLength) + " of the " +
+                       std::to_string(kModPatternsOffset + sampleBytes + kModPatternBytes) +
+                       " bytes its header, one pattern and its samples need");
 
     ModImportReport result;
     result.patternsInFile = (fileLength - kModPatternsOffset - sampleBytes) / kModPatternBytes;
@@ -113,12 +123,15 @@ Result parseMod(std::span<const std::uint8_t> head, std::uint64_t fileLength, So
         static_cast<int>(std::min<std::uint64_t>(result.patternsInFile, kMaxPatterns));
     // The size was taken apart from the read; a file that shrank in between is refused too.
     const std::size_t patternBytes = static_cast<std::size_t>(result.patterns) * kModPatternBytes;
-    if (head.size() < kModPatternsOffset + patternBytes) return invalid();
+    if (head.size() < kModPatternsOffset + patternBytes)
+        return invalid("the file shrank while it was read");
 
     const auto order = head.subspan(kModOrderOffset, songLength);
-    if (std::any_of(order.begin(), order.end(),
-                    [&](std::uint8_t entry) { return entry >= result.patterns; }))
-        return invalid();
+    for (std::size_t e = 0; e < order.size(); ++e)
+        if (order[e] >= result.patterns)
+            return invalid("order entry " + std::to_string(e) + " plays pattern " +
+                           std::to_string(order[e]) + " of the " + std::to_string(result.patterns) +
+                           " the file holds");
     result.orderEntries = static_cast<int>(songLength);
 
     auto song = std::make_unique<Song>();  // the new song state: instruments stay as they are
@@ -145,8 +158,9 @@ Result importMod(const std::filesystem::path& path, Song& out, ModImportReport* 
     auto head = readFileHead(path, kModHeadBytes);
     std::error_code error;
     const std::uint64_t length = head ? std::filesystem::file_size(path, error) : 0;
-    if (!head || error) return Result::failure(std::string(kFailedToOpen) + displayName(path));
-    return parseMod(*head, length, out, report);
+    if (!head || error) return cannotOpen(path);
+    const Result read = parseMod(*head, length, out, report);
+    return read ? read : refuseFile(read.message(), path, read.detail());
 }
 
 }  // namespace qvx

@@ -16,7 +16,7 @@ void appendString(std::vector<std::uint8_t>& out, std::string_view text) {
 }
 
 // The body shared by both readers; they differ in their limits, their messages and in what they
-// keep. Returns false on any structural problem.
+// keep. Returns why the file is refused, or nothing when it was read whole.
 struct SongFileContents {
     std::array<std::string, kInstrumentSlots> instrumentNames;
     std::array<VoiceBytes, kInstrumentSlots> registers{};
@@ -26,41 +26,65 @@ struct SongFileContents {
     std::array<TrackSet, kMaxPatterns> cells;
 };
 
-bool readSongFile(std::span<const std::uint8_t> bytes, std::size_t maxOrderEntries,
-                  SongFileContents& out) {
+std::string endsIn(const ByteReader& in, const std::string& where) {
+    return "the file ends after " + std::to_string(in.size()) + " bytes, in " + where;
+}
+
+// A name that failed to read: cut off by the end of the file, or longer than any writer makes.
+std::string badName(const ByteReader& in, const std::string& whose) {
+    return in.remaining() < 256 ? endsIn(in, whose + "'s name")
+                                : whose + "'s name is longer than 255 characters";
+}
+
+std::string readSongFile(std::span<const std::uint8_t> bytes, std::size_t maxOrderEntries,
+                         SongFileContents& out) {
     ByteReader in(bytes);
-    if (!in.magic(kSongMagic)) return false;
+    if (bytes.empty()) return "the file is empty";
+    if (!in.magic(kSongMagic)) return "it does not start with \"" + std::string(kSongMagic) + "\"";
 
     for (int k = 1; k <= kInstrumentCount; ++k) {
+        const std::string whose = "instrument " + std::to_string(k);
         auto name = in.string();
+        if (!name) return badName(in, whose);
         auto regs = in.fixed<kVoiceBytes>();
-        if (!name || !regs) return false;
+        if (!regs) return endsIn(in, whose + "'s registers");
         out.instrumentNames[k] = std::move(*name);
         std::copy(regs->begin(), regs->end(), out.registers[k].begin());
     }
 
     auto orderCount = in.byte();
-    if (!orderCount || *orderCount > maxOrderEntries) return false;
+    if (!orderCount) return endsIn(in, "the order list");
+    if (*orderCount > maxOrderEntries)
+        return "its order list has " + std::to_string(*orderCount) + " entries, more than " +
+               std::to_string(maxOrderEntries);
     out.order.resize(*orderCount);
-    for (auto& entry : out.order) {
+    for (std::size_t e = 0; e < out.order.size(); ++e) {
         auto value = in.byte();
-        if (!value || *value >= kMaxPatterns) return false;
-        entry = *value;
+        if (!value) return endsIn(in, "the order list");
+        if (*value >= kMaxPatterns)
+            return "order entry " + std::to_string(e) + " plays pattern " + std::to_string(*value) +
+                   ", beyond the last of " + std::to_string(kMaxPatterns);
+        out.order[e] = *value;
     }
 
     auto patternCount = in.byte();
-    if (!patternCount || *patternCount == 0 || *patternCount > kMaxPatterns) return false;
+    if (!patternCount) return endsIn(in, "the pattern count");
+    if (*patternCount == 0 || *patternCount > kMaxPatterns)
+        return "it holds " + std::to_string(*patternCount) + " patterns; a song holds 1 to " +
+               std::to_string(kMaxPatterns);
     out.patternCount = *patternCount;
     for (int p = 0; p < out.patternCount; ++p) {
+        const std::string whose = "pattern " + std::to_string(p);
         auto name = in.string();
+        if (!name) return badName(in, whose);
         auto data = in.fixed<kCompiledPatternBytes>();
-        if (!name || !data) return false;
+        if (!data) return endsIn(in, whose + "'s cells");
         auto tracks = decodePattern(*data);
-        if (!tracks) return false;
+        if (!tracks) return whose + " holds a note or an octave no song has";
         out.patternNames[p] = std::move(*name);
         out.cells[p] = *tracks;
     }
-    return true;
+    return {};
 }
 
 }  // namespace
@@ -96,8 +120,8 @@ Result saveSong(const Song& song, const std::filesystem::path& path) {
 
 Result parseSong(std::span<const std::uint8_t> bytes, Song& out) {
     auto contents = std::make_unique<SongFileContents>();
-    if (!readSongFile(bytes, kMaxOrderEntries, *contents))
-        return Result::failure(std::string(kInvalidSongMessage));
+    if (std::string why = readSongFile(bytes, kMaxOrderEntries, *contents); !why.empty())
+        return Result::failure(std::string(kInvalidSongMessage), std::move(why));
 
     auto song = std::make_unique<Song>();
     for (int k = 1; k <= kInstrumentCount; ++k) {
@@ -116,14 +140,15 @@ Result parseSong(std::span<const std::uint8_t> bytes, Song& out) {
 
 Result openSong(const std::filesystem::path& path, Song& out) {
     auto bytes = readFileHead(path, kMaxSongFileBytes);
-    if (!bytes) return Result::failure(std::string(kFailedToOpen) + displayName(path));
-    return parseSong(*bytes, out);
+    if (!bytes) return cannotOpen(path);
+    const Result read = parseSong(*bytes, out);
+    return read ? read : refuseFile(read.message(), path, read.detail());
 }
 
 Result parseRomSong(std::span<const std::uint8_t> bytes, std::string label, RomSong& out) {
     auto contents = std::make_unique<SongFileContents>();
-    if (!readSongFile(bytes, kRomSongOrderEntries, *contents))
-        return Result::failure(std::string(kInvalidRomSongMessage));
+    if (std::string why = readSongFile(bytes, kRomSongOrderEntries, *contents); !why.empty())
+        return Result::failure(std::string(kInvalidRomSongMessage), std::move(why));
 
     auto song = std::make_unique<RomSong>();
     song->name = std::move(label);
@@ -140,8 +165,10 @@ Result parseRomSong(std::span<const std::uint8_t> bytes, std::string label, RomS
 
 Result readRomSong(const std::filesystem::path& path, std::string label, RomSong& out) {
     auto bytes = readFileHead(path, kMaxSongFileBytes);
-    if (!bytes) return Result::failure(std::string(kFailedToOpen) + path.string());
-    return parseRomSong(*bytes, std::move(label), out);
+    if (!bytes)
+        return refuseFile(std::string(kFailedToOpen) + path.string(), path, whyUnreadable(path));
+    const Result read = parseRomSong(*bytes, std::move(label), out);
+    return read ? read : refuseFile(read.message(), path, read.detail());
 }
 
 }  // namespace qvx

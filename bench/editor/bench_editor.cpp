@@ -233,10 +233,12 @@ class EditorBenchmark : public QObject {
 
   private:
     struct SilentPrompts : Prompts {
-        void message(const QString&) override {}
+        void message(const QString&, const QString&) override {}
         bool yesNo(const QString&) override { return true; }
         SaveChoice saveChanges() override { return SaveChoice::Discard; }
-        RestoreChoice askRestore(const QString&) override { return RestoreChoice::Later; }
+        RestoreChoice askRestore(const QString&, const QString&) override {
+            return RestoreChoice::Later;
+        }
         QString openFileName(const FileRequest&) override { return {}; }
         QString saveFileName(const FileRequest&) override { return {}; }
         std::optional<QString> askText(const QString&, const QString&) override { return {}; }

@@ -17,7 +17,11 @@ namespace qvx::editor::testing {
 // Answers from a script and records what was asked.
 class FakePrompts : public Prompts {
   public:
-    void message(const QString& text) override { messages << text; }
+    using Prompts::message;
+    void message(const QString& text, const QString& detail) override {
+        messages << text;
+        details << detail;
+    }
     bool yesNo(const QString& text) override {
         questions << text;
         return yes;
@@ -26,8 +30,9 @@ class FakePrompts : public Prompts {
         questions << QStringLiteral("save changes?");
         return saveChoice;
     }
-    RestoreChoice askRestore(const QString& question) override {
+    RestoreChoice askRestore(const QString& question, const QString& detail) override {
         questions << question;
+        details << detail;
         return restoreChoice;
     }
     QString openFileName(const FileRequest& request) override {
@@ -60,6 +65,7 @@ class FakePrompts : public Prompts {
     RestoreChoice restoreChoice = RestoreChoice::Later;
     std::deque<QString> fileNames;  // the answers of the file dialogs; empty: cancelled
     QStringList messages;
+    QStringList details;  // of the messages and the restore questions, in order
     QStringList questions;
     std::vector<FileRequest> requests;
 
