@@ -1,8 +1,10 @@
 #include "tools/offline_render.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 
+#include "driver/memory_map.hpp"
 #include "rombuild/wav_writer.hpp"
 #include "song/file_io.hpp"
 #include "song/song_file.hpp"
@@ -89,27 +91,99 @@ std::vector<std::int16_t> renderVgm(const VgmStream& stream, std::uint32_t rate,
     return out;
 }
 
+void fadeOut(std::vector<std::int16_t>& samples, std::uint32_t rate) {
+    const std::size_t frames = samples.size() / 2;
+    const std::size_t fade = std::min(frames, static_cast<std::size_t>(kFadeOutSeconds * rate));
+    for (std::size_t i = 0; i < fade; ++i) {
+        const double gain = double(i) / double(std::max<std::size_t>(fade, 2) - 1);
+        for (std::size_t c = 0; c < 2; ++c) {
+            std::int16_t& v = samples[2 * (frames - 1 - i) + c];
+            v = static_cast<std::int16_t>(std::lround(v * gain));
+        }
+    }
+}
+
 double tickSeconds() {
     return static_cast<double>(qvxsnd::TickSchedule::kPeriod) / qvxsnd::Engine::kCpuClock;
 }
 
-Result renderSongToWav(const Song& song, double seconds, const std::filesystem::path& path,
-                       qvxsnd::FmModel model, const RenderProgressFn& progress, bool* stopped) {
+namespace {
+
+// Where the sound after `from` has died away: the end of the first 10 ms below kSilenceDbfs.
+std::size_t diedAway(const std::vector<std::int16_t>& samples, std::size_t from) {
+    const auto quiet = static_cast<int>(32768 * std::pow(10.0, kSilenceDbfs / 20));
+    constexpr std::size_t kWindow = kRenderRate / 100;
+    const std::size_t frames = samples.size() / 2;
+    for (std::size_t start = from; start + kWindow <= frames; start += kWindow) {
+        const auto loud =
+            std::find_if(samples.begin() + std::ptrdiff_t(2 * start),
+                         samples.begin() + std::ptrdiff_t(2 * (start + kWindow)),
+                         [quiet](std::int16_t v) { return std::abs(int{v}) > quiet; });
+        if (loud == samples.begin() + std::ptrdiff_t(2 * (start + kWindow))) return start + kWindow;
+    }
+    return frames;
+}
+
+}  // namespace
+
+Result renderSong(const Song& song, const SongLength& length, qvxsnd::FmModel model,
+                  const RenderProgressFn& progress, std::vector<std::int16_t>& out, bool* stopped) {
     if (stopped) *stopped = false;
+    const double passSeconds = static_cast<double>(songTicks(song)) * tickSeconds();
+    const bool byPasses = length.passes > 0;
+    const double seconds = byPasses ? length.passes * passSeconds : length.seconds;
     if (!(seconds > 0.0 && seconds <= kMaxRenderSeconds))
-        return Result::failure("The length must be between 0 and 3600 seconds");
+        return Result::failure(byPasses ? "The song lasts more than 3600 seconds that often"
+                                        : "The length must be between 0 and 3600 seconds");
     auto engine =
         std::make_unique<qvxsnd::Engine>(kRenderRate, qvxsnd::Engine::TickSource::Host, model);
     EngineSoundTarget target(*engine);
     auto buffer = std::make_unique<ImageBuffer>();
     Playback playback(target, *buffer);
     if (Result started = playback.playSong(song); !started) return started;
-    const auto samples = renderEngine(*engine, seconds, {}, progress);
-    if (!samples) {
-        if (stopped) *stopped = true;
-        return Result::success();
+
+    std::vector<std::int16_t> samples;
+    const auto keep = [&samples](const std::int16_t* piece, std::size_t frames) {
+        samples.insert(samples.end(), piece, piece + frames * 2);
+    };
+    if (!byPasses) {
+        if (!renderEngine(*engine, seconds, {}, keep, progress)) {
+            if (stopped) *stopped = true;
+            return Result::success();
+        }
+    } else {
+        // The passes count from the song's first row, which comes after the driver's start-up:
+        // render up to it in small steps, then on to the moment just before the row that would
+        // start the song over, where it is stopped.
+        constexpr std::size_t kStep = 32;
+        std::int16_t piece[kStep * 2];
+        while (!engine->playPosition() && samples.size() / 2 < kRenderRate) {
+            engine->render(piece, kStep);
+            keep(piece, kStep);
+        }
+        const double stopAt = seconds - 0.001;
+        const std::size_t stopFrame = samples.size() / 2 + std::size_t(stopAt * kRenderRate);
+        if (!renderEngine(*engine, stopAt + kReleaseSeconds, {{stopAt, driver::command::kStop}},
+                          keep, progress)) {
+            if (stopped) *stopped = true;
+            return Result::success();
+        }
+        samples.resize(2 * diedAway(samples, stopFrame));
     }
-    if (!writeFileAtomically(path, encodeWav16(*samples, 2, kRenderRate)))
+    fadeOut(samples, kRenderRate);
+    out = std::move(samples);
+    return Result::success();
+}
+
+Result renderSongToWav(const Song& song, const SongLength& length,
+                       const std::filesystem::path& path, qvxsnd::FmModel model,
+                       const RenderProgressFn& progress, bool* stopped) {
+    bool wasStopped = false;
+    std::vector<std::int16_t> samples;
+    if (Result r = renderSong(song, length, model, progress, samples, &wasStopped); !r) return r;
+    if (stopped) *stopped = wasStopped;
+    if (wasStopped) return Result::success();
+    if (!writeFileAtomically(path, encodeWav16(samples, 2, kRenderRate)))
         return Result::failure(std::string(kFailedToCreate) + displayName(path));
     return Result::success();
 }

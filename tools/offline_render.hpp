@@ -47,10 +47,30 @@ std::vector<std::int16_t> renderVgm(const VgmStream& stream, std::uint32_t rate,
 // The length of a tick of the editor's playback, in seconds.
 double tickSeconds();
 
-// The song as Play Song plays it, `seconds` long, by the FM synthesis `model`, into a WAV file
-// written safely. A render that was stopped writes nothing and sets `stopped`.
-Result renderSongToWav(const Song& song, double seconds, const std::filesystem::path& path,
-                       qvxsnd::FmModel model, const RenderProgressFn& progress,
-                       bool* stopped = nullptr);
+// How long a song's render lasts: `passes` times through its order list, or `seconds` when
+// passes is 0.
+struct SongLength {
+    int passes = 1;
+    double seconds = 0;
+};
+// After its last pass a song is stopped as the stop command stops it, and the render goes on while
+// its notes are released, until they die away below kSilenceDbfs or for kReleaseSeconds at most.
+inline constexpr double kReleaseSeconds = 2.0;
+inline constexpr double kSilenceDbfs = -90.0;
+// Every render ends with this fade, so that it never stops on a click.
+inline constexpr double kFadeOutSeconds = 0.02;
+
+// Fades the last kFadeOutSeconds of interleaved stereo down to a last frame of silence.
+void fadeOut(std::vector<std::int16_t>& samples, std::uint32_t rate);
+
+// The song as Play Song plays it, for `length`, by the FM synthesis `model`, as 16-bit stereo at
+// kRenderRate. A render that was stopped gives nothing and sets `stopped`.
+Result renderSong(const Song& song, const SongLength& length, qvxsnd::FmModel model,
+                  const RenderProgressFn& progress, std::vector<std::int16_t>& out,
+                  bool* stopped = nullptr);
+// The same into a WAV file written safely; a render that was stopped writes nothing.
+Result renderSongToWav(const Song& song, const SongLength& length,
+                       const std::filesystem::path& path, qvxsnd::FmModel model,
+                       const RenderProgressFn& progress, bool* stopped = nullptr);
 
 }  // namespace qvx

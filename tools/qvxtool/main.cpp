@@ -35,6 +35,12 @@ int main(int argc, char** argv) {
     qvx::tool::addRomsCommand(app);
     qvx::tool::addAdpcmCommand(app);
 
-    CLI11_PARSE(app, argc, argv);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        // Help and the version are answers (0); every refusal of the command line and every
+        // failure of a command is status 1, as the manual page says.
+        return app.exit(error) == 0 ? 0 : 1;
+    }
     return 0;
 }

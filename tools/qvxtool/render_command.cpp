@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <iomanip>
 #include <iostream>
 #include <map>
 #include <memory>
 #include <optional>
+#include <sstream>
 
 #include "rombuild/wav_writer.hpp"
 #include "song/file_io.hpp"
@@ -45,31 +47,61 @@ void checkSeconds(double seconds) {
         fail("--seconds must be between 0 and 3600");
 }
 
-// Renders `seconds` of the engine, sending each command at its time, and writes a WAV file.
+// Shows the share rendered on a terminal.
+class ProgressLine {
+  public:
+    explicit ProgressLine(std::string label) : label_(std::move(label)) {}
+    ~ProgressLine() {
+        if (terminal_) std::fputc('\n', stderr);
+    }
+    ProgressLine(const ProgressLine&) = delete;
+    ProgressLine& operator=(const ProgressLine&) = delete;
+
+    RenderProgressFn function() {
+        return [this](double done) {
+            const int percent = static_cast<int>(done * 100);
+            if (terminal_ && percent != shown_) {
+                std::fprintf(stderr, "\rRendering %s: %3d%%", label_.c_str(), percent);
+                shown_ = percent;
+            }
+            return true;
+        };
+    }
+
+  private:
+    std::string label_;
+    bool terminal_ = ::isatty(STDERR_FILENO) == 1;
+    int shown_ = -1;
+};
+
+void writeWav(const std::vector<std::int16_t>& samples, const std::string& output,
+              const std::string& length) {
+    if (!writeFileAtomically(output, encodeWav16(samples, 2, kRate)))
+        fail(std::string(kFailedToCreate) + displayName(output));
+    std::cout << "Wrote " << output << ": " << length << " of 16-bit stereo at " << kRate
+              << " Hz\n";
+}
+
+// Renders `seconds` of the engine, sending each command at its time, and writes a WAV file that
+// ends in a short fade.
 void renderToWav(Engine& engine, double seconds, std::vector<TimedCommand> commands,
                  const std::string& label, const std::string& output) {
-    const bool terminal = ::isatty(STDERR_FILENO) == 1;
-    int shown = -1;
-    const auto samples = renderEngine(engine, seconds, std::move(commands), [&](double done) {
-        const int percent = static_cast<int>(done * 100);
-        if (terminal && percent != shown) {
-            std::fprintf(stderr, "\rRendering %s: %3d%%", label.c_str(), percent);
-            shown = percent;
-        }
-        return true;
-    });
-    if (terminal) std::fputc('\n', stderr);
-
-    if (!writeFileAtomically(output, encodeWav16(*samples, 2, kRate)))
-        fail(std::string(kFailedToCreate) + displayName(output));
-    std::cout << "Wrote " << output << ": " << seconds << " s of 16-bit stereo at " << kRate
-              << " Hz\n";
+    std::optional<std::vector<std::int16_t>> samples;
+    {
+        ProgressLine progress(label);
+        samples = renderEngine(engine, seconds, std::move(commands), progress.function());
+    }
+    fadeOut(*samples, kRate);
+    std::ostringstream length;
+    length << seconds << " s";
+    writeWav(*samples, output, length.str());
 }
 
 struct RenderOptions {
     std::string song;
     std::string output;
     double seconds = 30.0;
+    int passes = 0;
     std::optional<int> pattern;
     std::string tick = "host";
     std::string fm = "model";
@@ -78,6 +110,20 @@ struct RenderOptions {
 void render(const RenderOptions& options) {
     auto song = std::make_unique<Song>();
     if (const Result r = openSong(options.song, *song); !r) fail(r.message());
+    if (options.passes > 0) {
+        // As the editor's WAV export: the passes, then the notes released until they die away.
+        std::vector<std::int16_t> samples;
+        {
+            ProgressLine progress(displayName(options.song));
+            const Result r = renderSong(*song, {options.passes, 0}, kFmModels.at(options.fm),
+                                        progress.function(), samples);
+            if (!r) fail(r.message());
+        }
+        std::ostringstream length;
+        length << options.passes << (options.passes == 1 ? " pass" : " passes") << " ("
+               << std::fixed << std::setprecision(1) << double(samples.size() / 2) / kRate << " s)";
+        return writeWav(samples, options.output, length.str());
+    }
     checkSeconds(options.seconds);
 
     // The same image and commands as Play Song / Play Pattern in the editor, through the same
@@ -163,12 +209,20 @@ void addRenderCommand(CLI::App& app) {
         "render", "Render a song (or one pattern) through the emulated sound board to a WAV file");
     cmd->add_option("song", options->song, "Song file (.mus)")->required();
     cmd->add_option("-o,--output", options->output, "WAV file to write")->required();
-    cmd->add_option("--seconds", options->seconds, "Length to render (default 30)");
-    cmd->add_option("--pattern", options->pattern, "Play this pattern alone, as Play Pattern does");
-    cmd->add_option("--tick", options->tick,
-                    "What paces the driver: host (the editor's 16 ms tick, the default) or chip "
-                    "(the YM2610's timer interrupt, as on the board)")
-        ->check(CLI::IsMember({"host", "chip"}));
+    auto* seconds = cmd->add_option("--seconds", options->seconds, "Length to render (default 30)");
+    auto* pattern = cmd->add_option("--pattern", options->pattern,
+                                    "Play this pattern alone, as Play Pattern does");
+    auto* tick = cmd->add_option("--tick", options->tick,
+                                 "What paces the driver: host (the editor's 16 ms tick, the "
+                                 "default) or chip (the YM2610's timer interrupt, as on the board)")
+                     ->check(CLI::IsMember({"host", "chip"}));
+    cmd->add_option("--passes", options->passes,
+                    "Render the song this many times through its order list, then its notes "
+                    "released until they die away (at most 2 s), as the editor's WAV export")
+        ->check(CLI::Range(1, 1000))
+        ->excludes(seconds)
+        ->excludes(pattern)
+        ->excludes(tick);
     addFmOption(*cmd, options->fm);
     cmd->callback([options] { render(*options); });
 
