@@ -30,6 +30,16 @@ for type in application/x-qvxtracker-song application/x-qvxtracker-instrument; d
 done
 grep -q "QVXM1" "$scratch/mime/magic" && grep -q "QVXI1" "$scratch/mime/magic" ||
   { echo "the MIME magic lacks QVXM1 or QVXI1"; exit 1; }
+# As a desktop asks, beside the system's own types (TeX claims "*.ins" as well).
+cp "$root/usr/share/doc/qvxtracker/examples/demo.mus" "$scratch/song.mus"
+cp "$root/usr/share/doc/qvxtracker/examples/slap-bass.ins" "$scratch/voice.ins"
+printf '%%%% docstrip installer\n\\input docstrip\n' > "$scratch/installer.ins"
+filetype() { env -u XDG_CURRENT_DESKTOP -u DESKTOP_SESSION XDG_DATA_DIRS="$scratch:/usr/share" xdg-mime query filetype "$scratch/$1"; }
+for pair in song.mus:application/x-qvxtracker-song voice.ins:application/x-qvxtracker-instrument \
+            installer.ins:text/x-tex; do
+  got=$(filetype "${pair%%:*}")
+  [ "$got" = "${pair#*:}" ] || { echo "xdg-mime types ${pair%%:*} as $got, not ${pair#*:}"; exit 1; }
+done
 
 echo "== the programs from the unpacked files"
 "$root/usr/bin/qvxtool" --version
