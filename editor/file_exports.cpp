@@ -1,5 +1,7 @@
 #include "editor/file_exports.hpp"
 
+#include <QFileInfo>
+
 #include "editor/text.hpp"
 #include "rombuild/exports.hpp"
 #include "tools/vgm_export.hpp"
@@ -14,42 +16,53 @@ bool exportable(Prompts& prompts, const std::string& problem) {
     return false;
 }
 
-void tell(Prompts& prompts, const Result& result) {
-    if (!result) prompts.message(QString::fromStdString(result.message()));
+// The path when the export wrote it; else nothing, after telling why.
+QString tell(Prompts& prompts, const Result& result, const QString& path) {
+    if (result) return path;
+    showFailure(prompts, result);
+    return {};
 }
 
 }  // namespace
 
-void exportVgmFile(Prompts& prompts, const Song& song, const QString& title) {
-    if (!exportable(prompts, songProblem(song))) return;
+QString exportVgmFile(Prompts& prompts, const Song& song, const QString& title) {
+    if (!exportable(prompts, songProblem(song))) return {};
     const QString path =
         prompts.saveFileName({QStringLiteral("VGM files (*.vgm)"), {}, QStringLiteral("vgm")});
-    if (path.isEmpty()) return;
+    if (path.isEmpty()) return {};
     VgmOptions options;
     options.title = toModelText(title);
-    tell(prompts, exportVgm(song, options, toPath(path)));
+    return tell(prompts, exportVgm(song, options, toPath(path)), path);
 }
 
-void exportQvx0File(Prompts& prompts, const Song& song, ImageBuffer& buffer) {
-    if (!exportable(prompts, songProblem(song))) return;
+QString exportQvx0File(Prompts& prompts, const Song& song, ImageBuffer& buffer) {
+    if (!exportable(prompts, songProblem(song))) return {};
     const QString path =
         prompts.saveFileName({QStringLiteral("QVX0 binary (*.bin)"), {}, QStringLiteral("qv0")});
-    if (!path.isEmpty()) tell(prompts, exportCompiledImage(song, buffer, toPath(path)));
+    return path.isEmpty() ? path
+                          : tell(prompts, exportCompiledImage(song, buffer, toPath(path)), path);
 }
 
-void exportNeoGeoTestRomFile(Prompts& prompts, const Song& song, ImageBuffer& buffer) {
-    if (!exportable(prompts, songProblem(song))) return;
+QString exportNeoGeoTestRomFile(Prompts& prompts, const Song& song, ImageBuffer& buffer) {
+    if (!exportable(prompts, songProblem(song))) return {};
     const QString path = prompts.saveFileName({QStringLiteral("Test ROM files (*.bin)"),
                                                QStringLiteral("202-m1"), QStringLiteral("bin")});
-    if (!path.isEmpty()) tell(prompts, exportNeoGeoTestRom(song, buffer, toPath(path)));
+    return path.isEmpty() ? path
+                          : tell(prompts, exportNeoGeoTestRom(song, buffer, toPath(path)), path);
 }
 
-void exportMegaDriveTestRomFile(Prompts& prompts, const Song& song, ImageBuffer& buffer) {
+QString exportMegaDriveTestRomFile(Prompts& prompts, const Song& song, ImageBuffer& buffer) {
     // Refused before the dialog: a song that does not fit the console's bank would play garbage.
-    if (!exportable(prompts, megaDriveTestRomProblem(song))) return;
+    if (!exportable(prompts, megaDriveTestRomProblem(song))) return {};
     const QString path = prompts.saveFileName({QStringLiteral("Test ROM files (*.bin)"),
                                                QStringLiteral("testrom"), QStringLiteral("bin")});
-    if (!path.isEmpty()) tell(prompts, exportMegaDriveTestRom(song, buffer, toPath(path)));
+    return path.isEmpty() ? path
+                          : tell(prompts, exportMegaDriveTestRom(song, buffer, toPath(path)), path);
+}
+
+QString wroteText(const QString& path) {
+    const QFileInfo file(path);
+    return QStringLiteral("Wrote %1 (%2 bytes)").arg(file.fileName()).arg(file.size());
 }
 
 }  // namespace qvx::editor

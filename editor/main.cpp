@@ -1,8 +1,6 @@
 // QVXTracker: the editor program.
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QFile>
-#include <QFileInfo>
 #include <QTimer>
 #include <algorithm>
 #include <iterator>
@@ -21,15 +19,8 @@
 namespace {
 
 // A file handed over by the desktop: a song opens, an instrument loads into the selected voice.
-// An instrument is known by its magic or, when it is too damaged to have one, by its name, so
-// that the instrument reader tells what is wrong with it.
 void openArgument(qvx::editor::MainWindow& window, const QString& path) {
-    QFile file(path);
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    if (suffix == QLatin1String("ins") || suffix == QLatin1String("y12") ||
-        (QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly) &&
-         file.read(qsizetype(qvx::kInstrumentMagic.size())) ==
-             QByteArray::fromStdString(std::string(qvx::kInstrumentMagic)))) {
+    if (qvx::isInstrumentFile(qvx::editor::toPath(path))) {
         window.showInstrumentEditor();
         window.instrumentEditor()->loadPreset(std::max(window.workspace().voiceIndex(), 0),
                                               qvx::editor::toPath(path));

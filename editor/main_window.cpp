@@ -11,14 +11,15 @@
 #include <QStatusBar>
 #include <QTimer>
 
-#include "editor/about_box.hpp"
 #include "editor/artwork.hpp"
 #include "editor/control_bar.hpp"
 #include "editor/file_exports.hpp"
+#include "editor/help_menu.hpp"
 #include "editor/instrument_editor.hpp"
 #include "editor/midi_keys.hpp"
 #include "editor/pattern_panel.hpp"
 #include "editor/pattern_view.hpp"
+#include "editor/play_menu.hpp"
 #include "editor/preset_panel.hpp"
 #include "editor/recent_files.hpp"
 #include "editor/rom_maker_window.hpp"
@@ -34,11 +35,9 @@ using Change = WorkspaceChange;
 
 const QString kTitle = QStringLiteral("QVXTracker");
 const QString kKeyboardSetting = QStringLiteral("Options/Keyboard");
-const QString kFollowSetting = QStringLiteral("Options/FollowPlayback");
 const QString kNoteOffSetting = QStringLiteral("Options/NoteOffOnRelease");
 const QString kEditStepSetting = QStringLiteral("Options/EditStep");
 const QString kChipAccurateSetting = QStringLiteral("Options/ChipAccurateFm");
-constexpr int kFollowMilliseconds = 16;  // about one poll per displayed frame
 constexpr int kHintMilliseconds = 6000;
 
 }  // namespace
@@ -47,8 +46,7 @@ MainWindow::MainWindow(SoundSystem& sound, Prompts& prompts, QWidget* parent)
     : QMainWindow(parent),
       sound_(sound),
       prompts_(prompts),
-      imageBuffer_(std::make_unique<ImageBuffer>()),
-      playback_(sound.player(), *imageBuffer_) {
+      imageBuffer_(std::make_unique<ImageBuffer>()) {
     setWindowTitle(kTitle);
     setWindowIcon(artwork::applicationIcon());
 
@@ -68,7 +66,10 @@ MainWindow::MainWindow(SoundSystem& sound, Prompts& prompts, QWidget* parent)
         [this] { return instrumentEditor_->editing().currentInstrument(); });
     workspace_.setPreviewTarget(silentVoiceWatch_.get());
     romMaker_ = new RomMakerWindow(sound_, prompts_, this);
-    connect(romMaker_, &RomMakerWindow::boardTaken, this, [this] { workspace_.channel1Taken(); });
+    connect(romMaker_, &RomMakerWindow::boardTaken, this, [this] {
+        workspace_.channel1Taken();
+        playMenu_->boardTaken();
+    });
     // The windows' own close box and Escape take the check mark away.
     connect(instrumentEditor_, &ToolWindow::shownChanged, this, [this](bool shown) {
         const QSignalBlocker blocker(instrumentEditorAction_);
@@ -87,10 +88,6 @@ MainWindow::MainWindow(SoundSystem& sound, Prompts& prompts, QWidget* parent)
             workspace_.heldPreview() == Workspace::PreviewSource::PatternEditor)
             workspace_.previewKeyUp();
     });
-    followTimer_ = new QTimer(this);
-    followTimer_->setInterval(kFollowMilliseconds);
-    connect(followTimer_, &QTimer::timeout, this, &MainWindow::followPlayback);
-    followTimer_->start();
     undoAction_->setEnabled(false);
     redoAction_->setEnabled(false);
     updateTitle();
@@ -240,33 +237,8 @@ void MainWindow::createMenus() {
                                 &MainWindow::toggleRomMaker);
     romMakerAction_->setCheckable(true);
 
-    QMenu* play = menuBar()->addMenu(QStringLiteral("&Play"));
-    playPatternAction_ =
-        addAction(play, "playPattern", QStringLiteral("&Current Pattern\tF6"),
-                  QStringLiteral("Plays the current pattern"), &MainWindow::playPattern);
-    playPatternAction_->setShortcut(QKeySequence(Qt::Key_F6));
-    playSongAction_ = addAction(play, "playSong", QStringLiteral("Son&g\tF5"),
-                                QStringLiteral("Plays the entire song"), &MainWindow::playSong);
-    playSongAction_->setShortcut(QKeySequence(Qt::Key_F5));
-    stopAction_ = addAction(play, "stop", QStringLiteral("&Stop\tF4"),
-                            QStringLiteral("Stops playing; Silence"), &MainWindow::stop);
-    stopAction_->setShortcut(QKeySequence(Qt::Key_F4));
-    play->addSeparator();
-    addAction(play, "playSongFromHere", QStringLiteral("Song from &Order Entry\tF7"),
-              QStringLiteral("Plays the song from the selected order entry"),
-              &MainWindow::playSongFromHere)
-        ->setShortcut(QKeySequence(Qt::Key_F7));
-    addAction(play, "playPatternFromHere", QStringLiteral("Pattern from &Row\tF8"),
-              QStringLiteral("Plays the current pattern from the cursor's row"),
-              &MainWindow::playPatternFromHere)
-        ->setShortcut(QKeySequence(Qt::Key_F8));
-    followAction_ =
-        addAction(play, "follow", QStringLiteral("&Follow Playback"),
-                  QStringLiteral("Shows the pattern and the row being played"), nullptr);
-    followAction_->setCheckable(true);
-    followAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
-    connect(followAction_, &QAction::toggled, this,
-            [](bool on) { QSettings().setValue(kFollowSetting, on); });
+    // The status line it writes to is made with the bars.
+    playMenuBar_ = menuBar()->addMenu(QStringLiteral("&Play"));
 
     QMenu* options = menuBar()->addMenu(QStringLiteral("Options"));
     qwertyAction_ =
@@ -300,13 +272,22 @@ void MainWindow::createMenus() {
         QSettings().setValue(kChipAccurateSetting, on);
     });
 
-    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
-    addAction(help, "about", QStringLiteral("&About QVXTracker..."), QString(), &MainWindow::about);
+    fillHelpMenu(*menuBar()->addMenu(QStringLiteral("&Help")), *this);
 }
 
 void MainWindow::createBars() {
-    controlBar_ =
-        new ControlBar(workspace_, playSongAction_, playPatternAction_, stopAction_, this);
+    // "Ready" stands in the status bar when nothing plays and no menu prompt covers it.
+    auto* ready = new QLabel(this);
+    ready->setObjectName(QStringLiteral("readyLabel"));
+    statusBar()->addWidget(ready, 1);
+    soundStatus_ = new QLabel(this);
+    soundStatus_->setObjectName(QStringLiteral("soundStatus"));
+    statusBar()->addPermanentWidget(soundStatus_);
+    playMenu_ = new PlayMenu(*playMenuBar_, workspace_, sound_, prompts_, *imageBuffer_,
+                             *patternView_, *ready, this);
+
+    controlBar_ = new ControlBar(workspace_, playMenu_->playSongAction(),
+                                 playMenu_->playPatternAction(), playMenu_->stopAction(), this);
     addToolBar(Qt::TopToolBarArea, controlBar_);
     connect(controlBar_, &ControlBar::editClicked, this, &MainWindow::showInstrumentEditor);
 
@@ -318,21 +299,12 @@ void MainWindow::createBars() {
     dock->setWidget(patternPanel_);
     addDockWidget(Qt::LeftDockWidgetArea, dock);
     connect(patternPanel_, &PatternPanel::done, patternView_, qOverload<>(&QWidget::setFocus));
-
-    // "Ready" stands in the status bar whenever no menu prompt covers it.
-    auto* ready = new QLabel(QStringLiteral("Ready"), this);
-    ready->setObjectName(QStringLiteral("readyLabel"));
-    statusBar()->addWidget(ready, 1);
-    soundStatus_ = new QLabel(this);
-    soundStatus_->setObjectName(QStringLiteral("soundStatus"));
-    statusBar()->addPermanentWidget(soundStatus_);
 }
 
 void MainWindow::readSettings() {
     const QSettings settings;
     const bool qwerty = settings.value(kKeyboardSetting, 1).toInt() != 0;
     chooseLayout(qwerty ? KeyboardLayout::Qwerty : KeyboardLayout::Azerty);
-    followAction_->setChecked(settings.value(kFollowSetting, true).toBool());
     noteOffAction_->setChecked(settings.value(kNoteOffSetting, false).toBool());
     midiKeys_->reopenChosenPort();
     // The synthesis that sounds as the chip does, unless this profile chose the other.
@@ -441,7 +413,7 @@ bool MainWindow::saveToSongFile() {
 }
 
 void MainWindow::showResult(const Result& result) {
-    if (!result) prompts_.message(QString::fromStdString(result.message()));
+    if (!result) showFailure(prompts_, result);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -488,7 +460,8 @@ void MainWindow::importMod() {
 }
 
 void MainWindow::exportWavFile() {
-    exportWav(this, prompts_, workspace_.song(), chipAccurateAction_->isChecked());
+    wrote(exportWav(this, prompts_, workspace_.song(), chipAccurateAction_->isChecked(),
+                    songTitle()));
 }
 
 void MainWindow::loadPreset() {
@@ -497,21 +470,28 @@ void MainWindow::loadPreset() {
 }
 
 void MainWindow::exportVgmFile() {
-    editor::exportVgmFile(
-        prompts_, workspace_.song(),
-        songFile_.isEmpty() ? QStringLiteral("Untitled") : QFileInfo(songFile_).completeBaseName());
+    wrote(editor::exportVgmFile(prompts_, workspace_.song(), songTitle()));
 }
 
 void MainWindow::exportQvx0() {
-    exportQvx0File(prompts_, workspace_.song(), *imageBuffer_);
+    wrote(exportQvx0File(prompts_, workspace_.song(), *imageBuffer_));
 }
 
 void MainWindow::exportNeoGeoTestRom() {
-    exportNeoGeoTestRomFile(prompts_, workspace_.song(), *imageBuffer_);
+    wrote(exportNeoGeoTestRomFile(prompts_, workspace_.song(), *imageBuffer_));
 }
 
 void MainWindow::exportMegaDriveTestRom() {
-    exportMegaDriveTestRomFile(prompts_, workspace_.song(), *imageBuffer_);
+    wrote(exportMegaDriveTestRomFile(prompts_, workspace_.song(), *imageBuffer_));
+}
+
+QString MainWindow::songTitle() const {
+    return songFile_.isEmpty() ? QStringLiteral("Untitled")
+                               : QFileInfo(songFile_).completeBaseName();
+}
+
+void MainWindow::wrote(const QString& path) {
+    if (!path.isEmpty()) statusBar()->showMessage(wroteText(path), kHintMilliseconds);
 }
 
 // ---- Edit menu ---------------------------------------------------------------------------------
@@ -581,43 +561,8 @@ void MainWindow::toggleRomMaker() {
     }
 }
 
-// ---- Play menu ---------------------------------------------------------------------------------
-
-void MainWindow::playPattern() {
-    played(playback_.playPattern(workspace_.song(), workspace_.currentPattern()));
-}
-
-void MainWindow::playSong() {
-    played(playback_.playSong(workspace_.song()));
-}
-
-void MainWindow::playSongFromHere() {
-    played(playback_.playSongFrom(workspace_.song(), std::max(workspace_.orderSelection(), 0)));
-}
-
-void MainWindow::playPatternFromHere() {
-    played(playback_.playPatternFrom(workspace_.song(), workspace_.currentPattern(),
-                                     workspace_.cursor().row()));
-}
-
-void MainWindow::played(const Result& result) {
-    if (result) workspace_.channel1Taken();
-    showResult(result);
-}
-
 void MainWindow::followPlayback() {
-    const std::optional<SoundSystem::Position> position = sound_.playPosition();
-    const std::optional<Playback::SongPlace> place =
-        position ? playback_.locate(workspace_.song(), position->orderPosition, position->row)
-                 : std::nullopt;
-    if (place && followAction_->isChecked())
-        workspace_.follow(place->pattern, place->orderEntry, place->row);
-    patternView_->setPlayingRow(place && place->pattern == workspace_.currentPattern() ? place->row
-                                                                                       : -1);
-}
-
-void MainWindow::stop() {
-    playback_.stop();
+    playMenu_->followPlayback();
 }
 
 // ---- Options and Help --------------------------------------------------------------------------
@@ -636,11 +581,6 @@ void MainWindow::chooseLayout(KeyboardLayout layout) {
     azertyAction_->setChecked(!qwerty);
     QSettings().setValue(kKeyboardSetting, qwerty ? 1 : 0);
     workspace_.setKeyboardLayout(layout);
-}
-
-void MainWindow::about() {
-    AboutBox box(this);
-    box.exec();
 }
 
 }  // namespace qvx::editor

@@ -20,6 +20,7 @@ class InstrumentEditor;
 class MidiKeys;
 class PatternPanel;
 class PatternView;
+class PlayMenu;
 class RecentFiles;
 class RomMakerWindow;
 class ToolWindow;
@@ -78,6 +79,10 @@ class MainWindow : public QMainWindow {
     void openRecent(const QString& path);
     ConfirmFn confirm();
     void showResult(const Result& result);
+    // The song's file name without its extension, or "Untitled": what exports propose.
+    QString songTitle() const;
+    // Says in the status bar what an export wrote (nothing when it wrote nothing).
+    void wrote(const QString& path);
 
     // File menu.
     void newProject();
@@ -103,25 +108,16 @@ class MainWindow : public QMainWindow {
     // View menu.
     void toggleInstrumentEditor();
     void toggleRomMaker();
-    // Play menu.
-    void playPattern();
-    void playSong();
-    void playSongFromHere();
-    void playPatternFromHere();
-    void played(const Result& result);
-    void stop();
     // Options menu.
     void chooseQwerty();
     void chooseAzerty();
     void chooseLayout(KeyboardLayout layout);
-    void about();
 
     SoundSystem& sound_;
     Prompts& prompts_;
     Workspace workspace_;
     std::unique_ptr<ImageBuffer> imageBuffer_;
     std::unique_ptr<SilentVoiceWatch> silentVoiceWatch_;
-    Playback playback_;
 
     PatternView* patternView_ = nullptr;
     ControlBar* controlBar_ = nullptr;
@@ -131,17 +127,14 @@ class MainWindow : public QMainWindow {
     QLabel* soundStatus_ = nullptr;
     RecentFiles* recentFiles_ = nullptr;
     MidiKeys* midiKeys_ = nullptr;
-    QTimer* followTimer_ = nullptr;
     QString songFile_;
 
-    QAction* playSongAction_ = nullptr;
-    QAction* playPatternAction_ = nullptr;
-    QAction* stopAction_ = nullptr;
+    PlayMenu* playMenu_ = nullptr;
+    QMenu* playMenuBar_ = nullptr;
     QAction* instrumentEditorAction_ = nullptr;
     QAction* romMakerAction_ = nullptr;
     QAction* undoAction_ = nullptr;
     QAction* redoAction_ = nullptr;
-    QAction* followAction_ = nullptr;
     QAction* noteOffAction_ = nullptr;
     QAction* chipAccurateAction_ = nullptr;
     QAction* qwertyAction_ = nullptr;

@@ -82,7 +82,7 @@ void PatternView::workspaceChanged(const WorkspaceChange& change) {
         drawnCursor_ = cursorRect();
         return;
     }
-    if (change.what & Change::kTracks) viewport()->update(headerRect());
+    if (change.what & Change::kTrackEnables) viewport()->update(headerRect());
     if (change.what & Change::kCell) viewport()->update(cellRect(change.track, change.row));
     if (change.what & (Change::kCursor | Change::kCell)) updateCursor();
 }

@@ -295,13 +295,13 @@ void RomMakerWindow::add() {
 
 void RomMakerWindow::addPath(const QString& path) {
     const Result result = maker_.add(toPath(path));
-    if (!result) prompts_.message(text(result.message()));
+    if (!result) showFailure(prompts_, result);
     showLists();
 }
 
 void RomMakerWindow::remove() {
     const Result result = maker_.remove();
-    if (!result) return prompts_.message(text(result.message()));
+    if (!result) return showFailure(prompts_, result);
     showLists();
 }
 
@@ -444,7 +444,7 @@ void RomMakerWindow::playSample() {
             return prompts_.message(QStringLiteral("Select a sample or a sound file to play"));
         const Result read =
             readRomSample(toPath(path), QFileInfo(path).fileName().toStdString(), sample);
-        if (!read) return prompts_.message(text(read.message()));
+        if (!read) return showFailure(prompts_, read);
     }
     // On the board as in the game: the sample alone in a V1, played by its command.
     const RomImages images = makeRomImages({}, std::span(&sample, 1));

@@ -71,6 +71,14 @@ std::optional<VoiceFile> parseY12(std::span<const std::uint8_t> bytes, std::stri
     return voice;
 }
 
+bool isInstrumentFile(const std::filesystem::path& path) {
+    const std::string extension = path.extension().string();
+    if (equalsIgnoringCase(extension, ".ins") || equalsIgnoringCase(extension, ".y12")) return true;
+    const auto head = readFileHead(path, kInstrumentMagic.size());
+    return head &&
+           std::equal(kInstrumentMagic.begin(), kInstrumentMagic.end(), head->begin(), head->end());
+}
+
 Result saveInstrumentFile(const Song& song, int number, const std::filesystem::path& path) {
     if (!writeFileAtomically(path, serializeInstrument(song.instruments[number])))
         return Result::failure(std::string(kFailedToCreate) + displayName(path));

@@ -32,6 +32,10 @@ std::optional<VoiceFile> parseInstrument(std::span<const std::uint8_t> bytes);
 // register groups; 0x40 algorithm, 0x41 feedback. The name is the file's stem.
 std::optional<VoiceFile> parseY12(std::span<const std::uint8_t> bytes, std::string_view stem);
 
+// Whether a file handed to the editor is an instrument rather than a song: its name ends in
+// ".ins" or ".y12" (any case), or it starts with "QVXI1".
+bool isInstrumentFile(const std::filesystem::path& path);
+
 // Writes instrument `number` safely. Failure: "Failed to Create " + file name.
 Result saveInstrumentFile(const Song& song, int number, const std::filesystem::path& path);
 

@@ -95,11 +95,6 @@ void Workspace::resetEditorState() {
     orderSelection_ = song_->order.empty() ? kNoSelection : 0;
 }
 
-void Workspace::selectLastOrderEntry() {
-    orderSelection_ =
-        song_->order.empty() ? kNoSelection : static_cast<int>(song_->order.size()) - 1;
-}
-
 // ---- File menu ---------------------------------------------------------------------------------
 
 void Workspace::newProject() {
@@ -125,8 +120,8 @@ Result Workspace::importMod(const std::filesystem::path& path, ModImportReport* 
 
 void Workspace::replaceSong(std::unique_ptr<Song> song) {
     song_ = std::move(song);
+    // The first order entry is selected, the one whose pattern 00 is shown.
     resetEditorState();
-    selectLastOrderEntry();
     forgetHistory();
     notify(Change::kEverything);
 }
@@ -511,7 +506,7 @@ void Workspace::setKeyboardLayout(KeyboardLayout layout) {
 
 void Workspace::toggleTrack(int track) {
     song_->toggleTrack(track);
-    notify(Change::kTracks, track);
+    notify(Change::kTrackEnables, track);
 }
 
 }  // namespace qvx

@@ -29,13 +29,13 @@ struct WorkspaceChange {
         kPatternSelector = 1u << 3,  // the current pattern's number or name
         kOrder = 1u << 4,            // order list entries or selection
         kOctave = 1u << 5,
-        kVoice = 1u << 6,        // the Voice list's selection
-        kInstruments = 1u << 7,  // instrument names or voices
-        kTracks = 1u << 8,       // track enable flags
-        kModified = 1u << 9,     // the modified flag
-        kLayout = 1u << 10,      // the keyboard layout
-        kSelection = 1u << 11,   // the block selection
-        kHistory = 1u << 12,     // what Undo and Redo can do
+        kVoice = 1u << 6,         // the Voice list's selection
+        kInstruments = 1u << 7,   // instrument names or voices
+        kTrackEnables = 1u << 8,  // track enable flags
+        kModified = 1u << 9,      // the modified flag
+        kLayout = 1u << 10,       // the keyboard layout
+        kSelection = 1u << 11,    // the block selection
+        kHistory = 1u << 12,      // what Undo and Redo can do
         kEditStep = 1u << 13,
         kEverything = (1u << 14) - 1,
     };
@@ -215,9 +215,6 @@ class Workspace {
 
   private:
     void resetEditorState();
-    // After Open and import the order list was appended entry by entry, so its last entry ends
-    // up selected.
-    void selectLastOrderEntry();
     void notify(unsigned what, int track = 0, int row = 0);
     // Runs `change` as one undoable step over the parts in `scope` and tells the views; `what`
     // says what to redraw. Returns whether the song changed.

@@ -11,14 +11,17 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBrowser>
 #include <QToolButton>
 #include <csignal>
 #include <memory>
 
 #include "editor/about_box.hpp"
 #include "editor/control_bar.hpp"
+#include "editor/help_menu.hpp"
 #include "editor/instrument_editor.hpp"
 #include "editor/main_window.hpp"
 #include "editor/pattern_panel.hpp"
@@ -177,7 +180,12 @@ class MainWindowTest : public QObject, testing::WindowRig {
                "processor time); also for WAV export",
                {},
                true}}},
-            {"&Help", {{"&About QVXTracker...", "", {}}}},
+            {"&Help",
+             {{"&Keys and Effects...\tF1",  // +
+               "Lists the editor's keys and the effects the driver plays",
+               QKeySequence(Qt::Key_F1)},
+              sep,
+              {"&About QVXTracker...", "", {}}}},
         };
         const QList<QAction*> menus = window().menuBar()->actions();
         QCOMPARE(menus.size(), qsizetype(expected.size()));
@@ -223,9 +231,16 @@ class MainWindowTest : public QObject, testing::WindowRig {
 
     void playKeysReachTheSoundLibrary() {
         showAndActivate();
+        // The status line says what plays.
+        const auto status = [this] {
+            return window().findChild<QLabel*>(QStringLiteral("readyLabel"))->text();
+        };
         QTest::keyClick(window().patternView(), Qt::Key_F6);
+        QCOMPARE(status(), QStringLiteral("Playing pattern 00"));
         QTest::keyClick(window().patternView(), Qt::Key_F5);
+        QCOMPARE(status(), QStringLiteral("Playing song from order 00"));
         QTest::keyClick(window().patternView(), Qt::Key_F4);
+        QCOMPARE(status(), QStringLiteral("Ready"));
         // A one-pattern image (driver, table, block of one instrument and one pattern).
         QCOMPARE(calls(), (Calls{"start", "sendData 2969", "sendCommand 129", "sendData 2969",
                                  "sendCommand 129", "sendCommand 255"}));
@@ -302,6 +317,8 @@ class MainWindowTest : public QObject, testing::WindowRig {
         QCOMPARE(prompts().requests[1].defaultName, QStringLiteral("202-m1"));
         QCOMPARE(prompts().requests[2].defaultName, QStringLiteral("testrom"));
         QCOMPARE(prompts().requests[2].filter, QStringLiteral("Test ROM files (*.bin)"));
+        QCOMPARE(window().statusBar()->currentMessage(),
+                 QStringLiteral("Wrote testrom.bin (131072 bytes)"));
         // A file that cannot be written says so.
         prompts().fileNames = {file("no-such-folder/x.bin")};
         action("exportNeoGeo")->trigger();
@@ -314,6 +331,23 @@ class MainWindowTest : public QObject, testing::WindowRig {
         QVERIFY(prompts().requests.empty());
         QVERIFY(prompts().messages.last().startsWith(
             QStringLiteral("The song is too large for the Mega Drive test ROM")));
+    }
+
+    void aRefusedFileIsNamedWithTheReason() {
+        QVERIFY(qvx::testing::writeBytes(file("empty.mus").toStdString(), {}));
+        window().openSong(file("empty.mus"));
+        QCOMPARE(prompts().messages, QStringList{"Invalid QVX Tracker Music file"});
+        QCOMPARE(prompts().details, QStringList{file("empty.mus") + ": the file is empty"});
+    }
+
+    void keysAndEffectsAreAtHand() {
+        showAndActivate();
+        QTest::keyClick(window().patternView(), Qt::Key_F1);
+        auto* reference = window().findChild<ReferenceWindow*>();
+        QVERIFY(reference && reference->isVisible());
+        const QString page = reference->page()->toPlainText();
+        QVERIFY(page.contains(QStringLiteral("pattern break")));
+        QVERIFY(page.contains(readmePath()));
     }
 
     void patternPanelShowsTheWorkspace() {
@@ -465,6 +499,8 @@ class MainWindowTest : public QObject, testing::WindowRig {
         QVERIFY2(prompts().questions[0].startsWith(QStringLiteral(
                      "QVXTracker did not close properly. Restore Theme.mus as it was at ")),
                  qPrintable(prompts().questions[0]));
+        QVERIFY(prompts().details.last().startsWith(QStringLiteral("The song's file: ") +
+                                                    file("Theme.mus") + QLatin1Char('\n')));
         QCOMPARE(prompts().messages.size(), 1);
         QVERIFY(prompts().messages[0].startsWith(QStringLiteral("Invalid QVX Tracker Music file")));
         QVERIFY(std::filesystem::exists(state / "damaged.mus.damaged"));

@@ -96,6 +96,30 @@ TEST(InstrumentFile, RefusedFilesChangeNothing) {
     EXPECT_EQ(loadInstrumentFile(song, 4, dir / "absent.ins").message(),
               "Failed to Open absent.ins");
     EXPECT_EQ(song.instruments[4].name, before.name);
+
+    // The detail names the whole path and says why.
+    writeBytes(dir / "empty.ins", {});
+    const std::pair<const char*, std::string> reasons[] = {
+        {"empty.ins", "the file is empty"},
+        {"magic.ins", "it does not start with \"QVXI1\""},
+        {"short.ins", "the file ends after 38 of 39 bytes"},
+        {"long.ins", "the instrument's name is longer than 255 characters"},
+        {"short.y12", "the file holds 127 bytes; a YM2612 voice dump holds 128"},
+        {"voice.txt", "only .ins and .y12 files hold instruments"},
+        {"absent.ins", "there is no such file"},
+    };
+    for (const auto& [name, why] : reasons)
+        EXPECT_EQ(loadInstrumentFile(song, 4, dir / name).detail(),
+                  (dir / name).string() + ": " + why);
+
+    // What the editor takes as an instrument when a file is handed to it.
+    writeBytes(dir / "song.mus", Bytes{'Q', 'V', 'X', 'M', '1'});
+    for (const auto& [name, instrument] : {std::pair{"empty.ins", true},
+                                           {"noextension", true},
+                                           {"VOICE.Y12", true},
+                                           {"song.mus", false},
+                                           {"absent.mus", false}})
+        EXPECT_EQ(isInstrumentFile(dir / name), instrument) << name;
 }
 
 TEST(InstrumentFile, ExtensionCaseIsIgnored) {

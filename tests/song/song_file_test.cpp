@@ -57,8 +57,8 @@ TEST(SongFile, SaveOpenSaveIsByteIdentical) {
         EXPECT_EQ(loaded.patterns[p].name, song.patterns[p].name);
         EXPECT_EQ(loaded.patterns[p].tracks, song.patterns[p].tracks) << p;
     }
-    // Open appends the order entries one by one; the last one ends up selected.
-    EXPECT_EQ(ws.orderSelection(), 3);
+    // The first order entry is selected, with its pattern 00 shown.
+    EXPECT_EQ(ws.orderSelection(), 0);
     EXPECT_EQ(ws.currentPattern(), 0);
 }
 
@@ -207,22 +207,33 @@ TEST_F(RefusedFile, CountsBeyondWhatTheSongHolds) {
     Bytes bytes = serializeSong(song);
     const std::size_t patternCountAt = orderAt + 2;
 
+    // Each refusal's detail names the file and says why.
+    const auto why = [&](const Bytes& bad) {
+        const Result r = openBytes(bad);
+        EXPECT_EQ(r.message(), "Invalid QVX Tracker Music file");
+        const std::string path = (dir / "bad.mus").string() + ": ";
+        return r.detail().starts_with(path) ? r.detail().substr(path.size()) : r.detail();
+    };
     Bytes bad = bytes;
     bad[patternCountAt] = 0;
-    EXPECT_EQ(openBytes(bad).message(), "Invalid QVX Tracker Music file");
+    EXPECT_EQ(why(bad), "it holds 0 patterns; a song holds 1 to 64");
     bad[patternCountAt] = 65;
-    EXPECT_FALSE(openBytes(bad));
+    EXPECT_EQ(why(bad), "it holds 65 patterns; a song holds 1 to 64");
     expectUnchanged();
 
     // An order list of 129 entries: count byte and the entries.
     bad = bytes;
     bad[orderAt] = 129;
     bad.insert(bad.begin() + static_cast<std::ptrdiff_t>(orderAt) + 1, 128, 0);
-    EXPECT_FALSE(openBytes(bad));
+    EXPECT_EQ(why(bad), "its order list has 129 entries, more than 128");
     // An order entry naming a pattern no song can have.
     bad = bytes;
     bad[orderAt + 1] = 64;
-    EXPECT_FALSE(openBytes(bad));
+    EXPECT_EQ(why(bad), "order entry 0 plays pattern 64, beyond the last of 64");
+    EXPECT_EQ(why(Bytes(bytes.begin(), bytes.begin() + 100)),
+              "the file ends after 100 bytes, in instrument 3's registers");
+    EXPECT_EQ(why({}), "the file is empty");
+    EXPECT_EQ(why(Bytes{'Q', 'V', 'X', 'M', '2'}), "it does not start with \"QVXM1\"");
     expectUnchanged();
 
     // 64 patterns is the most there can be.
