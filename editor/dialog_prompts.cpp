@@ -74,6 +74,7 @@ QString DialogPrompts::saveFileName(const FileRequest& request) {
 QString DialogPrompts::fileName(const FileRequest& request, bool save) {
     if (folder_.isEmpty()) folder_ = QDir::currentPath();
     QFileDialog dialog(parent_);
+    if (!request.title.isEmpty()) dialog.setWindowTitle(request.title);
     // Qt's own dialog matches "*.mus" in any case, as the files of older systems need.
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setDirectory(folder_);

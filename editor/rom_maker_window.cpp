@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemModel>
@@ -10,12 +11,11 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSettings>
 #include <QShortcut>
 #include <QSignalBlocker>
-#include <QStyle>
-#include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -71,6 +71,37 @@ QString joined(const std::vector<std::string>& lines) {
     return out.join(QLatin1Char('\n'));
 }
 
+// Converting a long sound takes seconds: a dialog shows how far it is once it has taken half a
+// second, and Cancel stops it.
+class ConversionProgress {
+  public:
+    ConversionProgress(QWidget* parent, const QString& label)
+        : dialog_(label, QStringLiteral("Cancel"), 0, kSteps, parent) {
+        dialog_.setObjectName(QStringLiteral("conversionProgress"));
+        dialog_.setWindowTitle(QStringLiteral("ROM Maker"));
+        dialog_.setWindowModality(Qt::ApplicationModal);
+        dialog_.setMinimumDuration(500);
+        dialog_.setAutoReset(false);
+    }
+    ProgressFn function() {
+        return [this](double done) {
+            if (done < 0) {
+                // A file that does not tell its length: the bar only shows that work goes on.
+                dialog_.setMaximum(0);
+                if (dialog_.isVisible()) QCoreApplication::processEvents();
+            } else {
+                dialog_.setMaximum(kSteps);
+                dialog_.setValue(static_cast<int>(done * (kSteps - 1)));
+            }
+            return !dialog_.wasCanceled();
+        };
+    }
+
+  private:
+    static constexpr int kSteps = 1000;
+    QProgressDialog dialog_;
+};
+
 void showFigure(QLabel* label, std::int64_t bytes) {
     label->setText(QString::number(bytes));
     // Below zero the lists do not fit, and Make ROMS will say why.
@@ -80,104 +111,19 @@ void showFigure(QLabel* label, std::int64_t bytes) {
 
 }  // namespace
 
-// ---- Folder tree -------------------------------------------------------------------------------
-
-bool FolderOrder::lessThan(const QModelIndex& left, const QModelIndex& right) const {
-    const auto* files = static_cast<const QFileSystemModel*>(sourceModel());
-    const bool leftIsFolder = files->isDir(left);
-    if (leftIsFolder != files->isDir(right)) return leftIsFolder;
-    const QString a = files->fileName(left);
-    const QString b = files->fileName(right);
-    const int order = QString::compare(a, b, Qt::CaseInsensitive);
-    return order != 0 ? order < 0 : a < b;
-}
-
-FolderTree::FolderTree(QWidget* parent) : QTreeView(parent) {
-    files_ = new QFileSystemModel(this);
-    files_->setReadOnly(true);
-    // Every folder, hidden ones too; of the files only songs and sound files, in any case. Files
-    // that do not match are left out rather than shown greyed.
-    files_->setFilter(QDir::AllDirs | QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
-    QStringList patterns;
-    for (const char* suffix :
-         {"mus", "wav", "aif", "aiff", "aifc", "flac", "ogg", "oga", "opus", "caf", "w64", "au"})
-        patterns << QStringLiteral("*.") + QLatin1String(suffix);
-    files_->setNameFilters(patterns);
-    files_->setNameFilterDisables(false);
-    files_->setRootPath(QDir::rootPath());
-    order_ = new FolderOrder(this);
-    order_->setSourceModel(files_);
-    order_->sort(0, Qt::AscendingOrder);
-    setModel(order_);
-    setHeaderHidden(true);
-    for (int c = 1; c < files_->columnCount(); ++c)
-        hideColumn(c);
-    setUniformRowHeights(true);
-    setSelectionMode(QAbstractItemView::SingleSelection);
-    setExpandsOnDoubleClick(true);
-    connect(this, &QTreeView::doubleClicked, this, [this](const QModelIndex& index) {
-        const QModelIndex source = order_->mapToSource(index);
-        if (source.isValid() && !files_->isDir(source))
-            emit fileActivated(files_->filePath(source));
-    });
-    // Folders are read in the background: keep the chosen one at the top while the ones above it
-    // fill in.
-    connect(files_, &QFileSystemModel::directoryLoaded, this, [this](const QString& folder) {
-        if (pending_.isEmpty() || !pending_.startsWith(folder)) return;
-        if (currentIndex().isValid()) scrollTo(currentIndex(), QAbstractItemView::PositionAtTop);
-    });
-}
-
-bool FolderTree::selectPath(const QString& path) {
-    const QFileInfo info(path);
-    if (path.isEmpty() || !info.exists()) return false;
-    const QString absolute = info.absoluteFilePath();
-    const QModelIndex index = order_->mapFromSource(files_->index(absolute));
-    if (!index.isValid()) return false;
-    for (QModelIndex up = index.parent(); up.isValid(); up = up.parent())
-        expand(up);
-    if (info.isDir()) {
-        // Read it now: a hidden tree does not ask for a folder's contents when it is expanded.
-        if (order_->canFetchMore(index)) order_->fetchMore(index);
-        expand(index);
-    }
-    setCurrentIndex(index);
-    scrollTo(index, QAbstractItemView::PositionAtTop);
-    pending_ = absolute;
-    return true;
-}
-
-QString FolderTree::selectedPath() const {
-    const QModelIndexList selected = selectionModel()->selectedRows();
-    if (selected.isEmpty()) return {};
-    return files_->filePath(order_->mapToSource(selected.first()));
-}
-
 // ---- The window --------------------------------------------------------------------------------
 
 RomMakerWindow::RomMakerWindow(SoundSystem& sound, Prompts& prompts, QWidget* parent)
     : ToolWindow(QStringLiteral("ROM Maker"), parent), sound_(sound), prompts_(prompts) {
     setObjectName(QStringLiteral("romMaker"));
     buildLayout();
-    tree_->selectPath(QDir::currentPath());
     showLists();
 }
 
 void RomMakerWindow::buildLayout() {
     // The files at the left, the two lists at the right, the buttons between them.
-    auto* treeTitle = new QHBoxLayout;
-    treeTitle->addWidget(new QLabel(QStringLiteral("Music / Sample File List"), this), 1);
-    auto* home = new QToolButton(this);
-    home->setObjectName(QStringLiteral("home"));
-    home->setIcon(style()->standardIcon(QStyle::SP_DirHomeIcon));
-    home->setToolTip(QStringLiteral("Show your home folder"));
-    home->setAutoRaise(true);
-    connect(home, &QToolButton::clicked, this, [this] { tree_->selectPath(QDir::homePath()); });
-    treeTitle->addWidget(home);
-    tree_ = new FolderTree(this);
-    tree_->setObjectName(QStringLiteral("folderTree"));
-    tree_->setMinimumSize(260, 320);
-    connect(tree_, &FolderTree::fileActivated, this, &RomMakerWindow::addPath);
+    folders_ = new FolderPane(QStringLiteral("Music / Sample File List"), this);
+    connect(tree(), &FolderTree::fileActivated, this, &RomMakerWindow::addPath);
 
     auto* moves = new QVBoxLayout;
     moves->addStretch(1);
@@ -217,10 +163,9 @@ void RomMakerWindow::buildLayout() {
     v1Figure_->setToolTip(QStringLiteral("Bytes of ADPCM-A data left in the 512 KB V1"));
 
     auto* grid = new QGridLayout;
-    grid->addLayout(treeTitle, 0, 0);
     grid->addWidget(new QLabel(QStringLiteral("M1 ROM"), this), 0, 2);
     grid->addWidget(new QLabel(QStringLiteral("V1 ROM"), this), 0, 3);
-    grid->addWidget(tree_, 1, 0);
+    grid->addWidget(folders_, 0, 0, 2, 1);
     grid->addLayout(moves, 1, 1);
     grid->addWidget(songList_, 1, 2);
     grid->addWidget(sampleList_, 1, 3);
@@ -288,15 +233,22 @@ void RomMakerWindow::buildLayout() {
 }
 
 void RomMakerWindow::add() {
-    const QString path = tree_->selectedPath();
+    const QString path = tree()->selectedPath();
     if (path.isEmpty() || QFileInfo(path).isDir()) return prompts_.message(text(kSelectAFileToAdd));
     addPath(path);
 }
 
 void RomMakerWindow::addPath(const QString& path) {
-    const Result result = maker_.add(toPath(path));
-    if (!result) showFailure(prompts_, result);
+    ConversionProgress progress(this,
+                                QStringLiteral("Converting %1...").arg(QFileInfo(path).fileName()));
+    const Result result = maker_.add(toPath(path), progress.function());
+    if (!result) tellFailure(result);
     showLists();
+}
+
+void RomMakerWindow::tellFailure(const Result& result) {
+    if (result.message() == kCancelled) return report_->setText(QStringLiteral("Cancelled."));
+    showFailure(prompts_, result);
 }
 
 void RomMakerWindow::remove() {
@@ -369,18 +321,27 @@ void RomMakerWindow::makeRoms() {
         report_->setText(QStringLiteral("Nothing was written."));
         return prompts_.message(joined(problems));
     }
+    // The three belong together: a cancelled question writes nothing at all.
     RomOutputs outputs;
     const QString romFilter = QStringLiteral("ROM files (*.bin)");
-    outputs.v1 =
-        toPath(prompts_.saveFileName({romFilter, QStringLiteral("202-v1"), QStringLiteral("bin")}));
-    outputs.m1 =
-        toPath(prompts_.saveFileName({romFilter, QStringLiteral("202-m1"), QStringLiteral("bin")}));
-    outputs.header = toPath(prompts_.saveFileName(
-        {QStringLiteral("C Header Files (*.h)"), QStringLiteral("sound.h"), QStringLiteral("h")}));
+    const QString bin = QStringLiteral("bin");
+    report_->clear();
+    outputs.v1 = toPath(prompts_.saveFileName(
+        {romFilter, QStringLiteral("202-v1"), bin, QStringLiteral("Save the V1 ROM as")}));
+    if (outputs.v1.empty()) return;
+    outputs.m1 = toPath(prompts_.saveFileName(
+        {romFilter, QStringLiteral("202-m1"), bin, QStringLiteral("Save the M1 ROM as")}));
+    if (outputs.m1.empty()) return;
+    outputs.header = toPath(
+        prompts_.saveFileName({QStringLiteral("C Header Files (*.h)"), QStringLiteral("sound.h"),
+                               QStringLiteral("h"), QStringLiteral("Save the command header as")}));
+    if (outputs.header.empty()) return;
     if (padM1_->isChecked()) outputs.m1PadTo = padSize_->currentData().value<std::size_t>();
-    if (outputs.v1.empty() && outputs.m1.empty() && outputs.header.empty()) return;
 
-    const RomBuildResult result = maker_.build(outputs);
+    ConversionProgress progress(this, QStringLiteral("Encoding the samples..."));
+    const RomBuildResult result = maker_.build(outputs, progress.function());
+    if (result.problems.size() == 1 && result.problems[0] == kCancelled)
+        return report_->setText(QStringLiteral("Cancelled; nothing was written."));
     QStringList written;
     for (const RomOutput output : result.written) {
         const QFileInfo file(QString::fromStdString(outputs.path(output).string()));
@@ -394,7 +355,10 @@ void RomMakerWindow::makeRoms() {
 }
 
 void RomMakerWindow::preview() {
-    const RomImages images = maker_.images();
+    ConversionProgress progress(this, QStringLiteral("Encoding the samples..."));
+    const RomImages images = maker_.images(progress.function());
+    if (images.problems.size() == 1 && images.problems[0] == kCancelled)
+        return report_->setText(QStringLiteral("Cancelled."));
     if (!images.problems.empty()) return prompts_.message(joined(images.problems));
     commands_->clear();
     const auto addCommands = [this](const std::vector<RomCommand>& list, std::uint8_t off,
@@ -438,16 +402,21 @@ void RomMakerWindow::playSample() {
     if (maker_.selection().list == RomMaker::List::Samples) {
         sample = maker_.samples()[std::size_t(maker_.selection().index)];
     } else {
-        const QString path = tree_->selectedPath();
+        const QString path = tree()->selectedPath();
         if (path.isEmpty() || QFileInfo(path).isDir() ||
             path.endsWith(QStringLiteral(".mus"), Qt::CaseInsensitive))
             return prompts_.message(QStringLiteral("Select a sample or a sound file to play"));
-        const Result read =
-            readRomSample(toPath(path), QFileInfo(path).fileName().toStdString(), sample);
-        if (!read) return showFailure(prompts_, read);
+        ConversionProgress progress(
+            this, QStringLiteral("Converting %1...").arg(QFileInfo(path).fileName()));
+        const Result read = readRomSample(toPath(path), QFileInfo(path).fileName().toStdString(),
+                                          sample, progress.function());
+        if (!read) return tellFailure(read);
     }
     // On the board as in the game: the sample alone in a V1, played by its command.
-    const RomImages images = makeRomImages({}, std::span(&sample, 1));
+    ConversionProgress progress(this, QStringLiteral("Encoding %1...").arg(text(sample.name)));
+    const RomImages images = makeRomImages({}, std::span(&sample, 1), true, progress.function());
+    if (images.problems.size() == 1 && images.problems[0] == kCancelled)
+        return report_->setText(QStringLiteral("Cancelled."));
     if (!images.problems.empty()) return prompts_.message(joined(images.problems));
     sound_.playRoms(images.m1, images.v1);
     emit boardTaken();

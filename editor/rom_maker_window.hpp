@@ -1,55 +1,17 @@
 #pragma once
 
-#include <QSortFilterProxyModel>
-#include <QTreeView>
-
+#include "editor/folder_tree.hpp"
 #include "editor/services.hpp"
 #include "editor/tool_window.hpp"
 #include "rombuild/rom_maker.hpp"
 
 class QCheckBox;
 class QComboBox;
-class QFileSystemModel;
 class QLabel;
 class QPushButton;
 class QTreeWidget;
 
 namespace qvx::editor {
-
-// Folders first, then files, each in name order ignoring case.
-class FolderOrder : public QSortFilterProxyModel {
-    Q_OBJECT
-
-  public:
-    using QSortFilterProxyModel::QSortFilterProxyModel;
-
-  protected:
-    bool lessThan(const QModelIndex& left, const QModelIndex& right) const override;
-};
-
-// The computer's folders from "/" down, with the song and sound files in them (any case); other
-// files are left out. Folders are read as they are opened.
-class FolderTree : public QTreeView {
-    Q_OBJECT
-
-  public:
-    explicit FolderTree(QWidget* parent);
-
-    // Opens the folders down to `path` and selects it, scrolled to the top. False when there is
-    // no such folder or file; nothing changes then.
-    bool selectPath(const QString& path);
-    // The selected file or folder; empty when nothing is selected.
-    QString selectedPath() const;
-    QFileSystemModel* files() const { return files_; }
-
-  signals:
-    void fileActivated(const QString& path);
-
-  private:
-    QFileSystemModel* files_;
-    FolderOrder* order_;
-    QString pending_;  // scrolled to the top again as its folders finish loading
-};
 
 // "ROM Maker": songs for the M1 and samples for the V1 (from any sound file), what each costs,
 // the room left, and the build into three files; Play lets a sample be heard as the chip plays
@@ -62,7 +24,8 @@ class RomMakerWindow : public ToolWindow {
     RomMakerWindow(SoundSystem& sound, Prompts& prompts, QWidget* parent);
 
     RomMaker& maker() { return maker_; }
-    FolderTree* tree() const { return tree_; }
+    FolderTree* tree() const { return folders_->tree(); }
+    FolderPane* folders() const { return folders_; }
     QTreeWidget* songList() const { return songList_; }
     QTreeWidget* sampleList() const { return sampleList_; }
     QLabel* m1Figure() const { return m1Figure_; }
@@ -90,11 +53,13 @@ class RomMakerWindow : public ToolWindow {
     void stop();
     void playSample();
     void padChanged();
+    // Says in the build report that the user cancelled, or shows why the work failed.
+    void tellFailure(const Result& result);
 
     SoundSystem& sound_;
     Prompts& prompts_;
     RomMaker maker_;
-    FolderTree* tree_ = nullptr;
+    FolderPane* folders_ = nullptr;
     QTreeWidget* songList_ = nullptr;
     QTreeWidget* sampleList_ = nullptr;
     QLabel* m1Figure_ = nullptr;

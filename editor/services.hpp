@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <optional>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "rombuild/playback.hpp"
@@ -14,15 +15,23 @@
 namespace qvx::editor {
 
 // A file dialog as a command asks for it: the filter ("Music Files (*.mus)"), the name it
-// proposes, and the suffix added to a typed name that has none.
+// proposes, the suffix added to a typed name that has none, and the dialog's title when the
+// usual one would not say which file it is for.
 struct FileRequest {
+    FileRequest(QString filter_, QString defaultName_, QString defaultSuffix_, QString title_ = {})
+        : filter(std::move(filter_)),
+          defaultName(std::move(defaultName_)),
+          defaultSuffix(std::move(defaultSuffix_)),
+          title(std::move(title_)) {}
+
     QString filter;
     QString defaultName;
     QString defaultSuffix;
+    QString title;
 };
 
-// How long a WAV export lasts: a number of passes through the order list (with a little time
-// for the last notes to fade), or seconds.
+// How long a WAV export lasts: a number of passes through the order list (and the last notes'
+// release), or seconds.
 struct WavLength {
     bool passes = true;
     int count = 1;

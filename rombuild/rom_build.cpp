@@ -136,6 +136,8 @@ std::vector<std::string> romProblems(std::span<const RomSong> songs,
                                      std::span<const RomSample> samples) {
     std::vector<std::string> problems;
     using namespace driver::command;
+    // ROMs without a song or a sample would be a driver alone and an empty V1: no use to anyone.
+    if (songs.empty() && samples.empty()) problems.emplace_back(kNothingToBuild);
     if (songs.size() > kMaxRomSongs)
         problems.push_back("Too many songs: " + std::to_string(songs.size()) +
                            "; the ROM holds at most " + std::to_string(kMaxRomSongs) +

@@ -27,6 +27,8 @@ inline constexpr std::int64_t kM1SongRoom = driver::kVariables - driver::kFirstS
 inline constexpr std::int64_t kV1Size = 524288;
 inline constexpr std::size_t kAdpcmBlockBytes = 256;  // the chip's address unit
 inline constexpr std::uint8_t kV1Padding = 0x80;
+inline constexpr std::string_view kNothingToBuild =
+    "There is nothing to build: add a song or a sample to the lists first";
 
 // One line of the command table.
 struct RomCommand {
@@ -69,9 +71,9 @@ SampleTable sampleTable(std::span<const RomSample> samples);
 // The ROM Maker's words for why the driver cannot play a song as it stands.
 std::string romSongProblem(const RomSong& song);
 
-// Every reason the lists cannot be built, in the order found; empty when they can. Covers the
-// command-number limits, the room on both ROMs, songs the driver cannot play as they stand, and
-// samples whose files vanished or changed since they were added.
+// Every reason the lists cannot be built, in the order found; empty when they can. Covers empty
+// lists, the command-number limits, the room on both ROMs, songs the driver cannot play as they
+// stand, and samples whose files vanished or changed since they were added.
 std::vector<std::string> romProblems(std::span<const RomSong> songs,
                                      std::span<const RomSample> samples);
 

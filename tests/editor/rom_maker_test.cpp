@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
@@ -13,6 +14,7 @@
 #include "editor/rom_maker_window.hpp"
 #include "song/song_file.hpp"
 #include "tests/editor/window_rig.hpp"
+#include "tests/support/damaged_sounds.hpp"
 #include "tests/support/sound_files.hpp"
 #include "tests/support/temp_dir.hpp"
 #include "tests/support/wav_files.hpp"
@@ -54,9 +56,16 @@ class RomMakerTest : public QObject, testing::WindowRig {
     void init() { makeWindow(); }
     void cleanup() { dropWindow(); }
 
-    void theTreeShowsTheCurrentFolderWithSongsAndSamplesOnly() {
+    void theTreeShowsATypedFolderWithSongsAndSamplesOnly() {
         FolderTree* tree = maker().tree();
-        QCOMPARE(tree->selectedPath(), QDir::currentPath());
+        QCOMPARE(tree->selectedPath(), QDir::homePath());  // nothing remembered yet
+        QLineEdit* path = maker().folders()->pathField();
+        path->setText(file("nowhere"));
+        QTest::keyClick(path, Qt::Key_Return);
+        QCOMPARE(tree->selectedPath(), QDir::homePath());
+        path->setText(file(""));
+        QTest::keyClick(path, Qt::Key_Return);
+        QCOMPARE(tree->selectedPath(), QDir(file("")).absolutePath());
         // Indexes move while the folder fills in the background: ask for the current one anew.
         QTRY_COMPARE(tree->model()->rowCount(tree->currentIndex()), 6);
         const QModelIndex folder = tree->currentIndex();
@@ -67,6 +76,24 @@ class RomMakerTest : public QObject, testing::WindowRig {
                  (QStringList{".hidden", "Alpha", "beta", "b.wav", "huge.mus", "Intro.MUS"}));
         QCOMPARE(maker().m1Figure()->text(), QStringLiteral("61711"));
         QCOMPARE(maker().v1Figure()->text(), QStringLiteral("524288"));
+
+        // The next ROM Maker opens where this one was left.
+        QVERIFY(tree->selectPath(file("Alpha")));
+        window_ = std::make_unique<MainWindow>(*sound_, *prompts_);
+        QCOMPARE(maker().tree()->selectedPath(), QDir(file("Alpha")).absolutePath());
+        QCOMPARE(maker().folders()->pathField()->text(), QDir(file("Alpha")).absolutePath());
+    }
+
+    // Files that once crashed the editor with the tool are refused with their reason.
+    void damagedSoundFilesAreRefusedWithAMessage() {
+        const std::vector<qvx::testing::DamagedSound> damaged =
+            qvx::testing::writeDamagedSounds(file("").toStdString());
+        QVERIFY(!damaged.empty());
+        for (const char* name : {"one-frame.wav", "nan.wav"})
+            addFile(name);
+        QCOMPARE(maker().sampleList()->topLevelItemCount(), 0);
+        QCOMPARE(prompts().messages, (QStringList{QString::fromStdString(damaged[0].message),
+                                                  QString::fromStdString(damaged[3].message)}));
     }
 
     void addRemoveAndOneSelection() {
@@ -113,6 +140,9 @@ class RomMakerTest : public QObject, testing::WindowRig {
         prompts().fileNames = {file("202-v1.bin"), file("202-m1.bin"), file("sound.h")};
         click("makeRoms");
         QCOMPARE(prompts().requests.size(), 3u);
+        QCOMPARE(prompts().requests[0].title, QStringLiteral("Save the V1 ROM as"));
+        QCOMPARE(prompts().requests[1].title, QStringLiteral("Save the M1 ROM as"));
+        QCOMPARE(prompts().requests[2].title, QStringLiteral("Save the command header as"));
         QCOMPARE(prompts().requests[0].defaultName, QStringLiteral("202-v1"));
         QCOMPARE(prompts().requests[1].filter, QStringLiteral("ROM files (*.bin)"));
         QCOMPARE(prompts().requests[2].defaultName, QStringLiteral("sound.h"));
@@ -124,10 +154,11 @@ class RomMakerTest : public QObject, testing::WindowRig {
                  QStringLiteral("Wrote 202-v1.bin (1024 bytes), 202-m1.bin (2969 bytes), "
                                 "sound.h (300 bytes)."));
 
-        // A cancelled dialog skips only its output.
+        // A cancelled question writes nothing, and the last report goes.
         prompts().fileNames = {file("v1-b.bin"), QString(), file("sound-b.h")};
         click("makeRoms");
-        QVERIFY(exists("v1-b.bin") && !exists("m1-b.bin") && exists("sound-b.h"));
+        QVERIFY(!exists("v1-b.bin") && !exists("sound-b.h"));
+        QCOMPARE(maker().buildReport()->text(), QString());
 
         // Lists that do not fit are refused before any file is asked for.
         addFile("huge.mus");
@@ -186,9 +217,17 @@ class RomMakerTest : public QObject, testing::WindowRig {
         window_ = std::make_unique<MainWindow>(*sound_, *prompts_);
         QVERIFY(maker().padM1Box()->isChecked());
         addFile("Intro.MUS");
-        prompts().fileNames = {QString(), file("padded.bin"), QString()};
+        prompts().fileNames = {file("padded-v1.bin"), file("padded.bin"), file("padded.h")};
         click("makeRoms");
         QCOMPARE(QFileInfo(file("padded.bin")).size(), 131072);
+
+        // Empty lists build nothing and ask for no file.
+        maker().songList()->topLevelItem(0)->setSelected(true);
+        click("remove");
+        prompts().requests.clear();
+        click("makeRoms");
+        QVERIFY(prompts().requests.empty());
+        QCOMPARE(prompts().messages.last(), QString::fromUtf8(kNothingToBuild.data()));
     }
 };
 

@@ -297,6 +297,10 @@ TEST(RomBuild, LimitsAreRefusedBeforeAnythingIsWritten) {
                   "Too many samples: 124; the ROM holds at most 123 (commands 0x04 to 0x7e)"}));
     EXPECT_TRUE(before.intact());
     EXPECT_TRUE(romProblems({}, std::span(manySamples).first(123)).empty());
+    // Empty lists would give a driver alone and an empty V1.
+    EXPECT_EQ(buildRoms({}, {}, out.paths).messages(),
+              std::vector<std::string>{std::string(kNothingToBuild)});
+    EXPECT_TRUE(before.intact());
 
     // 60 patterns and 4 instruments: 61704 bytes, 7 short of the driver's memory at 0xF800.
     auto big = oneNoteSong("big.mus", 1, 1);
