@@ -17,7 +17,8 @@ namespace {
 
 const QString kScopesSetting = QStringLiteral("View/Scopes");
 constexpr std::size_t kValues = SoundSystem::kScopeValues;
-constexpr std::size_t kLeft = 5, kRight = 6;  // the output's two values in a frame
+// The output's two values in a frame, after the chip's sources.
+constexpr std::size_t kLeft = kValues - 2, kRight = kValues - 1;
 constexpr int kClipHoldMs = 1000;
 constexpr int kMeterWidth = 46;
 constexpr double kMeterFloorDb = -48;

@@ -92,9 +92,9 @@ class SoundSystem {
     // everything played from now on (a playing song goes on).
     virtual void setChipAccurateFm(bool on) = 0;
     // What is playing, for the scopes: the latest `frames` frames, oldest first, kScopeValues
-    // values each (the four FM tracks, all ADPCM-A channels, the output's left and right).
-    // Returns the frames written; never waits for the audio.
-    static constexpr std::size_t kScopeValues = 7;
+    // values each (the four FM tracks, all ADPCM-A channels, the SSG's channels A-C, ADPCM-B,
+    // the output's left and right). Returns the frames written; never waits for the audio.
+    static constexpr std::size_t kScopeValues = 11;
     virtual std::size_t scopeHistory(std::int16_t* out, std::size_t frames) = 0;
 };
 

@@ -64,21 +64,36 @@ std::optional<std::vector<std::int16_t>> renderEngine(qvxsnd::Engine& engine, do
 }
 
 std::vector<std::int16_t> renderVgm(const VgmStream& stream, std::uint32_t rate,
-                                    qvxsnd::FmModel model) {
+                                    const VgmPlay& play) {
     qvxsnd::YM2610 chip(stream.ym2610Clock ? stream.ym2610Clock : qvxsnd::YM2610::kDefaultClock,
-                        rate, model);
+                        rate, play.model);
+    chip.setYm2610B(stream.ym2610b);
     chip.setAdpcmRom(stream.adpcmA);
+    if (!stream.adpcmB.empty()) chip.setAdpcmBRom(stream.adpcmB);
+    // The writes in time order; the looped part once more after the end.
+    std::vector<VgmWrite> writes = stream.writes;
+    std::uint64_t samples = stream.samples;
+    if (play.loopOnce && stream.loopStart) {
+        const std::uint64_t loop = *stream.loopStart;
+        for (const VgmWrite& w : stream.writes)
+            if (w.sample >= loop)
+                writes.push_back({w.sample + samples - loop, w.port, w.address, w.value});
+        samples += samples - loop;
+    }
+    if (play.seconds)
+        samples = std::min<std::uint64_t>(samples, std::uint64_t(*play.seconds * kVgmRate));
     // A write at time t is heard from the first sample at or after t: rounding to the nearest
     // sample instead would shift some notes a sample against others.
     const auto frameOf = [rate](std::uint64_t sample) {
         return (sample * rate + kVgmRate - 1) / kVgmRate;
     };
-    const std::uint64_t total = frameOf(stream.samples);
+    const std::uint64_t total = frameOf(samples);
     std::vector<std::int16_t> out(total * 2);
     std::uint64_t done = 0;
     // Each write goes in early by the chip's output delay, so that it is heard on its frame.
     const auto delay = static_cast<std::uint64_t>(chip.outputDelay());
-    for (const VgmWrite& w : stream.writes) {
+    for (const VgmWrite& w : writes) {
+        if (w.sample >= samples) break;
         const std::uint64_t due = frameOf(w.sample);
         const std::uint64_t at = std::min(due > delay ? due - delay : 0, total);
         if (at > done) {
@@ -89,6 +104,11 @@ std::vector<std::int16_t> renderVgm(const VgmStream& stream, std::uint32_t rate,
     }
     if (total > done) chip.render(out.data() + done * 2, total - done);
     return out;
+}
+
+std::vector<std::int16_t> renderVgm(const VgmStream& stream, std::uint32_t rate,
+                                    qvxsnd::FmModel model) {
+    return renderVgm(stream, rate, VgmPlay{model, false, std::nullopt});
 }
 
 void fadeOut(std::vector<std::int16_t>& samples, std::uint32_t rate) {

@@ -39,8 +39,16 @@ bool renderEngine(qvxsnd::Engine& engine, double seconds, std::vector<TimedComma
 
 struct VgmStream;
 
-// A VGM stream's writes played into a YM2610 of its clock, each at its time, rendered at `rate`
-// for the stream's whole length.
+// A VGM stream's writes played into a YM2610 (or YM2610B) of its clock with its ROMs, each at its
+// time, rendered at `rate` for the stream's whole length; with `loopOnce` the part from its loop
+// point plays once more; `seconds` cuts it short.
+struct VgmPlay {
+    qvxsnd::FmModel model = qvxsnd::FmModel::Documented;
+    bool loopOnce = false;
+    std::optional<double> seconds;
+};
+std::vector<std::int16_t> renderVgm(const VgmStream& stream, std::uint32_t rate,
+                                    const VgmPlay& play);
 std::vector<std::int16_t> renderVgm(const VgmStream& stream, std::uint32_t rate,
                                     qvxsnd::FmModel model = qvxsnd::FmModel::Documented);
 

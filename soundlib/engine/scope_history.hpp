@@ -13,14 +13,15 @@ namespace qvxsnd {
 
 // The last frames of each of the chip's sources and of the output, for scopes and meters. One
 // thread renders into it (no lock, no allocation); any thread may copy from it at any time.
-// A frame is packed into two 64-bit words, so that no value is ever half written; a copy that
-// the renderer overtook loses the frames it overwrote.
+// A frame is packed into 64-bit words, so that no value is ever half written; a copy that the
+// renderer overtook loses the frames it overwrote.
 class ScopeHistory {
   public:
     static constexpr std::size_t kFrames = 4096;  // a little under 0.1 s at 44.1 kHz
-    // The four FM tracks, all ADPCM-A channels, then the output's left and right.
+    // The chip's sources (SourceFrame), then the output's left and right.
     static constexpr std::size_t kValues = SourceFrame::kSources + 2;
-    static_assert(kValues <= 8, "a frame is two words of four values");
+    // A frame is packed into words of four values each.
+    static constexpr std::size_t kWords = (kValues + 3) / 4;
 
     // The rendering thread only.
     void push(const SourceFrame* sources, const std::int16_t* stereo, std::size_t frames) {
@@ -28,13 +29,14 @@ class ScopeHistory {
         // Told before the slots change, so that a copy running meanwhile knows what it lost:
         // a copy that sees a new slot (release, acquire) also sees this.
         claimed_.store(at + frames, std::memory_order_relaxed);
+        static_assert(kValues == 11, "the words below hold nine sources and the output");
         for (std::size_t i = 0; i < frames; ++i, ++at) {
-            const auto& level = sources[i].level;
-            const std::size_t slot = 2 * (at % kFrames);
-            slots_[slot].store(pack(level[0], level[1], level[2], level[3]),
-                               std::memory_order_release);
-            slots_[slot + 1].store(pack(level[4], stereo[2 * i], stereo[2 * i + 1], 0),
-                                   std::memory_order_release);
+            const std::int16_t* level = sources[i].level.data();
+            const std::int16_t last[4] = {level[8], stereo[2 * i], stereo[2 * i + 1], 0};
+            const std::size_t slot = kWords * (at % kFrames);
+            slots_[slot].store(pack(level), std::memory_order_release);
+            slots_[slot + 1].store(pack(level + 4), std::memory_order_release);
+            slots_[slot + 2].store(pack(last), std::memory_order_release);
         }
         written_.store(at, std::memory_order_release);
     }
@@ -47,10 +49,11 @@ class ScopeHistory {
             static_cast<std::size_t>(std::min<std::uint64_t>({frames, kFrames, end}));
         const std::uint64_t first = end - n;
         for (std::size_t i = 0; i < n; ++i) {
-            const std::size_t slot = 2 * ((first + i) % kFrames);
+            const std::size_t slot = kWords * ((first + i) % kFrames);
             std::int16_t* frame = out + kValues * i;
-            unpack(slots_[slot].load(std::memory_order_acquire), frame, 4);
-            unpack(slots_[slot + 1].load(std::memory_order_acquire), frame + 4, kValues - 4);
+            for (std::size_t w = 0; w < kWords; ++w)
+                unpack(slots_[slot + w].load(std::memory_order_acquire), frame + 4 * w,
+                       std::min<std::size_t>(4, kValues - 4 * w));
         }
         // Frames the renderer wrote over while they were copied are dropped from the front.
         const std::uint64_t now = claimed_.load(std::memory_order_relaxed);
@@ -61,16 +64,16 @@ class ScopeHistory {
     }
 
   private:
-    static std::uint64_t pack(std::int16_t a, std::int16_t b, std::int16_t c, std::int16_t d) {
-        const auto u = [](std::int16_t v) { return std::uint64_t(std::uint16_t(v)); };
-        return u(a) | u(b) << 16 | u(c) << 32 | u(d) << 48;
+    static std::uint64_t pack(const std::int16_t* v) {
+        const auto u = [](std::int16_t x) { return std::uint64_t(std::uint16_t(x)); };
+        return u(v[0]) | u(v[1]) << 16 | u(v[2]) << 32 | u(v[3]) << 48;
     }
     static void unpack(std::uint64_t word, std::int16_t* out, std::size_t count) {
         for (std::size_t k = 0; k < count; ++k)
             out[k] = static_cast<std::int16_t>(std::uint16_t(word >> (16 * k)));
     }
 
-    std::array<std::atomic<std::uint64_t>, 2 * kFrames> slots_{};
+    std::array<std::atomic<std::uint64_t>, kWords * kFrames> slots_{};
     std::atomic<std::uint64_t> written_{0};  // frames whose slots are complete
     std::atomic<std::uint64_t> claimed_{0};  // frames whose slots are being written
 };

@@ -64,11 +64,12 @@ QVXSND_API int32_t playPosition(void);
 
 /* What is playing, for scopes and meters: the latest `frames` output frames (at most
  * QVXSND_SCOPE_FRAMES), oldest first, QVXSND_SCOPE_VALUES values each: the four FM tracks (FM
- * channels 1, 2, 4 and 5, before panning), all ADPCM-A channels together, and the output's left
- * and right. Returns the frames written to `out`, 0 before initSound. Callable at any time from
- * any thread; it never waits for the audio thread. */
+ * channels 1, 2, 4 and 5, before panning), all ADPCM-A channels together, the SSG's channels A,
+ * B and C (each 0 up to its level: the SSG's output is one-sided), ADPCM-B, and the output's
+ * left and right. Returns the frames written to `out`, 0 before initSound. Callable at any time
+ * from any thread; it never waits for the audio thread. */
 #define QVXSND_SCOPE_FRAMES 4096
-#define QVXSND_SCOPE_VALUES 7
+#define QVXSND_SCOPE_VALUES 11
 QVXSND_API int32_t scopeHistory(int16_t* out, int32_t frames);
 
 /* A short text on how sound is produced, for the editor to show once: which audio device

@@ -18,7 +18,6 @@ constexpr int kSsgTurn = 0x200;  // SSG-type envelopes turn half-way, at -48 dB
 constexpr int kInaudible = 0x380;
 
 // The channel indexes that sound on this chip.
-constexpr std::array<std::size_t, 4> kSounding = {1, 2, 4, 5};
 
 // Register order of the operators: 1, 3, 2, 4.
 constexpr int kOp1 = 0, kOp3 = 1, kOp2 = 2, kOp4 = 3;
@@ -414,8 +413,8 @@ bool ChipEngine::clockEnvelope(Op& op) {
 
 void ChipEngine::clockEnvelopes() {
     ++envelopeCounter_;
-    // Channel indexes 0 and 3 have registers but no output on this chip.
-    for (std::size_t c : kSounding) {
+    // Channel indexes 0 and 3 have registers but no output on the YM2610.
+    for (std::size_t c : sounding_) {
         Ch& ch = channels_[c];
         if (ch.dirty) updateIncrements(static_cast<int>(c));
         for (Op& op : ch.ops)
@@ -491,12 +490,12 @@ void ChipEngine::sample(std::int32_t& left, std::int32_t& right) {
     left = right = 0;
     // The LFO's AM value: 126 at its first step, down to 0 half-way, and up again.
     const int amValue = (lfoStep_ < 64 ? 63 - lfoStep_ : lfoStep_ - 64) * 2;
-    for (std::size_t k = 0; k < kSounding.size(); ++k) {
-        const std::size_t c = kSounding[k];
+    for (const std::size_t c : sounding_) {
         Ch& ch = channels_[c];
         if (ch.dirty) updateIncrements(static_cast<int>(c));
         const std::int32_t out = channelOutput(ch, amValue) >> 1;
-        lastOutput_[k] = static_cast<std::int16_t>(out);
+        if (kTrackOfChannel[c] >= 0)
+            lastOutput_[std::size_t(kTrackOfChannel[c])] = static_cast<std::int16_t>(out);
         if (ch.left) left += out;
         if (ch.right) right += out;
         for (Op& op : ch.ops)
@@ -505,7 +504,7 @@ void ChipEngine::sample(std::int32_t& left, std::int32_t& right) {
     if (lfoOn_ && ++lfoDivider_ >= kLfoPeriods[static_cast<std::size_t>(lfoRate_)]) {
         lfoDivider_ = 0;
         lfoStep_ = (lfoStep_ + 1) & 127;
-        for (std::size_t c : kSounding)
+        for (std::size_t c : sounding_)
             if (channels_[c].pmDepth != 0) channels_[c].dirty = true;
     }
 }

@@ -407,8 +407,17 @@ void Engine::render(std::int32_t* mix, std::size_t frames, std::int16_t* tracks)
     for (int c = 0; c < 6; ++c) {
         if (channels_[c].dirty) recompute(c);
     }
+    // The channel lists as constants, so that the loop over them unrolls.
+    if (sixChannels())
+        renderChannels(kYm2610BChannels, mix, frames, tracks);
+    else
+        renderChannels(kYm2610Channels, mix, frames, tracks);
+}
+
+template <std::size_t N>
+void Engine::renderChannels(const std::array<std::size_t, N>& sounding, std::int32_t* mix,
+                            std::size_t frames, std::int16_t* tracks) {
     const auto& triangle = shared_->lfoTriangle;
-    constexpr std::array<std::size_t, 4> kSounding = {1, 2, 4, 5};
     for (std::size_t i = 0; i < frames; ++i) {
         int lfoAm = 0;
         int lfoPm = 0;
@@ -421,12 +430,15 @@ void Engine::render(std::int32_t* mix, std::size_t frames, std::int16_t* tracks)
         }
         std::int32_t left = 0;
         std::int32_t right = 0;
-        for (std::size_t k = 0; k < kSounding.size(); ++k) {
-            Channel& ch = channels_[kSounding[k]];
+        for (std::size_t k = 0; k < N; ++k) {
+            Channel& ch = channels_[sounding[k]];
             const std::int32_t out = calculate(ch, lfoAm, lfoPm) >> 1;
             left += out & ch.leftMask;
             right += out & ch.rightMask;
-            if (tracks) tracks[kTracks * i + k] = static_cast<std::int16_t>(out);
+            // The four of the YM2610 are the tracks in order; the YM2610B adds two that are not.
+            const int track = N == kTracks ? int(k) : kTrackOfChannel[sounding[k]];
+            if (tracks && track >= 0)
+                tracks[kTracks * i + std::size_t(track)] = static_cast<std::int16_t>(out);
         }
         mix[2 * i] = left;
         mix[2 * i + 1] = right;

@@ -136,6 +136,9 @@ class Engine : public Synthesis {
     void rewire(Channel& ch);
     std::int32_t attackStepFor(const Operator& op, int ksValue) const;
     std::int32_t calculate(Channel& ch, int lfoAm, int lfoPm);
+    template <std::size_t N>
+    void renderChannels(const std::array<std::size_t, N>& sounding, std::int32_t* mix,
+                        std::size_t frames, std::int16_t* tracks);
 
     const SharedTables* shared_;
     RateTables rates_;

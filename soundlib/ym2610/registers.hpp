@@ -37,6 +37,8 @@ enum Register : std::uint8_t {
 
 // First bank: ADPCM end flag control (a 1 clears and masks a channel's flag, a 0 unmasks it).
 inline constexpr std::uint8_t kAdpcmFlagControl = 0x1C;
+// First bank: the SSG below this, ADPCM-B from it up to the flag control.
+inline constexpr std::uint8_t kFirstAdpcmBRegister = 0x10;
 
 // Below these the first bank holds the mode registers, then the SSG (0x00-0x0F) and ADPCM-B
 // (0x10-0x1F); the second bank holds ADPCM-A (0x00-0x2F).

@@ -37,7 +37,9 @@ YM2610::YM2610(std::uint32_t clock, std::uint32_t rate, FmModel model)
       model_(model),
       fm_(makeSynthesis(model, clock_, rate_)),
       adpcmA_(clock_, rate_),
-      adpcmDelay_(static_cast<std::size_t>(fm_->outputDelay()) * 2, 0),
+      adpcmB_(clock_, rate_),
+      ssg_(clock_, rate_),
+      partsDelay_(static_cast<std::size_t>(fm_->outputDelay())),
       timers_(clock_, rate_) {
     // The chip's reset: timers stopped with their flags clear, every channel silent, both
     // outputs on and no modulation, every other channel register zero.
@@ -75,6 +77,7 @@ void YM2610::setFmModel(FmModel model) {
     if (model == model_) return;
     std::unique_ptr<fm::Synthesis> next = makeSynthesis(model, clock_, rate_);
     next->resetChannels();
+    next->setSixChannels(ym2610b_);
     next->writeLfo(lfo_);
     next->setThreeFrequencyMode(threeFrequencyMode_);
     for (int bank = 0; bank < 2; ++bank) {
@@ -110,10 +113,10 @@ void YM2610::setFmModel(FmModel model) {
     }
     fm_ = std::move(next);
     model_ = model;
-    // The ADPCM-A output keeps in step with the new synthesis; a few frames of it are skipped or
+    // The other parts keep in step with the new synthesis; a few frames of them are skipped or
     // heard twice.
-    adpcmDelay_.assign(static_cast<std::size_t>(outputDelay()) * 2, 0);
-    adpcmNext_ = 0;
+    partsDelay_.assign(static_cast<std::size_t>(outputDelay()), PartsFrame{});
+    partsNext_ = 0;
 }
 
 void YM2610::write(int port, std::uint8_t value) {
@@ -147,8 +150,12 @@ void YM2610::writeData(int bank, std::uint8_t value) {
             writeMode(address, value);
         } else if (address == ym::kAdpcmFlagControl) {
             adpcmA_.writeFlagControl(value);
+            adpcmB_.writeFlagControl(value);
+        } else if (address >= ym::kFirstAdpcmBRegister) {
+            adpcmB_.writeRegister(address, value);
+        } else {
+            ssg_.writeRegister(address, value);
         }
-        // 0x00-0x0F (SSG) and the rest of 0x10-0x1F (ADPCM-B) are not synthesized.
     } else {
         if (address >= ym::kFirstChannelRegister)
             writeFmChannel(fm::kSecondBank + address, value);
@@ -191,32 +198,19 @@ void YM2610::render(std::int16_t* out, std::size_t frames, SourceFrame* sources)
         throw std::invalid_argument("YM2610::render: no output buffer for " +
                                     std::to_string(frames) + " frames");
     }
-    // The FM sums are mixed in a small block of 32-bit accumulators and clamped once at the end,
-    // leaving room to add further sound sources of the chip before the clamp.
+    // The sums are mixed in a small block of 32-bit accumulators and clamped once at the end.
     constexpr std::size_t kBlock = 256;
     std::array<std::int32_t, kBlock * 2> mix;
     std::array<std::int16_t, kBlock * fm::Synthesis::kTracks> tracks;
     while (frames > 0) {
         const std::size_t n = std::min(frames, kBlock);
         fm_->render(mix.data(), n, sources ? tracks.data() : nullptr);
-        if (adpcmDelay_.empty() && !sources) {
+        if (partsDelay_.empty() && !sources) {
             adpcmA_.render(mix.data(), n);
+            adpcmB_.render(mix.data(), n);
+            ssg_.render(mix.data(), n);
         } else {
-            std::array<std::int32_t, kBlock * 2> adpcm{};
-            adpcmA_.render(adpcm.data(), n);
-            for (std::size_t i = 0; i < n * 2; ++i) {
-                if (!adpcmDelay_.empty()) {
-                    std::swap(adpcm[i], adpcmDelay_[adpcmNext_]);
-                    adpcmNext_ = adpcmNext_ + 1 == adpcmDelay_.size() ? 0 : adpcmNext_ + 1;
-                }
-                mix[i] += adpcm[i];
-            }
-            for (std::size_t i = 0; sources && i < n; ++i) {
-                std::copy_n(tracks.begin() + static_cast<long>(i * fm::Synthesis::kTracks),
-                            fm::Synthesis::kTracks, sources[i].level.begin());
-                sources[i].level[fm::Synthesis::kTracks] =
-                    clamp16((adpcm[2 * i] + adpcm[2 * i + 1]) / 2);
-            }
+            renderParts(mix.data(), n, sources ? tracks.data() : nullptr, sources);
             if (sources) sources += n;
         }
         for (std::size_t i = 0; i < n * 2; ++i)
@@ -225,6 +219,49 @@ void YM2610::render(std::int16_t* out, std::size_t frames, SourceFrame* sources)
         syncTimers(framesRendered_ * clock_);
         out += n * 2;
         frames -= n;
+    }
+}
+
+void YM2610::renderParts(std::int32_t* mix, std::size_t n, const std::int16_t* tracks,
+                         SourceFrame* sources) {
+    constexpr std::size_t kBlock = 256;
+    std::array<std::int32_t, kBlock * 2> adpcmA{};
+    std::array<std::int32_t, kBlock * 2> others{};
+    std::array<std::int16_t, kBlock * Ssg::kChannels> ssg;
+    std::array<std::int16_t, kBlock> adpcmB;
+    adpcmA_.render(adpcmA.data(), n);
+    adpcmB_.render(others.data(), n, adpcmB.data());
+    ssg_.render(others.data(), n, ssg.data());
+    if (partsDelay_.empty()) {
+        for (std::size_t i = 0; i < n; ++i) {
+            mix[2 * i] += adpcmA[2 * i] + others[2 * i];
+            mix[2 * i + 1] += adpcmA[2 * i + 1] + others[2 * i + 1];
+            if (!sources) continue;
+            auto& level = sources[i].level;
+            std::copy_n(tracks + i * fm::Synthesis::kTracks, fm::Synthesis::kTracks, level.begin());
+            level[SourceFrame::kFirstAdpcmA] = clamp16((adpcmA[2 * i] + adpcmA[2 * i + 1]) / 2);
+            std::copy_n(ssg.begin() + std::ptrdiff_t(3 * i), 3,
+                        level.begin() + SourceFrame::kFirstSsg);
+            level[SourceFrame::kAdpcmB] = adpcmB[i];
+        }
+        return;
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        PartsFrame frame{adpcmA[2 * i] + others[2 * i],
+                         adpcmA[2 * i + 1] + others[2 * i + 1],
+                         {clamp16((adpcmA[2 * i] + adpcmA[2 * i + 1]) / 2), ssg[3 * i],
+                          ssg[3 * i + 1], ssg[3 * i + 2], adpcmB[i]}};
+        if (!partsDelay_.empty()) {
+            std::swap(frame, partsDelay_[partsNext_]);
+            partsNext_ = partsNext_ + 1 == partsDelay_.size() ? 0 : partsNext_ + 1;
+        }
+        mix[2 * i] += frame.left;
+        mix[2 * i + 1] += frame.right;
+        if (!sources) continue;
+        auto& level = sources[i].level;
+        std::copy_n(tracks + i * fm::Synthesis::kTracks, fm::Synthesis::kTracks, level.begin());
+        std::copy(frame.sources.begin(), frame.sources.end(),
+                  level.begin() + SourceFrame::kFirstAdpcmA);
     }
 }
 

@@ -10,15 +10,21 @@
 #include <vector>
 
 #include "soundlib/ym2610/adpcm_a.hpp"
+#include "soundlib/ym2610/adpcm_b.hpp"
 #include "soundlib/ym2610/fm_engine.hpp"
 #include "soundlib/ym2610/opn_timers.hpp"
+#include "soundlib/ym2610/ssg.hpp"
 
 namespace qvxsnd {
 
 // One output frame of each of the chip's sources, for pictures of them: the four FM channels
-// that sound (1, 2, 4, 5: the song's tracks) before panning, then all ADPCM-A channels together.
+// that sound (1, 2, 4, 5: the song's tracks) before panning, all ADPCM-A channels together, the
+// SSG's channels A, B and C, then ADPCM-B.
 struct SourceFrame {
-    static constexpr std::size_t kSources = 5;
+    static constexpr std::size_t kFirstAdpcmA = 4;
+    static constexpr std::size_t kFirstSsg = 5;
+    static constexpr std::size_t kAdpcmB = 8;
+    static constexpr std::size_t kSources = 9;
     std::array<std::int16_t, kSources> level;
 };
 
@@ -31,8 +37,8 @@ struct RegisterWrite {
     friend bool operator==(const RegisterWrite&, const RegisterWrite&) = default;
 };
 
-// The YM2610 sound chip: its four FM channels, the six ADPCM-A channels, timers A and B and the
-// status bytes. SSG and ADPCM-B registers are accepted and have no effect. The chip is driven by
+// The YM2610 sound chip: its four FM channels (six as the YM2610B), the SSG, the six ADPCM-A
+// channels, the ADPCM-B channel, timers A and B and the status bytes. The chip is driven by
 // emulated time: register writes land between render calls, and the caller renders up to the
 // sample at which each write is due before applying it.
 //
@@ -66,12 +72,26 @@ class YM2610 {
     // Bit 0: timer A overflowed, bit 1: timer B overflowed. Bit 7 (busy) is always clear:
     // writes take effect at once.
     std::uint8_t readStatus() const { return timers_.flags(); }
-    // The second status byte: the ADPCM-A channels' end flags in bits 0-5.
-    std::uint8_t readAdpcmStatus() const { return adpcmA_.endFlags(); }
+    // The second status byte: the ADPCM-A channels' end flags in bits 0-5, ADPCM-B's in bit 7.
+    std::uint8_t readAdpcmStatus() const {
+        return static_cast<std::uint8_t>(adpcmA_.endFlags() | (adpcmB_.endFlag() ? 0x80 : 0));
+    }
+    // An SSG register as it reads back (the only registers the chip lets a program read).
+    std::uint8_t readSsgRegister(std::uint8_t address) const { return ssg_.readRegister(address); }
     bool irq() const { return (timers_.flags() & kIrqMask) != 0; }
 
-    // The V ROM the ADPCM-A channels read; the caller keeps it alive. None reads as zeros.
-    void setAdpcmRom(std::span<const std::uint8_t> rom) { adpcmA_.setRom(rom); }
+    // The V ROM the ADPCM-A channels read, and ADPCM-B too unless it has one of its own (as on
+    // the cartridges whose two parts share their ROMs); the caller keeps it alive. None reads as
+    // zeros.
+    void setAdpcmRom(std::span<const std::uint8_t> rom) {
+        adpcmA_.setRom(rom);
+        if (!ownAdpcmBRom_) adpcmB_.setRom(rom);
+    }
+    // A separate ROM for ADPCM-B, as older cartridges have (a VGM file's 0x83 blocks).
+    void setAdpcmBRom(std::span<const std::uint8_t> rom) {
+        adpcmB_.setRom(rom);
+        ownAdpcmBRom_ = true;
+    }
     bool adpcmPlaying(int channel) const { return adpcmA_.playing(channel); }
 
     // Timers in exact time, for a board whose interrupt is the chip's IRQ line. Time is counted
@@ -88,8 +108,8 @@ class YM2610 {
     void render(std::int16_t* out, std::size_t frames, SourceFrame* sources = nullptr);
 
     // Frames from a write to the first frame that carries its effect: the chip-accurate FM's
-    // resampler looks ahead (about 13 frames at 44.1 kHz), and the ADPCM-A output is held back
-    // as long so that both stay together. 0 for the documented model. A caller that knows its
+    // resampler looks ahead (about 13 frames at 44.1 kHz), and the other parts' output is held
+    // back as long so that all stay together. 0 for the documented model. A caller that knows its
     // writes in advance applies each this many frames early to hear it on its own frame.
     int outputDelay() const { return fm_->outputDelay(); }
 
@@ -103,6 +123,13 @@ class YM2610 {
     std::uint32_t clock() const { return clock_; }
     std::uint32_t sampleRate() const { return rate_; }
     FmModel fmModel() const { return model_; }
+    // All six FM channels sound, as on the YM2610B (the YM2610 hides channels 1 and 4: register
+    // offset 0 of each bank).
+    void setYm2610B(bool on) {
+        ym2610b_ = on;
+        fm_->setSixChannels(on);
+    }
+    bool ym2610b() const { return ym2610b_; }
     // Changes the FM synthesis from here on. The new one takes over every FM register as it
     // stands, and keys on again the operators that were keyed on: a held note goes on, from the
     // start of its envelope. ADPCM-A, timers and time are untouched.
@@ -126,11 +153,15 @@ class YM2610 {
     void writeFmChannel(int address, std::uint8_t value);
     void writeFmMode(std::uint8_t address, std::uint8_t value);
     void writeMode(std::uint8_t address, std::uint8_t value);
+    // The parts beside FM into `mix`, held back by the output delay, with their sources.
+    void renderParts(std::int32_t* mix, std::size_t frames, const std::int16_t* tracks,
+                     SourceFrame* sources);
     int inspectedSlot(int channel, int op) const;
 
     std::uint32_t clock_;
     std::uint32_t rate_;
     FmModel model_;
+    bool ym2610b_ = false;
     std::unique_ptr<fm::Synthesis> fm_;
     // The FM registers as last written: channel registers by bank and address, the LFO and the
     // mode register's channel-3 bits.
@@ -138,9 +169,18 @@ class YM2610 {
     std::uint8_t lfo_ = 0;
     bool threeFrequencyMode_ = false;
     AdpcmA adpcmA_;
-    // The ADPCM-A output of the last outputDelay() frames, interleaved, oldest at adpcmNext_.
-    std::vector<std::int32_t> adpcmDelay_;
-    std::size_t adpcmNext_ = 0;
+    AdpcmB adpcmB_;
+    bool ownAdpcmBRom_ = false;
+    Ssg ssg_;
+    // The output of the parts beside FM over the last outputDelay() frames, oldest at
+    // partsNext_: the stereo sum, then the sources ADPCM-A, SSG A-C and ADPCM-B.
+    struct PartsFrame {
+        std::int32_t left = 0;
+        std::int32_t right = 0;
+        std::array<std::int16_t, SourceFrame::kSources - SourceFrame::kFirstAdpcmA> sources{};
+    };
+    std::vector<PartsFrame> partsDelay_;
+    std::size_t partsNext_ = 0;
     OpnTimers timers_;
     std::uint64_t timerUnits_ = 0;
     std::uint8_t addressLatch_[2] = {0, 0};

@@ -70,7 +70,7 @@ TEST(Vgm, FixedLengthsAndRefusals) {
     EXPECT_FALSE(buildVgm(Song{}, {0.0, 2, ""}, bytes));
     EXPECT_FALSE(buildVgm(Song{}, {std::nullopt, 0, ""}, bytes));
     EXPECT_EQ(bytes, (std::vector<std::uint8_t>{1, 2}));
-    EXPECT_FALSE(readVgm({'V', 'g', 'm'}));
+    EXPECT_FALSE(readVgm(std::vector<std::uint8_t>{'V', 'g', 'm'}));
 }
 
 }  // namespace

@@ -1,0 +1,182 @@
+#include "soundlib/ym2610/ssg.hpp"
+
+#include <algorithm>
+
+namespace qvxsnd {
+namespace {
+
+constexpr std::uint8_t kMixer = 0x07;
+constexpr std::uint8_t kFirstLevel = 0x08;
+constexpr std::uint8_t kEnvelopeLow = 0x0B;
+constexpr std::uint8_t kEnvelopeHigh = 0x0C;
+constexpr std::uint8_t kShape = 0x0D;
+constexpr std::uint8_t kUseEnvelope = 0x10;
+// The bits each register holds; the rest read back as 0.
+constexpr std::array<std::uint8_t, 16> kRegisterBits = {
+    0xFF, 0x0F, 0xFF, 0x0F, 0xFF, 0x0F, 0x1F, 0xFF, 0x1F, 0x1F, 0x1F, 0xFF, 0xFF, 0x0F, 0x00, 0x00};
+
+// One channel's output at each of the 32 levels of the envelope's scale (a fixed level L is
+// envelope level 2L + 1), with 16382 at the top: about 1.5 dB a level near the top, more towards
+// the bottom, as the chip's output stage steps. Measured on MAME's YM2610 (the SSG's DC level at
+// each step of a slow envelope, and each fixed level beside a full-level FM note, whose output
+// holds half of these); on this scale the SSG stands against FM as it does there.
+constexpr std::array<std::int32_t, 32> kAmplitudes = {
+    0,    32,   77,   141,  177,  221,  261,  305,   369,   441,  509,
+    585,  701,  835,  965,  1111, 1334, 1595, 1853,  2145,  2575, 3081,
+    3575, 4133, 5000, 6005, 7023, 8153, 9963, 11976, 14132, 16382};
+
+}  // namespace
+
+Ssg::Ssg(std::uint32_t clock, std::uint32_t rate)
+    : clock_(clock), rate_(rate), untilStep_(std::uint64_t{kClocksPerStep} * rate) {
+    registers_[kMixer] = 0xFF;  // everything off after a reset
+}
+
+std::int32_t Ssg::amplitude(int level) {
+    return kAmplitudes[static_cast<std::size_t>(std::clamp(level, 0, 31))];
+}
+
+void Ssg::writeRegister(std::uint8_t address, std::uint8_t value) {
+    if (address >= registers_.size()) return;
+    registers_[address] = value & kRegisterBits[address];
+    if (address == kShape) {
+        envelopeStep_ = 0;
+        envelopeCount_ = 0;
+        envelopeHeld_ = false;
+    }
+}
+
+std::uint8_t Ssg::readRegister(std::uint8_t address) const {
+    return address < registers_.size() ? registers_[address] : 0;
+}
+
+int Ssg::envelopeLevel() const {
+    const std::uint8_t shape = registers_[kShape];
+    const bool attack = shape & 0x04;
+    if (envelopeHeld_) {
+        // Continue with attack xor alternate ends at the top; every other held shape at 0.
+        const bool top = (shape & 0x08) && (attack != bool(shape & 0x02));
+        return top ? 31 : 0;
+    }
+    const bool rising = attack != ((shape & 0x02) && (envelopeStep_ & 32));
+    const int level = static_cast<int>(envelopeStep_ & 31);
+    return rising ? level : 31 - level;
+}
+
+void Ssg::step() {
+    for (int c = 0; c < kChannels; ++c) {
+        const std::uint32_t period =
+            std::max<std::uint32_t>(1, registers_[2 * c] | (registers_[2 * c + 1] << 8));
+        if (++toneCount_[c] >= period) {
+            toneCount_[c] = 0;
+            tone_[c] = !tone_[c];
+        }
+    }
+    noisePrescale_ = !noisePrescale_;
+    if (noisePrescale_ && ++noiseCount_ >= std::max<std::uint32_t>(1, registers_[6])) {
+        noiseCount_ = 0;
+        const std::uint32_t in = (noiseShift_ ^ (noiseShift_ >> 3)) & 1;
+        noiseShift_ = (noiseShift_ >> 1) | (in << 16);
+    }
+    const std::uint32_t envelopePeriod =
+        std::max<std::uint32_t>(1, registers_[kEnvelopeLow] | (registers_[kEnvelopeHigh] << 8));
+    if (!envelopeHeld_ && ++envelopeCount_ >= envelopePeriod) {
+        envelopeCount_ = 0;
+        const std::uint8_t shape = registers_[kShape];
+        ++envelopeStep_;
+        if (envelopeStep_ >= 32 && (!(shape & 0x08) || (shape & 0x01)))
+            envelopeHeld_ = true;
+        else
+            envelopeStep_ &= 63;
+    }
+
+    const std::uint8_t mixer = registers_[kMixer];
+    const bool noise = noiseShift_ & 1;
+    for (int c = 0; c < kChannels; ++c) {
+        const bool gate = (tone_[c] || (mixer & (1 << c))) && (noise || (mixer & (8 << c)));
+        const std::uint8_t level = registers_[kFirstLevel + c];
+        const int index = (level & kUseEnvelope) ? envelopeLevel()
+                          : (level & 15)         ? 2 * (level & 15) + 1
+                                                 : 0;
+        output_[c] = gate ? kAmplitudes[static_cast<std::size_t>(index)] : 0;
+    }
+}
+
+void Ssg::skip(std::uint64_t steps) {
+    for (int c = 0; c < kChannels; ++c) {
+        const std::uint64_t period =
+            std::max<std::uint32_t>(1, registers_[2 * c] | (registers_[2 * c + 1] << 8));
+        const std::uint64_t total = toneCount_[c] + steps;
+        if ((total / period) & 1) tone_[c] = !tone_[c];
+        toneCount_[c] = static_cast<std::uint32_t>(total % period);
+    }
+    // The noise counter moves on every other step, when the prescaler turns on.
+    const std::uint64_t noiseSteps = (steps + (noisePrescale_ ? 0 : 1)) / 2;
+    noisePrescale_ = (steps & 1) ? !noisePrescale_ : noisePrescale_;
+    const std::uint64_t noisePeriod = std::max<std::uint32_t>(1, registers_[6]);
+    noiseCount_ = static_cast<std::uint32_t>((noiseCount_ + noiseSteps) % noisePeriod);
+    if (envelopeHeld_) return;
+    const std::uint64_t envelopePeriod =
+        std::max<std::uint32_t>(1, registers_[kEnvelopeLow] | (registers_[kEnvelopeHigh] << 8));
+    const std::uint64_t total = envelopeCount_ + steps;
+    const std::uint64_t envelopeSteps = total / envelopePeriod;
+    envelopeCount_ = static_cast<std::uint32_t>(total % envelopePeriod);
+    const std::uint8_t shape = registers_[kShape];
+    if (envelopeStep_ + envelopeSteps >= 32 && (!(shape & 0x08) || (shape & 0x01))) {
+        envelopeHeld_ = true;
+        envelopeStep_ = 32;
+    } else {
+        envelopeStep_ = static_cast<std::uint32_t>((envelopeStep_ + envelopeSteps) & 63);
+    }
+}
+
+bool Ssg::silent() const {
+    // No channel can be heard: every level 0 and no envelope.
+    for (int c = 0; c < kChannels; ++c)
+        if (registers_[kFirstLevel + c] != 0 || output_[c] != 0) return false;
+    return true;
+}
+
+void Ssg::render(std::int32_t* mix, std::size_t frames, std::int16_t* channels) {
+    const std::uint64_t stepUnits = std::uint64_t{kClocksPerStep} * rate_;
+    if (silent()) {
+        if (channels) std::fill_n(channels, frames * kChannels, std::int16_t{0});
+        // Nothing is heard: the counters move on by whole steps at once, so that tones and the
+        // envelope are where they would be when a level opens. The noise's shift register stays
+        // as it is, which only moves its random sequence.
+        const std::uint64_t units = std::uint64_t{clock_} * frames;
+        if (units < untilStep_) {
+            untilStep_ -= units;
+            return;
+        }
+        const std::uint64_t steps = 1 + (units - untilStep_) / stepUnits;
+        untilStep_ = stepUnits - (units - untilStep_) % stepUnits;
+        skip(steps);
+        return;
+    }
+    for (std::size_t i = 0; i < frames; ++i) {
+        std::array<std::int64_t, kChannels> sum{};
+        std::uint64_t left = clock_;
+        while (left > 0) {
+            const std::uint64_t d = std::min(left, untilStep_);
+            for (int c = 0; c < kChannels; ++c)
+                sum[c] += std::int64_t{output_[c]} * static_cast<std::int64_t>(d);
+            left -= d;
+            untilStep_ -= d;
+            if (untilStep_ == 0) {
+                step();
+                untilStep_ = stepUnits;
+            }
+        }
+        std::int32_t all = 0;
+        for (int c = 0; c < kChannels; ++c) {
+            const auto v = static_cast<std::int32_t>(sum[c] / clock_);
+            all += v;
+            if (channels) channels[kChannels * i + c] = static_cast<std::int16_t>(v);
+        }
+        mix[2 * i] += all;
+        mix[2 * i + 1] += all;
+    }
+}
+
+}  // namespace qvxsnd
