@@ -84,22 +84,23 @@ std::vector<std::int16_t> renderVgm(const VgmStream& stream, std::uint32_t rate,
         samples = std::min<std::uint64_t>(samples, std::uint64_t(*play.seconds * kVgmRate));
     // A write at time t is heard from the first sample at or after t: rounding to the nearest
     // sample instead would shift some notes a sample against others.
-    const auto frameOf = [rate](std::uint64_t sample) {
-        return (sample * rate + kVgmRate - 1) / kVgmRate;
-    };
-    const std::uint64_t total = frameOf(samples);
+    const std::uint64_t total = (samples * rate + kVgmRate - 1) / kVgmRate;
     std::vector<std::int16_t> out(total * 2);
     std::uint64_t done = 0;
     // Each write goes in early by the chip's output delay, so that it is heard on its frame.
     const auto delay = static_cast<std::uint64_t>(chip.outputDelay());
     for (const VgmWrite& w : writes) {
         if (w.sample >= samples) break;
-        const std::uint64_t due = frameOf(w.sample);
-        const std::uint64_t at = std::min(due > delay ? due - delay : 0, total);
+        // The frame the write falls in, and where in it: the SSG takes it there.
+        const std::uint64_t exact = w.sample * rate;
+        const std::uint64_t frame = exact / kVgmRate;
+        const auto units = static_cast<std::uint32_t>(exact % kVgmRate * chip.clock() / kVgmRate);
+        const std::uint64_t at = std::min(frame > delay ? frame - delay : 0, total);
         if (at > done) {
             chip.render(out.data() + done * 2, at - done);
             done = at;
         }
+        chip.setWriteOffset(frame > delay && at < total ? units : 0);
         chip.writeRegister(w.port, w.address, w.value);
     }
     if (total > done) chip.render(out.data() + done * 2, total - done);

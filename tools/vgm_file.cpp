@@ -232,11 +232,11 @@ std::vector<std::uint8_t> encodeVgm(const std::vector<VgmWrite>& writes, std::ui
 
 Result parseVgm(std::span<const std::uint8_t> bytes, VgmStream& out) {
     const auto refuse = [](const std::string& why) {
-        return Result::failure("This VGM file cannot be played: " + why);
+        return Result::failure("Not a VGM file that can be played: " + why);
     };
     if (bytes.size() < 0x40 || bytes[0] != 'V' || bytes[1] != 'g' || bytes[2] != 'm' ||
         bytes[3] != ' ')
-        return refuse("it is no VGM file (no \"Vgm \" at its start)");
+        return refuse("it does not start with \"Vgm \"");
     VgmStream stream;
     const std::uint32_t version = get32(bytes, 0x08);
     std::size_t at = version >= 0x150 && get32(bytes, 0x34) ? get32(bytes, 0x34) + 0x34 : 0x40;
@@ -368,7 +368,10 @@ Result readVgmFile(const std::filesystem::path& path, VgmStream& out) {
         *bytes = std::move(*unpacked);
     }
     const Result r = parseVgm(*bytes, out);
-    return r ? r : refuseFile(displayName(path) + ": " + r.message(), path, r.message());
+    if (r) return r;
+    const std::string why = r.message().substr(r.message().find(": ") + 2);
+    return refuseFile(displayName(path) + " is not a VGM file that can be played: " + why, path,
+                      why);
 }
 
 std::optional<VgmStream> readVgm(std::span<const std::uint8_t> bytes) {

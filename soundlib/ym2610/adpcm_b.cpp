@@ -24,12 +24,14 @@ void AdpcmB::writeRegister(std::uint8_t address, std::uint8_t value) {
             control_ = value;
             if (value & kReset) {
                 playing_ = false;
+                line_ = 0;
                 output_ = 0;
             } else if (value & kStart) {
                 keyOn();
             } else {
+                // Stopped, the channel holds the value it had reached (as MAME's model of the
+                // chip does) until the next key-on.
                 playing_ = false;
-                output_ = 0;
             }
             break;
         case 0x11:
@@ -55,6 +57,7 @@ void AdpcmB::writeRegister(std::uint8_t address, std::uint8_t value) {
             break;
         case 0x1B:
             level_ = value;
+            output_ = static_cast<std::int32_t>((line_ * level_) >> kLevelShift);
             break;
         default:
             break;
@@ -72,6 +75,7 @@ void AdpcmB::keyOn() {
     position_ = 0;
     decoder_ = adpcmb::Decoder();
     previous_ = 0;
+    line_ = 0;
     output_ = 0;
 }
 
@@ -85,6 +89,7 @@ void AdpcmB::reachEnd() {
         keyOn();
     } else {
         playing_ = false;
+        line_ = 0;
         output_ = 0;
     }
 }
@@ -103,9 +108,10 @@ void AdpcmB::sample() {
         decoder_.decode((nibble_ & 1) ? data & 0x0F : data >> 4);
         ++nibble_;
     }
-    const std::int64_t line = std::int64_t{previous_} * (0x10000 - position_) +
-                              std::int64_t{decoder_.accumulator()} * position_;
-    output_ = static_cast<std::int32_t>(((line >> 16) * level_) >> kLevelShift);
+    line_ = (std::int64_t{previous_} * (0x10000 - position_) +
+             std::int64_t{decoder_.accumulator()} * position_) >>
+            16;
+    output_ = static_cast<std::int32_t>((line_ * level_) >> kLevelShift);
 }
 
 void AdpcmB::render(std::int32_t* mix, std::size_t frames, std::int16_t* mono) {

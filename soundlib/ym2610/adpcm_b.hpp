@@ -24,8 +24,9 @@ namespace qvxsnd {
 //
 // Between two decoded codes the output moves in a straight line from the one before to the new
 // one by the position's fraction, as MAME's and ymfm's models of the chip do. A channel that has
-// played its end block stops (or starts again with repeat) and raises its end flag unless it is
-// masked; the flag reads back as bit 7 of the second status byte until 0x1C clears it.
+// played its end block falls silent (or starts again with repeat) and raises its end flag unless
+// it is masked; the flag reads back as bit 7 of the second status byte until 0x1C clears it. A
+// channel stopped by a write holds the value it had reached until its next key-on.
 class AdpcmB {
   public:
     static constexpr std::uint32_t kClocksPerSample = 144;
@@ -67,6 +68,7 @@ class AdpcmB {
     std::uint32_t position_ = 0;  // 16-bit fraction between the last code and the next
     adpcmb::Decoder decoder_;
     int previous_ = 0;         // the accumulator before the last code
+    std::int64_t line_ = 0;    // the interpolated accumulator
     std::int32_t output_ = 0;  // what the channel puts out until the next chip sample
     // Time since the last chip sample, in units of 1 / (clock * rate) seconds.
     std::uint64_t phase_ = 0;

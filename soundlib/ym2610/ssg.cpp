@@ -102,25 +102,39 @@ void Ssg::step() {
     }
 }
 
+namespace {
+
+// A counter that counts `steps` on, turning over to 0 each time it reaches `period`: how often it
+// turned over. One left above a period that was lowered turns over at its next count.
+std::uint64_t countOn(std::uint32_t& count, std::uint64_t period, std::uint64_t steps) {
+    if (steps == 0) return 0;
+    std::uint64_t turns = 0;
+    if (count >= period) {
+        count = 0;
+        turns = 1;
+        --steps;
+    }
+    const std::uint64_t total = count + steps;
+    count = static_cast<std::uint32_t>(total % period);
+    return turns + total / period;
+}
+
+}  // namespace
+
 void Ssg::skip(std::uint64_t steps) {
     for (int c = 0; c < kChannels; ++c) {
         const std::uint64_t period =
             std::max<std::uint32_t>(1, registers_[2 * c] | (registers_[2 * c + 1] << 8));
-        const std::uint64_t total = toneCount_[c] + steps;
-        if ((total / period) & 1) tone_[c] = !tone_[c];
-        toneCount_[c] = static_cast<std::uint32_t>(total % period);
+        if (countOn(toneCount_[c], period, steps) & 1) tone_[c] = !tone_[c];
     }
     // The noise counter moves on every other step, when the prescaler turns on.
     const std::uint64_t noiseSteps = (steps + (noisePrescale_ ? 0 : 1)) / 2;
     noisePrescale_ = (steps & 1) ? !noisePrescale_ : noisePrescale_;
-    const std::uint64_t noisePeriod = std::max<std::uint32_t>(1, registers_[6]);
-    noiseCount_ = static_cast<std::uint32_t>((noiseCount_ + noiseSteps) % noisePeriod);
+    countOn(noiseCount_, std::max<std::uint32_t>(1, registers_[6]), noiseSteps);
     if (envelopeHeld_) return;
     const std::uint64_t envelopePeriod =
         std::max<std::uint32_t>(1, registers_[kEnvelopeLow] | (registers_[kEnvelopeHigh] << 8));
-    const std::uint64_t total = envelopeCount_ + steps;
-    const std::uint64_t envelopeSteps = total / envelopePeriod;
-    envelopeCount_ = static_cast<std::uint32_t>(total % envelopePeriod);
+    const std::uint64_t envelopeSteps = countOn(envelopeCount_, envelopePeriod, steps);
     const std::uint8_t shape = registers_[kShape];
     if (envelopeStep_ + envelopeSteps >= 32 && (!(shape & 0x08) || (shape & 0x01))) {
         envelopeHeld_ = true;
@@ -139,7 +153,7 @@ bool Ssg::silent() const {
 
 void Ssg::render(std::int32_t* mix, std::size_t frames, std::int16_t* channels) {
     const std::uint64_t stepUnits = std::uint64_t{kClocksPerStep} * rate_;
-    if (silent()) {
+    if (pending_.empty() && silent()) {
         if (channels) std::fill_n(channels, frames * kChannels, std::int16_t{0});
         // Nothing is heard: the counters move on by whole steps at once, so that tones and the
         // envelope are where they would be when a level opens. The noise's shift register stays
@@ -156,18 +170,26 @@ void Ssg::render(std::int32_t* mix, std::size_t frames, std::int16_t* channels) 
     }
     for (std::size_t i = 0; i < frames; ++i) {
         std::array<std::int64_t, kChannels> sum{};
-        std::uint64_t left = clock_;
-        while (left > 0) {
-            const std::uint64_t d = std::min(left, untilStep_);
+        std::uint64_t position = 0;  // into the frame
+        std::size_t next = 0;        // the next pending write, which lands in the first frame
+        while (position < clock_) {
+            std::uint64_t d = std::min(clock_ - position, untilStep_);
+            if (i == 0 && next < pending_.size())
+                d = std::min(d, std::max(pending_[next].units, position) - position);
             for (int c = 0; c < kChannels; ++c)
                 sum[c] += std::int64_t{output_[c]} * static_cast<std::int64_t>(d);
-            left -= d;
+            position += d;
             untilStep_ -= d;
+            while (i == 0 && next < pending_.size() && pending_[next].units <= position) {
+                writeRegister(pending_[next].address, pending_[next].value);
+                ++next;
+            }
             if (untilStep_ == 0) {
                 step();
                 untilStep_ = stepUnits;
             }
         }
+        if (i == 0) pending_.clear();
         std::int32_t all = 0;
         for (int c = 0; c < kChannels; ++c) {
             const auto v = static_cast<std::int32_t>(sum[c] / clock_);
@@ -177,6 +199,11 @@ void Ssg::render(std::int32_t* mix, std::size_t frames, std::int16_t* channels) 
         mix[2 * i] += all;
         mix[2 * i + 1] += all;
     }
+}
+
+void Ssg::writeRegisterAt(std::uint8_t address, std::uint8_t value, std::uint32_t units) {
+    if (units == 0 && pending_.empty()) return writeRegister(address, value);
+    pending_.push_back({std::min(units, clock_), address, value});
 }
 
 }  // namespace qvxsnd

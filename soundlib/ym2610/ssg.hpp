@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace qvxsnd {
 
@@ -33,6 +34,10 @@ class Ssg {
     Ssg(std::uint32_t clock, std::uint32_t rate);
 
     void writeRegister(std::uint8_t address, std::uint8_t value);  // first bank 0x00-0x0F
+    // A write that lands `units` (of 1 / (clock * rate) seconds) into the next frame rendered,
+    // at the step it falls on: the SSG steps several times a frame, and where a write falls
+    // among them decides a tone's phase from then on.
+    void writeRegisterAt(std::uint8_t address, std::uint8_t value, std::uint32_t units);
     std::uint8_t readRegister(std::uint8_t address) const;
 
     // Adds `frames` stereo frames to `mix`; with `channels`, each channel's own output too,
@@ -65,6 +70,12 @@ class Ssg {
     // Time to the next step, in units of 1 / (clock * rate) seconds: a frame is `clock` units, a
     // step kClocksPerStep * `rate`.
     std::uint64_t untilStep_ = 0;
+    struct PendingWrite {
+        std::uint64_t units;
+        std::uint8_t address;
+        std::uint8_t value;
+    };
+    std::vector<PendingWrite> pending_;  // in the order written, which is their time order
 };
 
 }  // namespace qvxsnd

@@ -143,6 +143,22 @@ void YM2610::writeRegister(int bank, std::uint8_t address, std::uint8_t value) {
 
 void YM2610::writeData(int bank, std::uint8_t value) {
     const std::uint8_t address = addressLatch_[bank];
+    if (writeOffset_ > 0) {
+        if (bank == 0 && address < ym::kFirstAdpcmBRegister)
+            ssg_.writeRegisterAt(address, value, writeOffset_);
+        else
+            deferred_.push_back({bank, address, value});
+    } else {
+        applyData(bank, address, value);
+    }
+    if (observer_) {
+        observer_(RegisterWrite{framesRendered_ + static_cast<std::uint64_t>(outputDelay()) +
+                                    (writeOffset_ > 0 ? 1 : 0),
+                                static_cast<std::uint8_t>(bank), address, value});
+    }
+}
+
+void YM2610::applyData(int bank, std::uint8_t address, std::uint8_t value) {
     if (bank == 0) {
         if (address >= ym::kFirstChannelRegister) {
             writeFmChannel(address, value);
@@ -161,10 +177,6 @@ void YM2610::writeData(int bank, std::uint8_t value) {
             writeFmChannel(fm::kSecondBank + address, value);
         else
             adpcmA_.writeRegister(address, value);
-    }
-    if (observer_) {
-        observer_(RegisterWrite{framesRendered_ + static_cast<std::uint64_t>(outputDelay()),
-                                static_cast<std::uint8_t>(bank), address, value});
     }
 }
 
@@ -197,6 +209,18 @@ void YM2610::render(std::int16_t* out, std::size_t frames, SourceFrame* sources)
     if (out == nullptr) {
         throw std::invalid_argument("YM2610::render: no output buffer for " +
                                     std::to_string(frames) + " frames");
+    }
+    writeOffset_ = 0;
+    if (!deferred_.empty()) {
+        // The first frame as the writes found it, then the writes that waited for its end.
+        const std::vector<DeferredWrite> waiting = std::move(deferred_);
+        deferred_.clear();
+        render(out, 1, sources);
+        for (const DeferredWrite& w : waiting)
+            applyData(w.bank, w.address, w.value);
+        if (--frames == 0) return;
+        out += 2;
+        if (sources) ++sources;
     }
     // The sums are mixed in a small block of 32-bit accumulators and clamped once at the end.
     constexpr std::size_t kBlock = 256;

@@ -69,6 +69,12 @@ class YM2610 {
     // Convenience for callers that think in registers: latch then data on the given bank.
     void writeRegister(int bank, std::uint8_t address, std::uint8_t value);
 
+    // Where the writes from here until the next render fall: `units` (of 1 / (clock * rate)
+    // seconds, below `clock`) into the next frame. The SSG takes them at that point, as it steps
+    // several times a frame; every other part takes them at the end of that frame, as it would a
+    // write on the next frame's boundary. 0, the default, is this frame boundary.
+    void setWriteOffset(std::uint32_t units) { writeOffset_ = std::min(units, clock_ - 1); }
+
     // Bit 0: timer A overflowed, bit 1: timer B overflowed. Bit 7 (busy) is always clear:
     // writes take effect at once.
     std::uint8_t readStatus() const { return timers_.flags(); }
@@ -186,6 +192,15 @@ class YM2610 {
     std::uint8_t addressLatch_[2] = {0, 0};
     std::uint64_t framesRendered_ = 0;
     WriteObserver observer_;
+    std::uint32_t writeOffset_ = 0;
+    // Writes of other parts than the SSG that wait for the end of the next frame.
+    struct DeferredWrite {
+        int bank;
+        std::uint8_t address;
+        std::uint8_t value;
+    };
+    std::vector<DeferredWrite> deferred_;
+    void applyData(int bank, std::uint8_t address, std::uint8_t value);
 };
 
 }  // namespace qvxsnd

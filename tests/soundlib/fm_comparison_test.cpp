@@ -48,30 +48,14 @@ double median(std::vector<double> v) {
     return v[v.size() / 2];
 }
 
-// MAME's render of `vgm` (whose writes are `stream`), at least as long as the stream; empty when
-// MAME failed, nothing when it is not installed.
+// MAME's render of `vgm` (whose writes are `stream`), at least as long as the stream; empty
+// when MAME failed, nothing when it is not installed.
 std::optional<std::vector<double>> mameRender(const std::vector<std::uint8_t>& vgm,
                                               const VgmStream& stream) {
-    const double seconds = static_cast<double>(stream.samples) / kVgmRate;
-    if (!testing::haveMame(QVX_MAME)) return std::nullopt;
-    TempDir dir;
-    writeBytes(dir / "notes.vgm", vgm);
-    // vgmplay insists on the ROMs of chips the file does not use; zeros do.
-    std::filesystem::create_directories(dir / "roms" / "vgmplay");
-    for (const auto& [name, size] :
-         std::map<std::string, std::size_t>{{"ym2413_instruments.bin", 144},
-                                            {"ym2608_adpcm_rom.bin", 8192},
-                                            {"dl-1425.bin", 24576}})
-        writeBytes(dir / "roms" / "vgmplay" / name, std::vector<std::uint8_t>(size, 0));
-    if (!testing::runMame(
-             QVX_MAME, dir.path(),
-             "vgmplay -rompath roms -quik notes.vgm -samplerate " + std::to_string(kNotesChipRate),
-             seconds + 2)
-             .ok)
-        return std::vector<double>{};
-    std::vector<double> left = testing::readWav(dir / "out.wav").channel(0);
-    if (left.size() < static_cast<std::size_t>(seconds * kRate)) left.clear();
-    return left;
+    const auto sound = testing::renderVgmInMame(
+        QVX_MAME, vgm, static_cast<double>(stream.samples) / kVgmRate, kNotesChipRate);
+    if (!sound) return std::nullopt;
+    return sound->samples.empty() ? std::vector<double>{} : sound->channel(0);
 }
 
 constexpr const char* kNoMame =
@@ -324,174 +308,6 @@ TEST(FmAgainstMame, TheExampleSongSoundsAsTheChipModelRendersIt) {
     // A sample's shift of one note against another leaves about -25 dB; a wrong envelope step,
     // more.
     EXPECT_LE(worstResidual, -35.0) << "one render taken from the other must leave little";
-}
-
-// ---- ADPCM-A ---------------------------------------------------------------------------------
-
-struct Sample {
-    std::vector<std::int16_t> pcm;
-    std::uint16_t start = 0, end = 0;  // in 256-byte blocks
-};
-
-// A tone, a noise burst, one block, a second, and six tones for a chord, encoded one after the
-// other into a V ROM, each from a block boundary.
-std::vector<std::uint8_t> encodeSamples(std::vector<Sample>& samples) {
-    samples = {{sine(5550, 440, 1.0)}, {{}}, {sine(512, 880, 1.0)}, {sine(18500, 220, 0.9)}};
-    for (std::uint32_t i = 0, x = 1; i < 1850; ++i, x = x * 1664525 + 1013904223)
-        samples[1].pcm.push_back(static_cast<std::int16_t>(x >> 16));
-    for (int k = 0; k < 6; ++k)
-        samples.push_back({sine(5550, 330.0 * std::pow(2.0, k / 6.0), 0.9)});
-    std::vector<std::uint8_t> rom;
-    for (Sample& s : samples) {
-        const Bytes bytes = pcm(s.pcm);
-        std::vector<std::uint8_t> encoded(bytes.size() / 4);
-        adpcma::Encoder().encodePcm(bytes, encoded);
-        s.start = static_cast<std::uint16_t>(rom.size() / 256);
-        rom.insert(rom.end(), encoded.begin(), encoded.end());
-        rom.resize((rom.size() + 255) / 256 * 256, 0x80);
-        s.end = static_cast<std::uint16_t>(rom.size() / 256 - 1);
-    }
-    return rom;
-}
-
-struct Trigger {
-    const char* name;
-    double at;  // seconds; the next trigger ends its window
-    std::size_t sample = 0;
-    int channel = 0, level = 31, totalLevel = 63;
-};
-
-// A ROM pair's VGM as qvxtool export-vgm --m1 writes it, then triggers at several levels
-// written to the registers as a driver would, then six channels at once over an FM chord, with
-// a full-level FM note to take levels from. Each sound is compared in both renders: onset and
-// length to a tenth of a millisecond, level relative to the FM note within 0.5 dB, shape.
-TEST(AdpcmAgainstMame, TriggersMatchInTimeLevelAndShape) {
-    std::vector<Sample> samples;
-    const std::vector<std::uint8_t> rom = encodeSamples(samples);
-    SampleTable table{};
-    for (std::size_t k = 0; k < 4; ++k)
-        for (std::size_t i = 0; i < 4; ++i)
-            table[4 * (4 + k) + i] =
-                std::uint8_t((i < 2 ? samples[k].start : samples[k].end) >> (i % 2 * 8));
-    std::vector<std::uint8_t> exported;
-    ASSERT_TRUE(buildRomVgm(buildM1({}, table), rom, {{0.5, 4}, {1.0, 5}, {1.5, 6}, {2.0, 7}}, 3.0,
-                            "ROM pair", exported));
-    std::vector<VgmWrite> writes = readVgm(exported)->writes;
-    // clang-format off
-    const std::vector<Trigger> triggers = {
-        {"ROM pair 0x04", 0.5},      {"ROM pair 0x05", 1.0},    {"ROM pair 0x06", 1.5},
-        {"ROM pair 0x07", 2.0},      {"FM note", 3.0},          {"level 24", 3.5, 0, 1, 24},
-        {"level 16", 4.0, 0, 2, 16}, {"level 8", 4.5, 0, 3, 8}, {"total 40", 5.0, 0, 4, 31, 40},
-        {"noise burst", 5.5, 1, 5},  {"one block", 6.0, 2},     {"one second", 6.5, 3, 1},
-        {"six over a chord", 8.0}};
-    // clang-format on
-    constexpr double kChord = 8.0, kEnd = 8.5;
-    // Each voice is set up 50 ms before its key-on: MAME takes its time over many writes at once.
-    const auto w = [&](double s, int bank, int reg, int value) {
-        writes.push_back({static_cast<std::uint64_t>(s * kVgmRate + 0.5), std::uint8_t(bank),
-                          std::uint8_t(reg), std::uint8_t(value)});
-    };
-    const auto fmNote = [&](double key, int bank, int slot, int fnum) {
-        w(key - 0.05, bank, 0xB0 + slot, 0x07);
-        for (int op : {0x00, 0x04, 0x08, 0x0C})
-            for (const auto& [reg, value] :
-                 {std::pair{0x30, 1}, {0x40, op == 0x0C ? 0 : 0x7F}, {0x50, 0x1F}, {0x80, 0x0F}})
-                w(key - 0.05, bank, reg + op + slot, value);
-        w(key - 0.05, bank, 0xA4 + slot, 4 << 3 | fnum >> 8);
-        w(key - 0.05, bank, 0xA0 + slot, fnum & 0xFF);
-        w(key, 0, 0x28, 0xF0 | bank * 4 | slot);
-        w(key + 0.4, 0, 0x28, bank * 4 | slot);
-    };
-    const auto setUp = [&](const Trigger& t, const Sample& sample) {
-        for (const auto& [reg, value] : {std::pair{0x01, t.totalLevel},
-                                         {0x08 + t.channel, 0xC0 | t.level},
-                                         {0x10 + t.channel, sample.start & 0xFF},
-                                         {0x18 + t.channel, sample.start >> 8},
-                                         {0x20 + t.channel, sample.end & 0xFF},
-                                         {0x28 + t.channel, sample.end >> 8}})
-            w(t.at - 0.05, 1, reg, value);
-        w(t.at - 0.05, 0, 0x1C, 1 << t.channel);  // as the driver does: the end flag cleared
-        w(t.at - 0.05, 0, 0x1C, 0);
-    };
-    fmNote(3.1, 0, 1, 1038);  // one full-level sine operator
-    for (std::size_t k = 5; k + 1 < triggers.size(); ++k) {
-        setUp(triggers[k], samples[triggers[k].sample]);
-        w(triggers[k].at, 1, 0x00, 1 << triggers[k].channel);
-    }
-    // The chord sounds before the six channels, which one write keys on together.
-    for (int k = 0; k < 4; ++k)
-        fmNote(kChord - 0.02, k / 2, 1 + k % 2, std::array{654, 824, 979, 1234}[std::size_t(k)]);
-    for (int c = 0; c < 6; ++c)
-        setUp(Trigger{"", kChord, 0, c}, samples[std::size_t(4 + c)]);
-    w(kChord, 1, 0x00, 0x3F);
-    std::stable_sort(writes.begin(), writes.end(),
-                     [](const VgmWrite& a, const VgmWrite& b) { return a.sample < b.sample; });
-    const auto vgm = encodeVgm(writes, std::uint64_t(kEnd * kVgmRate), std::nullopt, "ADPCM-A",
-                               kNotesClock, rom);
-    const std::optional<VgmStream> stream = readVgm(vgm);
-    ASSERT_TRUE(stream);
-    ASSERT_EQ(stream->adpcmA, rom) << "the VGM carries the V ROM";
-    const std::optional<std::vector<double>> ref = mameRender(vgm, *stream);
-    if (!ref) GTEST_SKIP() << kNoMame;
-    ASSERT_FALSE(ref->empty()) << "MAME rendered nothing";
-    const auto ours = leftChannel(renderVgm(*stream, kNotesChipRate, qvxsnd::FmModel::Accurate));
-
-    const auto at = [](double s) { return static_cast<std::size_t>(s * kRate); };
-    const auto fm = [&](const std::vector<double>& x) {
-        return windowLevels(x, at(3.15), at(3.45), at(0.3))[0];
-    };
-    const double gainDb = fm(ours) - fm(*ref);  // MAME halves the chip's output after its clamp
-    const double gain = std::pow(10.0, -gainDb / 20);
-    std::printf(
-        "\nADPCM-A against MAME vgmplay (ours %.2f dB above MAME)\n%-17s %9s %9s %10s "
-        "%9s %7s\n",
-        gainDb, "trigger", "onset ms", "len ms", "MAME re FM", "ours-MAME", "corr");
-    EXPECT_NEAR(gainDb, 6.02, 0.1);
-    for (std::size_t k = 0; k + 1 < triggers.size(); ++k) {
-        const std::size_t from = at(triggers[k].at), to = at(triggers[k + 1].at);
-        const auto sound = [&](const std::vector<double>& x, double scale) {
-            std::size_t first = to, last = from;
-            double power = 0;
-            for (std::size_t i = from; i < to; ++i)
-                if (std::fabs(x[i] * scale) >= 8) first = std::min(first, i), last = i;
-            for (std::size_t i = first; i <= last && first < to; ++i)
-                power += x[i] * scale * x[i] * scale;
-            return std::tuple{first, first < to ? last + 1 - first : 0, power};
-        };
-        const auto [r0, rn, rp] = sound(*ref, 1.0);
-        const auto [o0, on, op] = sound(ours, gain);
-        ASSERT_GT(rn, 0u) << triggers[k].name << ": MAME heard nothing";
-        double c = 0;  // the ADPCM-A clock's phase may differ by a chip sample
-        for (std::size_t d = 0; d <= 6; ++d) {
-            double ab = 0, aa = 0, bb = 0;
-            for (std::size_t i = r0; i < r0 + rn; ++i)
-                ab += (*ref)[i] * ours[i + d - 3], aa += (*ref)[i] * (*ref)[i],
-                    bb += ours[i + d - 3] * ours[i + d - 3];
-            c = std::max(c, ab / std::sqrt(aa * bb));
-        }
-        const double onset = (double(o0) - double(r0)) * 1000 / kRate;
-        const double length = (double(on) - double(rn)) * 1000 / kRate;
-        const double level = 10 * std::log10(op / rp);
-        std::printf("%-17s %9.3f %9.3f %10.2f %9.2f %7.4f\n", triggers[k].name, onset, length,
-                    10 * std::log10(rp / double(rn) / (32768.0 * 32768.0)) - fm(*ref), level, c);
-        EXPECT_LE(std::fabs(onset), 0.1) << triggers[k].name;
-        EXPECT_LE(std::fabs(length), 0.2) << triggers[k].name;
-        EXPECT_LE(std::fabs(level), 0.5) << triggers[k].name;
-        EXPECT_GE(c, 0.99) << triggers[k].name;
-    }
-    // Where the chord reaches the clamp, MAME's does too (within an ADPCM-A sample).
-    std::size_t clamped = 0, clampedAlone = 0;
-    for (std::size_t i = at(kChord); i < at(kEnd); ++i) {
-        if (std::fabs(ours[i]) < 32767) continue;
-        ++clamped;
-        clampedAlone += std::none_of(ref->begin() + long(i) - 3, ref->begin() + long(i) + 4,
-                                     [&](double r) { return std::fabs(r) >= 32767 * gain - 2; });
-    }
-    std::printf(
-        "six channels over an FM chord: %zu samples at the clamp, %zu where MAME's is "
-        "not\n",
-        clamped, clampedAlone);
-    EXPECT_EQ(clampedAlone, 0u);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -81,6 +82,32 @@ inline WavSound readWav(const std::filesystem::path& path) {
         }
         at += 8 + size + (size & 1);
     }
+    return sound;
+}
+
+// MAME's vgmplay render of a VGM file at `rate`, at least `seconds` long: both channels; empty
+// when MAME failed, nothing when it is not installed.
+inline std::optional<WavSound> renderVgmInMame(const std::string& program,
+                                               const std::vector<std::uint8_t>& vgm, double seconds,
+                                               int rate) {
+    if (!haveMame(program)) return std::nullopt;
+    TempDir dir;
+    writeBytes(dir / "in.vgm", vgm);
+    // vgmplay insists on the ROMs of chips the file does not use; zeros do.
+    std::filesystem::create_directories(dir / "roms" / "vgmplay");
+    for (const auto& [name, size] :
+         {std::pair<const char*, std::size_t>{"ym2413_instruments.bin", 144},
+          {"ym2608_adpcm_rom.bin", 8192},
+          {"dl-1425.bin", 24576}})
+        writeBytes(dir / "roms" / "vgmplay" / name, std::vector<std::uint8_t>(size, 0));
+    if (!runMame(program, dir.path(),
+                 "vgmplay -rompath roms -quik in.vgm -samplerate " + std::to_string(rate),
+                 seconds + 2)
+             .ok)
+        return WavSound{};
+    WavSound sound = readWav(dir / "out.wav");
+    if (sound.channels != 2 || sound.samples.size() < static_cast<std::size_t>(seconds * rate) * 2)
+        return WavSound{};
     return sound;
 }
 

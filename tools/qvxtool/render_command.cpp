@@ -17,6 +17,7 @@
 #include "tools/engine_sound_target.hpp"
 #include "tools/offline_render.hpp"
 #include "tools/qvxtool/commands.hpp"
+#include "tools/vgm_file.hpp"
 
 namespace qvx::tool {
 namespace {
@@ -168,6 +169,40 @@ void renderRom(const RenderRomOptions& options) {
                 options.output);
 }
 
+struct RenderVgmOptions {
+    std::string input;
+    std::string output;
+    std::string fm = "documented";
+    std::optional<double> seconds;
+    std::uint32_t rate = kRate;
+};
+
+// Any VGM file of the YM2610 or YM2610B through our chip, its loop played once.
+void renderVgmFile(const RenderVgmOptions& options) {
+    VgmStream stream;
+    if (const Result r = readVgmFile(options.input, stream); !r) fail(r.message());
+    for (const std::string& note : stream.notes)
+        std::cerr << "qvxtool: " << displayName(options.input) << ": " << note << '\n';
+    if (options.seconds) checkSeconds(*options.seconds);
+    const double length =
+        double(stream.samples + (stream.loopStart ? stream.samples - *stream.loopStart : 0)) /
+        kVgmRate;
+    if (!options.seconds && length > kMaxRenderSeconds)
+        fail(displayName(options.input) + " lasts longer than an hour; give --seconds");
+    const qvxsnd::FmModel model =
+        options.fm == "accurate" ? qvxsnd::FmModel::Accurate : qvxsnd::FmModel::Documented;
+    std::vector<std::int16_t> samples =
+        renderVgm(stream, options.rate, VgmPlay{model, true, options.seconds});
+    fadeOut(samples, options.rate);
+    if (!writeFileAtomically(options.output, encodeWav16(samples, 2, options.rate)))
+        fail(std::string(kFailedToCreate) + displayName(options.output));
+    std::cout << "Wrote " << options.output << ": " << std::fixed << std::setprecision(2)
+              << double(samples.size() / 2) / options.rate << " s of 16-bit stereo at "
+              << options.rate << " Hz from a " << (stream.ym2610b ? "YM2610B" : "YM2610") << " at "
+              << stream.ym2610Clock << " Hz" << (stream.loopStart ? ", its loop played once" : "")
+              << '\n';
+}
+
 }  // namespace
 
 // "81@0.5" or "0x81@0.5": command 0x81 at 0.5 s.
@@ -243,6 +278,23 @@ void addRenderCommand(CLI::App& app) {
     addFmOption(*romCmd, rom->fm);
     romCmd->add_option("-o,--output", rom->output, "WAV file to write")->required();
     romCmd->callback([rom] { renderRom(*rom); });
+
+    auto vgm = std::make_shared<RenderVgmOptions>();
+    auto* vgmCmd = app.add_subcommand(
+        "render-vgm",
+        "Play a VGM file of the YM2610 or YM2610B (.vgm or .vgz) through the emulated chip to a "
+        "WAV file, its loop once");
+    vgmCmd->add_option("vgm", vgm->input, "VGM file")->required();
+    vgmCmd->add_option("-o,--output", vgm->output, "WAV file to write")->required();
+    vgmCmd
+        ->add_option("--fm", vgm->fm,
+                     "FM synthesis: documented (the default) or accurate (the chip's own "
+                     "arithmetic at its own sample rate)")
+        ->check(CLI::IsMember({"documented", "model", "accurate"}));
+    vgmCmd->add_option("--seconds", vgm->seconds, "Stop after this many seconds");
+    vgmCmd->add_option("--rate", vgm->rate, "Output sample rate in Hz (default 44100)")
+        ->check(CLI::Range(qvxsnd::YM2610::kMinRate, qvxsnd::YM2610::kMaxRate));
+    vgmCmd->callback([vgm] { renderVgmFile(*vgm); });
 }
 
 }  // namespace qvx::tool
