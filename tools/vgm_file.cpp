@@ -100,6 +100,9 @@ std::vector<std::uint8_t> gd3(const std::string& title) {
 }
 
 constexpr std::uint32_t kYm2610BFlag = 0x80000000;
+// The clocks the chip model takes (qvxsnd::YM2610's range).
+constexpr std::uint32_t kMinClock = 1'000'000;
+constexpr std::uint32_t kMaxClock = 20'000'000;
 constexpr std::uint32_t kDualChipFlag = 0x40000000;
 
 std::string hex(std::size_t value, int digits) {
@@ -249,6 +252,10 @@ Result parseVgm(std::span<const std::uint8_t> bytes, VgmStream& out) {
     stream.ym2610Clock = clock & 0x3FFFFFFF;
     stream.ym2610b = (clock & kYm2610BFlag) != 0;
     if (stream.ym2610Clock == 0) return refuse("its header names no YM2610 (no clock at 0x4C)");
+    if (stream.ym2610Clock < kMinClock || stream.ym2610Clock > kMaxClock)
+        return refuse("its YM2610 clock, " + std::to_string(stream.ym2610Clock) +
+                      " Hz, is outside the " + std::to_string(kMinClock) + " to " +
+                      std::to_string(kMaxClock) + " Hz a chip runs at");
     if (clock & kDualChipFlag) stream.notes.push_back("The second YM2610 is not played");
     const std::size_t loopAt = header(0x1C) ? header(0x1C) + 0x1C : 0;
 

@@ -44,6 +44,14 @@ void Ssg::writeRegister(std::uint8_t address, std::uint8_t value) {
         envelopeCount_ = 0;
         envelopeHeld_ = false;
     }
+    // The periods as the counters compare them: 0 counts as 1.
+    for (int c = 0; c < kChannels; ++c)
+        tonePeriod_[c] =
+            std::max<std::uint32_t>(1, registers_[2 * c] | (registers_[2 * c + 1] << 8));
+    noisePeriod_ = std::max<std::uint32_t>(1, registers_[6]);
+    envelopePeriod_ =
+        std::max<std::uint32_t>(1, registers_[kEnvelopeLow] | (registers_[kEnvelopeHigh] << 8));
+    changed_ = true;
 }
 
 std::uint8_t Ssg::readRegister(std::uint8_t address) const {
@@ -64,23 +72,25 @@ int Ssg::envelopeLevel() const {
 }
 
 void Ssg::step() {
+    // Most steps move only counters: the outputs are worked out again when something they
+    // depend on turns.
+    bool changed = changed_;
+    changed_ = false;
     for (int c = 0; c < kChannels; ++c) {
-        const std::uint32_t period =
-            std::max<std::uint32_t>(1, registers_[2 * c] | (registers_[2 * c + 1] << 8));
-        if (++toneCount_[c] >= period) {
+        if (++toneCount_[c] >= tonePeriod_[c]) {
             toneCount_[c] = 0;
             tone_[c] = !tone_[c];
+            changed = true;
         }
     }
     noisePrescale_ = !noisePrescale_;
-    if (noisePrescale_ && ++noiseCount_ >= std::max<std::uint32_t>(1, registers_[6])) {
+    if (noisePrescale_ && ++noiseCount_ >= noisePeriod_) {
         noiseCount_ = 0;
         const std::uint32_t in = (noiseShift_ ^ (noiseShift_ >> 3)) & 1;
         noiseShift_ = (noiseShift_ >> 1) | (in << 16);
+        changed = true;
     }
-    const std::uint32_t envelopePeriod =
-        std::max<std::uint32_t>(1, registers_[kEnvelopeLow] | (registers_[kEnvelopeHigh] << 8));
-    if (!envelopeHeld_ && ++envelopeCount_ >= envelopePeriod) {
+    if (!envelopeHeld_ && ++envelopeCount_ >= envelopePeriod_) {
         envelopeCount_ = 0;
         const std::uint8_t shape = registers_[kShape];
         ++envelopeStep_;
@@ -88,14 +98,17 @@ void Ssg::step() {
             envelopeHeld_ = true;
         else
             envelopeStep_ &= 63;
+        changed = true;
     }
+    if (!changed) return;
 
     const std::uint8_t mixer = registers_[kMixer];
     const bool noise = noiseShift_ & 1;
+    const int envelope = envelopeLevel();
     for (int c = 0; c < kChannels; ++c) {
         const bool gate = (tone_[c] || (mixer & (1 << c))) && (noise || (mixer & (8 << c)));
         const std::uint8_t level = registers_[kFirstLevel + c];
-        const int index = (level & kUseEnvelope) ? envelopeLevel()
+        const int index = (level & kUseEnvelope) ? envelope
                           : (level & 15)         ? 2 * (level & 15) + 1
                                                  : 0;
         output_[c] = gate ? kAmplitudes[static_cast<std::size_t>(index)] : 0;
@@ -122,19 +135,15 @@ std::uint64_t countOn(std::uint32_t& count, std::uint64_t period, std::uint64_t 
 }  // namespace
 
 void Ssg::skip(std::uint64_t steps) {
-    for (int c = 0; c < kChannels; ++c) {
-        const std::uint64_t period =
-            std::max<std::uint32_t>(1, registers_[2 * c] | (registers_[2 * c + 1] << 8));
-        if (countOn(toneCount_[c], period, steps) & 1) tone_[c] = !tone_[c];
-    }
+    for (int c = 0; c < kChannels; ++c)
+        if (countOn(toneCount_[c], tonePeriod_[c], steps) & 1) tone_[c] = !tone_[c];
     // The noise counter moves on every other step, when the prescaler turns on.
     const std::uint64_t noiseSteps = (steps + (noisePrescale_ ? 0 : 1)) / 2;
     noisePrescale_ = (steps & 1) ? !noisePrescale_ : noisePrescale_;
-    countOn(noiseCount_, std::max<std::uint32_t>(1, registers_[6]), noiseSteps);
+    countOn(noiseCount_, noisePeriod_, noiseSteps);
+    changed_ = true;
     if (envelopeHeld_) return;
-    const std::uint64_t envelopePeriod =
-        std::max<std::uint32_t>(1, registers_[kEnvelopeLow] | (registers_[kEnvelopeHigh] << 8));
-    const std::uint64_t envelopeSteps = countOn(envelopeCount_, envelopePeriod, steps);
+    const std::uint64_t envelopeSteps = countOn(envelopeCount_, envelopePeriod_, steps);
     const std::uint8_t shape = registers_[kShape];
     if (envelopeStep_ + envelopeSteps >= 32 && (!(shape & 0x08) || (shape & 0x01))) {
         envelopeHeld_ = true;
@@ -169,6 +178,8 @@ void Ssg::render(std::int32_t* mix, std::size_t frames, std::int16_t* channels) 
         return;
     }
     for (std::size_t i = 0; i < frames; ++i) {
+        // The three together, and each on its own only when asked for.
+        std::int64_t total = 0;
         std::array<std::int64_t, kChannels> sum{};
         std::uint64_t position = 0;  // into the frame
         std::size_t next = 0;        // the next pending write, which lands in the first frame
@@ -176,8 +187,11 @@ void Ssg::render(std::int32_t* mix, std::size_t frames, std::int16_t* channels) 
             std::uint64_t d = std::min(clock_ - position, untilStep_);
             if (i == 0 && next < pending_.size())
                 d = std::min(d, std::max(pending_[next].units, position) - position);
-            for (int c = 0; c < kChannels; ++c)
-                sum[c] += std::int64_t{output_[c]} * static_cast<std::int64_t>(d);
+            const auto span = static_cast<std::int64_t>(d);
+            total += std::int64_t{output_[0] + output_[1] + output_[2]} * span;
+            if (channels)
+                for (int c = 0; c < kChannels; ++c)
+                    sum[c] += std::int64_t{output_[c]} * span;
             position += d;
             untilStep_ -= d;
             while (i == 0 && next < pending_.size() && pending_[next].units <= position) {
@@ -190,12 +204,11 @@ void Ssg::render(std::int32_t* mix, std::size_t frames, std::int16_t* channels) 
             }
         }
         if (i == 0) pending_.clear();
-        std::int32_t all = 0;
-        for (int c = 0; c < kChannels; ++c) {
-            const auto v = static_cast<std::int32_t>(sum[c] / clock_);
-            all += v;
-            if (channels) channels[kChannels * i + c] = static_cast<std::int16_t>(v);
-        }
+        const auto all = static_cast<std::int32_t>(total / std::int64_t{clock_});
+        if (channels)
+            for (int c = 0; c < kChannels; ++c)
+                channels[kChannels * i + c] =
+                    static_cast<std::int16_t>(sum[c] / std::int64_t{clock_});
         mix[2 * i] += all;
         mix[2 * i + 1] += all;
     }

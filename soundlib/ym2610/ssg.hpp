@@ -57,6 +57,10 @@ class Ssg {
     std::uint32_t clock_;
     std::uint32_t rate_;
     std::array<std::uint8_t, 16> registers_{};
+    std::array<std::uint32_t, kChannels> tonePeriod_{1, 1, 1};
+    std::uint32_t noisePeriod_ = 1;
+    std::uint32_t envelopePeriod_ = 1;
+    bool changed_ = true;  // a register changed: the outputs are worked out at the next step
     std::array<std::uint32_t, kChannels> toneCount_{};
     std::array<bool, kChannels> tone_{};
     std::uint32_t noiseCount_ = 0;
