@@ -2,8 +2,8 @@
 // vgmplay driver and by our chip, both at the chip's own rate. FM note by note (the kinds of note
 // in tests/support/fm_notes.hpp): pitch, envelope level in 10 ms windows, harmonics, power between
 // the harmonics; the chip-accurate model must match, the documented model's figures are printed
-// beside it. ADPCM-A trigger by trigger: onset, length, level, shape. Skipped when MAME is not
-// installed (Debian "mame").
+// beside it; the example song's VGM window by window. The sample and square-wave parts are in
+// chip_parts_comparison_test.cpp. Skipped when MAME is not installed (Debian "mame").
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -12,13 +12,10 @@
 #include <map>
 
 #include "examples/demo_song.hpp"
-#include "rombuild/adpcm_a.hpp"
-#include "rombuild/rom_build.hpp"
 #include "tests/support/fm_notes.hpp"
 #include "tests/support/mame.hpp"
 #include "tests/support/sound_analysis.hpp"
 #include "tests/support/temp_dir.hpp"
-#include "tests/support/wav_files.hpp"
 #include "tools/offline_render.hpp"
 
 namespace qvx {
