@@ -3,7 +3,6 @@
 // against an independent chip is in tests/soundlib/chip_parts_comparison_test.cpp.
 #include <gtest/gtest.h>
 
-#include <numeric>
 
 #include "soundlib/ym2610/ym2610.hpp"
 
@@ -72,24 +71,6 @@ TEST(Ssg, TonePitchLevelsMixerAndReadBack) {
     EXPECT_EQ(chip.readSsgRegister(0x0D), 0x0F);
 }
 
-TEST(Ssg, EnvelopeShapesHoldWhereTheyShould) {
-    // The level at the end of a long run: shapes that hold the top, the others 0 or repeating.
-    for (int shape = 0; shape < 16; ++shape) {
-        YM2610 chip(8'000'000, kRate);
-        chip.writeRegister(0, 0x07, 0x3F);
-        chip.writeRegister(0, 0x08, 0x10);
-        chip.writeRegister(0, 0x0B, 1);
-        chip.writeRegister(0, 0x0D, shape);
-        const Rendered r = render(chip, 200);
-        const bool holdsTop = shape == 0x0B || shape == 0x0D;
-        const bool repeats = (shape & 0x09) == 0x08;
-        if (repeats)
-            EXPECT_NE(r.left[100], r.left[101]) << shape;
-        else
-            EXPECT_EQ(r.left.back(), holdsTop ? Ssg::amplitude(31) : 0) << shape;
-    }
-}
-
 // A sample of `blocks` 256-byte blocks of code 7 (the largest rise), then zeros.
 std::vector<std::uint8_t> rom(int blocks) {
     std::vector<std::uint8_t> bytes(std::size_t(blocks) * 256 + 1024, 0);
@@ -153,23 +134,6 @@ TEST(AdpcmB, RateEndFlagRepeatAndStop) {
         chip.writeRegister(0, 0x10, 0x01);
         EXPECT_EQ(render(chip, 10).left.back(), 0);
     }
-}
-
-TEST(AdpcmB, ItsOwnRomOrTheSharedOne) {
-    constexpr std::uint32_t kChipRate = 8'000'000 / 144;
-    const std::vector<std::uint8_t> shared = rom(1), silent(2048, 0x08);
-    const auto heard = [](YM2610& chip) {
-        startB(chip, 0, 65535);
-        const Rendered r = render(chip, 300);
-        return std::accumulate(r.left.begin(), r.left.end(), 0.0,
-                               [](double sum, std::int16_t v) { return sum + std::abs(v); });
-    };
-    YM2610 shares(8'000'000, kChipRate);
-    shares.setAdpcmRom(shared);
-    YM2610 own(8'000'000, kChipRate);
-    own.setAdpcmRom(shared);
-    own.setAdpcmBRom(silent);
-    EXPECT_GT(heard(shares), 10 * heard(own));
 }
 
 }  // namespace
