@@ -193,7 +193,8 @@ TEST(AdpcmAgainstMame, TriggersMatchInTimeLevelAndShape) {
     std::vector<std::uint8_t> exported;
     ASSERT_TRUE(buildRomVgm(buildM1({}, table), rom, {{0.5, 4}, {1.0, 5}, {1.5, 6}, {2.0, 7}}, 3.0,
                             "ROM pair", exported));
-    std::vector<VgmWrite> writes = readVgm(exported)->writes;
+    Stream w;
+    w.writes = readVgm(exported)->writes;
     // clang-format off
     const std::vector<Trigger> triggers = {
         {"ROM pair 0x04", 0.5},      {"ROM pair 0x05", 1.0},    {"ROM pair 0x06", 1.5},
@@ -203,22 +204,6 @@ TEST(AdpcmAgainstMame, TriggersMatchInTimeLevelAndShape) {
         {"six over a chord", 8.0}};
     // clang-format on
     constexpr double kChord = 8.0, kEnd = 8.5;
-    // Each voice is set up 50 ms before its key-on: MAME takes its time over many writes at once.
-    const auto w = [&](double s, int bank, int reg, int value) {
-        writes.push_back({static_cast<std::uint64_t>(s * kVgmRate + 0.5), std::uint8_t(bank),
-                          std::uint8_t(reg), std::uint8_t(value)});
-    };
-    const auto fmNote = [&](double key, int bank, int slot, int fnum) {
-        w(key - 0.05, bank, 0xB0 + slot, 0x07);
-        for (int op : {0x00, 0x04, 0x08, 0x0C})
-            for (const auto& [reg, value] :
-                 {std::pair{0x30, 1}, {0x40, op == 0x0C ? 0 : 0x7F}, {0x50, 0x1F}, {0x80, 0x0F}})
-                w(key - 0.05, bank, reg + op + slot, value);
-        w(key - 0.05, bank, 0xA4 + slot, 4 << 3 | fnum >> 8);
-        w(key - 0.05, bank, 0xA0 + slot, fnum & 0xFF);
-        w(key, 0, 0x28, 0xF0 | bank * 4 | slot);
-        w(key + 0.4, 0, 0x28, bank * 4 | slot);
-    };
     const auto setUp = [&](const Trigger& t, const Sample& sample) {
         for (const auto& [reg, value] : {std::pair{0x01, t.totalLevel},
                                          {0x08 + t.channel, 0xC0 | t.level},
@@ -230,20 +215,18 @@ TEST(AdpcmAgainstMame, TriggersMatchInTimeLevelAndShape) {
         w(t.at - 0.05, 0, 0x1C, 1 << t.channel);  // as the driver does: the end flag cleared
         w(t.at - 0.05, 0, 0x1C, 0);
     };
-    fmNote(3.1, 0, 1, 1038);  // one full-level sine operator
+    w.fmNote(3.1, 0, 1, 1038);  // one full-level sine operator
     for (std::size_t k = 5; k + 1 < triggers.size(); ++k) {
         setUp(triggers[k], samples[triggers[k].sample]);
         w(triggers[k].at, 1, 0x00, 1 << triggers[k].channel);
     }
     // The chord sounds before the six channels, which one write keys on together.
     for (int k = 0; k < 4; ++k)
-        fmNote(kChord - 0.02, k / 2, 1 + k % 2, std::array{654, 824, 979, 1234}[std::size_t(k)]);
+        w.fmNote(kChord - 0.02, k / 2, 1 + k % 2, std::array{654, 824, 979, 1234}[std::size_t(k)]);
     for (int c = 0; c < 6; ++c)
         setUp(Trigger{"", kChord, 0, c}, samples[std::size_t(4 + c)]);
     w(kChord, 1, 0x00, 0x3F);
-    std::stable_sort(writes.begin(), writes.end(),
-                     [](const VgmWrite& a, const VgmWrite& b) { return a.sample < b.sample; });
-    const auto vgm = encodeVgm(writes, std::uint64_t(kEnd * kVgmRate), std::nullopt, "ADPCM-A",
+    const auto vgm = encodeVgm(w.sorted(), std::uint64_t(kEnd * kVgmRate), std::nullopt, "ADPCM-A",
                                kNotesClock, rom);
     const std::optional<VgmStream> stream = readVgm(vgm);
     ASSERT_TRUE(stream);
