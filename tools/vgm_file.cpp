@@ -319,11 +319,13 @@ Result parseVgm(std::span<const std::uint8_t> bytes, VgmStream& out) {
                 !(sizeField & 0x80000000)) {
                 std::vector<std::uint8_t>& rom =
                     type == kAdpcmARomBlock ? stream.adpcmA : stream.adpcmB;
+                // The ROM grows to hold what the blocks bring, never to what a header declares:
+                // the chip reads zeros beyond it either way.
                 const std::size_t romSize = std::min<std::size_t>(get32(bytes, data), kMaxRom);
                 const std::size_t start = get32(bytes, data + 4);
-                if (rom.size() < romSize) rom.resize(romSize);
                 if (start < romSize) {
                     const std::size_t n = std::min(size - 8, romSize - start);
+                    if (rom.size() < start + n) rom.resize(start + n);
                     std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(data + 8), n,
                                 rom.begin() + static_cast<std::ptrdiff_t>(start));
                 }
