@@ -28,6 +28,28 @@ class ByteReader {
         return out;
     }
 
+    // Little-endian words, as the newer file formats store counts and lengths.
+    std::optional<std::uint16_t> word16() {
+        auto bytes = take(2);
+        if (!bytes) return std::nullopt;
+        return static_cast<std::uint16_t>((*bytes)[0] | (*bytes)[1] << 8);
+    }
+    std::optional<std::uint32_t> word32() {
+        auto bytes = take(4);
+        if (!bytes) return std::nullopt;
+        std::uint32_t value = 0;
+        for (int k = 3; k >= 0; --k)
+            value = value << 8 | (*bytes)[static_cast<std::size_t>(k)];
+        return value;
+    }
+    // The next `count` bytes, or nothing when fewer are left.
+    std::optional<std::span<const std::uint8_t>> take(std::size_t count) {
+        if (bytes_.size() - pos_ < count) return std::nullopt;
+        auto out = bytes_.subspan(pos_, count);
+        pos_ += count;
+        return out;
+    }
+
     bool magic(std::string_view text) {
         if (bytes_.size() - pos_ < text.size()) return false;
         for (char c : text)

@@ -8,11 +8,13 @@
 
 namespace qvx {
 
-inline constexpr int kTracks = 4;
+inline constexpr int kTracks = 4;      // a classic song's: the FM channels the classic driver plays
+inline constexpr int kMaxTracks = 14;  // the most a song has: one per channel of the chip
 inline constexpr int kRows = 64;
 inline constexpr int kMaxPatterns = 64;
 inline constexpr int kInstrumentCount = 31;  // numbered 1..31; slot 0 is never part of a song
-inline constexpr int kInstrumentSlots = 32;
+inline constexpr int kWholeChipInstrumentCount = 63;  // a whole-chip song's: 1..63
+inline constexpr int kInstrumentSlots = 64;
 inline constexpr int kVoiceBytes = 25;
 inline constexpr int kMaxOrderEntries = 128;  // what the compiled image's order area holds
 inline constexpr int kRomSongOrderEntries = 64;

@@ -62,15 +62,21 @@ Cell decodeCell(std::span<const std::uint8_t, kCompiledCellBytes> bytes) {
     return cell;
 }
 
+std::optional<Cell> decodeStoredCell(std::span<const std::uint8_t, kCompiledCellBytes> bytes) {
+    if ((bytes[0] & 0x0F) > kNoteEnd) return std::nullopt;
+    const Cell cell = decodeCell(bytes);
+    if (cell.octave != kNone && cell.octave > kMaxOctave) return std::nullopt;
+    return cell;
+}
+
 std::optional<TrackSet> decodePattern(std::span<const std::uint8_t, kCompiledPatternBytes> bytes) {
-    TrackSet tracks;
+    TrackSet tracks = Pattern::emptyTracks();
     std::size_t offset = 0;
     for (int row = 0; row < kRows; ++row) {
         for (int track = 0; track < kTracks; ++track, offset += kCompiledCellBytes) {
-            if ((bytes[offset] & 0x0F) > kNoteEnd) return std::nullopt;
-            const Cell cell = decodeCell(bytes.subspan(offset).first<kCompiledCellBytes>());
-            if (cell.octave != kNone && cell.octave > kMaxOctave) return std::nullopt;
-            tracks[track][row] = cell;
+            auto cell = decodeStoredCell(bytes.subspan(offset).first<kCompiledCellBytes>());
+            if (!cell) return std::nullopt;
+            tracks[track][row] = *cell;
         }
     }
     return tracks;

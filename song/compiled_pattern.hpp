@@ -34,6 +34,9 @@ CompiledPattern compilePattern(const Pattern& pattern, const TrackFlags* trackFl
 // back as the empty note.
 Cell decodeCell(std::span<const std::uint8_t, kCompiledCellBytes> bytes);
 
+// One stored cell, refused (nullopt) as decodePattern refuses it.
+std::optional<Cell> decodeStoredCell(std::span<const std::uint8_t, kCompiledCellBytes> bytes);
+
 // Decodes a whole pattern's cells. Refuses (nullopt) data the editor never writes and cannot
 // show: note nibbles 14 and 15, or octaves beyond 7.
 std::optional<TrackSet> decodePattern(std::span<const std::uint8_t, kCompiledPatternBytes> bytes);

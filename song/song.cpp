@@ -98,16 +98,36 @@ Song::Song() {
 }
 
 void Song::reset() {
+    kind = SongKind::Classic;
     patternCount = 0;
-    for (int k = 1; k <= kInstrumentCount; ++k) {
+    for (int k = 1; k <= kWholeChipInstrumentCount; ++k) {
+        instruments[k] = Instrument();
         instruments[k].name = instrumentName(k, "Unnamed");
-        instruments[k].registers.fill(0);
     }
-    trackEnabled.fill(1);
+    trackEnabled = allTracksEnabled();
     for (Pattern& pattern : patterns)
         pattern.clear();
     addPattern();
     order.assign(1, 0);
+}
+
+void Song::resetWholeChip() {
+    reset();
+    kind = SongKind::WholeChip;
+}
+
+void Song::convertToWholeChip() {
+    // A classic song never shows the tracks beyond its four, so nothing there is the user's.
+    for (Pattern& pattern : patterns)
+        for (int track = kTracks; track < kMaxTracks; ++track)
+            pattern.tracks[track].fill(kEmptyCell);
+    kind = SongKind::WholeChip;
+}
+
+TrackFlags Song::allTracksEnabled() {
+    TrackFlags flags;
+    flags.fill(1);
+    return flags;
 }
 
 int Song::usedInstrumentCount() const {
@@ -140,7 +160,8 @@ void Song::copyPattern(int pattern, PatternClipboard& clip) const {
 }
 
 void Song::pastePattern(int pattern, const PatternClipboard& clip) {
-    patterns[pattern].tracks = clip.tracks;
+    // Only the tracks this song has: a classic song keeps its hidden ones empty.
+    std::copy_n(clip.tracks.begin(), trackCount(), patterns[pattern].tracks.begin());
 }
 
 bool Song::shiftTrackOctaveDown(int pattern, int track, const ConfirmFn& confirm) {

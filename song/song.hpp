@@ -10,13 +10,17 @@
 #include <vector>
 
 #include "song/cell.hpp"
+#include "song/drum_kit.hpp"
+#include "song/track_layout.hpp"
 
 namespace qvx {
 
 using Track = std::array<Cell, kRows>;
-using TrackSet = std::array<Track, kTracks>;  // track by track, as the clipboard keeps them
+// Track by track, as the clipboard keeps them; a song uses the first trackCount() of them and the
+// others stay empty.
+using TrackSet = std::array<Track, kMaxTracks>;
 using VoiceBytes = std::array<std::uint8_t, kVoiceBytes>;
-using TrackFlags = std::array<std::uint8_t, kTracks>;
+using TrackFlags = std::array<std::uint8_t, kMaxTracks>;
 
 // The question asked before an octave shift pushes notes against the octave range.
 inline constexpr std::string_view kOctaveLossQuestion = "Some notes will be lost, continue?";
@@ -36,9 +40,14 @@ struct Pattern {
     static TrackSet emptyTracks();
 };
 
+// The values are the song file's. A classic song's instruments are all FM voices.
+enum class InstrumentKind : std::uint8_t { FmVoice = 0, AdpcmAKit = 1 };
+
 struct Instrument {
-    VoiceBytes registers{};
-    std::string name;  // always "%02d %s": the number, a blank, the user's name
+    InstrumentKind kind = InstrumentKind::FmVoice;
+    VoiceBytes registers{};  // an FM voice's
+    DrumKit kit;             // an ADPCM-A kit's
+    std::string name;        // always "%02d %s": the number, a blank, the user's name
 
     // The name without its "NN " prefix; this is what the files store.
     std::string userName() const;
@@ -71,11 +80,22 @@ class Song {
     std::array<Pattern, kMaxPatterns> patterns;
     int patternCount = 0;
     std::vector<std::uint8_t> order;  // pattern numbers, first to last
-    TrackFlags trackEnabled{1, 1, 1, 1};
+    TrackFlags trackEnabled = allTracksEnabled();
+    SongKind kind = SongKind::Classic;
 
-    // New Project: one empty pattern "Pat 00", order list [0], instruments "NN Unnamed" with zero
-    // registers, all tracks enabled. Clipboards live elsewhere and are not touched.
+    // New Project: a classic song with one empty pattern "Pat 00", order list [0], instruments
+    // "NN Unnamed" that are FM voices with zero registers, all tracks enabled. Clipboards live
+    // elsewhere and are not touched.
     void reset();
+    // New Whole-Chip Song: the same, as a whole-chip song.
+    void resetWholeChip();
+    // The FM tracks and the instruments stay as they are; the new tracks start empty.
+    void convertToWholeChip();
+
+    int trackCount() const { return qvx::trackCount(kind); }
+    TrackKind trackKind(int track) const { return qvx::trackKind(kind, track); }
+    int instrumentCount() const { return qvx::instrumentCount(kind); }
+    static TrackFlags allTracksEnabled();
 
     int usedInstrumentCount() const;
 
@@ -114,6 +134,7 @@ class Song {
 // The ROM Maker's copy of a song read from a song file: registers and cells only, no names.
 struct RomSong {
     std::string name;
+    SongKind kind = SongKind::Classic;
     std::array<Instrument, kInstrumentSlots> instruments;
     std::uint8_t orderCount = 0;
     std::array<std::uint8_t, kRomSongOrderEntries> order{};

@@ -6,6 +6,7 @@
 #include "song/byte_reader.hpp"
 #include "song/compiled_pattern.hpp"
 #include "song/file_io.hpp"
+#include "song/whole_chip_file.hpp"
 
 namespace qvx {
 namespace {
@@ -90,6 +91,7 @@ std::string readSongFile(std::span<const std::uint8_t> bytes, std::size_t maxOrd
 }  // namespace
 
 std::vector<std::uint8_t> serializeSong(const Song& song) {
+    if (song.kind == SongKind::WholeChip) return serializeWholeChipSong(song);
     std::vector<std::uint8_t> out;
     out.reserve(kMaxSongFileBytes);
     out.insert(out.end(), kSongMagic.begin(), kSongMagic.end());
@@ -119,6 +121,11 @@ Result saveSong(const Song& song, const std::filesystem::path& path) {
 }
 
 Result parseSong(std::span<const std::uint8_t> bytes, Song& out) {
+    if (isWholeChipSongFile(bytes)) {
+        std::string why = readWholeChipSong(bytes, out);
+        return why.empty() ? Result::success()
+                           : Result::failure(std::string(kInvalidSongMessage), std::move(why));
+    }
     auto contents = std::make_unique<SongFileContents>();
     if (std::string why = readSongFile(bytes, kMaxOrderEntries, *contents); !why.empty())
         return Result::failure(std::string(kInvalidSongMessage), std::move(why));
@@ -138,8 +145,14 @@ Result parseSong(std::span<const std::uint8_t> bytes, Song& out) {
     return Result::success();
 }
 
+bool isWholeChipSongFile(std::span<const std::uint8_t> bytes) {
+    return bytes.size() >= kWholeChipSongMagic.size() &&
+           std::equal(kWholeChipSongMagic.begin(), kWholeChipSongMagic.end(), bytes.begin());
+}
+
 Result openSong(const std::filesystem::path& path, Song& out) {
-    auto bytes = readFileHead(path, kMaxSongFileBytes);
+    // One byte more than any song file, so that a larger one is refused rather than cut short.
+    auto bytes = readFileHead(path, std::max(kMaxSongFileBytes, kMaxWholeChipSongFileBytes + 1));
     if (!bytes) return cannotOpen(path);
     const Result read = parseSong(*bytes, out);
     return read ? read : refuseFile(read.message(), path, read.detail());

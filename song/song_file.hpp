@@ -25,14 +25,18 @@ inline constexpr std::size_t kMaxSongFileBytes = 5 + kInstrumentCount * (256 + k
                                                  kMaxOrderEntries + 1 + kMaxPatterns * (256 + 1024);
 
 // The song file bytes: instruments, order list, and every pattern compiled with all tracks as
-// they are (muting never reaches the file).
+// they are (muting never reaches the file). A classic song makes a "QVXM1" file, a whole-chip song
+// a "QVXM2" one (whole_chip_file.hpp).
 std::vector<std::uint8_t> serializeSong(const Song& song);
 
 // Writes the song safely (temporary file, then rename). Failure: "Failed to Create " + file name.
 Result saveSong(const Song& song, const std::filesystem::path& path);
 
-// Reads a whole song file into `out`. `out` is replaced only when the file was read and
-// validated completely; on failure it is untouched and the message says why.
+// Whether the bytes start as a whole-chip song file ("QVXM2") does.
+bool isWholeChipSongFile(std::span<const std::uint8_t> bytes);
+
+// Reads a whole song file, of either kind, into `out`. `out` is replaced only when the file was
+// read and validated completely; on failure it is untouched and the message says why.
 Result parseSong(std::span<const std::uint8_t> bytes, Song& out);
 Result openSong(const std::filesystem::path& path, Song& out);
 

@@ -162,8 +162,9 @@ TEST(Undo, DigitsOfOneFieldAreOneStepAndTheHistoryIsBounded) {
         ++undone;
     EXPECT_EQ(undone, 256);
     EXPECT_EQ(many.cell(0, 0).note, kNoteC);  // typed by step 344 (Z), not the empty cell
-    // Memory: a step keeps its pattern before and after, about 3 KB: 0.8 MB when full.
-    EXPECT_LT(many.ws.history().bytes(), 256u * 3200u);
+    // Memory: a step keeps its pattern before and after, with room for every track the chip
+    // has, about 9 KB: 2.4 MB when full.
+    EXPECT_LT(many.ws.history().bytes(), 256u * 9600u);
 }
 
 TEST(BlockSelection, CopyPasteClipsAtThePatternsEdges) {

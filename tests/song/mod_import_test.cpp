@@ -350,7 +350,7 @@ TEST(ModImport, WorkspaceChangesOnlyOnSuccess) {
     // Everything but the notes and the order list is the new song state.
     EXPECT_EQ(ws.song().instruments[1].name, "01 Unnamed");
     EXPECT_EQ(ws.song().instruments[3].registers, VoiceBytes{});
-    EXPECT_EQ(ws.song().trackEnabled, (TrackFlags{1, 1, 1, 1}));
+    EXPECT_EQ(ws.song().trackEnabled, Song::allTracksEnabled());
     EXPECT_EQ(ws.song().patterns[2].name, "Pat 02");
     EXPECT_EQ(ws.currentPattern(), 0);
     EXPECT_EQ(ws.currentPatternName(), "Pat 00");

@@ -100,7 +100,7 @@ TEST(SongFile, MutedTrackIsStoredWithItsNotes) {
     loaded.toggleTrack(3);
     ASSERT_TRUE(openSong(dir / "m.mus", loaded));
     EXPECT_EQ(loaded.patterns[0].cell(1, 1), (Cell{11, 7, 7, 0x0F, 3}));
-    EXPECT_EQ(loaded.trackEnabled, (TrackFlags{1, 1, 1, 1}));
+    EXPECT_EQ(loaded.trackEnabled, Song::allTracksEnabled());
 }
 
 TEST(SongFile, EndMarkWithoutOctaveReopensAsEmptyNote) {
@@ -233,7 +233,7 @@ TEST_F(RefusedFile, CountsBeyondWhatTheSongHolds) {
     EXPECT_EQ(why(Bytes(bytes.begin(), bytes.begin() + 100)),
               "the file ends after 100 bytes, in instrument 3's registers");
     EXPECT_EQ(why({}), "the file is empty");
-    EXPECT_EQ(why(Bytes{'Q', 'V', 'X', 'M', '2'}), "it does not start with \"QVXM1\"");
+    EXPECT_EQ(why(Bytes{'Q', 'V', 'X', 'M', '3'}), "it does not start with \"QVXM1\"");
     expectUnchanged();
 
     // 64 patterns is the most there can be.

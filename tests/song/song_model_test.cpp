@@ -19,7 +19,7 @@ TEST(SongModel, NewSongState) {
     EXPECT_EQ(song.instruments[31].name, "31 Unnamed");
     for (int k = 1; k <= kInstrumentCount; ++k)
         EXPECT_EQ(song.instruments[k].registers, VoiceBytes{});
-    EXPECT_EQ(song.trackEnabled, (TrackFlags{1, 1, 1, 1}));
+    EXPECT_EQ(song.trackEnabled, Song::allTracksEnabled());
     for (const Track& track : song.patterns[0].tracks)
         for (const Cell& cell : track)
             EXPECT_EQ(cell, (Cell{12, 0xFF, 0xFF, 0xFF, 0xFF}));
@@ -194,7 +194,9 @@ TEST(SongModel, LongNamesAreCutAtACharacterBoundary) {
 TEST(SongModel, ToggleTrack) {
     Song song;
     song.toggleTrack(2);
-    EXPECT_EQ(song.trackEnabled, (TrackFlags{1, 1, 0, 1}));
+    TrackFlags expected = Song::allTracksEnabled();
+    expected[2] = 0;
+    EXPECT_EQ(song.trackEnabled, expected);
     song.toggleTrack(2);
     EXPECT_EQ(song.trackEnabled[2], 1);
 }

@@ -1,0 +1,198 @@
+#include <gtest/gtest.h>
+
+#include "song/song_file.hpp"
+#include "song/whole_chip_file.hpp"
+
+namespace qvx {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A whole-chip song with an FM voice, two kits sharing a sample, and notes on both kinds of track.
+Song drumSong() {
+    Song song;
+    song.resetWholeChip();
+    song.renameInstrument(1, "Bass");
+    song.instruments[1].registers.fill(0x21);
+    const SampleRef kick = makeSample("kick", {0, 1000, -1000, 32767, -32768});
+    const SampleRef snare = makeSample("snare", std::vector<std::int16_t>(300, 77));
+    song.instruments[2].kind = InstrumentKind::AdpcmAKit;
+    song.instruments[2].kit = singleSampleKit(kick);
+    song.renameInstrument(2, "Kit");
+    song.instruments[40].kind = InstrumentKind::AdpcmAKit;
+    song.instruments[40].kit.notes[1] = {kick, 12};
+    song.instruments[40].kit.notes[3] = {snare, 31};
+    song.addPattern();
+    song.renamePattern(1, "Drums");
+    song.patterns[0].cell(0, 0) = Cell{0, 3, 1, 0x0F, 4};
+    song.patterns[0].cell(4, 0) = Cell{1, 4, 2, 0xFF, 0xFF};
+    song.patterns[1].cell(9, 63) = Cell{3, 4, 40, 0x0C, 0};
+    song.order = {0, 1, 1};
+    return song;
+}
+
+TEST(WholeChipSong, ShapeNewAndConverted) {
+    Song song;
+    song.resetWholeChip();
+    EXPECT_EQ(song.trackCount(), 10);
+    EXPECT_EQ(song.instrumentCount(), 63);
+    EXPECT_EQ(song.trackKind(3), TrackKind::Fm);
+    EXPECT_EQ(song.trackKind(4), TrackKind::AdpcmA);
+    EXPECT_EQ(trackName(song.kind, 9), "ADPCM-A 6");
+    EXPECT_EQ(trackName(song.kind, 0), "FM 1");
+    EXPECT_EQ(song.instruments[63].name, "63 Unnamed");
+
+    // A classic song pasting a whole-chip pattern keeps its hidden tracks empty, and converting
+    // keeps the FM tracks and instruments as they were.
+    Song classic;
+    classic.renameInstrument(5, "Lead");
+    classic.patterns[0].cell(3, 7) = Cell{2, 5, 5, 0xFF, 0xFF};
+    PatternClipboard clip;
+    drumSong().copyPattern(0, clip);
+    classic.pastePattern(0, clip);
+    EXPECT_EQ(classic.patterns[0].cell(0, 0), (Cell{0, 3, 1, 0x0F, 4}));
+    EXPECT_EQ(classic.patterns[0].tracks[4], Pattern::emptyTracks()[4]);
+    classic.patterns[0].cell(3, 7) = Cell{2, 5, 5, 0xFF, 0xFF};
+    const auto fmBefore = classic.patterns[0].tracks;
+    classic.convertToWholeChip();
+    EXPECT_EQ(classic.kind, SongKind::WholeChip);
+    EXPECT_EQ(classic.patterns[0].tracks, fmBefore);
+    EXPECT_EQ(classic.instruments[5].name, "05 Lead");
+}
+
+TEST(WholeChipSong, FileRoundTripStoresEachSampleOnce) {
+    const Song song = drumSong();
+    const Bytes bytes = serializeSong(song);
+    ASSERT_TRUE(isWholeChipSongFile(bytes));
+    Song loaded;
+    ASSERT_TRUE(parseSong(bytes, loaded));
+    EXPECT_EQ(serializeSong(loaded), bytes);
+    EXPECT_EQ(loaded.kind, SongKind::WholeChip);
+    for (int k = 1; k <= kWholeChipInstrumentCount; ++k)
+        EXPECT_EQ(loaded.instruments[k], song.instruments[k]) << k;
+    for (int p = 0; p < 2; ++p)
+        EXPECT_EQ(loaded.patterns[p], song.patterns[p]);
+    EXPECT_EQ(loaded.order, song.order);
+    // One sample object for the kick, used by both kits, as in the song written.
+    EXPECT_EQ(loaded.instruments[2].kit.notes[0].sample,
+              loaded.instruments[40].kit.notes[1].sample);
+    std::size_t samples = 0;
+    for (std::size_t at = 0; at + 4 <= bytes.size(); ++at)
+        samples += std::equal(bytes.begin() + static_cast<std::ptrdiff_t>(at),
+                              bytes.begin() + static_cast<std::ptrdiff_t>(at) + 4, "SMPL");
+    EXPECT_EQ(samples, 2u);
+}
+
+// Builds a QVXM2 file from sections, to damage one thing at a time.
+struct FileMaker {
+    Bytes bytes{'Q', 'V', 'X', 'M', '2'};
+    FileMaker& section(std::string_view tag, const Bytes& payload) {
+        bytes.insert(bytes.end(), tag.begin(), tag.end());
+        for (int k = 0; k < 4; ++k)
+            bytes.push_back(static_cast<std::uint8_t>(payload.size() >> (8 * k)));
+        bytes.insert(bytes.end(), payload.begin(), payload.end());
+        return *this;
+    }
+    FileMaker& song(const Bytes& tracks = {0, 0, 0, 0, 1}) {
+        Bytes payload{1, static_cast<std::uint8_t>(tracks.size())};
+        payload.insert(payload.end(), tracks.begin(), tracks.end());
+        return section("SONG", payload);
+    }
+    FileMaker& pattern(std::size_t tracks = 5) {
+        Bytes payload{'P', 0};
+        payload.resize(2 + tracks * 256, 0);
+        return section("PATT", payload);
+    }
+    FileMaker& order() { return section("ORDR", {1, 0}); }
+};
+
+Bytes sample(std::uint32_t frames, std::size_t stored) {
+    Bytes payload{0, 's', 0};
+    for (int k = 0; k < 4; ++k)
+        payload.push_back(static_cast<std::uint8_t>(frames >> (8 * k)));
+    payload.resize(payload.size() + stored * 2, 0);
+    return payload;
+}
+
+Bytes kit(std::uint16_t sampleNumber, std::uint8_t level) {
+    Bytes payload{3, 1, 'k', 0};
+    for (int n = 0; n < kKitNotes; ++n)
+        payload.insert(payload.end(), {static_cast<std::uint8_t>(sampleNumber),
+                                       static_cast<std::uint8_t>(sampleNumber >> 8), level});
+    return payload;
+}
+
+TEST(WholeChipSong, ReaderRefusesBadFilesAndChangesNothing) {
+    Song open = drumSong();
+    const Bytes before = serializeSong(open);
+    auto why = [&](const Bytes& file) {
+        const Result result = parseSong(file, open);
+        EXPECT_FALSE(result);
+        EXPECT_EQ(result.message(), kInvalidSongMessage);
+        EXPECT_EQ(serializeSong(open), before);
+        return result.detail();
+    };
+    Song ok;
+    ASSERT_TRUE(parseSong(FileMaker().song().order().pattern().bytes, ok));
+    // A small letter's section is a later version's extra, passed over.
+    ASSERT_TRUE(
+        parseSong(FileMaker().song().section("note", {1, 2, 3}).order().pattern().bytes, ok));
+
+    struct Case {
+        Bytes file;
+        std::string why;
+    };
+    const Case cases[] = {
+        {FileMaker().order().bytes, "its first section is \"ORDR\", not \"SONG\""},
+        {FileMaker().song().song().bytes, "it has a second \"SONG\" section"},
+        {FileMaker().song().pattern().bytes, "it has no order list"},
+        {FileMaker().song().order().bytes, "it holds no pattern"},
+        {FileMaker().song().section("WHAT", {}).bytes,
+         "it holds a section \"WHAT\" this version does not know"},
+        {FileMaker().song({0, 0, 0, 0, 0}).bytes,
+         "it has more FM tracks than the chip has channels"},
+        {FileMaker().song({1, 1, 1, 1, 1, 1, 1}).bytes,
+         "it has more ADPCM-A tracks than the chip has channels"},
+        {FileMaker().song({7}).bytes, "track 1 is of a kind (7) this version does not know"},
+        {FileMaker().song().section("ORDR", {0}).bytes,
+         "its order list has 0 entries; a song has 1 to 128"},
+        {FileMaker().song().section("ORDR", {1, 64}).bytes,
+         "order entry 0 plays pattern 64, beyond the last of 64"},
+        {FileMaker().song().section("ORDR", {1, 0, 0}).bytes,
+         "section \"ORDR\" holds 1 bytes after its contents"},
+        {FileMaker().song().pattern(4).bytes, "pattern 0's cell data is cut short"},
+        {FileMaker().song().section("SMPL", sample(0, 0)).bytes, "sample 0 holds no sound"},
+        {FileMaker().song().section("SMPL", sample(kMaxKitSampleFrames + 1, 0)).bytes,
+         "sample 0 has 2097153 frames, more than the 2097152 one sample can have"},
+        {FileMaker().song().section("SMPL", sample(1000, 999)).bytes, "sample 0 is cut short"},
+        {FileMaker().song().section("INST", kit(0, 31)).bytes,
+         "instrument 3 plays sample 0, which the file does not hold before it"},
+        {FileMaker().song().section("SMPL", sample(4, 4)).section("INST", kit(0, 32)).bytes,
+         "instrument 3 plays a note at level 32; levels go from 0 to 31"},
+        {FileMaker().song().section("INST", {64, 0}).bytes,
+         "it numbers an instrument 64; instruments are numbered 1 to 63"},
+        {FileMaker().song().section("INST", {3, 9, 0}).bytes,
+         "instrument 3 is of a kind (9) this version does not know"},
+        {FileMaker().song().section("INST", {3, 0, 0}).bytes, "instrument 3's voice is cut short"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(why(c.file), c.why);
+
+    // A section longer than the file, and every cut of a good file.
+    Bytes longSection = FileMaker().song().bytes;
+    longSection[9] = 0x40;
+    EXPECT_EQ(why(longSection),
+              "section \"SONG\" at byte 5 says it holds 64 bytes, but the file ends after 20");
+    for (std::size_t cut = 5; cut < before.size(); cut += 97)
+        EXPECT_FALSE(
+            why(Bytes(before.begin(), before.begin() + static_cast<std::ptrdiff_t>(cut))).empty());
+    // 65 patterns.
+    FileMaker many;
+    many.song().order();
+    for (int p = 0; p < 65; ++p)
+        many.pattern();
+    EXPECT_EQ(why(many.bytes), "it holds more than 64 patterns");
+}
+
+}  // namespace
+}  // namespace qvx
