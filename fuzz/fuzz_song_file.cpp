@@ -1,5 +1,5 @@
-// Song file reader: any bytes are either refused with the reader's message, or give a song that
-// saves and reads back to itself.
+// The song file readers, classic and whole-chip: any bytes are either refused with the reader's
+// message, or give a song that saves and reads back to itself.
 #include <memory>
 
 #include "song/song_file.hpp"

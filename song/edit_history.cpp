@@ -6,7 +6,8 @@ namespace qvx {
 
 bool SongParts::operator==(const SongParts& other) const {
     return patterns == other.patterns && order == other.order &&
-           patternCount == other.patternCount && instruments == other.instruments;
+           patternCount == other.patternCount && instruments == other.instruments &&
+           kind == other.kind;
 }
 
 std::size_t SongParts::bytes() const {
@@ -49,6 +50,7 @@ SongParts EditScope::capture(const Song& song) const {
         parts.patterns.emplace_back(p, song.patterns[static_cast<std::size_t>(p)]);
     if (order) parts.order = song.order;
     if (patternCount) parts.patternCount = song.patternCount;
+    if (kind) parts.kind = song.kind;
     for (const int k : instruments)
         parts.instruments.emplace_back(k, song.instruments[static_cast<std::size_t>(k)]);
     return parts;
@@ -59,6 +61,7 @@ void restore(Song& song, const SongParts& parts) {
         song.patterns[static_cast<std::size_t>(index)] = pattern;
     if (parts.order) song.order = *parts.order;
     if (parts.patternCount) song.patternCount = *parts.patternCount;
+    if (parts.kind) song.kind = *parts.kind;
     for (const auto& [number, instrument] : parts.instruments)
         song.instruments[static_cast<std::size_t>(number)] = instrument;
 }

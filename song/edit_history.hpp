@@ -19,6 +19,7 @@ struct SongParts {
     std::optional<std::vector<std::uint8_t>> order;
     std::optional<int> patternCount;
     std::vector<std::pair<int, Instrument>> instruments;  // by instrument number
+    std::optional<SongKind> kind;
 
     bool operator==(const SongParts& other) const;
     std::size_t bytes() const;  // what the step keeps in memory, roughly
@@ -30,6 +31,7 @@ struct EditScope {
     bool order = false;
     bool patternCount = false;
     std::vector<int> instruments;
+    bool kind = false;
 
     static EditScope pattern(int index);
     static EditScope orderList();

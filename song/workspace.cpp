@@ -65,9 +65,11 @@ void Workspace::goTo(const EditPlace& at) {
 }
 
 void Workspace::afterHistoryMove() {
+    // Undoing a conversion takes the instruments beyond a classic song's away.
+    if (voiceIndex_ >= song_->instrumentCount()) voiceIndex_ = song_->instrumentCount() - 1;
     updateModified(Change::kGrid | Change::kPatternSelector | Change::kOrder |
                        Change::kInstruments | Change::kCursor | Change::kSelection |
-                       Change::kHistory,
+                       Change::kHistory | Change::kSongKind | Change::kVoice,
                    0, 0);
 }
 
@@ -102,6 +104,22 @@ void Workspace::newProject() {
     resetEditorState();
     forgetHistory();
     notify(Change::kEverything);
+}
+
+void Workspace::newWholeChipSong() {
+    song_->resetWholeChip();
+    resetEditorState();
+    forgetHistory();
+    notify(Change::kEverything);
+}
+
+bool Workspace::convertToWholeChip() {
+    if (song_->kind == SongKind::WholeChip) return false;
+    EditScope scope;
+    scope.kind = true;
+    return applyEdit(
+        scope, [&] { song_->convertToWholeChip(); },
+        Change::kSongKind | Change::kGrid | Change::kInstruments);
 }
 
 Result Workspace::open(const std::filesystem::path& path) {
@@ -284,7 +302,8 @@ void Workspace::setOctave(int octave) {
 }
 
 void Workspace::setVoiceIndex(int index) {
-    index = index == kNoSelection ? kNoSelection : std::clamp(index, 0, kInstrumentCount - 1);
+    index =
+        index == kNoSelection ? kNoSelection : std::clamp(index, 0, song_->instrumentCount() - 1);
     if (index == voiceIndex_) return;
     voiceIndex_ = index;
     notify(Change::kVoice);
@@ -292,8 +311,8 @@ void Workspace::setVoiceIndex(int index) {
 
 std::vector<std::string> Workspace::voiceListEntries() const {
     std::vector<std::string> names;
-    names.reserve(kInstrumentCount);
-    for (int k = 1; k <= kInstrumentCount; ++k)
+    names.reserve(static_cast<std::size_t>(song_->instrumentCount()));
+    for (int k = 1; k <= song_->instrumentCount(); ++k)
         names.push_back(song_->instruments[k].name);
     return names;
 }

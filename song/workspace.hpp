@@ -37,7 +37,8 @@ struct WorkspaceChange {
         kSelection = 1u << 11,    // the block selection
         kHistory = 1u << 12,      // what Undo and Redo can do
         kEditStep = 1u << 13,
-        kEverything = (1u << 14) - 1,
+        kSongKind = 1u << 14,  // classic or whole-chip: the tracks and instruments shown
+        kEverything = (1u << 15) - 1,
     };
     unsigned what = 0;
     int track = 0;
@@ -78,6 +79,10 @@ class Workspace {
     // ---- File menu -----------------------------------------------------------------------------
     // A failed or refused Open leaves song and state exactly as they were.
     void newProject();
+    // File -> New Whole-Chip Song: as New Project, with a whole-chip song.
+    void newWholeChipSong();
+    // Song -> Convert to Whole-Chip Song, one step to undo. False when it already is one.
+    bool convertToWholeChip();
     Result open(const std::filesystem::path& path);
     Result save(const std::filesystem::path& path);
     // Replaces the song with one read elsewhere (MOD import), with the same state reset as Open.
@@ -130,7 +135,7 @@ class Workspace {
     int voiceIndex() const { return voiceIndex_; }
     int selectedInstrument() const { return voiceIndex_ + 1; }  // 0 when none is selected
     void setVoiceIndex(int index);                              // kNoSelection, or held to 0..30
-    std::vector<std::string> voiceListEntries() const;          // instrument names 1..31
+    std::vector<std::string> voiceListEntries() const;          // instrument names 1..31 (or 63)
 
     // ---- Pattern editor ------------------------------------------------------------------------
     const PatternCursor& cursor() const { return cursor_; }

@@ -2,6 +2,7 @@
 
 #include "song/song_file.hpp"
 #include "song/whole_chip_file.hpp"
+#include "song/workspace.hpp"
 
 namespace qvx {
 namespace {
@@ -192,6 +193,30 @@ TEST(WholeChipSong, ReaderRefusesBadFilesAndChangesNothing) {
     for (int p = 0; p < 65; ++p)
         many.pattern();
     EXPECT_EQ(why(many.bytes), "it holds more than 64 patterns");
+}
+
+TEST(WholeChipSong, ConvertIsOneStepToUndoAndNewIsOneWithoutHistory) {
+    Workspace ws;
+    ws.renameInstrument(3, "Keys");
+    EXPECT_EQ(ws.voiceListEntries().size(), 31u);
+    ASSERT_TRUE(ws.convertToWholeChip());
+    EXPECT_FALSE(ws.convertToWholeChip());
+    EXPECT_EQ(ws.voiceListEntries().size(), 63u);
+    ws.setVoiceIndex(62);
+    EXPECT_EQ(ws.selectedInstrument(), 63);
+    ASSERT_TRUE(ws.undo());
+    EXPECT_EQ(ws.song().kind, SongKind::Classic);
+    EXPECT_EQ(ws.selectedInstrument(), 31);
+    EXPECT_EQ(ws.song().instruments[3].name, "03 Keys");  // the rename is the step before
+    ASSERT_TRUE(ws.redo());
+    EXPECT_EQ(ws.song().kind, SongKind::WholeChip);
+
+    ws.newProject();
+    EXPECT_EQ(ws.song().kind, SongKind::Classic);
+    ws.newWholeChipSong();
+    EXPECT_EQ(ws.song().kind, SongKind::WholeChip);
+    EXPECT_FALSE(ws.canUndo());
+    EXPECT_FALSE(ws.modified());
 }
 
 }  // namespace
