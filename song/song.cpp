@@ -12,11 +12,14 @@ std::string_view noteName(std::uint8_t note) {
     return note < kNames.size() ? kNames[note] : std::string_view("???");
 }
 
-TrackSet Pattern::emptyTracks() {
-    TrackSet tracks;
-    for (auto& track : tracks)
-        track.fill(kEmptyCell);
-    return tracks;
+const TrackSet& Pattern::emptyTracks() {
+    static const TrackSet empty = [] {
+        TrackSet all;
+        for (auto& track : all)
+            track.fill(kEmptyCell);
+        return all;
+    }();
+    return empty;
 }
 
 std::string Instrument::userName() const {

@@ -37,7 +37,8 @@ struct Pattern {
     void clear() { tracks = emptyTracks(); }
     friend bool operator==(const Pattern&, const Pattern&) = default;
 
-    static TrackSet emptyTracks();
+    // Made once: songs clear and copy patterns often, and cells are not all zero bytes.
+    static const TrackSet& emptyTracks();
 };
 
 // The values are the song file's. A classic song's instruments are all FM voices.

@@ -83,7 +83,7 @@ std::string tagText(std::span<const std::uint8_t> tag) {
 class SectionReader {
   public:
     SectionReader() : song_(std::make_unique<Song>()) {
-        song_->resetWholeChip();
+        song_->kind = SongKind::WholeChip;  // a new song is otherwise as a new whole-chip one
         song_->patternCount = 0;
     }
 
