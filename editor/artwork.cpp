@@ -43,22 +43,29 @@ QPixmap stopPicture() {
     return buttonPicture(QPolygon({QPoint(2, 1), QPoint(11, 1), QPoint(11, 10), QPoint(2, 10)}));
 }
 
-QPixmap trackImage(int track, bool on) {
+QString trackLabel(SongKind kind, int track) {
+    if (kind == SongKind::Classic) return QStringLiteral("TRACK %1").arg(track + 1);
+    return QString::fromStdString(trackName(kind, track)).toUpper();
+}
+
+QPixmap trackImage(const QString& label, TrackKind kind, bool on) {
     constexpr int kWidth = 150;
     constexpr int kHeight = 17;
     QPixmap image(kWidth, kHeight);
     QPainter painter(&image);
 
-    // The bar: a green gradient with a light top-left and a dark bottom-right edge.
+    // The bar: a gradient with a light top-left and a dark bottom-right edge; FM green, the
+    // drums amber.
+    const bool drums = kind == TrackKind::AdpcmA;
     QLinearGradient face(0, 0, 0, kHeight);
-    face.setColorAt(0.0, QColor(120, 200, 120));
-    face.setColorAt(0.5, QColor(70, 160, 75));
-    face.setColorAt(1.0, QColor(40, 115, 50));
+    face.setColorAt(0.0, drums ? QColor(230, 180, 100) : QColor(120, 200, 120));
+    face.setColorAt(0.5, drums ? QColor(200, 135, 50) : QColor(70, 160, 75));
+    face.setColorAt(1.0, drums ? QColor(150, 90, 25) : QColor(40, 115, 50));
     painter.fillRect(0, 0, kWidth, kHeight, face);
-    painter.setPen(QColor(200, 240, 200));
+    painter.setPen(drums ? QColor(250, 225, 180) : QColor(200, 240, 200));
     painter.drawLine(0, 0, kWidth - 1, 0);
     painter.drawLine(0, 0, 0, kHeight - 1);
-    painter.setPen(QColor(20, 70, 30));
+    painter.setPen(drums ? QColor(90, 50, 10) : QColor(20, 70, 30));
     painter.drawLine(0, kHeight - 1, kWidth - 1, kHeight - 1);
     painter.drawLine(kWidth - 1, 0, kWidth - 1, kHeight - 1);
 
@@ -67,10 +74,9 @@ QPixmap trackImage(int track, bool on) {
     font.setBold(true);
     font.setLetterSpacing(QFont::AbsoluteSpacing, 1.5);
     painter.setFont(font);
-    painter.setPen(QColor(15, 45, 20));
-    const QString label = QStringLiteral("TRACK %1").arg(track + 1);
+    painter.setPen(drums ? QColor(60, 30, 5) : QColor(15, 45, 20));
     painter.drawText(QRect(9, 1, kWidth - 30, kHeight), Qt::AlignLeft | Qt::AlignVCenter, label);
-    painter.setPen(QColor(235, 255, 235));
+    painter.setPen(drums ? QColor(255, 245, 225) : QColor(235, 255, 235));
     painter.drawText(QRect(8, 0, kWidth - 30, kHeight), Qt::AlignLeft | Qt::AlignVCenter, label);
 
     // The lamp at the right end.

@@ -24,6 +24,7 @@
 #include "editor/recent_files.hpp"
 #include "editor/rom_maker_window.hpp"
 #include "editor/scope_strip.hpp"
+#include "editor/song_kind_menu.hpp"
 #include "editor/text.hpp"
 #include "editor/tool_window.hpp"
 #include "editor/wav_export.hpp"
@@ -223,6 +224,13 @@ void MainWindow::createMenus() {
                   QStringLiteral("Lowers the selected notes (or the track's) an octave"),
                   QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A), -12);
 
+    auto* kindLabel = new QLabel(this);
+    statusBar()->addPermanentWidget(kindLabel);
+    songKindMenu_ = new SongKindMenu(
+        workspace_, *file, findChild<QAction*>(QStringLiteral("newProject")),
+        *menuBar()->addMenu(QStringLiteral("&Song")), *kindLabel,
+        [this] { return changesHandled(); }, [this] { setSongFile({}); }, this);
+
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     view->setObjectName(QStringLiteral("viewMenu"));
     instrumentEditorAction_ =
@@ -319,6 +327,7 @@ void MainWindow::readSettings() {
 
 void MainWindow::workspaceChanged(const WorkspaceChange& change) {
     patternView_->workspaceChanged(change);
+    songKindMenu_->workspaceChanged(change);
     if (change.what & Change::kPatternSelector) patternPanel_->showPattern();
     if (change.what & Change::kOrder) patternPanel_->showOrder();
     if (change.what & Change::kOctave) controlBar_->showOctave();

@@ -23,6 +23,7 @@ class PatternView;
 class PlayMenu;
 class RecentFiles;
 class RomMakerWindow;
+class SongKindMenu;
 class ToolWindow;
 
 // The editor's main window: the menu, the control bar at the top, the pattern panel at the left,
@@ -130,6 +131,7 @@ class MainWindow : public QMainWindow {
     QString songFile_;
 
     PlayMenu* playMenu_ = nullptr;
+    SongKindMenu* songKindMenu_ = nullptr;
     QMenu* playMenuBar_ = nullptr;
     QAction* instrumentEditorAction_ = nullptr;
     QAction* romMakerAction_ = nullptr;

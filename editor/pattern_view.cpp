@@ -23,29 +23,61 @@ PatternView::PatternView(Workspace& workspace, QWidget* parent)
     : QAbstractScrollArea(parent), workspace_(workspace) {
     setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     setFocusPolicy(Qt::StrongFocus);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     viewport()->setCursor(Qt::ArrowCursor);
     viewport()->setFont(artwork::gridFont());
     setFont(artwork::gridFont());
-    for (int t = 0; t < kTracks; ++t) {
-        trackImages_[2 * t] = artwork::trackImage(t, false);
-        trackImages_[2 * t + 1] = artwork::trackImage(t, true);
-    }
+    makeTrackImages();
     // Texts sit in the 17-pixel rows with a little air above; the baseline is the same for all.
     const QFontMetrics metrics(artwork::gridFont());
     textBaseline_ = (grid::kRowHeight - metrics.height()) / 2 + metrics.ascent();
     connect(verticalScrollBar(), &QAbstractSlider::actionTriggered, this,
             &PatternView::scrollAction);
-    setMinimumSize(grid::kGridEndX + 2 * frameWidth() + verticalScrollBar()->sizeHint().width(),
-                   grid::kHeaderHeight + 4 * grid::kRowHeight);
+    horizontalScrollBar()->setSingleStep(grid::kTrackWidth / 5);
+    // A classic song's four tracks fit; more scroll sideways.
+    setMinimumSize(
+        grid::gridEndX(kTracks) + 2 * frameWidth() + verticalScrollBar()->sizeHint().width(),
+        grid::kHeaderHeight + 4 * grid::kRowHeight);
+}
+
+void PatternView::makeTrackImages() {
+    const Song& song = workspace_.song();
+    trackImages_.clear();
+    for (int t = 0; t < song.trackCount(); ++t) {
+        const QString label = artwork::trackLabel(song.kind, t);
+        trackImages_.emplace_back(artwork::trackImage(label, song.trackKind(t), false),
+                                  artwork::trackImage(label, song.trackKind(t), true));
+    }
+}
+
+int PatternView::sidewaysOffset() const {
+    return horizontalScrollBar()->value();
+}
+
+int PatternView::gridX(int viewX) const {
+    return viewX < grid::kFirstTrackX ? viewX : viewX + sidewaysOffset();
+}
+
+void PatternView::revealCursorTrack() {
+    const int track = workspace_.cursor().track();
+    const int shown = viewport()->width() - grid::kFirstTrackX;
+    int offset = sidewaysOffset();
+    offset = std::min(offset, grid::trackX(track) - grid::kFirstTrackX);
+    if (shown >= grid::kTrackWidth)
+        offset = std::max(offset, grid::trackX(track + 1) - grid::kFirstTrackX - shown);
+    offset = std::clamp(offset, 0, horizontalScrollBar()->maximum());
+    if (offset == sidewaysOffset()) return;
+    horizontalScrollBar()->setValue(offset);
+    viewport()->update();
 }
 
 QRect PatternView::fieldRect(int row, int column) const {
     const int track = column / grid::kFields;
     const grid::FieldGeometry& field = grid::kFieldGeometry[column % grid::kFields];
     const int y = grid::kHeaderHeight + grid::kRowHeight * (row - workspace_.cursor().topRow());
-    return QRect(grid::trackX(track) + field.x, y, field.width, grid::kRowHeight);
+    return QRect(grid::trackX(track) + field.x - sidewaysOffset(), y, field.width,
+                 grid::kRowHeight);
 }
 
 QRect PatternView::cursorRect() const {
@@ -60,7 +92,8 @@ QRect PatternView::headerRect() const {
 
 QRect PatternView::cellRect(int track, int row) const {
     const int y = grid::kHeaderHeight + grid::kRowHeight * (row - workspace_.cursor().topRow());
-    return QRect(grid::trackX(track) + 1, y, grid::kTrackWidth - 1, grid::kRowHeight);
+    return QRect(grid::trackX(track) + 1 - sidewaysOffset(), y, grid::kTrackWidth - 1,
+                 grid::kRowHeight);
 }
 
 QRect PatternView::rowRect(int row) const {
@@ -76,12 +109,15 @@ void PatternView::setPlayingRow(int row) {
 }
 
 void PatternView::workspaceChanged(const WorkspaceChange& change) {
-    if (change.what & (Change::kGrid | Change::kLayout | Change::kSelection)) {
+    if (change.what & Change::kSongKind) makeTrackImages();
+    if (change.what & (Change::kGrid | Change::kLayout | Change::kSelection | Change::kSongKind)) {
         syncScrollBar();
+        revealCursorTrack();
         viewport()->update();
         drawnCursor_ = cursorRect();
         return;
     }
+    if (change.what & Change::kCursor) revealCursorTrack();
     if (change.what & Change::kTrackEnables) viewport()->update(headerRect());
     if (change.what & Change::kCell) viewport()->update(cellRect(change.track, change.row));
     if (change.what & (Change::kCursor | Change::kCell)) updateCursor();
@@ -104,6 +140,12 @@ void PatternView::syncScrollBar() {
     bar->setRange(0, cursor.scrollMaximum());
     bar->setPageStep(std::max(cursor.visibleRows(), 1));
     bar->setValue(cursor.topRow());
+
+    QScrollBar* sideways = horizontalScrollBar();
+    const int shown = std::max(viewport()->width() - grid::kFirstTrackX, 0);
+    sideways->setRange(
+        0, std::max(grid::gridEndX(cursor.trackCount()) - grid::kFirstTrackX - shown + 1, 0));
+    sideways->setPageStep(std::max(shown, 1));
 }
 
 void PatternView::scrollAction(int action) {
@@ -134,8 +176,12 @@ void PatternView::scrollAction(int action) {
     bar->setSliderPosition(workspace_.cursor().topRow());
 }
 
-void PatternView::scrollContentsBy(int, int) {
-    // Scrolling goes through the workspace, which reports the change; nothing to move here.
+void PatternView::scrollContentsBy(int dx, int) {
+    // Rows scroll through the workspace, which reports the change; sideways is the view's own.
+    if (dx != 0) {
+        viewport()->update();
+        drawnCursor_ = cursorRect();
+    }
 }
 
 void PatternView::wheelEvent(QWheelEvent* event) {
@@ -265,13 +311,13 @@ void PatternView::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
     setFocus();
     const QPoint at = event->position().toPoint();
-    workspace_.click(at.x(), at.y());
+    workspace_.click(gridX(at.x()), at.y());
 }
 
 void PatternView::mouseMoveEvent(QMouseEvent* event) {
     if (!(event->buttons() & Qt::LeftButton)) return;
     const QPoint at = event->position().toPoint();
-    workspace_.dragTo(at.x(), at.y());
+    workspace_.dragTo(gridX(at.x()), at.y());
 }
 
 void PatternView::paintEvent(QPaintEvent* event) {
@@ -282,17 +328,16 @@ void PatternView::paintEvent(QPaintEvent* event) {
     const int height = viewport()->height();
     const PatternCursor& cursor = workspace_.cursor();
     const Pattern& pattern = workspace_.currentPatternData();
+    const int tracks = static_cast<int>(trackImages_.size());
+    const int offset = sidewaysOffset();
 
-    // Header strip and track images.
+    // Header strip and rows, the whole width; the row numbers stay put while the tracks scroll
+    // sideways to their right.
     painter.fillRect(0, 0, width, grid::kHeaderHeight, QColor(kHeaderColour));
-    for (int t = 0; t < kTracks; ++t)
-        painter.drawPixmap(grid::trackX(t), 0,
-                           trackImages_[2 * t + (workspace_.song().trackEnabled[t] ? 1 : 0)]);
-
-    // Rows.
     painter.fillRect(0, grid::kHeaderHeight, width, height - grid::kHeaderHeight,
                      QColor(kRowColour));
     painter.setPen(Qt::black);
+    const QRect trackArea(grid::kFirstTrackX, 0, std::max(width - grid::kFirstTrackX, 0), height);
     for (int k = 0; k < cursor.visibleRows() && cursor.topRow() + k < kRows; ++k) {
         const int row = cursor.topRow() + k;
         const int y = grid::kHeaderHeight + grid::kRowHeight * k;
@@ -300,25 +345,39 @@ void PatternView::paintEvent(QPaintEvent* event) {
         if (row % 4 == 0) painter.fillRect(0, y, width, grid::kRowHeight, QColor(kBeatRowColour));
         if (row == playingRow_)
             painter.fillRect(0, y, width, grid::kRowHeight, QColor(kPlayingRowColour));
+        painter.drawText(grid::kRowNumberX, y + textBaseline_,
+                         QString::fromStdString(patternNumberText(row)));
+        painter.save();
+        painter.setClipRect(trackArea, Qt::IntersectClip);
+        painter.translate(-offset, 0);
         if (const auto& selection = workspace_.selection();
             selection && row >= selection->firstRow && row <= selection->lastRow) {
             const int left = grid::trackX(selection->firstTrack) + 1;
             painter.fillRect(left, y, grid::trackX(selection->lastTrack + 1) - left,
                              grid::kRowHeight, QColor(kSelectionColour));
         }
-        painter.drawText(grid::kRowNumberX, y + textBaseline_,
-                         QString::fromStdString(patternNumberText(row)));
-        for (int t = 0; t < kTracks; ++t) {
+        for (int t = 0; t < tracks; ++t) {
             const Cell& cell = pattern.cell(t, row);
             for (int f = 0; f < grid::kFields; ++f)
                 painter.drawText(grid::trackX(t) + grid::kFieldGeometry[f].textX, y + textBaseline_,
                                  QString::fromLatin1(grid::fieldText(cell, f).c_str()));
         }
+        painter.restore();
     }
 
-    // The lines between the tracks.
-    for (int t = 0; t <= kTracks; ++t)
+    // Track images and the lines between the tracks.
+    painter.save();
+    painter.setClipRect(trackArea, Qt::IntersectClip);
+    painter.translate(-offset, 0);
+    for (int t = 0; t < tracks; ++t) {
+        const auto& [off, on] = trackImages_[static_cast<std::size_t>(t)];
+        painter.drawPixmap(grid::trackX(t), 0, workspace_.song().trackEnabled[t] ? on : off);
+    }
+    for (int t = 0; t <= tracks; ++t)
         painter.drawLine(grid::trackX(t), grid::kHeaderHeight, grid::trackX(t), height - 1);
+    painter.restore();
+    if (offset > 0)
+        painter.drawLine(grid::kFirstTrackX, grid::kHeaderHeight, grid::kFirstTrackX, height - 1);
 
     // The cursor: its field inverted.
     drawnCursor_ = cursorRect();

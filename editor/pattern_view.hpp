@@ -2,15 +2,18 @@
 
 #include <QAbstractScrollArea>
 #include <QPixmap>
-#include <array>
+#include <utility>
+#include <vector>
 
 #include "song/workspace.hpp"
 
 namespace qvx::editor {
 
-// The pattern editor: the current pattern as a grid of 64 rows by 4 tracks of five fields, the
-// track images that switch tracks on and off, and the edit cursor. It draws the workspace and
-// forwards keys, characters, clicks and scroll bar actions to it; all rules live there.
+// The pattern editor: the current pattern as a grid of 64 rows by the song's tracks of five fields,
+// the track images that switch tracks on and off, and the edit cursor. It draws the workspace and
+// forwards keys, characters, clicks and scroll bar actions to it; all rules live there. When the
+// tracks are wider than the view it scrolls sideways under the row numbers, which stay in sight,
+// and follows the cursor's track.
 class PatternView : public QAbstractScrollArea {
     Q_OBJECT
 
@@ -28,6 +31,8 @@ class PatternView : public QAbstractScrollArea {
 
     // The rectangle of a field in view coordinates, whether on screen or not.
     QRect fieldRect(int row, int column) const;
+    // How far the tracks are scrolled sideways, in pixels.
+    int sidewaysOffset() const;
 
     // The row of the current pattern that is playing, lit behind its texts; -1 for none.
     void setPlayingRow(int row);
@@ -51,6 +56,11 @@ class PatternView : public QAbstractScrollArea {
   private:
     void scrollAction(int action);
     void syncScrollBar();
+    void makeTrackImages();
+    // Scrolls sideways as little as needed to show the cursor's track whole.
+    void revealCursorTrack();
+    // A view x as the grid's: past the row numbers, the tracks are scrolled.
+    int gridX(int viewX) const;
     void updateCursor();
     QRect cursorRect() const;
     QRect headerRect() const;
@@ -60,7 +70,7 @@ class PatternView : public QAbstractScrollArea {
     bool editingKey(QKeyEvent* event);
 
     Workspace& workspace_;
-    std::array<QPixmap, 8> trackImages_;  // track t: [2t] off, [2t + 1] on
+    std::vector<std::pair<QPixmap, QPixmap>> trackImages_;  // per track: off, on
     QRect drawnCursor_;
     int textBaseline_ = 0;
     int playingRow_ = -1;

@@ -41,8 +41,8 @@ void clearCells(Pattern& pattern, const CellRect& rect) {
     forEachCell(rect, [&](int track, int row) { pattern.cell(track, row) = kEmptyCell; });
 }
 
-CellRect pasteCells(Pattern& pattern, const CellBlock& block, int track, int row) {
-    const CellRect written{track, row, std::min(track + block.tracks, kTracks) - 1,
+CellRect pasteCells(Pattern& pattern, const CellBlock& block, int track, int row, int trackCount) {
+    const CellRect written{track, row, std::min(track + block.tracks, trackCount) - 1,
                            std::min(row + block.rows, kRows) - 1};
     forEachCell(written, [&](int t, int r) { pattern.cell(t, r) = block.at(t - track, r - row); });
     return written;

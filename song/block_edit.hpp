@@ -37,9 +37,9 @@ struct CellBlock {
 
 CellBlock copyCells(const Pattern& pattern, const CellRect& rect);
 void clearCells(Pattern& pattern, const CellRect& rect);
-// Puts the block's top left cell at (track, row); what would fall outside the pattern is left
-// out. Returns the cells written.
-CellRect pasteCells(Pattern& pattern, const CellBlock& block, int track, int row);
+// Puts the block's top left cell at (track, row); what would fall outside the pattern's first
+// `trackCount` tracks or its rows is left out. Returns the cells written.
+CellRect pasteCells(Pattern& pattern, const CellBlock& block, int track, int row, int trackCount);
 
 // Moves the notes in `rect` by `semitones`. Notes that would leave the octaves 1..7 stay where
 // they are; notesLeavingRange counts them first, so the editor can ask before.

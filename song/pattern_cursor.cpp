@@ -15,6 +15,13 @@ void PatternCursor::setVisibleRows(int rows) {
     top_ = std::min(top_, std::max(0, kRows - visible_));
 }
 
+PatternCursor::Redraw PatternCursor::setTrackCount(int tracks) {
+    tracks_ = std::clamp(tracks, 1, kMaxTracks);
+    if (column_ < columns()) return Redraw::None;
+    column_ = (tracks_ - 1) * grid::kFields;
+    return Redraw::Cursor;
+}
+
 PatternCursor::Redraw PatternCursor::left() {
     if (column_ == 0) return Redraw::None;
     --column_;
@@ -22,7 +29,7 @@ PatternCursor::Redraw PatternCursor::left() {
 }
 
 PatternCursor::Redraw PatternCursor::right() {
-    if (column_ == grid::kColumns - 1) return Redraw::None;
+    if (column_ == columns() - 1) return Redraw::None;
     ++column_;
     return Redraw::Cursor;
 }
@@ -87,7 +94,7 @@ PatternCursor::Redraw PatternCursor::thumb(int position) {
 
 PatternCursor::Hit PatternCursor::hit(int x, int y) const {
     using Kind = Hit::Kind;
-    if (y < 0 || x < grid::kFirstTrackX || x >= grid::kGridEndX) return {};
+    if (y < 0 || x < grid::kFirstTrackX || x >= grid::gridEndX(tracks_)) return {};
     const int track = (x - grid::kFirstTrackX) / grid::kTrackWidth;
     if (y < grid::kHeaderHeight) return {Kind::TrackHeader, track};
     const int screenRow = (y - grid::kHeaderHeight) / grid::kRowHeight;
@@ -102,7 +109,7 @@ PatternCursor::Hit PatternCursor::hit(int x, int y) const {
 
 PatternCursor::Redraw PatternCursor::place(int row, int column) {
     row = std::clamp(row, 0, kLastRow);
-    column = std::clamp(column, 0, grid::kColumns - 1);
+    column = std::clamp(column, 0, columns() - 1);
     if (row == row_ && column == column_) return Redraw::None;
     row_ = row;
     column_ = column;
@@ -111,7 +118,7 @@ PatternCursor::Redraw PatternCursor::place(int row, int column) {
 
 PatternCursor::Redraw PatternCursor::moveTo(int row, int column) {
     row = std::clamp(row, 0, kLastRow);
-    column = std::clamp(column, 0, grid::kColumns - 1);
+    column = std::clamp(column, 0, columns() - 1);
     const Redraw scrolled = reveal(row);
     const Redraw placed = place(row, column);
     return scrolled == Redraw::All ? Redraw::All : placed;

@@ -7,7 +7,8 @@ namespace qvx {
 
 // Where the pattern editor's edit cursor is and which rows its window shows: the top row, the
 // cursor's row and column (track * 5 + field), and how many rows fit. Every move keeps rows within
-// 0..63 and columns within 0..19. The moves report what the view has to redraw.
+// 0..63 and columns within the song's tracks (0..19 for a classic song). The moves report what the
+// view has to redraw.
 class PatternCursor {
   public:
     enum class Redraw {
@@ -30,6 +31,11 @@ class PatternCursor {
     int track() const { return column_ / grid::kFields; }
     int field() const { return column_ % grid::kFields; }
     int visibleRows() const { return visible_; }
+    int trackCount() const { return tracks_; }
+    int columns() const { return grid::columnsFor(tracks_); }
+
+    // The song now has `tracks` tracks; a cursor beyond them goes to the last one's note field.
+    Redraw setTrackCount(int tracks);
 
     // The window now shows `rows` rows. The top row moves up as far as needed to keep the window
     // filled with pattern rows (so enlarging the window never hides rows above it); the cursor
@@ -69,6 +75,7 @@ class PatternCursor {
     int row_ = 0;
     int column_ = 0;
     int visible_ = 0;
+    int tracks_ = kTracks;
 };
 
 }  // namespace qvx

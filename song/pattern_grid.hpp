@@ -5,8 +5,9 @@
 
 #include "song/cell.hpp"
 
-// The pattern editor's grid in view pixels: a header strip with the four track images, then one
-// 17-pixel line per pattern row. Each track is 150 pixels wide and holds five fields. The view
+// The pattern editor's grid in view pixels: a header strip with the track images, then one
+// 17-pixel line per pattern row. Each track is 150 pixels wide and holds five fields; a classic
+// song has four tracks, a whole-chip song more. The view
 // draws from these numbers and the model hit-tests with them, so clicks land where the fields are
 // drawn.
 namespace qvx::grid {
@@ -16,11 +17,15 @@ inline constexpr int kHeaderHeight = 17;
 inline constexpr int kRowNumberX = 5;
 inline constexpr int kFirstTrackX = 40;
 inline constexpr int kTrackWidth = 150;
-inline constexpr int kGridEndX = kFirstTrackX + kTracks * kTrackWidth;  // 640
+constexpr int gridEndX(int tracks) {
+    return kFirstTrackX + tracks * kTrackWidth;  // 640 for a classic song
+}
 
 enum Field : int { kNoteField, kOctaveField, kInstrumentField, kEffectField, kParameterField };
 inline constexpr int kFields = 5;
-inline constexpr int kColumns = kTracks * kFields;  // cursor columns 0..19
+constexpr int columnsFor(int tracks) {
+    return tracks * kFields;  // a classic song's cursor columns are 0..19
+}
 
 // Each field's cursor rectangle (x, width) and text position, from the track's left edge.
 struct FieldGeometry {

@@ -65,8 +65,9 @@ void Workspace::goTo(const EditPlace& at) {
 }
 
 void Workspace::afterHistoryMove() {
-    // Undoing a conversion takes the instruments beyond a classic song's away.
+    // Undoing a conversion takes the tracks and instruments beyond a classic song's away.
     if (voiceIndex_ >= song_->instrumentCount()) voiceIndex_ = song_->instrumentCount() - 1;
+    fitToTracks();
     updateModified(Change::kGrid | Change::kPatternSelector | Change::kOrder |
                        Change::kInstruments | Change::kCursor | Change::kSelection |
                        Change::kHistory | Change::kSongKind | Change::kVoice,
@@ -91,7 +92,13 @@ bool Workspace::redo() {
     return true;
 }
 
+void Workspace::fitToTracks() {
+    cursor_.setTrackCount(song_->trackCount());
+    if (selection_ && selection_->lastTrack >= song_->trackCount()) selection_.reset();
+}
+
 void Workspace::resetEditorState() {
+    fitToTracks();
     octave_ = kDefaultOctave;
     currentPattern_ = 0;
     orderSelection_ = song_->order.empty() ? kNoSelection : 0;
@@ -118,7 +125,11 @@ bool Workspace::convertToWholeChip() {
     EditScope scope;
     scope.kind = true;
     return applyEdit(
-        scope, [&] { song_->convertToWholeChip(); },
+        scope,
+        [&] {
+            song_->convertToWholeChip();
+            fitToTracks();
+        },
         Change::kSongKind | Change::kGrid | Change::kInstruments);
 }
 

@@ -220,6 +220,8 @@ class Workspace {
 
   private:
     void resetEditorState();
+    // The cursor and selection keep within the song's tracks.
+    void fitToTracks();
     void notify(unsigned what, int track = 0, int row = 0);
     // Runs `change` as one undoable step over the parts in `scope` and tells the views; `what`
     // says what to redraw. Returns whether the song changed.

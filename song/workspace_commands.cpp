@@ -71,7 +71,8 @@ void Workspace::moveRows(int delta) {
 }
 
 void Workspace::nextTrack(int direction) {
-    const int track = (cursor_.track() + (direction < 0 ? kTracks - 1 : 1)) % kTracks;
+    const int tracks = song_->trackCount();
+    const int track = (cursor_.track() + (direction < 0 ? tracks - 1 : 1)) % tracks;
     const PatternCursor::Redraw redraw = cursor_.moveTo(cursor_.row(), track * grid::kFields);
     cursorMoved();
     selection_.reset();
@@ -117,7 +118,7 @@ void Workspace::extendSelection(CursorMove move) {
         default:
             return;
     }
-    if (column < 0 || column >= grid::kColumns) column = cursor_.column();
+    if (column < 0 || column >= cursor_.columns()) column = cursor_.column();
     const PatternCursor::Redraw redraw = cursor_.moveTo(row, column);
     cursorMoved();
     selection_ = CellRect::spanning(anchorTrack_, anchorRow_, cursor_.track(), cursor_.row());
@@ -168,7 +169,8 @@ void Workspace::pasteBlock() {
     applyEdit(
         currentPatternScope(),
         [&] {
-            pasteCells(song_->patterns[currentPattern_], *block_, cursor_.track(), cursor_.row());
+            pasteCells(song_->patterns[currentPattern_], *block_, cursor_.track(), cursor_.row(),
+                       song_->trackCount());
         },
         Change::kGrid);
 }

@@ -4,6 +4,7 @@
 // library are fakes.
 #include <QApplication>
 #include <QFileInfo>
+#include <QLabel>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTest>
@@ -115,6 +116,35 @@ class EditingFeaturesTest : public QObject, testing::WindowRig {
         Song saved;
         QVERIFY(openSong(file("song.mus").toStdString(), saved));
         QCOMPARE(saved.patterns[0].cell(0, 0).note, kNoteC);
+    }
+
+    void wholeChipSongsShowTheirTracksAndConvertIsOneStep() {
+        showAndActivate();
+        auto* kind = window().findChild<QLabel*>(QStringLiteral("songKind"));
+        QCOMPARE(kind->text(), QStringLiteral("Classic song"));
+        action("newWholeChipSong")->trigger();
+        QCOMPARE(kind->text(), QStringLiteral("Whole-chip song"));
+        QVERIFY(!action("convertToWholeChip")->isEnabled());
+        // Tab reaches the last drum track, and the view scrolls sideways to show it.
+        PatternView* view = window().patternView();
+        for (int t = 0; t < 9; ++t)
+            key(Qt::Key_Tab);
+        QCOMPARE(ws().cursor().track(), 9);
+        QVERIFY(view->sidewaysOffset() > 0);
+        QVERIFY(view->viewport()->rect().contains(view->fieldRect(0, ws().cursor().column())));
+        const QImage image = view->viewport()->grab().toImage();
+        const QColor header = QColor::fromRgb(image.pixel(view->fieldRect(0, 45).x() + 3, 9));
+        QVERIFY2(header.red() > header.green() + 30, "the drum tracks' headers are amber");
+        QVERIFY(ws().song().patterns[0].cell(9, 0) == kEmptyCell);
+
+        action("newProject")->trigger();
+        QCOMPARE(kind->text(), QStringLiteral("Classic song"));
+        QCOMPARE(view->sidewaysOffset(), 0);
+        action("convertToWholeChip")->trigger();
+        QCOMPARE(kind->text(), QStringLiteral("Whole-chip song"));
+        key(Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(kind->text(), QStringLiteral("Classic song"));
+        QVERIFY(!window().isWindowModified());
     }
 
     void recentFilesSurviveARestart() {

@@ -102,6 +102,9 @@ class MainWindowTest : public QObject, testing::WindowRig {
         const std::vector<std::pair<QString, std::vector<Item>>> expected = {
             {"&File",
              {{"&New Project", "Clears the current workspace", keys(QKeySequence::New)},
+              {"New &Whole-Chip Song",  // +
+               "Starts a song for the whole chip: FM tracks and ADPCM-A drum tracks",
+               ctrlShift(Qt::Key_N)},
               {"&Open...", "Opens an existing workspace", keys(QKeySequence::Open)},
               {"Sa&ve", "Saves the song to its file", keys(QKeySequence::Save)},  // +
               {"&Save...", "Saves the current workspace", {}},
@@ -147,6 +150,11 @@ class MainWindowTest : public QObject, testing::WindowRig {
                ctrlShift(Qt::Key_Q)},
               {"Transpose Octave Dow&n", "Lowers the selected notes (or the track's) an octave",
                ctrlShift(Qt::Key_A)}}},
+            {"&Song",  // +
+             {{"&Convert to Whole-Chip Song",
+               "Makes this song a whole-chip song: its FM tracks and instruments stay, drum "
+               "tracks join",
+               {}}}},
             {"&View",
              {{"&Instrument Editor...\tF12", "Displays or hides the Instrument Editor",
                QKeySequence(Qt::Key_F12), true},
@@ -429,7 +437,7 @@ class MainWindowTest : public QObject, testing::WindowRig {
         const auto colour = [&](int x, int y) { return image.pixel(x, y) & 0xFFFFFF; };
         QCOMPARE(colour(2, 17 + 17 * 1 + 8), PatternView::kRowColour & 0xFFFFFF);
         QCOMPARE(colour(2, 17 + 17 * 4 + 8), PatternView::kBeatRowColour & 0xFFFFFF);
-        QCOMPARE(colour(grid::kGridEndX + 20, 8), PatternView::kHeaderColour & 0xFFFFFF);
+        QCOMPARE(colour(grid::gridEndX(kTracks) + 20, 8), PatternView::kHeaderColour & 0xFFFFFF);
         // The cursor inverts its field (row 0, note field); the other fields keep the colour.
         QCOMPARE(colour(grid::kFirstTrackX + 2, 17 + 2), ~PatternView::kBeatRowColour & 0xFFFFFF);
         // Track 3's lamp is red, track 1's green.

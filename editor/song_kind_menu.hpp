@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QObject>
+#include <functional>
+
+#include "song/workspace.hpp"
+
+class QAction;
+class QLabel;
+class QMenu;
+
+namespace qvx::editor {
+
+// The two kinds of song in the menus: File -> New Whole-Chip Song, Song -> Convert to Whole-Chip
+// Song (one step to undo), and a label in the status bar that says which kind is open.
+class SongKindMenu : public QObject {
+    Q_OBJECT
+
+  public:
+    // `changesHandled` asks about unsaved changes and says whether to go on; `started` is told
+    // when a new song has replaced the old one, which then has no file.
+    SongKindMenu(Workspace& workspace, QMenu& file, QAction* newProject, QMenu& song,
+                 QLabel& kindLabel, std::function<bool()> changesHandled,
+                 std::function<void()> started, QObject* parent);
+
+    void workspaceChanged(const WorkspaceChange& change);
+
+    static QString kindText(SongKind kind);  // "Classic song", "Whole-chip song"
+
+  private:
+    void show();
+
+    Workspace& workspace_;
+    QLabel& kindLabel_;
+    QAction* convert_ = nullptr;
+};
+
+}  // namespace qvx::editor
