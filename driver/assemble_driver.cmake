@@ -2,7 +2,20 @@
 # bytes and the C++ header of its memory map. Run in script mode:
 #   cmake -DAS=... -DLD=... -DSOURCE=... -DINCLUDE_DIR=... -DCHECKS=... -DOUTPUT_DIR=...
 #         [-DCPP_OUTPUT=image.cpp -DHPP_OUTPUT=memory_map.hpp] -P assemble_driver.cmake
-# Used by the build and by the test that makes sure a broken driver is refused.
+# Used by the build and by the test that makes sure a broken driver is refused. The whole-chip
+# driver passes as well
+#   -DMAP=whole_chip_map.inc   its map, which the header is made of; memory_map.inc, which it
+#                              builds on, is read first for its values only
+#   -DNAMESPACE=whole_chip     the header's namespace inside qvx::driver
+#   -DFUNCTION=wholeChipImage -DHEADER=driver/whole_chip_driver.hpp   what embeds the bytes
+if(NOT MAP)
+  set(MAP memory_map.inc)
+endif()
+if(NOT FUNCTION)
+  set(FUNCTION image)
+  set(HEADER driver/sound_driver.hpp)
+endif()
+get_filename_component(driver_name "${SOURCE}" NAME_WE)
 
 # ---- The memory map ------------------------------------------------------------------------
 # Every ".equ NAME, EXPRESSION ; comment" of memory_map.inc, evaluated in order, and the groups
@@ -51,8 +64,15 @@ function(qvx_cpp_literal value type name out)
   set(${out} "0x${hex}" PARENT_SCOPE)
 endfunction()
 
-set(map_file "${INCLUDE_DIR}/memory_map.inc")
-file(READ "${map_file}" map_text)
+# The base map's values come first when the driver's map builds on it; only the driver's own map
+# goes into the header.
+set(map_text "")
+if(NOT MAP STREQUAL "memory_map.inc")
+  file(READ "${INCLUDE_DIR}/memory_map.inc" map_text)
+  string(APPEND map_text "\n@@END_OF_BASE@@\n")
+endif()
+file(READ "${INCLUDE_DIR}/${MAP}" own_text)
+string(APPEND map_text "${own_text}")
 # CMake lists are separated by semicolons, which start the assembler's comments.
 string(REPLACE ";" "@SC@" map_text "${map_text}")
 string(REPLACE "\n" ";" map_lines "${map_text}")
@@ -60,8 +80,16 @@ string(REPLACE "\n" ";" map_lines "${map_text}")
 set(header_body "")
 set(group_open FALSE)
 set(group_namespace "")
+set(in_base FALSE)
+if(NOT MAP STREQUAL "memory_map.inc")
+  set(in_base TRUE)
+endif()
 foreach(line IN LISTS map_lines)
-  if(line MATCHES "^@SC@@c\\+\\+ ([^ ]+) ([^ ]+)( ([A-Z0-9_]+))?$")
+  if(line STREQUAL "@@END_OF_BASE@@")
+    set(in_base FALSE)
+    set(header_body "")
+    set(group_open FALSE)
+  elseif(line MATCHES "^@SC@@c\\+\\+ ([^ ]+) ([^ ]+)( ([A-Z0-9_]+))?$")
     if(group_open AND NOT group_namespace STREQUAL "-")
       string(APPEND header_body "}  // namespace ${group_namespace}\n")
     endif()
@@ -123,19 +151,19 @@ endforeach()
 
 # ---- Assemble, link, check -----------------------------------------------------------------
 file(MAKE_DIRECTORY "${OUTPUT_DIR}")
-set(object "${OUTPUT_DIR}/sound_driver.o")
-set(binary "${OUTPUT_DIR}/sound_driver.bin")
+set(object "${OUTPUT_DIR}/${driver_name}.o")
+set(binary "${OUTPUT_DIR}/${driver_name}.bin")
 
 execute_process(
   COMMAND "${AS}" -march=z80 --fatal-warnings -I "${INCLUDE_DIR}"
-          "-a=${OUTPUT_DIR}/sound_driver.lst" -o "${object}" "${SOURCE}"
+          "-a=${OUTPUT_DIR}/${driver_name}.lst" -o "${object}" "${SOURCE}"
   RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "sound driver: the assembler refused ${SOURCE}:\n${out}${err}")
 endif()
 
 execute_process(
-  COMMAND "${LD}" -Ttext=0 --oformat binary "-Map=${OUTPUT_DIR}/sound_driver.map"
+  COMMAND "${LD}" -Ttext=0 --oformat binary "-Map=${OUTPUT_DIR}/${driver_name}.map"
           -o "${binary}" "${object}" "${CHECKS}"
   RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)
 if(NOT result EQUAL 0)
@@ -150,27 +178,33 @@ if(NOT size EQUAL map_value_SAMPLE_TABLE)
 endif()
 
 # ---- Generated sources ---------------------------------------------------------------------
+set(cpp_namespace "")
+set(size_name kDriverSize)
+if(NAMESPACE)
+  set(cpp_namespace "::${NAMESPACE}")
+  set(size_name "${NAMESPACE}::kDriverSize")
+endif()
 if(HPP_OUTPUT)
   file(WRITE "${HPP_OUTPUT}.tmp"
-"// Generated from driver/memory_map.inc by driver/assemble_driver.cmake. Do not edit: change
-// memory_map.inc, which the driver assembles with.
+"// Generated from driver/${MAP} by driver/assemble_driver.cmake. Do not edit: change
+// ${MAP}, which the driver assembles with.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-namespace qvx::driver {
+namespace qvx::driver${cpp_namespace} {
 
 // The assembled driver: its bytes fill the image from address 0 up to the sample table.
 inline constexpr std::size_t kDriverSize{${size}};
 ${header_body}
-}  // namespace qvx::driver
+}  // namespace qvx::driver${cpp_namespace}
 ")
   file(RENAME "${HPP_OUTPUT}.tmp" "${HPP_OUTPUT}")
 endif()
 
 if(CPP_OUTPUT)
   include("${CMAKE_CURRENT_LIST_DIR}/embed_bytes.cmake")
-  qvx_embed_bytes("${binary}" "${CPP_OUTPUT}" "driver/sound_driver.s" "driver/sound_driver.hpp"
-                  kDriverSize image)
+  qvx_embed_bytes("${binary}" "${CPP_OUTPUT}" "driver/${driver_name}.s" "${HEADER}"
+                  "${size_name}" ${FUNCTION})
 endif()
