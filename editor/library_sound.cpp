@@ -10,6 +10,12 @@ void LibrarySoundTarget::sendData(std::span<const std::uint8_t> image) {
     ::sendData(image.data(), static_cast<std::uint32_t>(image.size()));
 }
 
+void LibrarySoundTarget::sendRoms(std::span<const std::uint8_t> m1,
+                                  std::span<const std::uint8_t> v1) {
+    ::sendRoms(m1.data(), static_cast<std::uint32_t>(m1.size()), v1.data(),
+               static_cast<std::uint32_t>(v1.size()));
+}
+
 void LibrarySoundTarget::sendCommand(std::uint16_t command) {
     ::sendCommand(command);
 }

@@ -8,6 +8,7 @@ namespace qvx::editor {
 class LibrarySoundTarget : public SoundTarget {
   public:
     void sendData(std::span<const std::uint8_t> image) override;
+    void sendRoms(std::span<const std::uint8_t> m1, std::span<const std::uint8_t> v1) override;
     void sendCommand(std::uint16_t command) override;
 };
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "driver/sound_driver.hpp"
+#include "driver/whole_chip_driver.hpp"
+#include "rombuild/whole_chip_image.hpp"
 
 namespace qvx {
 namespace {
@@ -50,9 +52,30 @@ std::size_t build(const SongBlockSource& source, ImageBuffer& buffer) {
     return driver::kFirstSongBlock + size;
 }
 
+// A whole-chip song's image: the whole-chip driver and the one block, its samples beside it.
+ImageBuild buildWholeChip(const WholeChipBlockSource& source, ImageBuffer& buffer) {
+    if (std::string problem = wholeChipBlockProblem(source); !problem.empty())
+        return ImageBuild::refused(std::move(problem));
+    SampleRom rom;
+    const std::vector<std::uint8_t> block = wholeChipBlock(source, rom);
+    const std::vector<std::uint8_t> image =
+        wholeChipImage(std::span(&block, 1), adpcmAChannels(source));
+    if (image.empty())
+        return ImageBuild::refused(sizeProblem(driver::whole_chip::kFirstSongBlock + block.size()));
+    std::copy(image.begin(), image.end(), buffer.bytes.begin());
+    return {true, image.size(), {}, true, rom.takeBytes()};
+}
+
 }  // namespace
 
 std::string songProblem(const Song& song) {
+    if (song.kind == SongKind::WholeChip) {
+        const WholeChipBlockSource source = wholeChipSongSource(song);
+        if (std::string problem = wholeChipBlockProblem(source); !problem.empty()) return problem;
+        SampleRom rom;
+        return sizeProblem(driver::whole_chip::kFirstSongBlock +
+                           wholeChipBlock(source, rom).size());
+    }
     const SongBlockSource source = songBlockSource(song);
     if (const SongBlockProblem problem = findSongBlockProblem(source))
         return describe(problem, song.order);
@@ -60,18 +83,21 @@ std::string songProblem(const Song& song) {
 }
 
 ImageBuild buildSongImage(const Song& song, ImageBuffer& buffer) {
+    if (song.kind == SongKind::WholeChip) return buildWholeChip(wholeChipSongSource(song), buffer);
     if (std::string problem = songProblem(song); !problem.empty())
-        return {false, 0, std::move(problem)};
-    return {true, build(songBlockSource(song), buffer), {}};
+        return ImageBuild::refused(std::move(problem));
+    return ImageBuild::built(build(songBlockSource(song), buffer));
 }
 
 ImageBuild buildPatternImage(const Song& song, int pattern, ImageBuffer& buffer) {
     if (pattern < 0 || pattern >= song.patternCount)
-        return {false, 0, "Pattern " + std::to_string(pattern) + " does not exist"};
+        return ImageBuild::refused("Pattern " + std::to_string(pattern) + " does not exist");
+    if (song.kind == SongKind::WholeChip)
+        return buildWholeChip(wholeChipPatternSource(song, pattern), buffer);
     const SongBlockSource source = patternBlockSource(song, pattern);
     if (const SongBlockProblem problem = findSongBlockProblem(source))
-        return {false, 0, describe(problem, song.order)};
-    return {true, build(source, buffer), {}};
+        return ImageBuild::refused(describe(problem, song.order));
+    return ImageBuild::built(build(source, buffer));
 }
 
 ImageBuild buildSongImageFrom(const Song& song, int orderEntry, ImageBuffer& buffer) {
@@ -99,7 +125,7 @@ std::uint64_t songTicks(const Song& song) {
         const Pattern& pattern = song.patterns[entry & driver::kPatternNumberMask];
         for (int row = 0; row < kRows; ++row) {
             bool breaks = false;
-            for (int track = 0; track < kTracks; ++track) {
+            for (int track = 0; track < song.trackCount(); ++track) {
                 const Cell& cell = pattern.cell(track, row);
                 if (cell.effect == driver::effect::kSpeed) speed = cell.parameter;
                 if (cell.effect == driver::effect::kBreak) breaks = true;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "rombuild/song_block.hpp"
 #include "song/song.hpp"
@@ -27,6 +28,12 @@ struct ImageBuild {
     bool ok = false;
     std::size_t length = 0;
     std::string message;
+    // A whole-chip song's image plays with its samples, a V ROM of its own.
+    bool wholeChip = false;
+    std::vector<std::uint8_t> sampleRom;
+
+    static ImageBuild refused(std::string why) { return {false, 0, std::move(why), false, {}}; }
+    static ImageBuild built(std::size_t length) { return {true, length, {}, false, {}}; }
 
     explicit operator bool() const { return ok; }
 };

@@ -28,7 +28,11 @@ void Playback::stop() {
 
 Result Playback::play(const ImageBuild& image, const Playing& playing) {
     if (!image) return Result::failure(image.message);
-    target_.sendData(std::span<const std::uint8_t>(buffer_.bytes.data(), image.length));
+    const std::span<const std::uint8_t> bytes(buffer_.bytes.data(), image.length);
+    if (image.wholeChip)
+        target_.sendRoms(bytes, image.sampleRom);
+    else
+        target_.sendData(bytes);
     target_.sendCommand(driver::command::kFirstSong);
     playing_ = playing;
     return Result::success();

@@ -17,6 +17,8 @@ class SoundTarget {
   public:
     virtual ~SoundTarget() = default;
     virtual void sendData(std::span<const std::uint8_t> image) = 0;
+    // An image with the V ROM its ADPCM-A channels play from, as the board boots a ROM set.
+    virtual void sendRoms(std::span<const std::uint8_t> m1, std::span<const std::uint8_t> v1) = 0;
     virtual void sendCommand(std::uint16_t command) = 0;
 };
 

@@ -127,6 +127,17 @@ void Song::convertToWholeChip() {
     kind = SongKind::WholeChip;
 }
 
+std::vector<SampleRef> Song::kitSamples() const {
+    std::vector<SampleRef> samples;
+    for (int k = 1; k <= instrumentCount(); ++k) {
+        if (instruments[k].kind != InstrumentKind::AdpcmAKit) continue;
+        for (const SampleRef& sample : instruments[k].kit.samples())
+            if (std::find(samples.begin(), samples.end(), sample) == samples.end())
+                samples.push_back(sample);
+    }
+    return samples;
+}
+
 TrackFlags Song::allTracksEnabled() {
     TrackFlags flags;
     flags.fill(1);

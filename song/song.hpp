@@ -96,6 +96,8 @@ class Song {
     int trackCount() const { return qvx::trackCount(kind); }
     TrackKind trackKind(int track) const { return qvx::trackKind(kind, track); }
     int instrumentCount() const { return qvx::instrumentCount(kind); }
+    // Every sample the song's kits use, once each, in the order the instruments first use them.
+    std::vector<SampleRef> kitSamples() const;
     static TrackFlags allTracksEnabled();
 
     int usedInstrumentCount() const;

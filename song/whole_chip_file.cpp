@@ -54,18 +54,6 @@ class Writer {
     std::size_t sectionStart_ = 0;
 };
 
-// Every sample the song's kits use, once each, in the order the instruments first use them.
-std::vector<SampleRef> songSamples(const Song& song) {
-    std::vector<SampleRef> samples;
-    for (int k = 1; k <= song.instrumentCount(); ++k) {
-        if (song.instruments[k].kind != InstrumentKind::AdpcmAKit) continue;
-        for (const SampleRef& sample : song.instruments[k].kit.samples())
-            if (std::find(samples.begin(), samples.end(), sample) == samples.end())
-                samples.push_back(sample);
-    }
-    return samples;
-}
-
 std::string tagText(std::span<const std::uint8_t> tag) {
     const bool printable =
         std::all_of(tag.begin(), tag.end(), [](std::uint8_t c) { return c >= 0x20 && c < 0x7F; });
@@ -286,7 +274,7 @@ std::vector<std::uint8_t> serializeWholeChipSong(const Song& song) {
         out.byte(static_cast<std::uint8_t>(song.trackKind(t)));
     out.endSection();
 
-    const std::vector<SampleRef> samples = songSamples(song);
+    const std::vector<SampleRef> samples = song.kitSamples();
     for (const SampleRef& sample : samples) {
         out.beginSection("SMPL");
         out.byte(kAdpcmASampleKind);

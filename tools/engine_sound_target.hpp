@@ -11,6 +11,10 @@ class EngineSoundTarget : public SoundTarget {
   public:
     explicit EngineSoundTarget(qvxsnd::Engine& engine) : engine_(engine) {}
     void sendData(std::span<const std::uint8_t> image) override { engine_.sendData(image); }
+    void sendRoms(std::span<const std::uint8_t> m1, std::span<const std::uint8_t> v1) override {
+        engine_.setAdpcmRom(v1);
+        engine_.sendData(m1);
+    }
     void sendCommand(std::uint16_t command) override { engine_.sendCommand(command); }
 
   private:

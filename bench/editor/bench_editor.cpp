@@ -36,6 +36,7 @@ class SilentSound : public SoundSystem, public SoundTarget, public PreviewTarget
     SoundTarget& player() override { return *this; }
     PreviewTarget& preview() override { return *this; }
     void sendData(std::span<const std::uint8_t>) override {}
+    void sendRoms(std::span<const std::uint8_t>, std::span<const std::uint8_t>) override {}
     void sendCommand(std::uint16_t) override {}
     void playRoms(std::span<const std::uint8_t>, std::span<const std::uint8_t>) override {}
     std::optional<Position> playPosition() override { return std::nullopt; }
@@ -77,6 +78,9 @@ class TappedLibrary : public SoundSystem, public SoundTarget, public PreviewTarg
     SoundTarget& player() override { return *this; }
     PreviewTarget& preview() override { return *this; }
     void sendData(std::span<const std::uint8_t> image) override { library_.sendData(image); }
+    void sendRoms(std::span<const std::uint8_t> m1, std::span<const std::uint8_t> v1) override {
+        library_.sendRoms(m1, v1);
+    }
     void sendCommand(std::uint16_t command) override { library_.sendCommand(command); }
     void playRoms(std::span<const std::uint8_t> m1, std::span<const std::uint8_t> v1) override {
         library_.sendRoms(m1, v1);

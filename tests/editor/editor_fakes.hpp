@@ -90,6 +90,9 @@ class FakeSound : public SoundSystem, public SoundTarget, public qvx::testing::R
     void sendData(std::span<const std::uint8_t> image) override {
         calls.push_back("sendData " + std::to_string(image.size()));
     }
+    void sendRoms(std::span<const std::uint8_t> m1, std::span<const std::uint8_t> v1) override {
+        calls.push_back("sendRoms " + std::to_string(m1.size()) + " " + std::to_string(v1.size()));
+    }
     std::optional<Position> playPosition() override { return position; }
     std::optional<Position> position;  // what the driver reports
     void playRoms(std::span<const std::uint8_t> m1, std::span<const std::uint8_t> v1) override {

@@ -216,8 +216,13 @@ struct RecordingTarget : SoundTarget {
     void sendData(std::span<const std::uint8_t> image) override {
         data.assign(image.begin(), image.end());
     }
+    void sendRoms(std::span<const std::uint8_t> m1, std::span<const std::uint8_t> v1) override {
+        data.assign(m1.begin(), m1.end());
+        rom.assign(v1.begin(), v1.end());
+    }
     void sendCommand(std::uint16_t) override {}
     std::vector<std::uint8_t> data;
+    std::vector<std::uint8_t> rom;
 };
 
 // The block and F-number of the first note the driver keys on track 1.

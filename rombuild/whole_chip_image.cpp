@@ -1,0 +1,248 @@
+#include "rombuild/whole_chip_image.hpp"
+
+#include <algorithm>
+
+#include "driver/whole_chip_driver.hpp"
+#include "rombuild/adpcm_a.hpp"
+#include "song/compiled_pattern.hpp"
+
+namespace qvx {
+namespace wc = driver::whole_chip;
+namespace {
+
+constexpr std::size_t kBlockBytes = 256;                 // the chip's address unit
+constexpr std::size_t kBoundaryBytes = 1024 * 1024;      // where its counter does not carry
+constexpr std::uint8_t kSilence = 0x80;                  // two codes that change nothing
+constexpr std::size_t kMaxBlockSamples = wc::kNoSample;  // 0xFF means none
+constexpr std::uint8_t kNoEffect = kNone;
+
+std::string cellPlace(const WholeChipBlockSource& source, int pattern, int track, int row) {
+    return "Pattern " + patternNumberText(source.firstPatternNumber + pattern) + ", " +
+           trackName(source.song->kind, track) + ", row " + patternNumberText(row);
+}
+
+// The instrument a cell's byte names: 0 and none mean the first, as the driver reads them.
+int instrumentOf(const Cell& cell) {
+    return cell.instrument == 0 || cell.instrument == kNone ? 1 : cell.instrument;
+}
+
+bool hasNote(const Cell& cell) {
+    return cell.note < kNoteEmpty && cell.octave != kNone;
+}
+
+int highestInstrument(const WholeChipBlockSource& source) {
+    int highest = 1;
+    for (const Pattern& pattern : source.patterns)
+        for (int t = 0; t < source.song->trackCount(); ++t)
+            for (const Cell& cell : pattern.tracks[static_cast<std::size_t>(t)])
+                if (cell.instrument != kNone) highest = std::max<int>(highest, cell.instrument);
+    return highest;
+}
+
+// The block's samples: those of the kits among its instruments, in their order.
+std::vector<SampleRef> blockSamples(const WholeChipBlockSource& source) {
+    std::vector<SampleRef> samples;
+    const int count = std::min(highestInstrument(source), kWholeChipInstrumentCount);
+    for (int k = 1; k <= count; ++k) {
+        const Instrument& instrument = source.song->instruments[static_cast<std::size_t>(k)];
+        if (instrument.kind != InstrumentKind::AdpcmAKit) continue;
+        for (const SampleRef& sample : instrument.kit.samples())
+            if (std::find(samples.begin(), samples.end(), sample) == samples.end())
+                samples.push_back(sample);
+    }
+    return samples;
+}
+
+void putWord(std::vector<std::uint8_t>& out, std::size_t value) {
+    out.push_back(static_cast<std::uint8_t>(value));
+    out.push_back(static_cast<std::uint8_t>(value >> 8));
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> encodeKitSample(const Sample& sample) {
+    std::vector<std::uint8_t> pcm(sample.pcm.size() * 2);
+    for (std::size_t i = 0; i < sample.pcm.size(); ++i) {
+        const auto value = static_cast<std::uint16_t>(sample.pcm[i]);
+        pcm[2 * i] = static_cast<std::uint8_t>(value);
+        pcm[2 * i + 1] = static_cast<std::uint8_t>(value >> 8);
+    }
+    std::vector<std::uint8_t> out(pcm.size() / 4);
+    adpcma::Encoder().encodePcm(pcm, out);
+    return out;
+}
+
+SampleRom::SampleRom(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {
+    bytes_.resize((bytes_.size() + kBlockBytes - 1) / kBlockBytes * kBlockBytes, kSilence);
+}
+
+bool SampleRom::add(const SampleRef& sample) {
+    if (placeOf(sample)) return true;
+    std::vector<std::uint8_t> data = encodeKitSample(*sample);
+    // Padded to the next block, silence after the sound (a sample ends at the end of a block).
+    const std::size_t size = (data.size() / kBlockBytes + 1) * kBlockBytes;
+    std::size_t start = bytes_.size();
+    if (start / kBoundaryBytes != (start + size - 1) / kBoundaryBytes)
+        start = (start / kBoundaryBytes + 1) * kBoundaryBytes;
+    if (start + size > adpcma::kAddressableBytes) return false;
+    bytes_.resize(start, kSilence);
+    bytes_.insert(bytes_.end(), data.begin(), data.end());
+    bytes_.resize(start + size, kSilence);
+    places_.emplace_back(
+        sample, SamplePlace{static_cast<std::uint16_t>(start / kBlockBytes),
+                            static_cast<std::uint16_t>((start + data.size()) / kBlockBytes)});
+    return true;
+}
+
+std::optional<SamplePlace> SampleRom::placeOf(const SampleRef& sample) const {
+    for (const auto& [stored, place] : places_)
+        if (stored == sample) return place;
+    return std::nullopt;
+}
+
+WholeChipBlockSource wholeChipSongSource(const Song& song, bool withTrackFlags) {
+    return {&song, song.order, song.usedPatterns(), 0,
+            withTrackFlags ? &song.trackEnabled : nullptr};
+}
+
+WholeChipBlockSource wholeChipPatternSource(const Song& song, int pattern) {
+    static constexpr std::uint8_t kFirst[] = {0};
+    return {&song, kFirst, std::span(&song.patterns[static_cast<std::size_t>(pattern)], 1), pattern,
+            &song.trackEnabled};
+}
+
+std::string wholeChipBlockProblem(const WholeChipBlockSource& source) {
+    if (source.order.empty()) return "The order list is empty: add an entry to play the song";
+    if (source.order.size() > driver::kOrderEntries)
+        return "The order list has " + std::to_string(source.order.size()) +
+               " entries; the sound driver plays at most " + std::to_string(driver::kOrderEntries);
+    for (std::size_t e = 0; e < source.order.size(); ++e)
+        if (source.order[e] >= source.patterns.size())
+            return "Order entry " + orderEntryText(static_cast<int>(e), source.order[e]) +
+                   " names pattern " + patternNumberText(source.order[e]) +
+                   ", which does not exist";
+    const Song& song = *source.song;
+    for (std::size_t p = 0; p < source.patterns.size(); ++p) {
+        for (int t = 0; t < song.trackCount(); ++t) {
+            const bool drums = song.trackKind(t) == TrackKind::AdpcmA;
+            for (int row = 0; row < kRows; ++row) {
+                const Cell& cell = source.patterns[p].cell(t, row);
+                const std::string where = cellPlace(source, static_cast<int>(p), t, row);
+                if (cell.instrument != kNone && cell.instrument > kWholeChipInstrumentCount)
+                    return where + " uses instrument " + std::to_string(cell.instrument) +
+                           "; instruments are numbered 1 to " +
+                           std::to_string(kWholeChipInstrumentCount);
+                if (!hasNote(cell)) continue;
+                const Instrument& instrument =
+                    song.instruments[static_cast<std::size_t>(instrumentOf(cell))];
+                const bool kit = instrument.kind == InstrumentKind::AdpcmAKit;
+                if (drums && !kit)
+                    return where + " plays " + instrument.name +
+                           ", an FM voice: drum tracks play drum kits";
+                if (!drums && kit)
+                    return where + " plays " + instrument.name +
+                           ", a drum kit: FM tracks play FM voices";
+            }
+        }
+    }
+    if (const std::size_t count = blockSamples(source).size(); count > kMaxBlockSamples)
+        return "The song's kits use " + std::to_string(count) + " samples; a song plays at most " +
+               std::to_string(kMaxBlockSamples);
+    return {};
+}
+
+std::uint8_t adpcmAChannels(const WholeChipBlockSource& source) {
+    const Song& song = *source.song;
+    std::uint8_t channels = 0;
+    for (const Pattern& pattern : source.patterns)
+        for (int t = 0; t < song.trackCount(); ++t)
+            if (song.trackKind(t) == TrackKind::AdpcmA)
+                for (const Cell& cell : pattern.tracks[static_cast<std::size_t>(t)])
+                    if (hasNote(cell))
+                        channels |= static_cast<std::uint8_t>(1u << trackChannel(song.kind, t));
+    return channels;
+}
+
+std::vector<std::uint8_t> wholeChipBlock(const WholeChipBlockSource& source, SampleRom& rom) {
+    const Song& song = *source.song;
+    const int instruments = std::min(highestInstrument(source), kWholeChipInstrumentCount);
+    const std::vector<SampleRef> samples = blockSamples(source);
+    std::vector<std::uint8_t> out{'Q', 'V', 'X', '1'};
+    putWord(out, 0);  // the image links the blocks
+    out.push_back(static_cast<std::uint8_t>(instruments));
+    out.push_back(static_cast<std::uint8_t>(samples.size()));
+    out.push_back(static_cast<std::uint8_t>(source.patterns.size()));
+
+    for (int k = 1; k <= instruments; ++k) {
+        const Instrument& instrument = song.instruments[static_cast<std::size_t>(k)];
+        const std::size_t at = out.size();
+        if (instrument.kind == InstrumentKind::FmVoice) {
+            out.insert(out.end(), instrument.registers.begin(), instrument.registers.end());
+        } else {
+            for (const KitNote& note : instrument.kit.notes) {
+                const auto found = std::find(samples.begin(), samples.end(), note.sample);
+                out.push_back(note.sample ? static_cast<std::uint8_t>(found - samples.begin())
+                                          : wc::kNoSample);
+                out.push_back(std::min(note.level, kMaxKitLevel));
+            }
+        }
+        out.resize(at + driver::kInstrumentBytes, 0);
+    }
+    for (const SampleRef& sample : samples) {
+        rom.add(sample);
+        const SamplePlace place = rom.placeOf(sample).value_or(SamplePlace{});
+        putWord(out, place.start);
+        putWord(out, place.end);
+    }
+
+    out.push_back(static_cast<std::uint8_t>(source.order.size()));
+    const std::size_t entries = out.size();
+    out.insert(out.end(), source.order.begin(), source.order.end());
+    out.resize(entries + driver::kOrderEntries, 0);
+
+    const std::size_t table = out.size();
+    out.resize(table + wc::kPatternEntryBytes * source.patterns.size(), 0);
+    for (std::size_t p = 0; p < source.patterns.size(); ++p) {
+        out[table + 2 * p] = static_cast<std::uint8_t>(out.size());
+        out[table + 2 * p + 1] = static_cast<std::uint8_t>(out.size() >> 8);
+        for (int row = 0; row < kRows; ++row) {
+            const std::size_t mask = out.size();
+            out.resize(mask + wc::kRowMaskBytes, 0);
+            for (int t = 0; t < song.trackCount(); ++t) {
+                const bool muted = source.trackFlags && (*source.trackFlags)[t] == 0;
+                const CompiledCell cell = compileCell(source.patterns[p].cell(t, row), muted);
+                const int nibble = cell[0] & 0x0F;
+                const bool plays = nibble >= 1 && nibble <= 12;
+                if (!plays && cell[2] == kNoEffect) continue;
+                out[mask + static_cast<std::size_t>(t / 8)] |=
+                    static_cast<std::uint8_t>(1u << (t % 8));
+                out.insert(out.end(), cell.begin(), cell.end());
+            }
+        }
+    }
+    return out;
+}
+
+std::vector<std::uint8_t> wholeChipImage(std::span<const std::vector<std::uint8_t>> blocks,
+                                         std::uint8_t songChannels,
+                                         std::span<const std::uint8_t> sampleTable) {
+    const auto driverBytes = driver::wholeChipImage();
+    std::vector<std::uint8_t> image(driverBytes.begin(), driverBytes.end());
+    image[wc::kSongAdpcmaChannels] = songChannels;
+    image.resize(wc::kFirstSongBlock, 0);
+    std::copy_n(sampleTable.begin(), std::min(sampleTable.size(), driver::kSampleTableBytes),
+                image.begin() + wc::kSampleTable);
+    for (std::size_t b = 0; b < blocks.size(); ++b) {
+        const std::size_t at = image.size();
+        image.insert(image.end(), blocks[b].begin(), blocks[b].end());
+        // The link word: from behind it to the next block.
+        const std::size_t link =
+            b + 1 < blocks.size() ? blocks[b].size() - driver::kSongLink - 2 : 0;
+        image[at + driver::kSongLink] = static_cast<std::uint8_t>(link);
+        image[at + driver::kSongLink + 1] = static_cast<std::uint8_t>(link >> 8);
+    }
+    if (image.size() > driver::kVariables) return {};
+    return image;
+}
+
+}  // namespace qvx
