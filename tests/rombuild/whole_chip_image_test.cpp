@@ -1,0 +1,99 @@
+// The whole-chip compiler: what it refuses, how rows name their cells, and where samples go in
+// the V ROM. The driver's side is tests/driver/whole_chip_driver_test.cpp.
+#include <gtest/gtest.h>
+
+#include "driver/whole_chip_driver.hpp"
+#include "rombuild/whole_chip_image.hpp"
+
+namespace qvx {
+namespace {
+
+namespace wc = driver::whole_chip;
+
+Song drumSong() {
+    Song song;
+    song.resetWholeChip();
+    song.renameInstrument(2, "Bass");
+    song.renameInstrument(3, "Kit");
+    song.instruments[3].kind = InstrumentKind::AdpcmAKit;
+    song.instruments[3].kit =
+        singleSampleKit(makeSample("kick", std::vector<std::int16_t>(600, 1000)));
+    return song;
+}
+
+TEST(WholeChipImage, RefusesWhatTheDriverCannotPlay) {
+    struct Case {
+        int track;
+        Cell cell;
+        std::string why;
+    };
+    const Case cases[] = {
+        {4, Cell{0, 3, 2, kNone, kNone},
+         "Pattern 00, ADPCM-A 1, row 05 plays 02 Bass, an FM voice: drum tracks play drum kits"},
+        {0, Cell{0, 3, 3, kNone, kNone},
+         "Pattern 00, FM 1, row 05 plays 03 Kit, a drum kit: FM tracks play FM voices"},
+        {9, Cell{kNoteEmpty, kNone, 64, kNone, kNone},
+         "Pattern 00, ADPCM-A 6, row 05 uses instrument 64; instruments are numbered 1 to 63"},
+        {4, Cell{kNoteEmpty, kNone, 2, 0x0C, 0}, ""},  // no note: the instrument plays no part
+        {4, Cell{5, 3, 3, kNone, kNone}, ""},
+    };
+    for (const Case& c : cases) {
+        Song song = drumSong();
+        song.patterns[0].cell(c.track, 5) = c.cell;
+        EXPECT_EQ(wholeChipBlockProblem(wholeChipSongSource(song)), c.why);
+    }
+    Song song = drumSong();
+    song.order = {0, 3};
+    EXPECT_EQ(wholeChipBlockProblem(wholeChipSongSource(song)),
+              "Order entry 01 - 03 names pattern 03, which does not exist");
+    song.order.clear();
+    EXPECT_EQ(wholeChipBlockProblem(wholeChipSongSource(song)),
+              "The order list is empty: add an entry to play the song");
+}
+
+TEST(WholeChipImage, RowsNameOnlyTheirCellsAndMutedNotesGo) {
+    Song song = drumSong();
+    song.patterns[0].cell(0, 0) = Cell{4, 3, 2, kNone, kNone};
+    song.patterns[0].cell(9, 0) = Cell{0, 3, 3, kNone, kNone};
+    song.patterns[0].cell(1, 2) = Cell{kNoteEmpty, kNone, kNone, 0x0F, 3};
+    song.patterns[0].cell(2, 3) = Cell{kNoteEmpty, kNone, 5, kNone, kNone};  // does nothing
+    song.toggleTrack(9);
+    SampleRom rom;
+    const std::vector<std::uint8_t> block = wholeChipBlock(wholeChipSongSource(song), rom);
+    const std::size_t instruments = 5;  // up to the highest a cell names
+    const std::size_t patterns = wc::kSongInstruments + instruments * driver::kInstrumentBytes +
+                                 wc::kSongSampleBytes + driver::kPatternsOffset + 2;
+    ASSERT_EQ(std::string(block.begin(), block.begin() + 4), "QVX1");
+    EXPECT_EQ(block[wc::kSongInstrumentCount], instruments);
+    EXPECT_EQ(block[wc::kSongSampleCount], 1);
+    EXPECT_EQ(block[wc::kSongPatternCount], 1);
+    EXPECT_EQ(block[patterns - 2] | block[patterns - 1] << 8, patterns);
+    // Row 0: FM 1's note (ADPCM-A 6's is muted, and a cell that does nothing is left out); row 1
+    // empty; row 2: FM 2's speed; row 3: an instrument without a note, which does nothing.
+    const std::vector<std::uint8_t> rows = {0x01, 0x00, 0x34, 2,    0xFF, 0xFF, 0x00, 0x00, 0x02,
+                                            0x00, 0x00, 0xFF, 0x0F, 3,    0x00, 0x00, 0x00, 0x00};
+    EXPECT_EQ(std::vector<std::uint8_t>(
+                  block.begin() + static_cast<std::ptrdiff_t>(patterns),
+                  block.begin() + static_cast<std::ptrdiff_t>(patterns + rows.size())),
+              rows);
+    EXPECT_EQ(block.size(), patterns + 6 + 2 + 6 + 2 + 60 * 2);
+}
+
+TEST(WholeChipImage, SamplesKeepToBlocksAndNeverCrossAMegabyte) {
+    const SampleRef small = makeSample("small", std::vector<std::int16_t>(1000, 100));
+    const SampleRef big =
+        makeSample("big", std::vector<std::int16_t>(600'000, 100));  // 300,000 bytes
+    SampleRom rom(std::vector<std::uint8_t>(900'000, 0x11));  // the ROM Maker's samples first
+    ASSERT_TRUE(rom.add(small));
+    ASSERT_TRUE(rom.add(big));
+    ASSERT_TRUE(rom.add(small));  // stored once
+    // 900,000 bytes round up to block 3516; the small sample (500 bytes) takes two blocks; the
+    // big one would cross 1 MB, so it starts there.
+    EXPECT_EQ(*rom.placeOf(small), (SamplePlace{3516, 3517}));
+    EXPECT_EQ(*rom.placeOf(big), (SamplePlace{4096, 4096 + 300'000 / 256}));
+    EXPECT_EQ(rom.bytes().size(), (4096 + 300'000 / 256 + 1) * 256u);
+    EXPECT_EQ(rom.bytes()[3518 * 256], 0x80);  // silence up to the boundary
+}
+
+}  // namespace
+}  // namespace qvx
