@@ -71,18 +71,22 @@ std::string silentVoiceMessage(int instrument, const std::string& reason) {
 }
 
 std::vector<int> playedInstruments(const Song& song) {
-    std::array<bool, kInstrumentCount + 1> played{};
+    const int count = song.instrumentCount();
+    std::array<bool, kInstrumentSlots> played{};
     for (const Pattern& pattern : song.usedPatterns())
-        for (const Track& track : pattern.tracks)
-            for (const Cell& cell : track)
-                if (cell.note <= kNoteB)
-                    played[cell.instrument >= 1 && cell.instrument <= kInstrumentCount
-                               ? cell.instrument
-                               : 1] = true;
+        for (int t = 0; t < song.trackCount(); ++t)
+            if (song.trackKind(t) == TrackKind::Fm)
+                for (const Cell& cell : pattern.tracks[static_cast<std::size_t>(t)])
+                    if (cell.note <= kNoteB)
+                        played[cell.instrument >= 1 && cell.instrument <= count ? cell.instrument
+                                                                                : 1] = true;
     std::vector<int> numbers;
-    for (int k = 1; k <= kInstrumentCount; ++k)
-        if (played[static_cast<std::size_t>(k)]) numbers.push_back(k);
-    if (numbers.empty()) numbers.push_back(1);
+    for (int k = 1; k <= count; ++k)
+        if (played[static_cast<std::size_t>(k)] &&
+            song.instruments[static_cast<std::size_t>(k)].kind == InstrumentKind::FmVoice)
+            numbers.push_back(k);
+    if (numbers.empty() && song.instruments[1].kind == InstrumentKind::FmVoice)
+        numbers.push_back(1);
     return numbers;
 }
 

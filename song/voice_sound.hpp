@@ -36,7 +36,7 @@ std::string silentVoiceMessage(int instrument, const std::string& reason);
 
 // The instruments the song's notes play (a note without one plays instrument 1), or instrument 1
 // when there are no notes yet.
-std::vector<int> playedInstruments(const Song& song);
+std::vector<int> playedInstruments(const Song& song);  // FM voices on FM tracks
 
 // Each operator's envelope for a note held for `holdMs`, then released for `releaseMs`: its
 // level in dB (0 loudest, -96 silent), one value a millisecond, Total Level left out. Computed by

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "examples/demo_song.hpp"
+#include "examples/drum_song.hpp"
 #include "song/instrument_file.hpp"
 #include "song/song_file.hpp"
 #include "tests/support/temp_dir.hpp"
@@ -20,6 +21,8 @@ std::filesystem::path examplesFolder() {
 TEST(Examples, CheckedInFilesMatchTheirDefinition) {
     const Song song = examples::makeDemoSong();
     EXPECT_EQ(testing::readBytes(examplesFolder() / "demo.mus"), serializeSong(song));
+    EXPECT_EQ(testing::readBytes(examplesFolder() / "drums.mus"),
+              serializeSong(examples::makeDrumSong()));
     EXPECT_EQ(testing::readBytes(examplesFolder() / "slap-bass.ins"),
               serializeInstrument(song.instruments[examples::kDemoInstrument]));
 }

@@ -8,7 +8,33 @@
 namespace qvx::tool {
 namespace {
 
+// "kick on C, snare on D (level 29)"; an empty kit says so.
+std::string kitText(const DrumKit& kit) {
+    static constexpr const char* kNames[] = {"C",  "C#", "D",  "D#", "E",  "F",
+                                             "F#", "G",  "G#", "A",  "A#", "B"};
+    std::string text;
+    for (int n = 0; n < kKitNotes; ++n) {
+        const KitNote& note = kit.notes[static_cast<std::size_t>(n)];
+        if (!note.sample) continue;
+        if (!text.empty()) text += ", ";
+        text += note.sample->name + " on " + kNames[n];
+        if (note.level != kMaxKitLevel) text += " (level " + std::to_string(note.level) + ")";
+    }
+    return text.empty() ? "no samples" : text;
+}
+
 void printInfo(const Song& song, std::ostream& out) {
+    if (song.kind == SongKind::WholeChip) {
+        out << "Kind: whole-chip song, " << kFmTracks << " FM tracks and " << kAdpcmATracks
+            << " ADPCM-A tracks\n";
+        std::size_t frames = 0;
+        const std::vector<SampleRef> samples = song.kitSamples();
+        for (const SampleRef& sample : samples)
+            frames += sample->pcm.size();
+        out << "Samples: " << samples.size() << ", " << frames / 2 / 1024 << " KB of ADPCM-A\n";
+    } else {
+        out << "Kind: classic song, " << kTracks << " FM tracks\n";
+    }
     out << "Patterns: " << song.patternCount << '\n';
     for (int p = 0; p < song.patternCount; ++p) {
         out << "  " << patternNumberText(p) << "  " << song.patterns[p].name << '\n';
@@ -20,8 +46,13 @@ void printInfo(const Song& song, std::ostream& out) {
     }
     out << "Used instrument count: " << song.usedInstrumentCount() << '\n';
     out << "Instruments:\n";
-    for (int k = 1; k <= kInstrumentCount; ++k)
-        out << "  " << song.instruments[k].name << '\n';
+    for (int k = 1; k <= song.instrumentCount(); ++k) {
+        const Instrument& instrument = song.instruments[k];
+        out << "  " << instrument.name;
+        if (instrument.kind == InstrumentKind::AdpcmAKit)
+            out << " (drum kit: " << kitText(instrument.kit) << ")";
+        out << '\n';
+    }
     for (const int k : playedInstruments(song))
         if (const auto reason = silentVoiceReason(song.instruments[k].registers))
             out << "Warning: " << silentVoiceFact(k, *reason) << '\n';
