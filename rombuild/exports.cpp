@@ -2,6 +2,7 @@
 
 #include "driver/megadrive_template.hpp"
 #include "driver/memory_map.hpp"
+#include "driver/whole_chip_map.hpp"
 #include "song/file_io.hpp"
 #include "song/song_file.hpp"
 
@@ -22,7 +23,9 @@ Result exportCompiledImage(const Song& song, ImageBuffer& buffer,
                            const std::filesystem::path& path) {
     const ImageBuild image = buildSongImage(song, buffer);
     if (!image) return Result::failure(image.message);
-    return writeSlice(buffer, driver::kFirstSongBlock, image.length, path);
+    return writeSlice(
+        buffer, image.wholeChip ? driver::whole_chip::kFirstSongBlock : driver::kFirstSongBlock,
+        image.length, path);
 }
 
 Result exportNeoGeoTestRom(const Song& song, ImageBuffer& buffer,

@@ -17,6 +17,17 @@ constexpr std::size_t kChunkFrames = 512;
 // Register 0x27 is the first thing the driver writes on every tick: its timer acknowledge.
 constexpr std::uint8_t kTickMark = 0x27;
 
+// Keeps the V ROM a whole-chip song plays with, for the file to carry it.
+class KeepingTarget : public EngineSoundTarget {
+  public:
+    using EngineSoundTarget::EngineSoundTarget;
+    void sendRoms(std::span<const std::uint8_t> m1, std::span<const std::uint8_t> v1) override {
+        rom.assign(v1.begin(), v1.end());
+        EngineSoundTarget::sendRoms(m1, v1);
+    }
+    std::vector<std::uint8_t> rom;
+};
+
 }  // namespace
 
 Result buildVgm(const Song& song, const VgmOptions& options, std::vector<std::uint8_t>& out,
@@ -30,7 +41,7 @@ Result buildVgm(const Song& song, const VgmOptions& options, std::vector<std::ui
     auto engine = std::make_unique<qvxsnd::Engine>(kVgmRate);
     std::vector<qvxsnd::RegisterWrite> writes;
     engine->setWriteObserver([&writes](const qvxsnd::RegisterWrite& w) { writes.push_back(w); });
-    EngineSoundTarget target(*engine);
+    KeepingTarget target(*engine);
     auto buffer = std::make_unique<ImageBuffer>();
     Playback playback(target, *buffer);
     if (Result started = playback.playSong(song); !started) return started;
@@ -74,7 +85,8 @@ Result buildVgm(const Song& song, const VgmOptions& options, std::vector<std::ui
         if (w.frame >= end) break;
         stream.push_back({w.frame, w.bank, w.address, w.value});
     }
-    std::vector<std::uint8_t> vgm = encodeVgm(stream, end, loop, options.title);
+    std::vector<std::uint8_t> vgm =
+        encodeVgm(stream, end, loop, options.title, qvxsnd::Engine::kChipClock, target.rom);
     out = std::move(vgm);
     if (info) *info = VgmInfo{end, loop, stream.size()};
     return Result::success();

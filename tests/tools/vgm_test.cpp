@@ -12,8 +12,10 @@
 #include <numeric>
 
 #include "examples/demo_song.hpp"
+#include "examples/drum_song.hpp"
 #include "rombuild/adpcm_a.hpp"
 #include "rombuild/adpcm_b.hpp"
+#include "rombuild/compiled_image.hpp"
 #include "rombuild/rom_build.hpp"
 #include "song/song_file.hpp"
 #include "tests/support/temp_dir.hpp"
@@ -67,6 +69,20 @@ TEST(Vgm, HeaderWritesAndTheLoopOfTheExampleSong) {
             << i;
     }
     EXPECT_EQ(three.samples, two.samples + loop);
+}
+
+// A whole-chip song's file carries its kits' samples, as the song plays them.
+TEST(Vgm, AWholeChipSongCarriesItsSamples) {
+    const Song song = examples::makeDrumSong();
+    std::vector<std::uint8_t> vgm;
+    VgmOptions options;
+    options.seconds = 4.0;
+    ASSERT_TRUE(buildVgm(song, options, vgm));
+    const std::optional<VgmStream> stream = readVgm(vgm);
+    ASSERT_TRUE(stream);
+    auto buffer = std::make_unique<ImageBuffer>();
+    EXPECT_EQ(stream->adpcmA, buildSongImage(song, *buffer).sampleRom);
+    EXPECT_FALSE(stream->adpcmA.empty());
 }
 
 TEST(Vgm, FixedLengthsAndRefusals) {
