@@ -276,15 +276,23 @@ void RomMakerWindow::showLists() {
     songList_->clear();
     sampleList_->clear();
     const auto& songs = maker_.songs();
+    const bool wholeChip = wholeChipRom(songs);
     for (std::size_t i = 0; i < songs.size(); ++i) {
         const RomSong& song = songs[i];
+        const std::shared_ptr<const Song> whole = song.wholeChip;
+        const QString facts =
+            whole ? QStringLiteral("Whole-chip song: %1 pattern(s), %2 order entries, %3 sample(s)")
+                        .arg(whole->patternCount)
+                        .arg(whole->order.size())
+                        .arg(whole->kitSamples().size())
+                  : QStringLiteral("%1 pattern(s), %2 instrument(s), %3 order entries")
+                        .arg(song.patternCount)
+                        .arg(song.usedInstrumentCount())
+                        .arg(song.orderCount);
         addEntry(songList_,
                  {text(song.name), commandLabel(std::uint8_t(driver::command::kFirstSong + i)),
-                  QString::number(romSongBlockSize(song))},
-                 QStringLiteral("%1 pattern(s), %2 instrument(s), %3 order entries")
-                     .arg(song.patternCount)
-                     .arg(song.usedInstrumentCount())
-                     .arg(song.orderCount));
+                  QString::number(romSongBlockSize(song, wholeChip))},
+                 facts);
     }
     const auto& samples = maker_.samples();
     for (std::size_t i = 0; i < samples.size(); ++i) {

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <set>
 
+#include "driver/whole_chip_map.hpp"
+#include "rombuild/whole_chip_image.hpp"
 #include "song/file_io.hpp"
 #include "song/song_file.hpp"
 
@@ -55,13 +57,63 @@ std::uint64_t paddedSize(const RomSample& sample) {
     return (std::uint64_t{sample.encodedSize()} / kAdpcmBlockBytes + 1) * kAdpcmBlockBytes;
 }
 
+// The songs' samples laid out after the command samples (whose bytes stand in as padding until
+// the V1 is encoded): their places, and how far the V1 goes.
+SampleRom songSampleRom(std::span<const RomSong> songs, std::span<const RomSample> samples) {
+    SampleRom rom(std::vector<std::uint8_t>(v1Size(samples), kV1Padding));
+    for (const RomSong& song : songs)
+        if (song.wholeChip)
+            for (const SampleRef& sample : song.wholeChip->kitSamples())
+                rom.add(sample);
+    return rom;
+}
+
+// The whole-chip blocks of the songs, their samples placed in `rom`.
+std::vector<std::vector<std::uint8_t>> wholeChipBlocks(std::span<const RomSong> songs,
+                                                       SampleRom& rom, std::uint8_t& channels) {
+    std::vector<std::vector<std::uint8_t>> blocks;
+    channels = 0;
+    for (const RomSong& song : songs) {
+        const std::shared_ptr<const Song> whole = wholeChipSongOf(song);
+        const WholeChipBlockSource source = wholeChipSongSource(*whole, false);
+        channels |= adpcmAChannels(source);
+        blocks.push_back(wholeChipBlock(source, rom));
+    }
+    return blocks;
+}
+
 }  // namespace
 
-std::size_t romSongBlockSize(const RomSong& song) {
-    return songBlockSize(songBlockSource(song));
+bool wholeChipRom(std::span<const RomSong> songs) {
+    return std::any_of(songs.begin(), songs.end(),
+                       [](const RomSong& song) { return song.kind == SongKind::WholeChip; });
+}
+
+std::shared_ptr<const Song> wholeChipSongOf(const RomSong& song) {
+    if (song.wholeChip) return song.wholeChip;
+    auto whole = std::make_shared<Song>();
+    whole->convertToWholeChip();
+    for (int k = 1; k <= kInstrumentCount; ++k)
+        whole->instruments[k].registers = song.instruments[k].registers;
+    whole->order.assign(song.order.begin(), song.order.begin() + song.orderCount);
+    whole->patternCount = song.patternCount;
+    for (int p = 0; p < song.patternCount; ++p)
+        whole->patterns[p].tracks = song.patterns[p].tracks;
+    return whole;
+}
+
+std::size_t romSongBlockSize(const RomSong& song, bool wholeChip) {
+    if (!wholeChip) return songBlockSize(songBlockSource(song));
+    SampleRom rom;
+    return wholeChipBlock(wholeChipSongSource(*wholeChipSongOf(song), false), rom).size();
 }
 
 std::string romSongProblem(const RomSong& song) {
+    if (song.wholeChip) {
+        const std::string problem =
+            wholeChipBlockProblem(wholeChipSongSource(*song.wholeChip, false));
+        return problem.empty() ? problem : "The song " + song.name + ": " + problem;
+    }
     using Kind = SongBlockProblem::Kind;
     const std::string what = "The song " + song.name;
     const SongBlockProblem problem = findSongBlockProblem(songBlockSource(song));
@@ -86,13 +138,14 @@ std::string romSongProblem(const RomSong& song) {
 }
 
 RomCommands romCommands(std::span<const RomSong> songs, std::span<const RomSample> samples) {
+    const bool wholeChip = wholeChipRom(songs);
     RomCommands commands;
     std::set<std::string> taken = {std::string(kSongPrefix) + "OFF",
                                    std::string(kSamplePrefix) + "OFF"};
     for (std::size_t i = 0; i < songs.size(); ++i)
         commands.songs.push_back({static_cast<std::uint8_t>(kFirstSongCommand + i),
                                   uniqueDefine(kSongPrefix, songs[i].name, taken), songs[i].name,
-                                  romSongBlockSize(songs[i])});
+                                  romSongBlockSize(songs[i], wholeChip)});
     for (std::size_t i = 0; i < samples.size(); ++i)
         commands.samples.push_back({static_cast<std::uint8_t>(kFirstSampleCommand + i),
                                     uniqueDefine(kSamplePrefix, samples[i].name, taken),
@@ -100,12 +153,22 @@ RomCommands romCommands(std::span<const RomSong> songs, std::span<const RomSampl
     return commands;
 }
 
+std::int64_t m1SongRoom(std::span<const RomSong> songs) {
+    return wholeChipRom(songs) ? driver::kVariables - driver::whole_chip::kFirstSongBlock
+                               : kM1SongRoom;
+}
+
 RomSpace romSpace(std::span<const RomSong> songs, std::span<const RomSample> samples) {
-    RomSpace space{kM1SongRoom, kV1Size};
+    const bool wholeChip = wholeChipRom(songs);
+    RomSpace space{m1SongRoom(songs), kV1Size};
     for (const RomSong& song : songs)
-        space.m1 -= static_cast<std::int64_t>(romSongBlockSize(song));
+        space.m1 -= static_cast<std::int64_t>(romSongBlockSize(song, wholeChip));
     for (const RomSample& sample : samples)
         space.v1 -= sample.encodedSize();
+    // The songs' samples, each once, with the padding that places them.
+    if (wholeChip)
+        space.v1 -= static_cast<std::int64_t>(songSampleRom(songs, samples).bytes().size() -
+                                              v1Size(samples));
     return space;
 }
 
@@ -149,13 +212,16 @@ std::vector<std::string> romProblems(std::span<const RomSong> songs,
                            " (commands " + commandText(kFirstSample) + " to " +
                            commandText(kLastSample) + ")");
     const RomSpace space = romSpace(songs, samples);
+    const std::int64_t room = m1SongRoom(songs);
     if (space.m1 < 0)
-        problems.push_back("The songs take " + std::to_string(kM1SongRoom - space.m1) +
-                           " bytes but only " + std::to_string(kM1SongRoom) +
+        problems.push_back("The songs take " + std::to_string(room - space.m1) +
+                           " bytes but only " + std::to_string(room) +
                            " fit in the M1 below the sound driver's memory at " +
                            addressText(driver::kVariables) + " (" + std::to_string(-space.m1) +
                            " bytes too many)");
-    if (const std::uint64_t v1 = v1Size(samples); v1 > static_cast<std::uint64_t>(kV1Size))
+    const std::uint64_t v1 =
+        wholeChipRom(songs) ? songSampleRom(songs, samples).bytes().size() : v1Size(samples);
+    if (v1 > static_cast<std::uint64_t>(kV1Size))
         problems.push_back("The samples take " + std::to_string(v1) +
                            " bytes of V1 with their padding; the V1 holds " +
                            std::to_string(kV1Size) + " (" + std::to_string(v1 - kV1Size) +
@@ -193,7 +259,23 @@ Result buildV1(std::span<const RomSample> samples, std::vector<std::uint8_t>& ou
     return Result::success();
 }
 
-std::vector<std::uint8_t> buildM1(std::span<const RomSong> songs, const SampleTable& table) {
+std::vector<std::uint8_t> songSamplesV1(std::span<const RomSong> songs,
+                                        std::span<const RomSample> samples,
+                                        std::vector<std::uint8_t> commandSamples) {
+    if (!wholeChipRom(songs)) return commandSamples;
+    std::vector<std::uint8_t> v1 = songSampleRom(songs, samples).takeBytes();
+    std::copy(commandSamples.begin(), commandSamples.end(), v1.begin());
+    return v1;
+}
+
+std::vector<std::uint8_t> buildM1(std::span<const RomSong> songs, const SampleTable& table,
+                                  std::span<const RomSample> samples) {
+    if (wholeChipRom(songs)) {
+        SampleRom rom = songSampleRom(songs, samples);
+        std::uint8_t channels = 0;
+        const std::vector<std::vector<std::uint8_t>> blocks = wholeChipBlocks(songs, rom, channels);
+        return wholeChipImage(blocks, channels, table);
+    }
     std::vector<SongBlockSource> sources;
     sources.reserve(songs.size());
     for (const RomSong& song : songs)
@@ -214,6 +296,12 @@ std::string commandHeader(const RomCommands& commands) {
     for (const RomCommand& c : commands.samples)
         text += "#define " + c.define + "\t(" + commandText(c.number) + ")\n";
     text += "#define SOUND_ADPCM_OFF\t(" + commandText(driver::command::kAdpcmOff) + ")\n\n";
+    if (commands.wholeChip)
+        text +=
+            "// The songs are whole-chip songs: each owns the ADPCM-A channels of its drum tracks\n"
+            "// while it plays. Sample commands rotate over the channels no song uses; when the\n"
+            "// songs use all six, over all six, and a song takes a channel back at its next "
+            "note.\n";
     return text;
 }
 
@@ -247,8 +335,10 @@ RomImages makeRomImages(std::span<const RomSong> songs, std::span<const RomSampl
             return images;
         }
     }
-    images.m1 = buildM1(songs, sampleTable(samples));
+    if (withV1) images.v1 = songSamplesV1(songs, samples, std::move(images.v1));
+    images.m1 = buildM1(songs, sampleTable(samples), samples);
     images.commands = romCommands(songs, samples);
+    images.commands.wholeChip = wholeChipRom(songs);
     images.header = commandHeader(images.commands);
     return images;
 }

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -41,6 +42,7 @@ struct RomCommand {
 struct RomCommands {
     std::vector<RomCommand> songs;
     std::vector<RomCommand> samples;
+    bool wholeChip = false;  // the M1 holds the whole-chip driver
 };
 
 // Command numbers and define names: songs from 0x81, samples from 0x04, in list order. A define
@@ -58,7 +60,12 @@ struct RomSpace {
 };
 RomSpace romSpace(std::span<const RomSong> songs, std::span<const RomSample> samples);
 
-std::size_t romSongBlockSize(const RomSong& song);
+// A song's block as the M1 holds it: for the classic driver, or (`wholeChip`) the whole-chip one.
+std::size_t romSongBlockSize(const RomSong& song, bool wholeChip = false);
+// An M1 holds one driver: the whole-chip one as soon as one of its songs is a whole-chip song.
+// A classic song is then compiled for it with its classic meaning.
+bool wholeChipRom(std::span<const RomSong> songs);
+std::shared_ptr<const Song> wholeChipSongOf(const RomSong& song);
 
 // Bytes the V1 takes: every sample padded with 0x80 up to the next 256-byte boundary, a whole
 // block of padding when it already ends on one.
@@ -84,8 +91,14 @@ Result buildV1(std::span<const RomSample> samples, std::vector<std::uint8_t>& ou
                const ProgressFn& progress = {});
 
 // The M1 image: the driver, the table, then one song block per song with link words that chain
-// them. Expects songs that passed romProblems.
-std::vector<std::uint8_t> buildM1(std::span<const RomSong> songs, const SampleTable& table);
+// them. Expects songs that passed romProblems. Whole-chip songs' samples go in the V1 after
+// `samples` (the command samples), each once.
+std::vector<std::uint8_t> buildM1(std::span<const RomSong> songs, const SampleTable& table,
+                                  std::span<const RomSample> samples = {});
+// The V1 with the whole-chip songs' samples after the command samples' bytes.
+std::vector<std::uint8_t> songSamplesV1(std::span<const RomSong> songs,
+                                        std::span<const RomSample> samples,
+                                        std::vector<std::uint8_t> commandSamples);
 
 std::string commandHeader(const RomCommands& commands);
 

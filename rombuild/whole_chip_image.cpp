@@ -95,8 +95,9 @@ bool SampleRom::add(const SampleRef& sample) {
 }
 
 std::optional<SamplePlace> SampleRom::placeOf(const SampleRef& sample) const {
+    // The same sound in two songs' files is two objects, stored once.
     for (const auto& [stored, place] : places_)
-        if (stored == sample) return place;
+        if (stored == sample || stored->pcm == sample->pcm) return place;
     return std::nullopt;
 }
 

@@ -38,7 +38,7 @@ std::vector<std::uint8_t> encodeKitSample(const Sample& sample);
 
 // Samples encoded into a V ROM, each from a 256-byte boundary and padded with silence to the
 // next, none across a 1 MB boundary (the chip's address counter does not carry there). A sample
-// added twice (the same object) is stored once.
+// added twice (the same object, or the same sound) is stored once.
 class SampleRom {
   public:
     // After `bytes` already in the ROM (the ROM Maker's command samples).

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -134,10 +135,12 @@ class Song {
     }
 };
 
-// The ROM Maker's copy of a song read from a song file: registers and cells only, no names.
+// The ROM Maker's copy of a song read from a song file: registers and cells only, no names; a
+// whole-chip song whole, its kits and samples with it.
 struct RomSong {
     std::string name;
     SongKind kind = SongKind::Classic;
+    std::shared_ptr<const Song> wholeChip;  // a whole-chip song's; null for a classic one
     std::array<Instrument, kInstrumentSlots> instruments;
     std::uint8_t orderCount = 0;
     std::array<std::uint8_t, kRomSongOrderEntries> order{};

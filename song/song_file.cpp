@@ -1,5 +1,6 @@
 #include "song/song_file.hpp"
 
+#include <algorithm>
 #include <memory>
 #include <utility>
 
@@ -159,12 +160,24 @@ Result openSong(const std::filesystem::path& path, Song& out) {
 }
 
 Result parseRomSong(std::span<const std::uint8_t> bytes, std::string label, RomSong& out) {
+    if (isWholeChipSongFile(bytes)) {
+        auto song = std::make_shared<Song>();
+        if (std::string why = readWholeChipSong(bytes, *song); !why.empty())
+            return Result::failure(std::string(kInvalidRomSongMessage), std::move(why));
+        out.name = std::move(label);
+        out.kind = SongKind::WholeChip;
+        out.wholeChip = std::move(song);
+        out.orderCount = 0;
+        out.patternCount = 0;
+        return Result::success();
+    }
     auto contents = std::make_unique<SongFileContents>();
     if (std::string why = readSongFile(bytes, kRomSongOrderEntries, *contents); !why.empty())
         return Result::failure(std::string(kInvalidRomSongMessage), std::move(why));
 
     auto song = std::make_unique<RomSong>();
     song->name = std::move(label);
+    song->kind = SongKind::Classic;
     for (int k = 1; k <= kInstrumentCount; ++k)
         song->instruments[k].registers = contents->registers[k];
     song->orderCount = static_cast<std::uint8_t>(contents->order.size());
@@ -177,7 +190,7 @@ Result parseRomSong(std::span<const std::uint8_t> bytes, std::string label, RomS
 }
 
 Result readRomSong(const std::filesystem::path& path, std::string label, RomSong& out) {
-    auto bytes = readFileHead(path, kMaxSongFileBytes);
+    auto bytes = readFileHead(path, std::max(kMaxSongFileBytes, kMaxWholeChipSongFileBytes + 1));
     if (!bytes)
         return refuseFile(std::string(kFailedToOpen) + path.string(), path, whyUnreadable(path));
     const Result read = parseRomSong(*bytes, std::move(label), out);

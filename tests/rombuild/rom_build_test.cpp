@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
 #include "driver/sound_driver.hpp"
+#include "driver/whole_chip_driver.hpp"
+#include "examples/demo_song.hpp"
+#include "examples/drum_song.hpp"
 #include "rombuild/compiled_image.hpp"
 #include "rombuild/rom_build.hpp"
+#include "rombuild/whole_chip_image.hpp"
+#include "song/song_file.hpp"
 #include "tests/support/driver_rig.hpp"
 #include "tests/support/temp_dir.hpp"
 #include "tests/support/wav_files.hpp"
@@ -115,6 +120,38 @@ TEST(RomBuild, NoSamplesGiveAnEmptyV1AndAZeroTable) {
     EXPECT_EQ(Bytes(m1.begin() + kTableAt, m1.begin() + kSongsAt), Bytes(512, 0));
     EXPECT_TRUE(
         out.header().ends_with("// ADPCM Sample commands\n#define SOUND_ADPCM_OFF\t(0x7f)\n\n"));
+}
+
+// One whole-chip song makes the M1 a whole-chip one: its classic songs are compiled for the
+// whole-chip driver, the songs' samples follow the command samples in the V1, a sound two songs
+// use is stored once, and the header says how commands share the channels.
+TEST(RomBuild, WholeChipSongsTakeTheWholeChipDriverAndTheirSamples) {
+    std::vector<RomSong> songs(3);
+    ASSERT_TRUE(parseRomSong(serializeSong(examples::makeDrumSong()), "drums.mus", songs[0]));
+    ASSERT_TRUE(parseRomSong(serializeSong(examples::makeDemoSong()), "demo.mus", songs[1]));
+    ASSERT_TRUE(parseRomSong(serializeSong(examples::makeDrumSong()), "again.mus", songs[2]));
+    TempDir dir;
+    const std::vector<RomSample> samples = {sampleFile(dir, "hit.wav", 1000)};
+    const RomImages images = makeRomImages(songs, samples);
+    ASSERT_TRUE(images.problems.empty()) << images.problems.front();
+    const auto driverBytes = driver::wholeChipImage();
+    EXPECT_TRUE(std::equal(driverBytes.begin() + 8, driverBytes.end(), images.m1.begin() + 8));
+    EXPECT_EQ(images.m1[driver::whole_chip::kSongAdpcmaChannels], 0x07);
+    // The command sample's 1000 bytes padded to 1024, then the kit's four sounds once.
+    const SampleRef kick = songs[0].wholeChip->instruments[examples::kDrumKit].kit.notes[0].sample;
+    ASSERT_TRUE(kick);
+    EXPECT_EQ(images.v1.size(), 1024u + 10240u);
+    const Bytes kickBytes = encodeKitSample(*kick);
+    EXPECT_EQ(Bytes(images.v1.begin() + 1024, images.v1.begin() + 1024 + 16),
+              Bytes(kickBytes.begin(), kickBytes.begin() + 16));
+    EXPECT_EQ(romSpace(songs, samples).v1, 524288 - 1000 - 10240);
+    EXPECT_TRUE(images.header.ends_with(
+        "// songs use all six, over all six, and a song takes a channel back at its next note.\n"));
+    // Song 2, the classic one, plays on the whole-chip driver: its bass keys FM 1 on.
+    DriverRig rig(images.m1);
+    rig.command(0x82);
+    rig.ticks(6);
+    EXPECT_FALSE(rig.keyOns().empty());
 }
 
 TEST(RomBuild, TwoSongsAreChainedByTheirLinkWords) {
