@@ -1,5 +1,6 @@
 #include "editor/file_exports.hpp"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include "editor/text.hpp"
@@ -47,8 +48,16 @@ QString exportNeoGeoTestRomFile(Prompts& prompts, const Song& song, ImageBuffer&
     if (!exportable(prompts, songProblem(song))) return {};
     const QString path = prompts.saveFileName({QStringLiteral("Test ROM files (*.bin)"),
                                                QStringLiteral("202-m1"), QStringLiteral("bin")});
-    return path.isEmpty() ? path
-                          : tell(prompts, exportNeoGeoTestRom(song, buffer, toPath(path)), path);
+    if (path.isEmpty() || tell(prompts, exportNeoGeoTestRom(song, buffer, toPath(path)), path)
+                              .isEmpty())
+        return {};
+    if (song.kind == SongKind::WholeChip)
+        prompts.message(
+            QStringLiteral("The song's samples went into %1 beside it: the board plays the M1 "
+                           "with that V1.")
+                .arg(QFileInfo(path).dir().relativeFilePath(
+                    QString::fromStdString(neoGeoTestV1Path(toPath(path)).string()))));
+    return path;
 }
 
 QString exportMegaDriveTestRomFile(Prompts& prompts, const Song& song, ImageBuffer& buffer) {
@@ -56,8 +65,12 @@ QString exportMegaDriveTestRomFile(Prompts& prompts, const Song& song, ImageBuff
     if (!exportable(prompts, megaDriveTestRomProblem(song))) return {};
     const QString path = prompts.saveFileName({QStringLiteral("Test ROM files (*.bin)"),
                                                QStringLiteral("testrom"), QStringLiteral("bin")});
-    return path.isEmpty() ? path
-                          : tell(prompts, exportMegaDriveTestRom(song, buffer, toPath(path)), path);
+    if (path.isEmpty() ||
+        tell(prompts, exportMegaDriveTestRom(song, buffer, toPath(path)), path).isEmpty())
+        return {};
+    if (const std::string leftOut = megaDriveLeftOut(song); !leftOut.empty())
+        prompts.message(QString::fromStdString(leftOut) + QStringLiteral("."));
+    return path;
 }
 
 QString wroteText(const QString& path) {

@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "driver/whole_chip_driver.hpp"
+#include "examples/demo_song.hpp"
+#include "examples/drum_song.hpp"
+#include "rombuild/exports.hpp"
 #include "rombuild/whole_chip_image.hpp"
+#include "tests/support/temp_dir.hpp"
 
 namespace qvx {
 namespace {
@@ -93,6 +97,34 @@ TEST(WholeChipImage, SamplesKeepToBlocksAndNeverCrossAMegabyte) {
     EXPECT_EQ(*rom.placeOf(big), (SamplePlace{4096, 4096 + 300'000 / 256}));
     EXPECT_EQ(rom.bytes().size(), (4096 + 300'000 / 256 + 1) * 256u);
     EXPECT_EQ(rom.bytes()[3518 * 256], 0x80);  // silence up to the boundary
+}
+
+// The test ROMs: the Neo Geo's M1 gets its V1 beside it; the Mega Drive's plays the FM tracks, as
+// the classic song they came from, and says what it left out.
+TEST(WholeChipImage, TestRomsTakeWholeChipSongs) {
+    testing::TempDir dir;
+    auto buffer = std::make_unique<ImageBuffer>();
+    const Song drums = examples::makeDrumSong();
+    ASSERT_TRUE(exportNeoGeoTestRom(drums, *buffer, dir / "202-m1.bin"));
+    const std::vector<std::uint8_t> v1 = testing::readBytes(dir / "202-v1.bin");
+    EXPECT_EQ(v1, buildSongImage(drums, *buffer).sampleRom);
+    EXPECT_EQ(testing::readBytes(dir / "202-m1.bin")[driver::kAutoStartFlag], 1);
+    EXPECT_EQ(neoGeoTestV1Path("/a/song.bin"), std::filesystem::path("/a/song-v1.bin"));
+    EXPECT_EQ(neoGeoTestV1Path("GAME-M1.ROM"), std::filesystem::path("GAME-V1.ROM"));
+
+    Song demo = examples::makeDemoSong();
+    demo.order = drums.order;
+    std::vector<std::uint8_t> fromDrums, fromDemo;
+    ASSERT_TRUE(buildMegaDriveTestRom(drums, *buffer, fromDrums));
+    ASSERT_TRUE(buildMegaDriveTestRom(demo, *buffer, fromDemo));
+    EXPECT_EQ(fromDrums, fromDemo);
+    EXPECT_EQ(megaDriveLeftOut(demo), "");
+    EXPECT_EQ(megaDriveLeftOut(drums), "The Mega Drive has no ADPCM-A: its test ROM plays the 4 FM "
+                                       "tracks and leaves out the 6 drum tracks");
+    Song wide = drums;
+    wide.patterns[0].cell(2, 3) = Cell{0, 4, 40, kNone, kNone};
+    EXPECT_EQ(megaDriveTestRomProblem(wide), "The Mega Drive test ROM takes instruments 1 to 31: "
+                                             "pattern 00, FM 3, row 03 uses instrument 40");
 }
 
 }  // namespace

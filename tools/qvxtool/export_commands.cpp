@@ -29,6 +29,10 @@ void addExport(CLI::App& app, const std::string& name, const std::string& descri
         auto buffer = std::make_unique<ImageBuffer>();
         if (const Result r = run(*song, *buffer, options->output); !r) fail(r.message());
         reportWritten(options->output);
+        if (song->kind != SongKind::WholeChip) return;
+        // A whole-chip song's test M1 plays with its samples; the Mega Drive has no ADPCM-A.
+        if (run == exportNeoGeoTestRom) reportWritten(neoGeoTestV1Path(options->output).string());
+        if (run == exportMegaDriveTestRom) std::cout << megaDriveLeftOut(*song) << '\n';
     });
 }
 
