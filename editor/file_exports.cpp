@@ -48,8 +48,8 @@ QString exportNeoGeoTestRomFile(Prompts& prompts, const Song& song, ImageBuffer&
     if (!exportable(prompts, songProblem(song))) return {};
     const QString path = prompts.saveFileName({QStringLiteral("Test ROM files (*.bin)"),
                                                QStringLiteral("202-m1"), QStringLiteral("bin")});
-    if (path.isEmpty() || tell(prompts, exportNeoGeoTestRom(song, buffer, toPath(path)), path)
-                              .isEmpty())
+    if (path.isEmpty() ||
+        tell(prompts, exportNeoGeoTestRom(song, buffer, toPath(path)), path).isEmpty())
         return {};
     if (song.kind == SongKind::WholeChip)
         prompts.message(

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "rombuild/whole_chip_image.hpp"
 #include "soundlib/include/qvxsnd.h"
 
 namespace qvx::editor {
@@ -18,6 +19,12 @@ void LibrarySoundTarget::sendRoms(std::span<const std::uint8_t> m1,
 
 void LibrarySoundTarget::sendCommand(std::uint16_t command) {
     ::sendCommand(command);
+}
+
+void LibraryPreviewTarget::playSample(std::span<const std::int16_t> pcm, int channel, int level) {
+    const std::vector<std::uint8_t> adpcm =
+        encodeKitSample(Sample{{}, std::vector<std::int16_t>(pcm.begin(), pcm.end())});
+    ::playSample(adpcm.data(), static_cast<std::uint32_t>(adpcm.size()), channel, level);
 }
 
 void LibraryPreviewTarget::keyUp() {

@@ -18,6 +18,7 @@ class LibraryPreviewTarget : public PreviewTarget {
     void keyUp() override;
     void loadInstrument(std::span<const std::uint8_t, kVoiceBytes> voice) override;
     void keyDown(int note, int octave) override;
+    void playSample(std::span<const std::int16_t> pcm, int channel, int level) override;
 };
 
 // The sound library at 44100 Hz, as the program uses it.

@@ -21,6 +21,9 @@ class SilentVoiceWatch : public PreviewTarget {
     void keyUp() override { inner_.keyUp(); }
     void loadInstrument(std::span<const std::uint8_t, kVoiceBytes> voice) override;
     void keyDown(int note, int octave) override;
+    void playSample(std::span<const std::int16_t> pcm, int channel, int level) override {
+        inner_.playSample(pcm, channel, level);
+    }
 
   private:
     int instrumentOf(const VoiceBytes& voice) const;

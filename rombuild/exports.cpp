@@ -1,10 +1,10 @@
 #include "rombuild/exports.hpp"
 
+#include <algorithm>
+#include <memory>
 #include "driver/megadrive_template.hpp"
 #include "driver/memory_map.hpp"
 #include "driver/whole_chip_map.hpp"
-#include <algorithm>
-#include <memory>
 
 #include "song/file_io.hpp"
 #include "song/song_file.hpp"
@@ -109,7 +109,8 @@ Result buildMegaDriveTestRom(const Song& song, ImageBuffer& buffer,
                              std::vector<std::uint8_t>& out) {
     if (std::string problem = megaDriveTestRomProblem(song); !problem.empty())
         return Result::failure(std::move(problem));
-    if (song.kind == SongKind::WholeChip) return buildMegaDriveTestRom(*fmTracksOf(song), buffer, out);
+    if (song.kind == SongKind::WholeChip)
+        return buildMegaDriveTestRom(*fmTracksOf(song), buffer, out);
     const ImageBuild image = buildSongImage(song, buffer);
     if (!image) return Result::failure(image.message);
     const auto mdTemplate = driver::megaDriveTemplate();

@@ -463,10 +463,9 @@ bool Workspace::typeChar(char32_t key) {
 
 void Workspace::enterNote(std::uint8_t note, int octave) {
     Cell& cell = cursorCell();
-    const Cell typed = note < kNoteEmpty
-                           ? Cell{note, static_cast<std::uint8_t>(octave),
-                                  static_cast<std::uint8_t>(selectedInstrument()), 0, 0}
-                           : Cell{note, kNone, kNone, kNone, kNone};
+    const Cell typed = note < kNoteEmpty ? Cell{note, static_cast<std::uint8_t>(octave),
+                                                static_cast<std::uint8_t>(noteInstrument()), 0, 0}
+                                         : Cell{note, kNone, kNone, kNone, kNone};
     applyEdit(
         currentPatternScope(), [&] { cell = typed; }, Change::kCell, 0, cursor_.track(),
         cursor_.row());
@@ -481,14 +480,24 @@ bool Workspace::playNote(int note, int octave) {
         return true;
     }
     previewNote(Cell{static_cast<std::uint8_t>(note), static_cast<std::uint8_t>(octave),
-                     static_cast<std::uint8_t>(selectedInstrument()), 0, 0});
+                     static_cast<std::uint8_t>(noteInstrument()), 0, 0});
     return false;
 }
 
 void Workspace::previewNote(const Cell& cell) {
     // A cell without a voice (instrument 0) plays the first instrument, as the driver does.
     const int instrument =
-        cell.instrument >= 1 && cell.instrument <= kInstrumentCount ? cell.instrument : 1;
+        cell.instrument >= 1 && cell.instrument <= song_->instrumentCount() ? cell.instrument : 1;
+    const int track = cursor_.track();
+    if (song_->trackKind(track) == TrackKind::AdpcmA) {
+        // A drum track sounds the kit's sample for the note on its own channel, whatever octave.
+        const Instrument& kit = song_->instruments[static_cast<std::size_t>(instrument)];
+        if (kit.kind != InstrumentKind::AdpcmAKit || cell.note > kNoteB) return;
+        const KitNote& hit = kit.kit.notes[cell.note];
+        if (hit.sample && preview_)
+            preview_->playSample(hit.sample->pcm, trackChannel(song_->kind, track), hit.level);
+        return;
+    }
     previewKeyUp();
     previewVoice(song_->instruments[instrument].registers, false);
     // The library's C is the one of the block above.

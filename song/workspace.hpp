@@ -241,6 +241,8 @@ class Workspace {
     // A note value into the cursor's note field as one step, previewed, then the edit step down.
     void enterNote(std::uint8_t note, int octave);
     void previewNote(const Cell& cell);
+    // The instrument a note typed at the cursor takes: the selected one, or on a drum track a kit.
+    int noteInstrument() const;
 
     std::unique_ptr<Song> song_;
     std::unique_ptr<PatternClipboard> clipboard_;

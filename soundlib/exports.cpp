@@ -64,6 +64,11 @@ void KeyUp(void) {
     guarded([] { lib().keyUp(); });
 }
 
+void playSample(const uint8_t* adpcm, uint32_t length, int channel, int level) {
+    if (adpcm == nullptr) return;
+    guarded([&] { lib().previewSample({adpcm, length}, channel, level); });
+}
+
 void setFmModel(int model) {
     if (model != QVXSND_FM_DOCUMENTED && model != QVXSND_FM_ACCURATE) return;
     guarded([&] {

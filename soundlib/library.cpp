@@ -92,6 +92,11 @@ void SoundLibrary::keyUp() {
     engine().keyUp();
 }
 
+void SoundLibrary::previewSample(std::span<const std::uint8_t> adpcm, int channel, int level) {
+    std::lock_guard lock(mutex_);
+    engine().previewSample(adpcm, channel, level);
+}
+
 void SoundLibrary::setFmModel(FmModel model) {
     std::lock_guard lock(mutex_);
     fmModel_ = model;

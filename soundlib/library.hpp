@@ -30,6 +30,7 @@ class SoundLibrary {
     void loadInstrument(std::span<const std::uint8_t, Engine::kVoiceBytes> voice);
     void keyDown(int note, int octave);
     void keyUp();
+    void previewSample(std::span<const std::uint8_t> adpcm, int channel, int level);
     // Kept for every engine made later too.
     void setFmModel(FmModel model);
     const char* status();

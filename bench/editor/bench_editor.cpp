@@ -20,6 +20,7 @@
 #include "editor/midi_input.hpp"
 #include "editor/midi_keys.hpp"
 #include "editor/pattern_view.hpp"
+#include "rombuild/whole_chip_image.hpp"
 #include "song/pattern_grid.hpp"
 #include "soundlib/library.hpp"
 
@@ -43,6 +44,7 @@ class SilentSound : public SoundSystem, public SoundTarget, public PreviewTarget
     void setChipAccurateFm(bool) override {}
     std::size_t scopeHistory(std::int16_t*, std::size_t) override { return 0; }
     void keyUp() override {}
+    void playSample(std::span<const std::int16_t>, int, int) override {}
     void loadInstrument(std::span<const std::uint8_t, kVoiceBytes>) override { ++loads; }
     void keyDown(int, int) override {
         keyDownAt = std::chrono::steady_clock::now();
@@ -93,6 +95,11 @@ class TappedLibrary : public SoundSystem, public SoundTarget, public PreviewTarg
         return library_.scopeHistory(out, frames);
     }
     void keyUp() override { library_.keyUp(); }
+    void playSample(std::span<const std::int16_t> pcm, int channel, int level) override {
+        library_.previewSample(
+            encodeKitSample(Sample{{}, std::vector<std::int16_t>(pcm.begin(), pcm.end())}), channel,
+            level);
+    }
     void loadInstrument(std::span<const std::uint8_t, kVoiceBytes> voice) override {
         library_.loadInstrument(voice);
     }

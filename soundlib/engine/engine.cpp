@@ -1,6 +1,7 @@
 #include "soundlib/engine/engine.hpp"
 
 #include <algorithm>
+#include <tuple>
 
 #include <limits>
 #include "driver/memory_map.hpp"
@@ -126,6 +127,17 @@ void Engine::keyUp() {
     queueChipWrite(ym::kKeyOnOff, ym::kChannel1);
 }
 
+void Engine::previewSample(std::span<const std::uint8_t> adpcm, int channel, int level) {
+    constexpr std::size_t kMaxSample = 1 << 20;
+    if (adpcm.empty() || adpcm.size() > kMaxSample || channel < 0 || channel > 5 || level < 0 ||
+        level > 31)
+        return;
+    Request r{Request::Kind::PreviewSample, std::vector<std::uint8_t>(adpcm.begin(), adpcm.end())};
+    r.address = static_cast<std::uint8_t>(channel);
+    r.value = static_cast<std::uint8_t>(level);
+    post(std::move(r));
+}
+
 // ---- Rendering ------------------------------------------------------------------------------
 
 std::uint64_t Engine::frameAt(std::uint64_t tstate) const {
@@ -224,12 +236,45 @@ void Engine::apply(Request& request) {
             break;
         case Request::Kind::SetAdpcmRom:
             adpcmRom_ = std::move(request.image);
+            previewFrom_ = (adpcmRom_.size() + 255) / 256 * 256;
             chip_.setAdpcmRom(adpcmRom_);
+            break;
+        case Request::Kind::PreviewSample:
+            playPreviewSample(request.image, request.address, request.value);
             break;
         case Request::Kind::SetFmModel:
             chip_.setFmModel(request.fm);
             break;
     }
+}
+
+void Engine::playPreviewSample(const std::vector<std::uint8_t>& data, int channel, int level) {
+    // From a block boundary, not across a megabyte: the chip's address counter does not carry.
+    constexpr std::size_t kBlock = 256, kMegabyte = 1 << 20;
+    std::size_t start = previewFrom_;
+    if (start / kMegabyte != (start + data.size()) / kMegabyte)
+        start = (start / kMegabyte + 1) * kMegabyte;
+    if (start + data.size() + kBlock > kMaxAdpcmRom) return;
+    adpcmRom_.resize(start, 0x80);
+    adpcmRom_.insert(adpcmRom_.end(), data.begin(), data.end());
+    adpcmRom_.resize((adpcmRom_.size() / kBlock + 1) * kBlock, 0x80);  // ends in silence
+    chip_.setAdpcmRom(adpcmRom_);
+    const auto first = static_cast<std::uint16_t>(start / kBlock);
+    const auto last = static_cast<std::uint16_t>((start + data.size()) / kBlock);
+    const auto c = static_cast<std::uint8_t>(channel);
+    const auto bit = static_cast<std::uint8_t>(1 << channel);
+    // The total level at full, as every driver sets it: without a driver it is still 0.
+    for (auto [bank, address, value] : {std::tuple<int, int, int>{1, 0x01, 0x3F},
+                                        {1, 0x10 + c, first & 0xFF},
+                                        {1, 0x18 + c, first >> 8},
+                                        {1, 0x20 + c, last & 0xFF},
+                                        {1, 0x28 + c, last >> 8},
+                                        {1, 0x08 + c, 0xC0 | level},
+                                        {0, 0x1C, bit},
+                                        {0, 0x1C, 0},
+                                        {1, 0x00, bit}})
+        chip_.writeRegister(static_cast<std::uint8_t>(bank), static_cast<std::uint8_t>(address),
+                            static_cast<std::uint8_t>(value));
 }
 
 void Engine::flushDeferredWrites() {

@@ -81,6 +81,10 @@ class Engine {
     void loadInstrument(std::span<const std::uint8_t, kVoiceBytes> voice);
     void keyDown(int note, int octave);  // note 0..11; anything else is ignored
     void keyUp();
+    // Preview of ADPCM-A data (at most 1 MB) on `channel` (0-5) at `level` (0-31), bypassing the
+    // driver: the data goes after the V ROM, in place of the last preview's, and the channel is
+    // keyed on. Anything out of range is ignored.
+    void previewSample(std::span<const std::uint8_t> adpcm, int channel, int level);
 
     // ---- Rendering: one thread at a time ----------------------------------------------------
     void render(std::int16_t* out, std::size_t frames);
@@ -123,7 +127,8 @@ class Engine {
             SendCommand,
             ChipWrite,
             SetAdpcmRom,
-            SetFmModel
+            SetFmModel,
+            PreviewSample
         } kind;
         std::vector<std::uint8_t> image;
         std::uint16_t command = 0;
@@ -152,6 +157,7 @@ class Engine {
     void applyRequests();
     void apply(Request& request);
     void flushDeferredWrites();
+    void playPreviewSample(const std::vector<std::uint8_t>& data, int channel, int level);
     void applyDeferredWritesBefore(std::uint64_t end);
     void runBoardUntil(std::uint64_t endFrame);
     void runBoardOnChipTicks(std::uint64_t end);
@@ -171,6 +177,7 @@ class Engine {
     std::uint32_t rate_;
     TickSource ticks_;
     std::vector<std::uint8_t> adpcmRom_;  // render side
+    std::size_t previewFrom_ = 0;         // where previews go: the V ROM's end, to a block
     // Chip mode: a write changed the timers, so the next overflow must be looked at again.
     bool timersChanged_ = false;
 

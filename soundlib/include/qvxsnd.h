@@ -49,6 +49,12 @@ QVXSND_API void KeyDown(int note, int octave);
 /* Keys FM channel 1 off. */
 QVXSND_API void KeyUp(void);
 
+/* Plays `length` bytes (at most 1 MB) of ADPCM-A data on ADPCM-A channel `channel` (0-5) at
+ * `level` (0-31, 31 loudest), bypassing the driver: a drum kit's sample heard as it is edited.
+ * The data is copied behind the V ROM, in place of the previous preview's; nothing happens for
+ * values out of range. A running song's own samples are not touched. */
+QVXSND_API void playSample(const uint8_t* adpcm, uint32_t length, int channel, int level);
+
 /* Which FM synthesis the chip runs, from the next rendered buffer on: the documented model
  * (QVXSND_FM_DOCUMENTED, the default) or the chip's own arithmetic at its own sample rate
  * (QVXSND_FM_ACCURATE, about twice the work). A playing song goes on; held notes start their

@@ -119,12 +119,14 @@ TEST(WholeChipImage, TestRomsTakeWholeChipSongs) {
     ASSERT_TRUE(buildMegaDriveTestRom(demo, *buffer, fromDemo));
     EXPECT_EQ(fromDrums, fromDemo);
     EXPECT_EQ(megaDriveLeftOut(demo), "");
-    EXPECT_EQ(megaDriveLeftOut(drums), "The Mega Drive has no ADPCM-A: its test ROM plays the 4 FM "
-                                       "tracks and leaves out the 6 drum tracks");
+    EXPECT_EQ(megaDriveLeftOut(drums),
+              "The Mega Drive has no ADPCM-A: its test ROM plays the 4 FM "
+              "tracks and leaves out the 6 drum tracks");
     Song wide = drums;
     wide.patterns[0].cell(2, 3) = Cell{0, 4, 40, kNone, kNone};
-    EXPECT_EQ(megaDriveTestRomProblem(wide), "The Mega Drive test ROM takes instruments 1 to 31: "
-                                             "pattern 00, FM 3, row 03 uses instrument 40");
+    EXPECT_EQ(megaDriveTestRomProblem(wide),
+              "The Mega Drive test ROM takes instruments 1 to 31: "
+              "pattern 00, FM 3, row 03 uses instrument 40");
 }
 
 }  // namespace

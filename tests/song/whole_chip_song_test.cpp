@@ -3,6 +3,7 @@
 #include "song/song_file.hpp"
 #include "song/whole_chip_file.hpp"
 #include "song/workspace.hpp"
+#include "tests/support/recording_preview.hpp"
 
 namespace qvx {
 namespace {
@@ -217,6 +218,31 @@ TEST(WholeChipSong, ConvertIsOneStepToUndoAndNewIsOneWithoutHistory) {
     EXPECT_EQ(ws.song().kind, SongKind::WholeChip);
     EXPECT_FALSE(ws.canUndo());
     EXPECT_FALSE(ws.modified());
+}
+
+// A note typed on a drum track takes a kit (the selected instrument is a voice) and sounds its
+// sample on the track's channel; on an FM track it stays the voice's.
+TEST(WholeChipSong, NotesOnDrumTracksTakeAKitAndSoundItsSample) {
+    Workspace ws;
+    testing::RecordingPreview preview;
+    ws.setPreviewTarget(&preview);
+    ws.newWholeChipSong();
+    ws.song().instruments[7].kind = InstrumentKind::AdpcmAKit;
+    ws.song().instruments[7].kit.notes[2] = {makeSample("snare", std::vector<std::int16_t>(99)),
+                                             20};
+    ws.setVoiceIndex(0);
+    for (int t = 0; t < 5; ++t)
+        ws.nextTrack(+1);            // ADPCM-A 2
+    ASSERT_TRUE(ws.typeChar(U'x'));  // D in the lower row of keys
+    EXPECT_EQ(ws.song().patterns[0].cell(5, 0).instrument, 7);
+    EXPECT_EQ(preview.calls.back(), "playSample 99 on 1 at 20");
+    ASSERT_TRUE(ws.typeChar(U'z'));  // C: nothing on that kit note, nothing heard
+    EXPECT_EQ(preview.calls.back(), "playSample 99 on 1 at 20");
+    ws.nextTrack(-1);
+    ws.nextTrack(-1);  // FM 4
+    ASSERT_TRUE(ws.typeChar(U'x'));
+    EXPECT_EQ(ws.song().patterns[0].cell(3, 2).instrument, 1);  // two rows down by now
+    EXPECT_EQ(preview.calls.back(), "KeyDown 2 4");
 }
 
 }  // namespace

@@ -33,6 +33,10 @@ int main(void) {
     setFmModel(7);
     setFmModel(QVXSND_FM_DOCUMENTED);
     KeyDown(40, 2);
+    playSample(idle, sizeof idle, 2, 31);
+    playSample(NULL, 10, 0, 31);
+    playSample(idle, sizeof idle, 6, 31);
+    playSample(idle, sizeof idle, 0, 32);
     stopSound();
     initSound(NULL, 44100);
 

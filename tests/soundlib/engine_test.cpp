@@ -389,3 +389,33 @@ TEST(Engine, ExampleSongRendersBitIdentically) {
 
 }  // namespace
 }  // namespace qvx
+
+namespace qvx {
+namespace {
+
+// A sample preview sounds on its channel without a driver, from behind the V ROM; the next takes
+// its place there; values out of range change nothing.
+TEST(Engine, SamplePreviewsPlayBehindTheRomInPlaceOfTheLast) {
+    qvxsnd::Engine engine(44100);
+    std::vector<std::uint8_t> writes;
+    engine.setWriteObserver([&](const qvxsnd::RegisterWrite& w) {
+        if (w.bank == 1 && w.address == 0x12) writes.push_back(w.value);  // channel 2's start
+    });
+    engine.setAdpcmRom(std::vector<std::uint8_t>(1000, 0x80));
+    const std::vector<std::uint8_t> loud(2000, 0x77);
+    std::vector<std::int16_t> out(2 * 4410);
+    for (int k = 0; k < 2; ++k) {
+        engine.previewSample(loud, 2, 31);
+        engine.render(out.data(), 4410);
+        EXPECT_GT(rms(out), 100.0) << k;
+    }
+    EXPECT_EQ(writes, (std::vector<std::uint8_t>{4, 4}));  // block 4, after the ROM's 1000 bytes
+    engine.previewSample(loud, 6, 31);
+    engine.previewSample(loud, 0, 32);
+    engine.previewSample({}, 0, 31);
+    engine.render(out.data(), 4410);
+    EXPECT_EQ(writes.size(), 2u);
+}
+
+}  // namespace
+}  // namespace qvx

@@ -9,7 +9,7 @@
 
 namespace qvx::testing {
 
-// Records the calls that write FM channel 1 as text; a voice shows as its first byte.
+// Records the preview calls as text; a voice shows as its first byte, a sample as its length.
 struct RecordingPreview : PreviewTarget {
     void keyUp() override { calls.push_back("KeyUp"); }
     void loadInstrument(std::span<const std::uint8_t, kVoiceBytes> voice) override {
@@ -17,6 +17,10 @@ struct RecordingPreview : PreviewTarget {
     }
     void keyDown(int note, int octave) override {
         calls.push_back("KeyDown " + std::to_string(note) + " " + std::to_string(octave));
+    }
+    void playSample(std::span<const std::int16_t> pcm, int channel, int level) override {
+        calls.push_back("playSample " + std::to_string(pcm.size()) + " on " +
+                        std::to_string(channel) + " at " + std::to_string(level));
     }
     std::vector<std::string> calls;
 };
