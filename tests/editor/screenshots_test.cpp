@@ -111,17 +111,12 @@ class Screenshots : public QObject {
         testing::FakePrompts prompts;
         MainWindow window(sound, prompts);
         showDemo(window);
-        // The example converted, with a drum part on the first three ADPCM-A tracks, the cursor
-        // on the third: the view scrolls sideways to it and keeps the row numbers.
+        // The whole-chip example's "Theme", the cursor on its hats: the view scrolls sideways to
+        // them and keeps the row numbers.
+        window.openSong(QStringLiteral(QVX_SOURCE_DIR "/examples/drums.mus"));
         Workspace& ws = window.workspace();
-        ws.convertToWholeChip();
-        Pattern& pattern = ws.song().patterns[0];
-        for (int row = 0; row < kRows; row += 4) {
-            pattern.cell(4, row) = Cell{0, 2, 32, kNone, kNone};
-            if (row % 8 == 4) pattern.cell(5, row) = Cell{2, 2, 33, kNone, kNone};
-            pattern.cell(6, row + 2) = Cell{6, 4, 34, 0x0C, std::uint8_t(row % 16 == 14 ? 0 : 40)};
-        }
-        for (int t = 0; t < 6; ++t)
+        ws.selectOrder(1);
+        for (int t = 0; t < 5; ++t)
             ws.nextTrack(+1);
         ws.moveCursor(CursorMove::Down);
         save(window, "main-window-whole-chip-song");

@@ -231,6 +231,7 @@ TEST(WholeChipSong, NotesOnDrumTracksTakeAKitAndSoundItsSample) {
     ws.song().instruments[7].kit.notes[2] = {makeSample("snare", std::vector<std::int16_t>(99)),
                                              20};
     ws.setVoiceIndex(0);
+    EXPECT_EQ(ws.voiceListEntries()[6], "07 Unnamed (drum kit)");
     for (int t = 0; t < 5; ++t)
         ws.nextTrack(+1);            // ADPCM-A 2
     ASSERT_TRUE(ws.typeChar(U'x'));  // D in the lower row of keys
