@@ -23,6 +23,14 @@ std::vector<SampleRef> DrumKit::samples() const {
     return out;
 }
 
+double sampleSeconds(const Sample& sample) {
+    return static_cast<double>(sample.pcm.size()) / kAdpcmARate;
+}
+
+std::size_t sampleRomBytes(const Sample& sample) {
+    return (sample.pcm.size() / 2 / 256 + 1) * 256;
+}
+
 DrumKit singleSampleKit(const SampleRef& sample) {
     DrumKit kit;
     for (KitNote& note : kit.notes)

@@ -50,4 +50,9 @@ struct DrumKit {
 // A kit with `sample` on every note at full level: a single drum needs no mapping.
 DrumKit singleSampleKit(const SampleRef& sample);
 
+// What a sample costs: its length, and the V ROM it takes once encoded (4 bits a frame, padded to
+// the 256-byte blocks the chip addresses).
+double sampleSeconds(const Sample& sample);
+std::size_t sampleRomBytes(const Sample& sample);
+
 }  // namespace qvx

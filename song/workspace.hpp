@@ -204,6 +204,19 @@ class Workspace {
     // An empty text keeps the user name.
     void renameInstrument(int number, std::string_view userText);
 
+    // ---- Drum kits, the instruments of a whole-chip song's ADPCM-A tracks (one step each) ------
+    static constexpr int kAllKitNotes = -1;
+    // Makes the instrument a drum kit or an FM voice again; the part it stops using is kept.
+    void setInstrumentKind(int number, InstrumentKind kind);
+    // Puts the sample on kit note `note` (0-11), or on every note with kAllKitNotes.
+    void loadKitSample(int number, int note, SampleRef sample);
+    void setKitLevel(int number, int note, int level);  // held to 0..31
+    // Keeps frames [first, last) of the note's sample; every note playing that sample plays the
+    // cut one. False, and nothing changed, when nothing would be left or there is no sample.
+    bool trimKitSample(int number, int note, std::size_t first, std::size_t last);
+    // Sounds the note's sample as a drum track would, on ADPCM-A channel 0.
+    void auditionKitNote(int number, int note);
+
     // ---- FM channel 1, where every preview plays --------------------------------------------
     // Who last keyed a preview note, which sounds until something keys it up.
     enum class PreviewSource { None, PatternEditor, TestKeyboard };

@@ -215,8 +215,7 @@ void Workspace::renameInstrument(int number, std::string_view userText) {
         Change::kInstruments);
 }
 
-// ---- Which instrument a typed note takes
-// ---------------------------------------------------------
+// ---- The instrument a typed note takes ---------------------------------------------------------
 
 int Workspace::noteInstrument() const {
     const int selected = selectedInstrument();

@@ -246,5 +246,40 @@ TEST(WholeChipSong, NotesOnDrumTracksTakeAKitAndSoundItsSample) {
     EXPECT_EQ(preview.calls.back(), "KeyDown 2 4");
 }
 
+// Kit edits: each one step to undo; a trim cuts the sample on every note that plays it.
+TEST(WholeChipSong, KitEditsAreStepsAndTrimsCutTheSharedSample) {
+    Workspace ws;
+    testing::RecordingPreview preview;
+    ws.setPreviewTarget(&preview);
+    ws.newWholeChipSong();
+    std::vector<std::int16_t> ramp(1000);
+    for (std::size_t i = 0; i < ramp.size(); ++i)
+        ramp[i] = static_cast<std::int16_t>(i);
+    const SampleRef tom = makeSample("tom", ramp);
+    ws.loadKitSample(9, Workspace::kAllKitNotes, tom);
+    ws.loadKitSample(9, 4, makeSample("clap", std::vector<std::int16_t>(10)));
+    ws.setKitLevel(9, 4, 40);
+    const DrumKit& kit = ws.song().instruments[9].kit;
+    EXPECT_EQ(ws.song().instruments[9].kind, InstrumentKind::AdpcmAKit);
+    EXPECT_EQ(kit.notes[4].level, kMaxKitLevel);  // held to 31
+    ws.setKitLevel(9, 4, 12);
+    EXPECT_EQ(kit.notes[4].level, 12);
+    EXPECT_FALSE(ws.trimKitSample(9, 0, 500, 500));
+    EXPECT_FALSE(ws.trimKitSample(9, 4, 20, 30));  // past the clap's end
+    ASSERT_TRUE(ws.trimKitSample(9, 0, 100, 600));
+    EXPECT_EQ(kit.notes[11].sample->pcm.size(), 500u);  // every note with the tom
+    EXPECT_EQ(kit.notes[11].sample->pcm.front(), 100);
+    EXPECT_EQ(kit.notes[4].sample->name, "clap");
+    EXPECT_NEAR(sampleSeconds(*kit.notes[0].sample), 500 / kAdpcmARate, 1e-9);
+    EXPECT_EQ(sampleRomBytes(*kit.notes[0].sample), 256u);
+    ws.auditionKitNote(9, 4);
+    EXPECT_EQ(preview.calls.back(), "playSample 10 on 0 at 12");
+    for (int step = 0; step < 4; ++step)  // the level held at 31 changed nothing: no step
+        ASSERT_TRUE(ws.undo()) << step;
+    EXPECT_FALSE(ws.undo());
+    EXPECT_EQ(ws.song().instruments[9].kind, InstrumentKind::FmVoice);
+    EXPECT_EQ(ws.song().instruments[9].kit, DrumKit{});
+}
+
 }  // namespace
 }  // namespace qvx
