@@ -227,7 +227,7 @@ void MainWindow::createMenus() {
     auto* kindLabel = new QLabel(this);
     statusBar()->addPermanentWidget(kindLabel);
     songKindMenu_ = new SongKindMenu(
-        workspace_, *file, findChild<QAction*>(QStringLiteral("newProject")),
+        workspace_, prompts_, *file, findChild<QAction*>(QStringLiteral("newProject")),
         *menuBar()->addMenu(QStringLiteral("&Song")), *kindLabel,
         [this] { return changesHandled(); }, [this] { setSongFile({}); }, this);
 

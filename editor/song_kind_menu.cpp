@@ -4,11 +4,13 @@
 #include <QLabel>
 #include <QMenu>
 
+#include "editor/kit_editor.hpp"
+
 namespace qvx::editor {
 
-SongKindMenu::SongKindMenu(Workspace& workspace, QMenu& file, QAction* newProject, QMenu& song,
-                           QLabel& kindLabel, std::function<bool()> changesHandled,
-                           std::function<void()> started, QObject* parent)
+SongKindMenu::SongKindMenu(Workspace& workspace, Prompts& prompts, QMenu& file, QAction* newProject,
+                           QMenu& song, QLabel& kindLabel, std::function<bool()> changesHandled,
+                           std::function<void()> started, QWidget* parent)
     : QObject(parent), workspace_(workspace), kindLabel_(kindLabel) {
     auto* wholeChip = new QAction(QStringLiteral("New &Whole-Chip Song"), &file);
     wholeChip->setObjectName(QStringLiteral("newWholeChipSong"));
@@ -30,6 +32,18 @@ SongKindMenu::SongKindMenu(Workspace& workspace, QMenu& file, QAction* newProjec
         "Makes this song a whole-chip song: its FM tracks and instruments stay, drum tracks join"));
     connect(convert_, &QAction::triggered, this, [this] { workspace_.convertToWholeChip(); });
 
+    kitEditor_ = new KitEditor(workspace_, prompts, parent);
+    kits_ = song.addAction(QStringLiteral("Drum &Kit Editor..."));
+    kits_->setObjectName(QStringLiteral("kitEditor"));
+    kits_->setStatusTip(
+        QStringLiteral("Shows the drum kits of a whole-chip song: a sample and a "
+                       "level on each note"));
+    connect(kits_, &QAction::triggered, this, [this] {
+        kitEditor_->selectInstrument(workspace_.selectedInstrument());
+        kitEditor_->show();
+        kitEditor_->raise();
+    });
+
     kindLabel_.setObjectName(QStringLiteral("songKind"));
     kindLabel_.setToolTip(QStringLiteral("The kind of song open, and so the driver it plays on"));
     show();
@@ -42,12 +56,16 @@ QString SongKindMenu::kindText(SongKind kind) {
 
 void SongKindMenu::workspaceChanged(const WorkspaceChange& change) {
     if (change.what & WorkspaceChange::kSongKind) show();
+    if (change.what & (WorkspaceChange::kInstruments | WorkspaceChange::kSongKind))
+        kitEditor_->refresh();
 }
 
 void SongKindMenu::show() {
     const SongKind kind = workspace_.song().kind;
     kindLabel_.setText(kindText(kind));
     convert_->setEnabled(kind == SongKind::Classic);
+    kits_->setEnabled(kind == SongKind::WholeChip);
+    if (kind == SongKind::Classic) kitEditor_->hide();
 }
 
 }  // namespace qvx::editor

@@ -3,25 +3,32 @@
 #include <QObject>
 #include <functional>
 
+#include "editor/services.hpp"
 #include "song/workspace.hpp"
 
 class QAction;
 class QLabel;
 class QMenu;
+class QWidget;
 
 namespace qvx::editor {
 
+class KitEditor;
+
 // The two kinds of song in the menus: File -> New Whole-Chip Song, Song -> Convert to Whole-Chip
-// Song (one step to undo), and a label in the status bar that says which kind is open.
+// Song (one step to undo) and Song -> Drum Kit Editor, and a label in the status bar that says
+// which kind is open.
 class SongKindMenu : public QObject {
     Q_OBJECT
 
   public:
     // `changesHandled` asks about unsaved changes and says whether to go on; `started` is told
     // when a new song has replaced the old one, which then has no file.
-    SongKindMenu(Workspace& workspace, QMenu& file, QAction* newProject, QMenu& song,
-                 QLabel& kindLabel, std::function<bool()> changesHandled,
-                 std::function<void()> started, QObject* parent);
+    SongKindMenu(Workspace& workspace, Prompts& prompts, QMenu& file, QAction* newProject,
+                 QMenu& song, QLabel& kindLabel, std::function<bool()> changesHandled,
+                 std::function<void()> started, QWidget* parent);
+
+    KitEditor* kitEditor() const { return kitEditor_; }
 
     void workspaceChanged(const WorkspaceChange& change);
 
@@ -33,6 +40,8 @@ class SongKindMenu : public QObject {
     Workspace& workspace_;
     QLabel& kindLabel_;
     QAction* convert_ = nullptr;
+    QAction* kits_ = nullptr;
+    KitEditor* kitEditor_ = nullptr;
 };
 
 }  // namespace qvx::editor

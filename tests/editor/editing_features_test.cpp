@@ -5,16 +5,20 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QLabel>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QStatusBar>
+#include <QTableWidget>
 #include <QTest>
 
 #include "editor/control_bar.hpp"
+#include "editor/kit_editor.hpp"
 #include "editor/pattern_view.hpp"
 #include "editor/recent_files.hpp"
 #include "editor/wav_export.hpp"
 #include "song/song_file.hpp"
 #include "tests/editor/window_rig.hpp"
+#include "tests/support/sound_files.hpp"
 #include "tests/support/temp_dir.hpp"
 #include "tools/vgm_export.hpp"
 
@@ -145,6 +149,34 @@ class EditingFeaturesTest : public QObject, testing::WindowRig {
         key(Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(kind->text(), QStringLiteral("Classic song"));
         QVERIFY(!window().isWindowModified());
+    }
+
+    // A FLAC loaded into a kit note through the Drum Kit Editor is converted to the chip's
+    // ADPCM-A rate and heard at once.
+    void aKitSampleLoadedFromAFlacIsHeard() {
+        QVERIFY(qvx::testing::writeSoundFile(file("hit.flac").toStdString(),
+                                             SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100, 2, 0.25));
+        action("newWholeChipSong")->trigger();
+        QVERIFY(action("kitEditor")->isEnabled());
+        action("kitEditor")->trigger();
+        auto* kits = window().findChild<KitEditor*>(QStringLiteral("kitEditor"));
+        QVERIFY(kits && kits->isVisible());
+        kits->selectInstrument(4);
+        kits->selectNote(2);
+        prompts().fileNames = {file("hit.flac")};
+        calls().clear();
+        kits->findChild<QPushButton*>(QStringLiteral("loadNote"))->click();
+        const SampleRef& hit = ws().song().instruments[4].kit.notes[2].sample;
+        QVERIFY(hit);
+        QVERIFY(std::abs(double(hit->pcm.size()) - 0.25 * kAdpcmARate) < 2);  // at 18,518.5 Hz
+        QVERIFY2(!calls().empty(), "nothing heard");
+        QCOMPARE(calls().back(), "playSample " + std::to_string(hit->pcm.size()) + " on 0 at 31");
+        QCOMPARE(ws().song().instruments[4].kind, InstrumentKind::AdpcmAKit);
+        QCOMPARE(kits->notes()->item(2, 1)->text(), QStringLiteral("hit"));
+        QVERIFY(kits->figures()->text().startsWith(QStringLiteral("1 sample(s), 0.25 s")));
+        QVERIFY(ws().voiceListEntries()[3].ends_with("(drum kit)"));
+        action("undo")->trigger();  // one step
+        QCOMPARE(ws().song().instruments[4].kind, InstrumentKind::FmVoice);
     }
 
     void recentFilesSurviveARestart() {

@@ -154,6 +154,9 @@ class MainWindowTest : public QObject, testing::WindowRig {
              {{"&Convert to Whole-Chip Song",
                "Makes this song a whole-chip song: its FM tracks and instruments stay, drum "
                "tracks join",
+               {}},
+              {"Drum &Kit Editor...",
+               "Shows the drum kits of a whole-chip song: a sample and a level on each note",
                {}}}},
             {"&View",
              {{"&Instrument Editor...\tF12", "Displays or hides the Instrument Editor",

@@ -14,6 +14,7 @@
 
 #include "editor/about_box.hpp"
 #include "editor/instrument_editor.hpp"
+#include "editor/kit_editor.hpp"
 #include "editor/main_window.hpp"
 #include "editor/pattern_view.hpp"
 #include "editor/preset_panel.hpp"
@@ -120,6 +121,14 @@ class Screenshots : public QObject {
             ws.nextTrack(+1);
         ws.moveCursor(CursorMove::Down);
         save(window, "main-window-whole-chip-song");
+
+        // The example's drum kit, its closed hat chosen.
+        window.findChild<QAction*>(QStringLiteral("kitEditor"))->trigger();
+        auto* kits = window.findChild<KitEditor*>(QStringLiteral("kitEditor"));
+        QVERIFY(QTest::qWaitForWindowExposed(kits));
+        kits->selectInstrument(5);
+        kits->selectNote(6);
+        save(*kits, "kit-editor");
     }
 
     void instrumentEditor() {
