@@ -20,6 +20,7 @@
 ; How commands are queued and run: board.inc.
 
         .include "memory_map.inc"
+        .include "sample_keys.inc"
 
         .equ    CHIP_CLOCK, 8000000     ; the YM2610's, which the F-number table is made for
 
@@ -32,21 +33,10 @@
         xor     a
         .endm
 
-; The classic song blocks' magic and track codes, placed by board.inc before the command NMI.
-        .macro  board_tables
-song_magic:                     ; SONG_MAGIC_BYTES at the head of every song block
+; The classic song blocks' magic, which board.inc places before the command NMI.
+        .macro  song_magic_text
         .ascii  "QVX0"
-key_codes:                      ; YM_KEY_ON channel codes of tracks 1-4
-        .byte   YM_KEY_TRACK_1, YM_KEY_TRACK_2, YM_KEY_TRACK_3, YM_KEY_TRACK_4
-adpcm_channel_bits:             ; YM_ADPCMA_KEY bits of channels 0-5
-        .byte   0x01, 0x02, 0x04, 0x08, 0x10, 0x20
         .endm
-
-        ; For the checks in driver_checks.ld:
-        .global reset_entry, auto_start_flag, rst_write_a, rst_write_b, rst_times32
-        .global tick_entry, command_entry, idle_loop, halt_loop, code_end, driver_end
-        .global RESET_ENTRY, AUTO_START_FLAG, RST_WRITE_A, RST_WRITE_B, RST_TIMES32
-        .global TICK_ENTRY, COMMAND_ENTRY, MAIN_CODE, SAMPLE_TABLE
 
         .text
 
@@ -58,12 +48,7 @@ adpcm_channel_bits:             ; YM_ADPCMA_KEY bits of channels 0-5
 ; Plays the sample of command A's table entry on the next of the six ADPCM-A channels, in
 ; rotation. Returns the channel in A; clobbers F, BC, DE, HL.
 trigger_sample:
-        ld      l,a
-        ld      h,0
-        add     hl,hl
-        add     hl,hl
-        ld      de,SAMPLE_TABLE
-        add     hl,de
+        sample_table_entry
         ld      a,(NEXT_ADPCM_CHANNEL)
         ld      c,a
         ld      (LAST_ADPCM_CHANNEL),a
@@ -73,40 +58,12 @@ trigger_sample:
         xor     a
 trigger_sample_rotate:
         ld      (NEXT_ADPCM_CHANNEL),a
-        ld      b,YM_ADPCMA_START_LOW
-        call    write_sample_register
-        ld      b,YM_ADPCMA_START_HIGH
-        call    write_sample_register
-        ld      b,YM_ADPCMA_END_LOW
-        call    write_sample_register
-        ld      b,YM_ADPCMA_END_HIGH
-        call    write_sample_register
-        ld      hl,adpcm_channel_bits
-        ld      b,0
-        add     hl,bc
-        ; The chip raises a channel's end flag when a sample ends and keeps the channel silent
-        ; while it is raised; a key-on does not clear it. Writing the channel's bit clears (and
-        ; masks) it, writing 0 unmasks it again.
-        ld      d,YM_ADPCMA_FLAGS
-        ld      e,(hl)
-        rst     RST_WRITE_A
-        ld      e,0
-        rst     RST_WRITE_A
-        ld      d,YM_ADPCMA_KEY
-        ld      e,(hl)
-        rst     RST_WRITE_B
+        write_sample_addresses
+        clear_flag_and_key_on
         ld      a,c
         ret
 
-; Register B + channel C := the table byte at HL; HL moves on. Clobbers A, DE.
-write_sample_register:
-        ld      a,b
-        add     a,c
-        ld      d,a
-        ld      e,(hl)
-        inc     hl
-        rst     RST_WRITE_B
-        ret
+        write_sample_register_routine
 
         .include "sequencer_tables.inc"
 
