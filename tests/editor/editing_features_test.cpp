@@ -175,7 +175,16 @@ class EditingFeaturesTest : public QObject, testing::WindowRig {
         QCOMPARE(kits->notes()->item(2, 1)->text(), QStringLiteral("hit"));
         QVERIFY(kits->figures()->text().startsWith(QStringLiteral("1 sample(s), 0.25 s")));
         QVERIFY(ws().voiceListEntries()[3].ends_with("(drum kit)"));
-        action("undo")->trigger();  // one step
+        // D typed on the first drum track, with an FM voice selected, takes the kit and plays
+        // its D on the track's channel.
+        for (int t = 0; t < 4; ++t)
+            key(Qt::Key_Tab);
+        calls().clear();
+        key(Qt::Key_X);
+        QCOMPARE(cell(4, 0).instrument, 4);
+        QCOMPARE(calls().back(), "playSample " + std::to_string(hit->pcm.size()) + " on 0 at 31");
+        action("undo")->trigger();
+        action("undo")->trigger();  // one step each
         QCOMPARE(ws().song().instruments[4].kind, InstrumentKind::FmVoice);
     }
 
