@@ -59,9 +59,9 @@ void LibrarySound::setChipAccurateFm(bool on) {
 }
 
 std::size_t LibrarySound::scopeHistory(std::int16_t* out, std::size_t frames) {
-    static_assert(kScopeValues == QVXSND_SCOPE_VALUES);
+    static_assert(kScopeValues == QVXSND_SCOPE_CHANNEL_VALUES);
     return static_cast<std::size_t>(
-        std::max<std::int32_t>(0, ::scopeHistory(out, static_cast<std::int32_t>(frames))));
+        std::max<std::int32_t>(0, ::scopeChannels(out, static_cast<std::int32_t>(frames))));
 }
 
 QString LibrarySound::status() const {

@@ -58,7 +58,8 @@ MainWindow::MainWindow(SoundSystem& sound, Prompts& prompts, QWidget* parent)
 
     createMenus();
     createBars();
-    ScopeStrip::addTo(*this, *menuBar()->findChild<QMenu*>(QStringLiteral("viewMenu")), sound_);
+    ScopeStrip::addTo(*this, *menuBar()->findChild<QMenu*>(QStringLiteral("viewMenu")), sound_,
+                      workspace_);
 
     instrumentEditor_ = new InstrumentEditor(workspace_, prompts_, this);
     silentVoiceWatch_ = std::make_unique<SilentVoiceWatch>(

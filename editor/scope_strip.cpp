@@ -17,39 +17,59 @@ namespace {
 
 const QString kScopesSetting = QStringLiteral("View/Scopes");
 constexpr std::size_t kValues = SoundSystem::kScopeValues;
-// The output's two values in a frame, after the chip's sources.
-constexpr std::size_t kLeft = kValues - 2, kRight = kValues - 1;
 constexpr int kClipHoldMs = 1000;
 constexpr int kMeterWidth = 46;
 constexpr double kMeterFloorDb = -48;
 // Full height: a full-level operator on a track, a loud sample on ADPCM-A.
-constexpr std::array<double, ScopeStrip::kPanels> kScales = {8192, 8192, 8192, 8192, 16384};
-const std::array<QString, ScopeStrip::kPanels> kTitles = {
-    QStringLiteral("Track 1"), QStringLiteral("Track 2"), QStringLiteral("Track 3"),
-    QStringLiteral("Track 4"), QStringLiteral("ADPCM-A")};
+constexpr double kFmScale = 8192, kSampleScale = 16384;
 
 double dbfs(int peak) {
     return 20 * std::log10(std::max(peak, 1) / 32768.0);
 }
 
+// A classic song's four tracks and the game's samples on all ADPCM-A channels together; a
+// whole-chip song's tracks, each ADPCM-A track on its own channel.
+std::vector<ScopeStrip::Panel> panelsFor(SongKind kind) {
+    std::vector<ScopeStrip::Panel> panels;
+    for (int track = 0; track < trackCount(kind); ++track) {
+        const bool fm = trackKind(kind, track) == TrackKind::Fm;
+        panels.push_back(
+            {kind == SongKind::Classic ? QStringLiteral("Track %1").arg(track + 1)
+                                       : QString::fromStdString(trackName(kind, track)),
+             fm ? std::size_t(trackChannel(kind, track))
+                : SoundSystem::kScopeFirstAdpcmAChannel + std::size_t(trackChannel(kind, track)),
+             fm ? kFmScale : kSampleScale});
+    }
+    if (kind == SongKind::Classic)
+        panels.push_back({QStringLiteral("ADPCM-A"), SoundSystem::kScopeAllAdpcmA, kSampleScale});
+    return panels;
+}
+
 }  // namespace
 
-ScopeStrip::ScopeStrip(SoundSystem& sound, QWidget* parent)
-    : QWidget(parent), sound_(sound), timer_(new QTimer(this)), history_(2 * kShown * kValues) {
+ScopeStrip::ScopeStrip(SoundSystem& sound, const Workspace& workspace, QWidget* parent)
+    : QWidget(parent),
+      sound_(sound),
+      workspace_(workspace),
+      timer_(new QTimer(this)),
+      history_(2 * kShown * kValues) {
     setObjectName(QStringLiteral("scopeStrip"));
     connect(timer_, &QTimer::timeout, this, [this] {
         if (refresh()) update();
     });
     setToolTip(
-        QStringLiteral("Each track's output, all ADPCM-A channels, and the output's peak "
-                       "level (the top box lights when it reaches full scale)"));
+        QStringLiteral("Each track's output (in a classic song, the game's samples on all "
+                       "ADPCM-A channels too), and the output's peak level (the top box lights "
+                       "when it reaches full scale)"));
+    refresh();
 }
 
-ScopeStrip* ScopeStrip::addTo(QMainWindow& window, QMenu& view, SoundSystem& sound) {
+ScopeStrip* ScopeStrip::addTo(QMainWindow& window, QMenu& view, SoundSystem& sound,
+                              const Workspace& workspace) {
     auto* dock = new QDockWidget(QStringLiteral("Scopes"), &window);
     dock->setObjectName(QStringLiteral("scopesDock"));
     dock->setFeatures(QDockWidget::DockWidgetClosable);
-    auto* strip = new ScopeStrip(sound, dock);
+    auto* strip = new ScopeStrip(sound, workspace, dock);
     dock->setWidget(strip);
     window.addDockWidget(Qt::BottomDockWidgetArea, dock);
     QAction* toggle = dock->toggleViewAction();
@@ -83,56 +103,62 @@ void ScopeStrip::hideEvent(QHideEvent* event) {
 }
 
 bool ScopeStrip::refresh() {
+    const bool kindChanged = panels_.empty() || workspace_.song().kind != kind_;
+    if (kindChanged) {
+        kind_ = workspace_.song().kind;
+        panels_ = panelsFor(kind_);
+    }
     const long before = std::accumulate(history_.begin(), history_.end(), 0L);
     const int clipBefore = clipHold_;
     frames_ = sound_.scopeHistory(history_.data(), 2 * kShown);
     int peak = 0;
     for (std::size_t i = frames_ > kShown ? frames_ - kShown : 0; i < frames_; ++i)
-        for (const std::size_t side : {kLeft, kRight})
+        for (const std::size_t side : {SoundSystem::kScopeLeft, SoundSystem::kScopeRight})
             peak = std::max(peak, std::abs(int(history_[i * kValues + side])));
     peakDb_ = dbfs(peak);
     clipHold_ =
         peak >= 32767 ? kClipHoldMs / std::max(timer_->interval(), 1) : std::max(clipHold_ - 1, 0);
     const long after = std::accumulate(history_.begin(), history_.end(), 0L);
-    return after != before || clipHold_ != clipBefore;
+    return kindChanged || after != before || clipHold_ != clipBefore;
 }
 
 void ScopeStrip::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.fillRect(rect(), palette().window());
-    const double panelWidth = (width() - kMeterWidth - 6.0 * kPanels) / kPanels;
+    const int count = int(panels_.size());
+    const double panelWidth = (width() - kMeterWidth - 6.0 * count) / count;
     QFont small = font();
     small.setPointSizeF(small.pointSizeF() * 0.8);
     painter.setFont(small);
-    for (int p = 0; p < kPanels; ++p) {
+    for (int p = 0; p < count; ++p) {
+        const Panel& shown = panels_[std::size_t(p)];
         const QRectF panel(3 + p * (panelWidth + 6), 3, panelWidth, height() - 6);
         painter.fillRect(panel, QColor(20, 28, 24));
         painter.setPen(QColor(60, 80, 70));
         painter.drawLine(QPointF(panel.left(), panel.center().y()),
                          QPointF(panel.right(), panel.center().y()));
         painter.setPen(QColor(150, 180, 160));
-        painter.drawText(panel.adjusted(4, 2, -2, -2), Qt::AlignLeft | Qt::AlignTop, kTitles[p]);
+        painter.drawText(panel.adjusted(4, 2, -2, -2), Qt::AlignLeft | Qt::AlignTop, shown.title);
         if (frames_ < 2) continue;
         // Starts where the wave rises through zero, so that a held note stands still.
         const auto value = [&](std::size_t frame) {
-            return history_[frame * kValues + std::size_t(p)];
+            return history_[frame * kValues + shown.value];
         };
-        const std::size_t shown = std::min(kShown, frames_);
-        std::size_t start = frames_ - shown;
-        const long earliest = std::max(1L, long(frames_) - 2 * long(shown) + 1);
-        for (long f = long(frames_ - shown); f >= earliest; --f)
+        const std::size_t frames = std::min(kShown, frames_);
+        std::size_t start = frames_ - frames;
+        const long earliest = std::max(1L, long(frames_) - 2 * long(frames) + 1);
+        for (long f = long(frames_ - frames); f >= earliest; --f)
             if (value(std::size_t(f) - 1) < 0 && value(std::size_t(f)) >= 0) {
                 start = std::size_t(f);
                 break;
             }
         QPolygonF wave;
         const double half = panel.height() / 2;
-        for (std::size_t i = 0; i < shown; i += std::max<std::size_t>(1, shown / 200))
-            wave << QPointF(
-                panel.left() + panel.width() * double(i) / double(shown),
-                panel.center().y() -
-                    std::clamp(value(start + i) / kScales[std::size_t(p)], -1.0, 1.0) * (half - 1));
+        for (std::size_t i = 0; i < frames; i += std::max<std::size_t>(1, frames / 200))
+            wave << QPointF(panel.left() + panel.width() * double(i) / double(frames),
+                            panel.center().y() -
+                                std::clamp(value(start + i) / shown.scale, -1.0, 1.0) * (half - 1));
         painter.setPen(QPen(QColor(120, 230, 150), 1.2));
         painter.drawPolyline(wave);
     }

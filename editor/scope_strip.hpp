@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "editor/services.hpp"
+#include "song/workspace.hpp"
 
 class QMainWindow;
 class QMenu;
@@ -11,20 +12,29 @@ class QTimer;
 
 namespace qvx::editor {
 
-// Scopes of what plays: each FM track's output and all ADPCM-A channels as small oscilloscopes,
-// and the output's peak level with a clip mark. While shown it looks at the sound library once a
-// frame of its screen and redraws when something changed.
+// Scopes of what plays: a small oscilloscope for each track of the open song (and, in a classic
+// song, one for the game's samples on all ADPCM-A channels), and the output's peak level with a
+// clip mark. While shown it looks at the sound library once a frame of its screen and redraws
+// when something changed.
 class ScopeStrip : public QWidget {
     Q_OBJECT
 
   public:
-    static constexpr int kPanels = 5;           // four tracks, ADPCM-A
     static constexpr std::size_t kShown = 882;  // frames a scope shows: 20 ms
 
-    explicit ScopeStrip(SoundSystem& sound, QWidget* parent = nullptr);
+    struct Panel {
+        QString title;
+        std::size_t value;  // which of a scope frame's values it shows
+        double scale;       // the value at full height
+    };
+
+    ScopeStrip(SoundSystem& sound, const Workspace& workspace, QWidget* parent = nullptr);
     // The strip in a dock at the bottom of `window`, with its "Scopes" item in `view`; whether
     // it is shown is remembered.
-    static ScopeStrip* addTo(QMainWindow& window, QMenu& view, SoundSystem& sound);
+    static ScopeStrip* addTo(QMainWindow& window, QMenu& view, SoundSystem& sound,
+                             const Workspace& workspace);
+
+    const std::vector<Panel>& panels() const { return panels_; }
 
     // Looks at the latest sound: true when the picture changed.
     bool refresh();
@@ -41,6 +51,9 @@ class ScopeStrip : public QWidget {
 
   private:
     SoundSystem& sound_;
+    const Workspace& workspace_;
+    SongKind kind_ = SongKind::Classic;
+    std::vector<Panel> panels_;  // for the song kind last looked at
     QTimer* timer_;
     std::vector<std::int16_t> history_;  // 2 * kShown frames, so that a trigger can be found
     std::size_t frames_ = 0;

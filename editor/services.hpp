@@ -93,8 +93,12 @@ class SoundSystem {
     virtual void setChipAccurateFm(bool on) = 0;
     // What is playing, for the scopes: the latest `frames` frames, oldest first, kScopeValues
     // values each (the four FM tracks, all ADPCM-A channels, the SSG's channels A-C, ADPCM-B,
-    // the output's left and right). Returns the frames written; never waits for the audio.
-    static constexpr std::size_t kScopeValues = 11;
+    // the output's left and right, each ADPCM-A channel). Returns the frames written; never
+    // waits for the audio.
+    static constexpr std::size_t kScopeValues = 17;
+    static constexpr std::size_t kScopeAllAdpcmA = 4;
+    static constexpr std::size_t kScopeLeft = 9, kScopeRight = 10;
+    static constexpr std::size_t kScopeFirstAdpcmAChannel = 11;
     virtual std::size_t scopeHistory(std::int16_t* out, std::size_t frames) = 0;
 };
 

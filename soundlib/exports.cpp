@@ -78,15 +78,32 @@ void setFmModel(int model) {
 }
 
 static_assert(QVXSND_SCOPE_FRAMES == qvxsnd::ScopeHistory::kFrames);
-static_assert(QVXSND_SCOPE_VALUES == qvxsnd::ScopeHistory::kValues);
+static_assert(QVXSND_SCOPE_CHANNEL_VALUES == qvxsnd::ScopeHistory::kValues);
+// Where the header says each value is.
+static_assert(qvxsnd::ScopeHistory::kLeft == 9 &&
+              qvxsnd::ScopeHistory::kRight + 1 == QVXSND_SCOPE_VALUES &&
+              qvxsnd::ScopeHistory::kFirstAdpcmAChannel == QVXSND_SCOPE_VALUES);
 
-int32_t scopeHistory(int16_t* out, int32_t frames) {
+namespace {
+
+int32_t copyScope(int16_t* out, int32_t frames, std::size_t values) {
     if (!out || frames <= 0) return 0;
     try {
-        return static_cast<int32_t>(lib().scopeHistory(out, static_cast<std::size_t>(frames)));
+        return static_cast<int32_t>(
+            lib().scopeHistory(out, static_cast<std::size_t>(frames), values));
     } catch (...) {
         return 0;
     }
+}
+
+}  // namespace
+
+int32_t scopeHistory(int16_t* out, int32_t frames) {
+    return copyScope(out, frames, QVXSND_SCOPE_VALUES);
+}
+
+int32_t scopeChannels(int16_t* out, int32_t frames) {
+    return copyScope(out, frames, QVXSND_SCOPE_CHANNEL_VALUES);
 }
 
 int32_t playPosition(void) {

@@ -116,9 +116,9 @@ std::optional<Engine::PlayPosition> SoundLibrary::playPosition() {
     return engine_ ? engine_->playPosition() : std::nullopt;
 }
 
-std::size_t SoundLibrary::scopeHistory(std::int16_t* out, std::size_t frames) {
+std::size_t SoundLibrary::scopeHistory(std::int16_t* out, std::size_t frames, std::size_t values) {
     std::lock_guard lock(mutex_);
-    return engine_ ? engine_->scopeHistory(out, frames) : 0;
+    return engine_ ? engine_->scopeHistory(out, frames, values) : 0;
 }
 
 bool SoundLibrary::hasDevice() {

@@ -38,7 +38,7 @@ class SoundLibrary {
     // Never waits for the audio thread.
     std::optional<Engine::PlayPosition> playPosition();
     // The engine's scope history (Engine::scopeHistory); 0 frames before initSound.
-    std::size_t scopeHistory(std::int16_t* out, std::size_t frames);
+    std::size_t scopeHistory(std::int16_t* out, std::size_t frames, std::size_t values);
 
     // How many audio outputs were ever opened (one per process).
     int outputsOpened() const { return outputsOpened_; }

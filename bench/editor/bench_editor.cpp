@@ -92,7 +92,7 @@ class TappedLibrary : public SoundSystem, public SoundTarget, public PreviewTarg
         library_.setFmModel(on ? qvxsnd::FmModel::Accurate : qvxsnd::FmModel::Documented);
     }
     std::size_t scopeHistory(std::int16_t* out, std::size_t frames) override {
-        return library_.scopeHistory(out, frames);
+        return library_.scopeHistory(out, frames, kScopeValues);
     }
     void keyUp() override { library_.keyUp(); }
     void playSample(std::span<const std::int16_t> pcm, int channel, int level) override {

@@ -100,9 +100,11 @@ class Engine {
     std::optional<PlayPosition> playPosition() const;
 
     // The latest `frames` frames of each of the chip's sources and of the output, for scopes
-    // (ScopeHistory): any thread, at any time, without a lock. Returns the frames copied.
-    std::size_t scopeHistory(std::int16_t* out, std::size_t frames) const {
-        return scope_.copy(out, frames);
+    // (ScopeHistory, the first `values` values of each frame): any thread, at any time, without
+    // a lock. Returns the frames copied.
+    std::size_t scopeHistory(std::int16_t* out, std::size_t frames,
+                             std::size_t values = ScopeHistory::kValues) const {
+        return scope_.copy(out, frames, values);
     }
     // Whether renders keep that history (they do unless told); call it when nothing renders.
     void setScopeHistory(bool on) { scopeOn_ = on; }

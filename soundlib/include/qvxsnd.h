@@ -78,6 +78,12 @@ QVXSND_API int32_t playPosition(void);
 #define QVXSND_SCOPE_VALUES 11
 QVXSND_API int32_t scopeHistory(int16_t* out, int32_t frames);
 
+/* As scopeHistory, with QVXSND_SCOPE_CHANNEL_VALUES values a frame: the QVXSND_SCOPE_VALUES
+ * values scopeHistory gives, then ADPCM-A channels 1 to 6 each on its own, before panning (a
+ * whole-chip song's ADPCM-A tracks 1 to 6). */
+#define QVXSND_SCOPE_CHANNEL_VALUES 17
+QVXSND_API int32_t scopeChannels(int16_t* out, int32_t frames);
+
 /* A short text on how sound is produced, for the editor to show once: which audio device
  * plays, or why nothing is heard. The text stays valid for the life of the process. */
 QVXSND_API const char* soundStatus(void);

@@ -1,5 +1,7 @@
 #include "soundlib/ym2610/adpcm_a.hpp"
 
+#include <algorithm>
+
 namespace qvxsnd {
 namespace {
 
@@ -102,7 +104,7 @@ void AdpcmA::step(Channel& channel, int index) {
     channel.output = scaled(channel);
 }
 
-void AdpcmA::render(std::int32_t* mix, std::size_t frames) {
+void AdpcmA::render(std::int32_t* mix, std::size_t frames, std::int16_t* channels) {
     bool any = false;
     for (const Channel& channel : channels_)
         any = any || channel.playing;
@@ -110,6 +112,7 @@ void AdpcmA::render(std::int32_t* mix, std::size_t frames) {
     if (!any) {
         // Keep the chip's sample clock running so that the next key-on lands where it would.
         phase_ = (phase_ + std::uint64_t{clock_} * frames) % samplePeriod;
+        if (channels) std::fill_n(channels, frames * kChannels, std::int16_t{0});
         return;
     }
     for (std::size_t i = 0; i < frames; ++i) {
@@ -121,10 +124,12 @@ void AdpcmA::render(std::int32_t* mix, std::size_t frames) {
         }
         std::int32_t left = 0;
         std::int32_t right = 0;
-        for (const Channel& channel : channels_) {
-            if (!channel.playing) continue;
-            if (channel.control & kLeft) left += channel.output;
-            if (channel.control & kRight) right += channel.output;
+        for (int c = 0; c < kChannels; ++c) {
+            const Channel& channel = channels_[c];
+            const std::int32_t output = channel.playing ? channel.output : 0;
+            if (channels) channels[i * kChannels + c] = static_cast<std::int16_t>(output);
+            if (channel.control & kLeft) left += output;
+            if (channel.control & kRight) right += output;
         }
         mix[2 * i] += left;
         mix[2 * i + 1] += right;

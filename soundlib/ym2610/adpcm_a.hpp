@@ -47,8 +47,9 @@ class AdpcmA {
     void writeFlagControl(std::uint8_t value);                     // first bank 0x1C
     std::uint8_t endFlags() const { return endFlags_; }
 
-    // Adds `frames` stereo frames to `mix`.
-    void render(std::int32_t* mix, std::size_t frames);
+    // Adds `frames` stereo frames to `mix`; with `channels`, each channel's own output too
+    // (before panning), kChannels values a frame.
+    void render(std::int32_t* mix, std::size_t frames, std::int16_t* channels = nullptr);
 
     bool playing(int channel) const { return channels_[channel].playing; }
 

@@ -253,7 +253,8 @@ void YM2610::renderParts(std::int32_t* mix, std::size_t n, const std::int16_t* t
     std::array<std::int32_t, kBlock * 2> others{};
     std::array<std::int16_t, kBlock * Ssg::kChannels> ssg;
     std::array<std::int16_t, kBlock> adpcmB;
-    adpcmA_.render(adpcmA.data(), n);
+    std::array<std::int16_t, kBlock * AdpcmA::kChannels> adpcmAChannels;
+    adpcmA_.render(adpcmA.data(), n, adpcmAChannels.data());
     adpcmB_.render(others.data(), n, adpcmB.data());
     ssg_.render(others.data(), n, ssg.data());
     if (partsDelay_.empty()) {
@@ -267,6 +268,8 @@ void YM2610::renderParts(std::int32_t* mix, std::size_t n, const std::int16_t* t
             std::copy_n(ssg.begin() + std::ptrdiff_t(3 * i), 3,
                         level.begin() + SourceFrame::kFirstSsg);
             level[SourceFrame::kAdpcmB] = adpcmB[i];
+            std::copy_n(adpcmAChannels.begin() + std::ptrdiff_t(AdpcmA::kChannels * i),
+                        AdpcmA::kChannels, level.begin() + SourceFrame::kFirstAdpcmAChannel);
         }
         return;
     }
@@ -275,10 +278,11 @@ void YM2610::renderParts(std::int32_t* mix, std::size_t n, const std::int16_t* t
                          adpcmA[2 * i + 1] + others[2 * i + 1],
                          {clamp16((adpcmA[2 * i] + adpcmA[2 * i + 1]) / 2), ssg[3 * i],
                           ssg[3 * i + 1], ssg[3 * i + 2], adpcmB[i]}};
-        if (!partsDelay_.empty()) {
-            std::swap(frame, partsDelay_[partsNext_]);
-            partsNext_ = partsNext_ + 1 == partsDelay_.size() ? 0 : partsNext_ + 1;
-        }
+        std::copy_n(
+            adpcmAChannels.begin() + std::ptrdiff_t(AdpcmA::kChannels * i), AdpcmA::kChannels,
+            frame.sources.begin() + (SourceFrame::kFirstAdpcmAChannel - SourceFrame::kFirstAdpcmA));
+        std::swap(frame, partsDelay_[partsNext_]);
+        partsNext_ = partsNext_ + 1 == partsDelay_.size() ? 0 : partsNext_ + 1;
         mix[2 * i] += frame.left;
         mix[2 * i + 1] += frame.right;
         if (!sources) continue;

@@ -19,12 +19,13 @@ namespace qvxsnd {
 
 // One output frame of each of the chip's sources, for pictures of them: the four FM channels
 // that sound (1, 2, 4, 5: the song's tracks) before panning, all ADPCM-A channels together, the
-// SSG's channels A, B and C, then ADPCM-B.
+// SSG's channels A, B and C, ADPCM-B, then each ADPCM-A channel on its own before panning.
 struct SourceFrame {
     static constexpr std::size_t kFirstAdpcmA = 4;
     static constexpr std::size_t kFirstSsg = 5;
     static constexpr std::size_t kAdpcmB = 8;
-    static constexpr std::size_t kSources = 9;
+    static constexpr std::size_t kFirstAdpcmAChannel = 9;
+    static constexpr std::size_t kSources = 15;
     std::array<std::int16_t, kSources> level;
 };
 

@@ -15,6 +15,7 @@
 #include "editor/kit_editor.hpp"
 #include "editor/pattern_view.hpp"
 #include "editor/recent_files.hpp"
+#include "editor/scope_strip.hpp"
 #include "editor/wav_export.hpp"
 #include "song/song_file.hpp"
 #include "tests/editor/window_rig.hpp"
@@ -140,9 +141,23 @@ class EditingFeaturesTest : public QObject, testing::WindowRig {
         const QColor header = QColor::fromRgb(image.pixel(view->fieldRect(0, 45).x() + 3, 9));
         QVERIFY2(header.red() > header.green() + 30, "the drum tracks' headers are amber");
         QVERIFY(ws().song().patterns[0].cell(9, 0) == kEmptyCell);
+        // A scope for each track, each drum track showing its own channel.
+        auto* scopes = window().findChild<ScopeStrip*>();
+        const auto scopeTitles = [&] {
+            scopes->refresh();
+            QStringList titles;
+            for (const ScopeStrip::Panel& panel : scopes->panels())
+                titles << panel.title + "=" + QString::number(panel.value);
+            return titles.join(' ');
+        };
+        QCOMPARE(scopeTitles(), QStringLiteral("FM 1=0 FM 2=1 FM 3=2 FM 4=3 ADPCM-A 1=11 "
+                                               "ADPCM-A 2=12 ADPCM-A 3=13 ADPCM-A 4=14 "
+                                               "ADPCM-A 5=15 ADPCM-A 6=16"));
 
         action("newProject")->trigger();
         QCOMPARE(kind->text(), QStringLiteral("Classic song"));
+        QCOMPARE(scopeTitles(),
+                 QStringLiteral("Track 1=0 Track 2=1 Track 3=2 Track 4=3 ADPCM-A=4"));
         QCOMPARE(view->sidewaysOffset(), 0);
         action("convertToWholeChip")->trigger();
         QCOMPARE(kind->text(), QStringLiteral("Whole-chip song"));

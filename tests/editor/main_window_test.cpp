@@ -422,7 +422,7 @@ class MainWindowTest : public QObject, testing::WindowRig {
         QVERIFY(strip && strip->isVisible() && action("scopes")->isChecked());
         // A full-scale frame on the output lights the clip mark.
         sound_->scope.assign(100 * SoundSystem::kScopeValues, 0);
-        sound_->scope[50 * SoundSystem::kScopeValues + SoundSystem::kScopeValues - 2] = 32767;
+        sound_->scope[50 * SoundSystem::kScopeValues + SoundSystem::kScopeLeft] = 32767;
         QVERIFY(strip->refresh() && strip->clipped());
         QCOMPARE(qRound(strip->peakDb()), 0);
         action("scopes")->trigger();

@@ -70,20 +70,7 @@ class Screenshots : public QObject {
         // engine kept at 14 s.
         window.resize(1000, 760);
         ws.toggleTrack(2);
-        qvxsnd::Engine engine(44100);
-        EngineSoundTarget target(engine);
-        auto buffer = std::make_unique<ImageBuffer>();
-        Playback playback(target, *buffer);
-        QVERIFY(playback.playSong(ws.song()));
-        QVERIFY(renderEngine(engine, 14, {}, [](const std::int16_t*, std::size_t) {}, {}));
-        sound.scope.resize(qvxsnd::ScopeHistory::kFrames * qvxsnd::ScopeHistory::kValues);
-        engine.scopeHistory(sound.scope.data(), qvxsnd::ScopeHistory::kFrames);
-        const auto at = engine.playPosition();
-        QVERIFY(at);
-        sound.position = SoundSystem::Position{at->orderPosition, at->row};
-        window.findChild<ScopeStrip*>()->refresh();
-        window.findChild<QAction*>(QStringLiteral("playSong"))->trigger();
-        window.followPlayback();
+        showPlaying(window, sound, 14);
         save(window, "main-window-scopes");
     }
 
@@ -121,6 +108,8 @@ class Screenshots : public QObject {
             ws.nextTrack(+1);
         ws.moveCursor(CursorMove::Down);
         save(window, "main-window-whole-chip-song");
+        showPlaying(window, sound, 6.2);
+        save(window, "main-window-whole-chip-scopes");
 
         // The example's drum kit, its closed hat chosen.
         window.findChild<QAction*>(QStringLiteral("kitEditor"))->trigger();
@@ -220,6 +209,25 @@ class Screenshots : public QObject {
 
   private:
     // The main window at its usual size with the example song.
+    // The window as it looks `seconds` into playing its song: the scopes show what the engine
+    // kept then, and the view follows the row played.
+    static void showPlaying(MainWindow& window, testing::FakeSound& sound, double seconds) {
+        qvxsnd::Engine engine(44100);
+        EngineSoundTarget target(engine);
+        auto buffer = std::make_unique<ImageBuffer>();
+        Playback playback(target, *buffer);
+        QVERIFY(playback.playSong(window.workspace().song()));
+        QVERIFY(renderEngine(engine, seconds, {}, [](const std::int16_t*, std::size_t) {}, {}));
+        sound.scope.resize(qvxsnd::ScopeHistory::kFrames * qvxsnd::ScopeHistory::kValues);
+        engine.scopeHistory(sound.scope.data(), qvxsnd::ScopeHistory::kFrames);
+        const auto at = engine.playPosition();
+        QVERIFY(at);
+        sound.position = SoundSystem::Position{at->orderPosition, at->row};
+        window.findChild<ScopeStrip*>()->refresh();
+        window.findChild<QAction*>(QStringLiteral("playSong"))->trigger();
+        window.followPlayback();
+    }
+
     static void showDemo(MainWindow& window) {
         window.resize(1000, 760);
         window.show();

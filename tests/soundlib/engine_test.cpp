@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <optional>
@@ -393,8 +394,8 @@ TEST(Engine, ExampleSongRendersBitIdentically) {
 namespace qvx {
 namespace {
 
-// A sample preview sounds on its channel without a driver, from behind the V ROM; the next takes
-// its place there; values out of range change nothing.
+// A sample preview sounds on its channel without a driver, from behind the V ROM, and shows in
+// that channel's scope alone; the next takes its place there; values out of range change nothing.
 TEST(Engine, SamplePreviewsPlayBehindTheRomInPlaceOfTheLast) {
     qvxsnd::Engine engine(44100);
     std::vector<std::uint8_t> writes;
@@ -409,6 +410,26 @@ TEST(Engine, SamplePreviewsPlayBehindTheRomInPlaceOfTheLast) {
         engine.render(out.data(), 4410);
         EXPECT_GT(rms(out), 100.0) << k;
     }
+    using qvxsnd::ScopeHistory;
+    std::vector<std::int16_t> scope(ScopeHistory::kFrames * ScopeHistory::kValues);
+    ASSERT_EQ(engine.scopeHistory(scope.data(), ScopeHistory::kFrames), ScopeHistory::kFrames);
+    std::array<int, 6> heard{};
+    for (std::size_t i = 0; i < ScopeHistory::kFrames; ++i) {
+        const std::int16_t* frame = &scope[i * ScopeHistory::kValues];
+        for (std::size_t c = 0; c < 6; ++c)
+            heard[c] += frame[ScopeHistory::kFirstAdpcmAChannel + c] != 0;
+        // Alone and in the middle, the channel is all that the channels together carry.
+        ASSERT_EQ(frame[qvxsnd::SourceFrame::kFirstAdpcmA],
+                  frame[ScopeHistory::kFirstAdpcmAChannel + 2]);
+    }
+    EXPECT_GT(heard[2], 3500);
+    // A caller made for the eleven values of old gets them in their old places.
+    std::vector<std::int16_t> narrow(ScopeHistory::kFrames * 11);
+    ASSERT_EQ(engine.scopeHistory(narrow.data(), ScopeHistory::kFrames, 11), ScopeHistory::kFrames);
+    for (std::size_t i = 0; i < ScopeHistory::kFrames; i += 97)
+        ASSERT_TRUE(
+            std::equal(&narrow[i * 11], &narrow[i * 11 + 11], &scope[i * ScopeHistory::kValues]));
+    EXPECT_EQ(heard[0] + heard[1] + heard[3] + heard[4] + heard[5], 0);
     EXPECT_EQ(writes, (std::vector<std::uint8_t>{4, 4}));  // block 4, after the ROM's 1000 bytes
     engine.previewSample(loud, 6, 31);
     engine.previewSample(loud, 0, 32);
