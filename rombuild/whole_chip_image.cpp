@@ -30,27 +30,14 @@ bool hasNote(const Cell& cell) {
     return cell.note < kNoteEmpty && cell.octave != kNone;
 }
 
-int highestInstrument(const WholeChipBlockSource& source) {
-    int highest = 1;
-    for (const Pattern& pattern : source.patterns)
-        for (int t = 0; t < source.song->trackCount(); ++t)
-            for (const Cell& cell : pattern.tracks[static_cast<std::size_t>(t)])
-                if (cell.instrument != kNone) highest = std::max<int>(highest, cell.instrument);
-    return highest;
+// The instruments the block carries: up to the highest its patterns use.
+int blockInstruments(const WholeChipBlockSource& source) {
+    return std::min(usedInstrumentCount(source.patterns), kWholeChipInstrumentCount);
 }
 
 // The block's samples: those of the kits among its instruments, in their order.
 std::vector<SampleRef> blockSamples(const WholeChipBlockSource& source) {
-    std::vector<SampleRef> samples;
-    const int count = std::min(highestInstrument(source), kWholeChipInstrumentCount);
-    for (int k = 1; k <= count; ++k) {
-        const Instrument& instrument = source.song->instruments[static_cast<std::size_t>(k)];
-        if (instrument.kind != InstrumentKind::AdpcmAKit) continue;
-        for (const SampleRef& sample : instrument.kit.samples())
-            if (std::find(samples.begin(), samples.end(), sample) == samples.end())
-                samples.push_back(sample);
-    }
-    return samples;
+    return source.song->kitSamples(blockInstruments(source));
 }
 
 void putWord(std::vector<std::uint8_t>& out, std::size_t value) {
@@ -166,7 +153,7 @@ std::uint8_t adpcmAChannels(const WholeChipBlockSource& source) {
 
 std::vector<std::uint8_t> wholeChipBlock(const WholeChipBlockSource& source, SampleRom& rom) {
     const Song& song = *source.song;
-    const int instruments = std::min(highestInstrument(source), kWholeChipInstrumentCount);
+    const int instruments = blockInstruments(source);
     const std::vector<SampleRef> samples = blockSamples(source);
     std::vector<std::uint8_t> out{'Q', 'V', 'X', '1'};
     putWord(out, 0);  // the image links the blocks

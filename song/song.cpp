@@ -127,9 +127,10 @@ void Song::convertToWholeChip() {
     kind = SongKind::WholeChip;
 }
 
-std::vector<SampleRef> Song::kitSamples() const {
+std::vector<SampleRef> Song::kitSamples(int instrumentsUpTo) const {
     std::vector<SampleRef> samples;
-    for (int k = 1; k <= instrumentCount(); ++k) {
+    const int last = instrumentsUpTo < 0 ? instrumentCount() : instrumentsUpTo;
+    for (int k = 1; k <= last; ++k) {
         if (instruments[k].kind != InstrumentKind::AdpcmAKit) continue;
         for (const SampleRef& sample : instruments[k].kit.samples())
             if (std::find(samples.begin(), samples.end(), sample) == samples.end())

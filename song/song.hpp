@@ -97,8 +97,9 @@ class Song {
     int trackCount() const { return qvx::trackCount(kind); }
     TrackKind trackKind(int track) const { return qvx::trackKind(kind, track); }
     int instrumentCount() const { return qvx::instrumentCount(kind); }
-    // Every sample the song's kits use, once each, in the order the instruments first use them.
-    std::vector<SampleRef> kitSamples() const;
+    // Every sample the song's kits use (or those of instruments 1 to `instrumentsUpTo`), once
+    // each, in the order the instruments first use them.
+    std::vector<SampleRef> kitSamples(int instrumentsUpTo = -1) const;
     static TrackFlags allTracksEnabled();
 
     int usedInstrumentCount() const;
