@@ -54,18 +54,24 @@ QPixmap trackImage(const QString& label, TrackKind kind, bool on) {
     QPixmap image(kWidth, kHeight);
     QPainter painter(&image);
 
-    // The bar: a gradient with a light top-left and a dark bottom-right edge; FM green, the
-    // drums amber.
-    const bool drums = kind == TrackKind::AdpcmA;
+    // The bar: a gradient with a light top-left and a dark bottom-right edge, in the group's
+    // colour: FM green, SSG blue, the drums amber, ADPCM-B violet. Each row: the light edge,
+    // the face's top, middle and bottom, the dark edge.
+    static const QColor kColours[kTrackKinds][5] = {
+        {{200, 240, 200}, {120, 200, 120}, {70, 160, 75}, {40, 115, 50}, {20, 70, 30}},
+        {{250, 225, 180}, {230, 180, 100}, {200, 135, 50}, {150, 90, 25}, {90, 50, 10}},
+        {{200, 225, 250}, {120, 170, 220}, {70, 125, 190}, {40, 85, 145}, {20, 45, 90}},
+        {{235, 205, 245}, {190, 140, 215}, {150, 95, 180}, {110, 60, 140}, {60, 30, 85}}};
+    const QColor* colour = kColours[static_cast<int>(kind)];
     QLinearGradient face(0, 0, 0, kHeight);
-    face.setColorAt(0.0, drums ? QColor(230, 180, 100) : QColor(120, 200, 120));
-    face.setColorAt(0.5, drums ? QColor(200, 135, 50) : QColor(70, 160, 75));
-    face.setColorAt(1.0, drums ? QColor(150, 90, 25) : QColor(40, 115, 50));
+    face.setColorAt(0.0, colour[1]);
+    face.setColorAt(0.5, colour[2]);
+    face.setColorAt(1.0, colour[3]);
     painter.fillRect(0, 0, kWidth, kHeight, face);
-    painter.setPen(drums ? QColor(250, 225, 180) : QColor(200, 240, 200));
+    painter.setPen(colour[0]);
     painter.drawLine(0, 0, kWidth - 1, 0);
     painter.drawLine(0, 0, 0, kHeight - 1);
-    painter.setPen(drums ? QColor(90, 50, 10) : QColor(20, 70, 30));
+    painter.setPen(colour[4]);
     painter.drawLine(0, kHeight - 1, kWidth - 1, kHeight - 1);
     painter.drawLine(kWidth - 1, 0, kWidth - 1, kHeight - 1);
 
@@ -74,9 +80,11 @@ QPixmap trackImage(const QString& label, TrackKind kind, bool on) {
     font.setBold(true);
     font.setLetterSpacing(QFont::AbsoluteSpacing, 1.5);
     painter.setFont(font);
-    painter.setPen(drums ? QColor(60, 30, 5) : QColor(15, 45, 20));
+    painter.setPen(colour[4].darker(150));
     painter.drawText(QRect(9, 1, kWidth - 30, kHeight), Qt::AlignLeft | Qt::AlignVCenter, label);
-    painter.setPen(drums ? QColor(255, 245, 225) : QColor(235, 255, 235));
+    // Half way from the light edge to white.
+    painter.setPen(QColor((colour[0].red() + 255) / 2, (colour[0].green() + 255) / 2,
+                          (colour[0].blue() + 255) / 2));
     painter.drawText(QRect(8, 0, kWidth - 30, kHeight), Qt::AlignLeft | Qt::AlignVCenter, label);
 
     // The lamp at the right end.

@@ -21,7 +21,8 @@ constexpr int kClipHoldMs = 1000;
 constexpr int kMeterWidth = 46;
 constexpr double kMeterFloorDb = -48;
 // Full height: a full-level operator on a track, a loud sample on ADPCM-A.
-constexpr double kFmScale = 8192, kSampleScale = 16384;
+// An SSG channel at full level spans the panel: its output is one-sided.
+constexpr double kFmScale = 8192, kSampleScale = 16384, kSsgScale = 16384;
 
 double dbfs(int peak) {
     return 20 * std::log10(std::max(peak, 1) / 32768.0);
@@ -32,13 +33,23 @@ double dbfs(int peak) {
 std::vector<ScopeStrip::Panel> panelsFor(SongKind kind) {
     std::vector<ScopeStrip::Panel> panels;
     for (int track = 0; track < trackCount(kind); ++track) {
-        const bool fm = trackKind(kind, track) == TrackKind::Fm;
-        panels.push_back(
-            {kind == SongKind::Classic ? QStringLiteral("Track %1").arg(track + 1)
-                                       : QString::fromStdString(trackName(kind, track)),
-             fm ? std::size_t(trackChannel(kind, track))
-                : SoundSystem::kScopeFirstAdpcmAChannel + std::size_t(trackChannel(kind, track)),
-             fm ? kFmScale : kSampleScale});
+        const auto channel = std::size_t(trackChannel(kind, track));
+        const auto [value, scale] = [&]() -> std::pair<std::size_t, double> {
+            switch (trackKind(kind, track)) {
+                case TrackKind::Ssg:
+                    return {SoundSystem::kScopeFirstSsg + channel, kSsgScale};
+                case TrackKind::AdpcmA:
+                    return {SoundSystem::kScopeFirstAdpcmAChannel + channel, kSampleScale};
+                case TrackKind::AdpcmB:
+                    return {SoundSystem::kScopeAdpcmB, kSampleScale};
+                default:
+                    return {channel, kFmScale};
+            }
+        }();
+        panels.push_back({kind == SongKind::Classic
+                              ? QStringLiteral("Track %1").arg(track + 1)
+                              : QString::fromStdString(trackName(kind, track)),
+                          value, scale});
     }
     if (kind == SongKind::Classic)
         panels.push_back({QStringLiteral("ADPCM-A"), SoundSystem::kScopeAllAdpcmA, kSampleScale});

@@ -97,6 +97,7 @@ class SoundSystem {
     // waits for the audio.
     static constexpr std::size_t kScopeValues = 17;
     static constexpr std::size_t kScopeAllAdpcmA = 4;
+    static constexpr std::size_t kScopeFirstSsg = 5, kScopeAdpcmB = 8;
     static constexpr std::size_t kScopeLeft = 9, kScopeRight = 10;
     static constexpr std::size_t kScopeFirstAdpcmAChannel = 11;
     virtual std::size_t scopeHistory(std::int16_t* out, std::size_t frames) = 0;

@@ -93,7 +93,8 @@ Song makeDrumSong() {
     song.renameInstrument(kDrumKit, "Drum Kit");
 
     // ADPCM-A 1: kick and snare; ADPCM-A 2: the hats; ADPCM-A 3: the snare's fills.
-    constexpr int kKickTrack = 4, kHatTrack = 5, kFillTrack = 6;
+    constexpr int kKickTrack = firstTrackOf(SongKind::WholeChip, TrackKind::AdpcmA),
+                  kHatTrack = kKickTrack + 1, kFillTrack = kKickTrack + 2;
     const auto hit = [&](Pattern& p, int track, int row, std::uint8_t note) {
         p.cell(track, row) = Cell{note, 3, kDrumKit, kNone, kNone};
     };

@@ -78,7 +78,8 @@ std::unique_ptr<Song> fmTracksOf(const Song& song) {
 std::string megaDriveLeftOut(const Song& song) {
     if (song.kind == SongKind::Classic) return {};
     return "The Mega Drive has no ADPCM-A: its test ROM plays the " + std::to_string(kTracks) +
-           " FM tracks and leaves out the " + std::to_string(kAdpcmATracks) + " drum tracks";
+           " FM tracks and leaves out the " + std::to_string(kWholeChipTracks - kTracks) +
+           " others";
 }
 
 std::string megaDriveTestRomProblem(const Song& song) {

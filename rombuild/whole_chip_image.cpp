@@ -21,6 +21,25 @@ std::string cellPlace(const WholeChipBlockSource& source, int pattern, int track
            trackName(source.song->kind, track) + ", row " + patternNumberText(row);
 }
 
+// The driver's track slots: the FM tracks, then the ADPCM-A tracks, whatever order the editor
+// shows the groups in.
+constexpr TrackKind kSlotGroups[] = {TrackKind::Fm, TrackKind::AdpcmA};
+
+int trackInSlot(SongKind kind, int slot) {
+    for (const TrackKind group : kSlotGroups) {
+        if (slot < tracksOf(kind, group)) return firstTrackOf(kind, group) + slot;
+        slot -= tracksOf(kind, group);
+    }
+    return -1;
+}
+
+// The slot a track plays in, or -1.
+int slotOfTrack(SongKind kind, int track) {
+    for (int slot = 0; slot < static_cast<int>(wc::kWholeChipTracks); ++slot)
+        if (trackInSlot(kind, slot) == track) return slot;
+    return -1;
+}
+
 // The instrument a cell's byte names: 0 and none mean the first, as the driver reads them.
 int instrumentOf(const Cell& cell) {
     return cell.instrument == 0 || cell.instrument == kNone ? 1 : cell.instrument;
@@ -112,7 +131,6 @@ std::string wholeChipBlockProblem(const WholeChipBlockSource& source) {
     const Song& song = *source.song;
     for (std::size_t p = 0; p < source.patterns.size(); ++p) {
         for (int t = 0; t < song.trackCount(); ++t) {
-            const bool drums = song.trackKind(t) == TrackKind::AdpcmA;
             for (int row = 0; row < kRows; ++row) {
                 const Cell& cell = source.patterns[p].cell(t, row);
                 const std::string where = cellPlace(source, static_cast<int>(p), t, row);
@@ -120,16 +138,20 @@ std::string wholeChipBlockProblem(const WholeChipBlockSource& source) {
                     return where + " uses instrument " + std::to_string(cell.instrument) +
                            "; instruments are numbered 1 to " +
                            std::to_string(kWholeChipInstrumentCount);
+                if (slotOfTrack(song.kind, t) < 0 && cell != kEmptyCell)
+                    return where + ": the sound driver does not play " +
+                           tracksText(song.trackKind(t)) + " yet";
                 if (!hasNote(cell)) continue;
                 const Instrument& instrument =
                     song.instruments[static_cast<std::size_t>(instrumentOf(cell))];
-                const bool kit = instrument.kind == InstrumentKind::AdpcmAKit;
-                if (drums && !kit)
-                    return where + " plays " + instrument.name +
-                           ", an FM voice: drum tracks play drum kits";
-                if (!drums && kit)
-                    return where + " plays " + instrument.name +
-                           ", a drum kit: FM tracks play FM voices";
+                const TrackKind track = song.trackKind(t);
+                const InstrumentKind wanted = instrumentKindFor(track);
+                if (instrument.kind != wanted) {
+                    return where + " plays " + instrument.name + ", " +
+                           instrumentKindText(instrument.kind) + ": " + tracksText(track) +
+                           (track == TrackKind::AdpcmB ? " plays " : " play ") +
+                           instrumentKindText(wanted, true);
+                }
             }
         }
     }
@@ -196,14 +218,15 @@ std::vector<std::uint8_t> wholeChipBlock(const WholeChipBlockSource& source, Sam
         for (int row = 0; row < kRows; ++row) {
             const std::size_t mask = out.size();
             out.resize(mask + wc::kRowMaskBytes, 0);
-            for (int t = 0; t < song.trackCount(); ++t) {
+            for (int slot = 0; slot < static_cast<int>(wc::kWholeChipTracks); ++slot) {
+                const int t = trackInSlot(song.kind, slot);
                 const bool muted = source.trackFlags && (*source.trackFlags)[t] == 0;
                 const CompiledCell cell = compileCell(source.patterns[p].cell(t, row), muted);
                 const int nibble = cell[0] & 0x0F;
                 const bool plays = nibble >= 1 && nibble <= 12;
                 if (!plays && cell[2] == kNoEffect) continue;
-                out[mask + static_cast<std::size_t>(t / 8)] |=
-                    static_cast<std::uint8_t>(1u << (t % 8));
+                out[mask + static_cast<std::size_t>(slot / 8)] |=
+                    static_cast<std::uint8_t>(1u << (slot % 8));
                 out.insert(out.end(), cell.begin(), cell.end());
             }
         }

@@ -11,8 +11,8 @@
 // song keeps the sample as 16-bit PCM at that rate; the ROM build encodes it.
 namespace qvx {
 
-inline constexpr double kDefaultPitchedSampleRate = 22050;
-inline constexpr double kMinPitchedSampleRate = 2000;
+inline constexpr std::uint32_t kDefaultPitchedSampleRate = 22050;
+inline constexpr std::uint32_t kMinPitchedSampleRate = 2000;
 // Above this the chip cannot play a sample even at its own pitch.
 inline constexpr double kMaxPitchedSampleRate = kAdpcmBTopRate;
 // The chip's ADPCM-B data is addressed in 256-byte blocks of two codes a byte, so a sample it
@@ -21,9 +21,9 @@ inline constexpr std::size_t kAdpcmBBlockFrames = 512;
 
 struct PitchedSample {
     SampleRef sample;
-    double rate = kDefaultPitchedSampleRate;  // the rate its frames were converted to
-    int baseSemitone = semitone(0, 4);        // where it plays at `rate`: its own pitch
-    std::uint8_t level = 255;                 // the channel level, 255 = 0 dB
+    std::uint32_t rate = kDefaultPitchedSampleRate;  // Hz: the rate its frames were converted to
+    int baseSemitone = semitone(0, 4);               // where it plays at `rate`: its own pitch
+    std::uint8_t level = 255;                        // the channel level, 255 = 0 dB
     bool loop = false;
 
     friend bool operator==(const PitchedSample& a, const PitchedSample& b);

@@ -62,6 +62,32 @@ std::string sanitizeName(std::string_view text) {
     return std::string(text.substr(0, cut));
 }
 
+std::string instrumentKindText(InstrumentKind kind, bool plural) {
+    switch (kind) {
+        case InstrumentKind::AdpcmAKit:
+            return plural ? "drum kits" : "a drum kit";
+        case InstrumentKind::SsgVoice:
+            return plural ? "SSG voices" : "an SSG voice";
+        case InstrumentKind::AdpcmBSample:
+            return plural ? "ADPCM-B samples" : "an ADPCM-B sample";
+        default:
+            return plural ? "FM voices" : "an FM voice";
+    }
+}
+
+std::string tracksText(TrackKind kind) {
+    switch (kind) {
+        case TrackKind::AdpcmA:
+            return "drum tracks";
+        case TrackKind::Ssg:
+            return "SSG tracks";
+        case TrackKind::AdpcmB:
+            return "the ADPCM-B track";
+        default:
+            return "FM tracks";
+    }
+}
+
 int usedInstrumentCount(std::span<const Pattern> patterns) {
     int result = 1;
     for (const Pattern& pattern : patterns)
@@ -127,15 +153,31 @@ void Song::convertToWholeChip() {
     kind = SongKind::WholeChip;
 }
 
+namespace {
+
+void addOnce(std::vector<SampleRef>& samples, const SampleRef& sample) {
+    if (sample && std::find(samples.begin(), samples.end(), sample) == samples.end())
+        samples.push_back(sample);
+}
+
+}  // namespace
+
 std::vector<SampleRef> Song::kitSamples(int instrumentsUpTo) const {
     std::vector<SampleRef> samples;
     const int last = instrumentsUpTo < 0 ? instrumentCount() : instrumentsUpTo;
-    for (int k = 1; k <= last; ++k) {
-        if (instruments[k].kind != InstrumentKind::AdpcmAKit) continue;
-        for (const SampleRef& sample : instruments[k].kit.samples())
-            if (std::find(samples.begin(), samples.end(), sample) == samples.end())
-                samples.push_back(sample);
-    }
+    for (int k = 1; k <= last; ++k)
+        if (instruments[k].kind == InstrumentKind::AdpcmAKit)
+            for (const SampleRef& sample : instruments[k].kit.samples())
+                addOnce(samples, sample);
+    return samples;
+}
+
+std::vector<SampleRef> Song::pitchedSamples(int instrumentsUpTo) const {
+    std::vector<SampleRef> samples;
+    const int last = instrumentsUpTo < 0 ? instrumentCount() : instrumentsUpTo;
+    for (int k = 1; k <= last; ++k)
+        if (instruments[k].kind == InstrumentKind::AdpcmBSample)
+            addOnce(samples, instruments[k].pitched.sample);
     return samples;
 }
 

@@ -12,6 +12,8 @@
 
 #include "song/cell.hpp"
 #include "song/drum_kit.hpp"
+#include "song/pitched_sample.hpp"
+#include "song/ssg_voice.hpp"
 #include "song/track_layout.hpp"
 
 namespace qvx {
@@ -43,12 +45,38 @@ struct Pattern {
 };
 
 // The values are the song file's. A classic song's instruments are all FM voices.
-enum class InstrumentKind : std::uint8_t { FmVoice = 0, AdpcmAKit = 1 };
+enum class InstrumentKind : std::uint8_t {
+    FmVoice = 0,
+    AdpcmAKit = 1,
+    SsgVoice = 2,
+    AdpcmBSample = 3
+};
+
+// The kind of instrument a track of `kind` plays.
+constexpr InstrumentKind instrumentKindFor(TrackKind kind) {
+    switch (kind) {
+        case TrackKind::AdpcmA:
+            return InstrumentKind::AdpcmAKit;
+        case TrackKind::Ssg:
+            return InstrumentKind::SsgVoice;
+        case TrackKind::AdpcmB:
+            return InstrumentKind::AdpcmBSample;
+        default:
+            return InstrumentKind::FmVoice;
+    }
+}
+
+// "an FM voice", "a drum kit", "an SSG voice", "an ADPCM-B sample"; plural: "FM voices" ...
+std::string instrumentKindText(InstrumentKind kind, bool plural = false);
+// "FM tracks", "drum tracks", "SSG tracks", "the ADPCM-B track"
+std::string tracksText(TrackKind kind);
 
 struct Instrument {
     InstrumentKind kind = InstrumentKind::FmVoice;
     VoiceBytes registers{};  // an FM voice's
     DrumKit kit;             // an ADPCM-A kit's
+    SsgVoice ssg;            // an SSG voice's
+    PitchedSample pitched;   // an ADPCM-B instrument's
     std::string name;        // always "%02d %s": the number, a blank, the user's name
 
     // The name without its "NN " prefix; this is what the files store.
@@ -100,6 +128,8 @@ class Song {
     // Every sample the song's kits use (or those of instruments 1 to `instrumentsUpTo`), once
     // each, in the order the instruments first use them.
     std::vector<SampleRef> kitSamples(int instrumentsUpTo = -1) const;
+    // The same of the ADPCM-B instruments' samples.
+    std::vector<SampleRef> pitchedSamples(int instrumentsUpTo = -1) const;
     static TrackFlags allTracksEnabled();
 
     int usedInstrumentCount() const;

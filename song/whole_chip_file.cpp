@@ -13,7 +13,11 @@ namespace {
 
 constexpr std::uint8_t kWholeChipKindValue = 1;
 constexpr std::uint8_t kAdpcmASampleKind = 0;
+constexpr std::uint8_t kPitchedSampleKind = 1;
 constexpr std::uint16_t kNoSample = 0xFFFF;
+constexpr std::uint8_t kNoStepByte = 0xFF;
+constexpr std::uint8_t kEnvelopeOn = 0x01, kEnvelopeFollowsNote = 0x02;
+constexpr int kHighestBaseSemitone = semitone(11, 8);
 constexpr std::size_t kTrackBytes = kRows * kCompiledCellBytes;
 
 class Writer {
@@ -120,18 +124,17 @@ class SectionReader {
         if (!kind || !count) return endsIn("the \"SONG\" section");
         if (*kind != kWholeChipKindValue)
             return "its song kind " + std::to_string(*kind) + " is not a whole-chip song";
-        std::array<int, 2> seen{};
+        std::array<int, kTrackKinds> seen{};
         for (int t = 0; t < *count; ++t) {
             auto value = in.byte();
             if (!value) return endsIn("the track list");
-            if (*value > static_cast<std::uint8_t>(TrackKind::AdpcmA))
+            if (*value >= kTrackKinds)
                 return "track " + std::to_string(t + 1) + " is of a kind (" +
                        std::to_string(*value) + ") this version does not know";
             const auto kindOfTrack = static_cast<TrackKind>(*value);
             const int channel = seen[*value]++;
             if (channel >= tracksOf(SongKind::WholeChip, kindOfTrack))
-                return "it has more " +
-                       std::string(kindOfTrack == TrackKind::Fm ? "FM" : "ADPCM-A") +
+                return "it has more " + trackKindName(kindOfTrack) +
                        " tracks than the chip has channels";
             trackTargets_.push_back(firstTrackOf(SongKind::WholeChip, kindOfTrack) + channel);
         }
@@ -143,14 +146,15 @@ class SectionReader {
         const std::string whose = "sample " + std::to_string(samples_.size());
         auto kind = in.byte();
         if (!kind) return endsIn(whose);
-        if (*kind != kAdpcmASampleKind)
+        if (*kind != kAdpcmASampleKind && *kind != kPitchedSampleKind)
             return whose + " is of a kind (" + std::to_string(*kind) +
                    ") this version does not know";
         auto name = in.string();
         auto frames = in.word32();
         if (!name || !frames) return endsIn(whose);
         if (*frames == 0) return whose + " holds no sound";
-        if (*frames > kMaxKitSampleFrames)
+        // ADPCM-A's address counter stops a drum sample at 1 MB; ADPCM-B's runs on.
+        if (*kind == kAdpcmASampleKind && *frames > kMaxKitSampleFrames)
             return whose + " has " + std::to_string(*frames) + " frames, more than the " +
                    std::to_string(kMaxKitSampleFrames) + " one sample can have";
         if (totalFrames_ + *frames > kMaxSongSampleFrames)
@@ -162,6 +166,72 @@ class SectionReader {
             pcm[f] = static_cast<std::int16_t>((*data)[2 * f] | (*data)[2 * f + 1] << 8);
         totalFrames_ += *frames;
         samples_.push_back(makeSample(std::move(*name), std::move(pcm)));
+        sampleKinds_.push_back(*kind);
+        return {};
+    }
+
+    // A sample number an instrument names: one the file held before it, of the kind it plays.
+    std::string sampleProblem(const std::string& whose, std::uint16_t sample, std::uint8_t kind) {
+        if (sample >= samples_.size())
+            return whose + " plays sample " + std::to_string(sample) +
+                   ", which the file does not hold before it";
+        if (sampleKinds_[sample] != kind)
+            return whose + " plays sample " + std::to_string(sample) + ", which is " +
+                   (kind == kAdpcmASampleKind ? "not a drum sample" : "a drum sample");
+        return {};
+    }
+
+    std::string readSsgVoice(ByteReader& in, const std::string& whose, SsgVoice& voice) {
+        auto mix = in.byte(), noise = in.byte(), volume = in.byte(), flags = in.byte(),
+             shape = in.byte();
+        auto period = in.word16();
+        auto steps = in.byte();
+        if (!mix || !noise || !volume || !flags || !shape || !period || !steps)
+            return endsIn(whose + "'s SSG voice");
+        if (*steps > kMaxSsgSequenceSteps)
+            return whose + "'s volume sequence has " + std::to_string(*steps) +
+                   " steps; it has at most " + std::to_string(kMaxSsgSequenceSteps);
+        auto sequence = in.take(*steps);
+        auto loop = in.byte(), release = in.byte();
+        if (!sequence || !loop || !release) return endsIn(whose + "'s volume sequence");
+        if (*flags > (kEnvelopeOn | kEnvelopeFollowsNote))
+            return whose + "'s envelope settings (" + std::to_string(*flags) +
+                   ") are not ones this version knows";
+        voice.mix = static_cast<SsgMix>(*mix);
+        voice.noisePeriod = *noise;
+        voice.volume = *volume;
+        voice.envelope = *flags & kEnvelopeOn;
+        voice.envelopeFollowsNote = *flags & kEnvelopeFollowsNote;
+        voice.envelopeShape = *shape;
+        voice.envelopePeriod = *period;
+        voice.sequence.assign(sequence->begin(), sequence->end());
+        voice.loopStep = *loop == kNoStepByte ? kNoStep : *loop;
+        voice.releaseStep = *release == kNoStepByte ? kNoStep : *release;
+        if (const std::string why = ssgVoiceProblem(voice); !why.empty()) return whose + ": " + why;
+        return {};
+    }
+
+    std::string readPitchedSample(ByteReader& in, const std::string& whose,
+                                  PitchedSample& pitched) {
+        auto sample = in.word16();
+        auto rate = in.word32();
+        auto base = in.byte(), level = in.byte(), loop = in.byte();
+        if (!sample || !rate || !base || !level || !loop) return endsIn(whose + "'s sample");
+        if (*sample != kNoSample) {
+            if (std::string why = sampleProblem(whose, *sample, kPitchedSampleKind); !why.empty())
+                return why;
+            pitched.sample = samples_[*sample];
+        }
+        if (*rate < kMinPitchedSampleRate || *rate > kMaxPitchedSampleRate)
+            return whose + " plays its sample at " + std::to_string(*rate) +
+                   " Hz; ADPCM-B samples are made at " + std::to_string(kMinPitchedSampleRate) +
+                   " to " + std::to_string(static_cast<int>(kMaxPitchedSampleRate)) + " Hz";
+        if (*base > kHighestBaseSemitone) return whose + "'s base note is beyond octave 8";
+        if (*loop > 1) return whose + "'s loop is neither on nor off";
+        pitched.rate = *rate;
+        pitched.baseSemitone = *base;
+        pitched.level = *level;
+        pitched.loop = *loop == 1;
         return {};
     }
 
@@ -185,6 +255,14 @@ class SectionReader {
             std::copy(registers->begin(), registers->end(), instrument.registers.begin());
             return {};
         }
+        if (*kind == static_cast<std::uint8_t>(InstrumentKind::SsgVoice)) {
+            instrument.kind = InstrumentKind::SsgVoice;
+            return readSsgVoice(in, whose, instrument.ssg);
+        }
+        if (*kind == static_cast<std::uint8_t>(InstrumentKind::AdpcmBSample)) {
+            instrument.kind = InstrumentKind::AdpcmBSample;
+            return readPitchedSample(in, whose, instrument.pitched);
+        }
         if (*kind != static_cast<std::uint8_t>(InstrumentKind::AdpcmAKit))
             return whose + " is of a kind (" + std::to_string(*kind) +
                    ") this version does not know";
@@ -196,9 +274,10 @@ class SectionReader {
             if (*level > kMaxKitLevel)
                 return whose + " plays a note at level " + std::to_string(*level) +
                        "; levels go from 0 to " + std::to_string(kMaxKitLevel);
-            if (*sample != kNoSample && *sample >= samples_.size())
-                return whose + " plays sample " + std::to_string(*sample) +
-                       ", which the file does not hold before it";
+            if (*sample != kNoSample)
+                if (std::string why = sampleProblem(whose, *sample, kAdpcmASampleKind);
+                    !why.empty())
+                    return why;
             KitNote& note = instrument.kit.notes[static_cast<std::size_t>(n)];
             note.level = *level;
             if (*sample != kNoSample) note.sample = samples_[*sample];
@@ -254,11 +333,40 @@ class SectionReader {
     std::unique_ptr<Song> song_;
     std::vector<int> trackTargets_;  // the song's track for each track the file stores
     std::vector<SampleRef> samples_;
+    std::vector<std::uint8_t> sampleKinds_;
     std::size_t totalFrames_ = 0;
     std::array<bool, kInstrumentSlots> seenInstrument_{};
     bool haveSong_ = false;
     bool haveOrder_ = false;
 };
+
+void writeSample(Writer& out, const Sample& sample, std::uint8_t kind) {
+    out.beginSection("SMPL");
+    out.byte(kind);
+    out.text(sample.name);
+    out.word32(static_cast<std::uint32_t>(sample.pcm.size()));
+    for (std::int16_t frame : sample.pcm)
+        out.word16(static_cast<std::uint16_t>(frame));
+    out.endSection();
+}
+
+void writeSsgVoice(Writer& out, const SsgVoice& voice) {
+    out.byte(static_cast<std::uint8_t>(voice.mix));
+    out.byte(voice.noisePeriod);
+    out.byte(voice.volume);
+    out.byte(static_cast<std::uint8_t>((voice.envelope ? kEnvelopeOn : 0) |
+                                       (voice.envelopeFollowsNote ? kEnvelopeFollowsNote : 0)));
+    out.byte(voice.envelopeShape);
+    out.word16(voice.envelopePeriod);
+    const std::size_t steps = std::min<std::size_t>(voice.sequence.size(), kMaxSsgSequenceSteps);
+    out.byte(static_cast<std::uint8_t>(steps));
+    out.bytes({voice.sequence.data(), steps});
+    const auto step = [](int value) {
+        return value == kNoStep ? kNoStepByte : static_cast<std::uint8_t>(value);
+    };
+    out.byte(step(voice.loopStep));
+    out.byte(step(voice.releaseStep));
+}
 
 }  // namespace
 
@@ -274,16 +382,19 @@ std::vector<std::uint8_t> serializeWholeChipSong(const Song& song) {
         out.byte(static_cast<std::uint8_t>(song.trackKind(t)));
     out.endSection();
 
+    // Drum samples first, then the ADPCM-B ones, numbered together in that order.
     const std::vector<SampleRef> samples = song.kitSamples();
-    for (const SampleRef& sample : samples) {
-        out.beginSection("SMPL");
-        out.byte(kAdpcmASampleKind);
-        out.text(sample->name);
-        out.word32(static_cast<std::uint32_t>(sample->pcm.size()));
-        for (std::int16_t frame : sample->pcm)
-            out.word16(static_cast<std::uint16_t>(frame));
-        out.endSection();
-    }
+    const std::vector<SampleRef> pitchedSamples = song.pitchedSamples();
+    for (const SampleRef& sample : samples)
+        writeSample(out, *sample, kAdpcmASampleKind);
+    for (const SampleRef& sample : pitchedSamples)
+        writeSample(out, *sample, kPitchedSampleKind);
+    const auto numberOf = [&](const SampleRef& sample, bool pitched) {
+        if (!sample) return kNoSample;
+        const std::vector<SampleRef>& list = pitched ? pitchedSamples : samples;
+        const auto at = std::find(list.begin(), list.end(), sample) - list.begin();
+        return static_cast<std::uint16_t>(at + (pitched ? std::ssize(samples) : 0));
+    };
 
     for (int k = 1; k <= song.instrumentCount(); ++k) {
         const Instrument& instrument = song.instruments[k];
@@ -291,14 +402,27 @@ std::vector<std::uint8_t> serializeWholeChipSong(const Song& song) {
         out.byte(static_cast<std::uint8_t>(k));
         out.byte(static_cast<std::uint8_t>(instrument.kind));
         out.text(instrument.userName());
-        if (instrument.kind == InstrumentKind::FmVoice) {
-            out.bytes(instrument.registers);
-        } else {
-            for (const KitNote& note : instrument.kit.notes) {
-                const auto at = std::find(samples.begin(), samples.end(), note.sample);
-                out.word16(note.sample ? static_cast<std::uint16_t>(at - samples.begin())
-                                       : kNoSample);
-                out.byte(std::min(note.level, kMaxKitLevel));
+        switch (instrument.kind) {
+            case InstrumentKind::FmVoice:
+                out.bytes(instrument.registers);
+                break;
+            case InstrumentKind::AdpcmAKit:
+                for (const KitNote& note : instrument.kit.notes) {
+                    out.word16(numberOf(note.sample, false));
+                    out.byte(std::min(note.level, kMaxKitLevel));
+                }
+                break;
+            case InstrumentKind::SsgVoice:
+                writeSsgVoice(out, instrument.ssg);
+                break;
+            case InstrumentKind::AdpcmBSample: {
+                const PitchedSample& pitched = instrument.pitched;
+                out.word16(numberOf(pitched.sample, true));
+                out.word32(pitched.rate);
+                out.byte(static_cast<std::uint8_t>(pitched.baseSemitone));
+                out.byte(pitched.level);
+                out.byte(pitched.loop ? 1 : 0);
+                break;
             }
         }
         out.endSection();

@@ -219,19 +219,21 @@ void Workspace::renameInstrument(int number, std::string_view userText) {
 
 int Workspace::noteInstrument() const {
     const int selected = selectedInstrument();
-    if (song_->trackKind(cursor_.track()) != TrackKind::AdpcmA) return selected;
-    // A drum track takes a kit: the selected instrument when it is one, else the kit last played
-    // above the cursor on this track, else the song's first.
-    const auto isKit = [&](int k) {
+    const InstrumentKind wanted = instrumentKindFor(song_->trackKind(cursor_.track()));
+    if (wanted == InstrumentKind::FmVoice) return selected;
+    // A track of another part takes an instrument of its kind (a drum track a kit): the selected
+    // instrument when it is one, else the one last played above the cursor on this track, else
+    // the song's first.
+    const auto fits = [&](int k) {
         return k >= 1 && k <= song_->instrumentCount() &&
-               song_->instruments[static_cast<std::size_t>(k)].kind == InstrumentKind::AdpcmAKit;
+               song_->instruments[static_cast<std::size_t>(k)].kind == wanted;
     };
-    if (isKit(selected)) return selected;
+    if (fits(selected)) return selected;
     const Track& cells = currentPatternData().tracks[static_cast<std::size_t>(cursor_.track())];
     for (int row = cursor_.row() - 1; row >= 0; --row)
-        if (cells[row].note <= kNoteB && isKit(cells[row].instrument)) return cells[row].instrument;
+        if (cells[row].note <= kNoteB && fits(cells[row].instrument)) return cells[row].instrument;
     for (int k = 1; k <= song_->instrumentCount(); ++k)
-        if (isKit(k)) return k;
+        if (fits(k)) return k;
     return selected;
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "song/compiled_pattern.hpp"
 #include "song/song_file.hpp"
 #include "song/whole_chip_file.hpp"
 #include "song/workspace.hpp"
@@ -10,7 +11,10 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// A whole-chip song with an FM voice, two kits sharing a sample, and notes on both kinds of track.
+constexpr int kFirstDrum = firstTrackOf(SongKind::WholeChip, TrackKind::AdpcmA);
+
+// A whole-chip song with an FM voice, two kits sharing a sample, an SSG voice, an ADPCM-B sample,
+// and notes on the FM and drum tracks.
 Song drumSong() {
     Song song;
     song.resetWholeChip();
@@ -24,11 +28,17 @@ Song drumSong() {
     song.instruments[40].kind = InstrumentKind::AdpcmAKit;
     song.instruments[40].kit.notes[1] = {kick, 12};
     song.instruments[40].kit.notes[3] = {snare, 31};
+    Instrument& buzz = song.instruments[41];
+    buzz.kind = InstrumentKind::SsgVoice;
+    buzz.ssg = SsgVoice{SsgMix::ToneAndNoise, 7, 12, true, 0x0A, 300, true, {15, 9, 4, 0}, 1, 3};
+    Instrument& piano = song.instruments[63];
+    piano.kind = InstrumentKind::AdpcmBSample;
+    piano.pitched = PitchedSample{makeSample("piano", {5, 6, 7}), 32000, semitone(9, 3), 200, true};
     song.addPattern();
     song.renamePattern(1, "Drums");
     song.patterns[0].cell(0, 0) = Cell{0, 3, 1, 0x0F, 4};
-    song.patterns[0].cell(4, 0) = Cell{1, 4, 2, 0xFF, 0xFF};
-    song.patterns[1].cell(9, 63) = Cell{3, 4, 40, 0x0C, 0};
+    song.patterns[0].cell(kFirstDrum, 0) = Cell{1, 4, 2, 0xFF, 0xFF};
+    song.patterns[1].cell(kFirstDrum + 5, 63) = Cell{3, 4, 40, 0x0C, 0};
     song.order = {0, 1, 1};
     return song;
 }
@@ -36,12 +46,19 @@ Song drumSong() {
 TEST(WholeChipSong, ShapeNewAndConverted) {
     Song song;
     song.resetWholeChip();
-    EXPECT_EQ(song.trackCount(), 10);
+    EXPECT_EQ(song.trackCount(), 14);
     EXPECT_EQ(song.instrumentCount(), 63);
-    EXPECT_EQ(song.trackKind(3), TrackKind::Fm);
-    EXPECT_EQ(song.trackKind(4), TrackKind::AdpcmA);
-    EXPECT_EQ(trackName(song.kind, 9), "ADPCM-A 6");
-    EXPECT_EQ(trackName(song.kind, 0), "FM 1");
+    // FM, SSG, ADPCM-A, ADPCM-B, each group's tracks on its channels in turn.
+    std::string names;
+    for (int t = 0; t < song.trackCount(); ++t)
+        names += trackName(song.kind, t) + "=" + std::to_string(trackChannel(song.kind, t)) + " ";
+    EXPECT_EQ(names,
+              "FM 1=0 FM 2=1 FM 3=2 FM 4=3 SSG 1=0 SSG 2=1 SSG 3=2 ADPCM-A 1=0 ADPCM-A 2=1 "
+              "ADPCM-A 3=2 ADPCM-A 4=3 ADPCM-A 5=4 ADPCM-A 6=5 ADPCM-B=0 ");
+    EXPECT_EQ(song.trackKind(6), TrackKind::Ssg);
+    EXPECT_EQ(song.trackKind(7), TrackKind::AdpcmA);
+    EXPECT_EQ(song.trackKind(13), TrackKind::AdpcmB);
+    EXPECT_EQ(trackKind(SongKind::Classic, 3), TrackKind::Fm);
     EXPECT_EQ(song.instruments[63].name, "63 Unnamed");
 
     // A classic song pasting a whole-chip pattern keeps its hidden tracks empty, and converting
@@ -82,7 +99,7 @@ TEST(WholeChipSong, FileRoundTripStoresEachSampleOnce) {
     for (std::size_t at = 0; at + 4 <= bytes.size(); ++at)
         samples += std::equal(bytes.begin() + static_cast<std::ptrdiff_t>(at),
                               bytes.begin() + static_cast<std::ptrdiff_t>(at) + 4, "SMPL");
-    EXPECT_EQ(samples, 2u);
+    EXPECT_EQ(samples, 3u);
 }
 
 // Builds a QVXM2 file from sections, to damage one thing at a time.
@@ -116,12 +133,55 @@ Bytes sample(std::uint32_t frames, std::size_t stored) {
     return payload;
 }
 
+// An SSG voice, 7 steps; and an ADPCM-B instrument.
+Bytes ssg(std::uint8_t mix, std::uint8_t flags, std::uint8_t loop, std::uint8_t release) {
+    return {3, 2,  'b', 0,  mix, 31, 15, flags, 8,    0x00,   0x01,
+            7, 15, 14,  12, 9,   6,  3,  0,     loop, release};
+}
+Bytes pitched(std::uint16_t sampleNumber, std::uint32_t rate, std::uint8_t loop) {
+    Bytes payload{3,
+                  3,
+                  'p',
+                  0,
+                  static_cast<std::uint8_t>(sampleNumber),
+                  static_cast<std::uint8_t>(sampleNumber >> 8)};
+    for (int k = 0; k < 4; ++k)
+        payload.push_back(static_cast<std::uint8_t>(rate >> (8 * k)));
+    payload.insert(payload.end(), {48, 255, loop});
+    return payload;
+}
+Bytes pitchedSample(std::uint32_t frames) {
+    Bytes payload = sample(frames, frames);
+    payload[0] = 1;
+    return payload;
+}
+
+Bytes cutShort(const Bytes& bytes, std::ptrdiff_t by) {
+    return Bytes(bytes.begin(), bytes.end() - by);
+}
+
 Bytes kit(std::uint16_t sampleNumber, std::uint8_t level) {
     Bytes payload{3, 1, 'k', 0};
     for (int n = 0; n < kKitNotes; ++n)
         payload.insert(payload.end(), {static_cast<std::uint8_t>(sampleNumber),
                                        static_cast<std::uint8_t>(sampleNumber >> 8), level});
     return payload;
+}
+
+// A file of the first whole-chip songs, four FM and six drum tracks, opens with its drums on the
+// drum tracks.
+TEST(WholeChipSong, FilesOfFewerTracksPutEachOnItsKindsChannels) {
+    Bytes cells(2 + 10 * 256, 0);
+    cells[0] = 'P';
+    const CompiledCell c4 = compileCell(Cell{0, 4, 2, 0, 0});  // the second drum track's first
+    std::copy(c4.begin(), c4.end(), cells.begin() + 2 + 5 * 256);
+    Song loaded;
+    ASSERT_TRUE(parseSong(
+        FileMaker().song({0, 0, 0, 0, 1, 1, 1, 1, 1, 1}).order().section("PATT", cells).bytes,
+        loaded));
+    EXPECT_EQ(loaded.trackCount(), 14);
+    EXPECT_EQ(loaded.patterns[0].cell(kFirstDrum + 1, 0), (Cell{0, 4, 2, 0, 0}));
+    EXPECT_EQ(loaded.patterns[0].cell(5, 0), kEmptyCell);
 }
 
 TEST(WholeChipSong, ReaderRefusesBadFilesAndChangesNothing) {
@@ -176,6 +236,40 @@ TEST(WholeChipSong, ReaderRefusesBadFilesAndChangesNothing) {
         {FileMaker().song().section("INST", {3, 9, 0}).bytes,
          "instrument 3 is of a kind (9) this version does not know"},
         {FileMaker().song().section("INST", {3, 0, 0}).bytes, "instrument 3's voice is cut short"},
+        {FileMaker().song({2, 2, 2, 2}).bytes, "it has more SSG tracks than the chip has channels"},
+        {FileMaker().song({3, 3}).bytes, "it has more ADPCM-B tracks than the chip has channels"},
+        {FileMaker().song().section("INST", ssg(3, 0, 0xFF, 0xFF)).bytes,
+         "instrument 3: its mix is not tone, noise or both"},
+        {FileMaker().song().section("INST", ssg(0, 4, 0xFF, 0xFF)).bytes,
+         "instrument 3's envelope settings (4) are not ones this version knows"},
+        {FileMaker().song().section("INST", ssg(0, 0, 7, 0xFF)).bytes,
+         "instrument 3: its loop step is outside the volume sequence"},
+        {FileMaker().song().section("INST", ssg(0, 0, 4, 2)).bytes,
+         "instrument 3: its loop step is not before its release step"},
+        {FileMaker().song().section("INST", cutShort(ssg(0, 0, 0, 0), 3)).bytes,
+         "instrument 3's volume sequence is cut short"},
+        {FileMaker()
+             .song()
+             .section("SMPL", sample(4, 4))
+             .section("INST", pitched(0, 22050, 0))
+             .bytes,
+         "instrument 3 plays sample 0, which is a drum sample"},
+        {FileMaker().song().section("SMPL", pitchedSample(4)).section("INST", kit(0, 31)).bytes,
+         "instrument 3 plays sample 0, which is not a drum sample"},
+        {FileMaker()
+             .song()
+             .section("SMPL", pitchedSample(4))
+             .section("INST", pitched(0, 1999, 0))
+             .bytes,
+         "instrument 3 plays its sample at 1999 Hz; ADPCM-B samples are made at 2000 to 55555 Hz"},
+        {FileMaker()
+             .song()
+             .section("SMPL", pitchedSample(4))
+             .section("INST", pitched(0, 8000, 2))
+             .bytes,
+         "instrument 3's loop is neither on nor off"},
+        {FileMaker().song().section("INST", pitched(1, 8000, 0)).bytes,
+         "instrument 3 plays sample 1, which the file does not hold before it"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(why(c.file), c.why);
@@ -232,15 +326,15 @@ TEST(WholeChipSong, NotesOnDrumTracksTakeAKitAndSoundItsSample) {
                                              20};
     ws.setVoiceIndex(0);
     EXPECT_EQ(ws.voiceListEntries()[6], "07 Unnamed (drum kit)");
-    for (int t = 0; t < 5; ++t)
+    for (int t = 0; t < kFirstDrum + 1; ++t)
         ws.nextTrack(+1);            // ADPCM-A 2
     ASSERT_TRUE(ws.typeChar(U'x'));  // D in the lower row of keys
-    EXPECT_EQ(ws.song().patterns[0].cell(5, 0).instrument, 7);
+    EXPECT_EQ(ws.song().patterns[0].cell(kFirstDrum + 1, 0).instrument, 7);
     EXPECT_EQ(preview.calls.back(), "playSample 99 on 1 at 20");
     ASSERT_TRUE(ws.typeChar(U'z'));  // C: nothing on that kit note, nothing heard
     EXPECT_EQ(preview.calls.back(), "playSample 99 on 1 at 20");
-    ws.nextTrack(-1);
-    ws.nextTrack(-1);  // FM 4
+    for (int t = 0; t < kFirstDrum - 2; ++t)
+        ws.nextTrack(-1);  // FM 4
     ASSERT_TRUE(ws.typeChar(U'x'));
     EXPECT_EQ(ws.song().patterns[0].cell(3, 2).instrument, 1);  // two rows down by now
     EXPECT_EQ(preview.calls.back(), "KeyDown 2 4");

@@ -25,8 +25,8 @@ std::string kitText(const DrumKit& kit) {
 
 void printInfo(const Song& song, std::ostream& out) {
     if (song.kind == SongKind::WholeChip) {
-        out << "Kind: whole-chip song, " << kFmTracks << " FM tracks and " << kAdpcmATracks
-            << " ADPCM-A tracks\n";
+        out << "Kind: whole-chip song, " << kFmTracks << " FM, " << kSsgTracks << " SSG, "
+            << kAdpcmATracks << " ADPCM-A and " << kAdpcmBTracks << " ADPCM-B tracks\n";
         std::size_t frames = 0;
         const std::vector<SampleRef> samples = song.kitSamples();
         for (const SampleRef& sample : samples)
