@@ -67,6 +67,11 @@ constexpr TrackKind trackKind(SongKind kind, int track) {
     return TrackKind::Fm;
 }
 
+// The track of a whole-chip song that plays `channel` of a group's.
+constexpr int wholeChipTrack(TrackKind group, int channel) {
+    return firstTrackOf(SongKind::WholeChip, group) + channel;
+}
+
 // The track's channel among those of its kind: FM 0-3, SSG 0-2 (A-C), ADPCM-A 0-5, ADPCM-B 0.
 constexpr int trackChannel(SongKind kind, int track) {
     return track - firstTrackOf(kind, trackKind(kind, track));

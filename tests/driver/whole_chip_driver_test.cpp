@@ -93,10 +93,11 @@ TEST(WholeChipDriver, FmNotesTakeTheirFrequencyBeforeTheKeyOn) {
 
 TEST(WholeChipDriver, KitNotesKeyTheirSamplesAndC00KeysTheChannelOff) {
     DrumSong drums;
-    drums.cell(4, 0) = Cell{7, 3, 41, kNone, kNone};  // any note of kit 41: the kick
-    drums.cell(6, 0) = Cell{2, 5, 42, kNone, kNone};  // D on kit 42: the snare at level 20
-    drums.cell(7, 0) = Cell{0, 5, 42, kNone, kNone};  // C on kit 42: nothing there
-    drums.cell(4, 1) = Cell{kNoteEmpty, kNone, kNone, 0x0C, 0};
+    const auto drum = [](int channel) { return wholeChipTrack(TrackKind::AdpcmA, channel); };
+    drums.cell(drum(0), 0) = Cell{7, 3, 41, kNone, kNone};  // any note of kit 41: the kick
+    drums.cell(drum(2), 0) = Cell{2, 5, 42, kNone, kNone};  // D on kit 42: the snare at 20
+    drums.cell(drum(3), 0) = Cell{0, 5, 42, kNone, kNone};  // C on kit 42: nothing there
+    drums.cell(drum(0), 1) = Cell{kNoteEmpty, kNone, kNone, 0x0C, 0};
     SampleRom rom;
     const std::vector<std::uint8_t> image = drums.image(rom);
     EXPECT_EQ(image[wc::kSongAdpcmaChannels], 0x0D);  // channels 0, 2 and 3 have notes
@@ -142,7 +143,7 @@ TEST(WholeChipDriver, SampleCommandsKeepOffTheSongsChannels) {
     for (const Case& c : cases) {
         DrumSong drums;
         for (const int t : c.drumTracks)
-            drums.cell(4 + t, 8) = Cell{0, 3, 41, kNone, kNone};
+            drums.cell(wholeChipTrack(TrackKind::AdpcmA, t), 8) = Cell{0, 3, 41, kNone, kNone};
         SampleRom rom;
         std::vector<std::uint8_t> image = drums.image(rom);
         image[wc::kSampleTable + 4 * 0x04 + 2] = 0x33;  // command 0x04: blocks 0 to 0x33
@@ -175,8 +176,8 @@ TEST(WholeChipDriver, TheHeaviestRowFitsHalfATick) {
         for (int t = 0; t < 4; ++t)
             drums.cell(t, row) = Cell{static_cast<std::uint8_t>(row % 12), 4,
                                       static_cast<std::uint8_t>(1 + (row + t) % 8), kNone, kNone};
-        for (int t = 4; t < 10; ++t)
-            drums.cell(t, row) = Cell{2, 4, 42, kNone, kNone};
+        for (int t = 0; t < kAdpcmATracks; ++t)
+            drums.cell(wholeChipTrack(TrackKind::AdpcmA, t), row) = Cell{2, 4, 42, kNone, kNone};
     }
     drums.cell(0, 0).effect = 0x0F;
     drums.cell(0, 0).parameter = 1;

@@ -130,17 +130,20 @@ class EditingFeaturesTest : public QObject, testing::WindowRig {
         action("newWholeChipSong")->trigger();
         QCOMPARE(kind->text(), QStringLiteral("Whole-chip song"));
         QVERIFY(!action("convertToWholeChip")->isEnabled());
-        // Tab reaches the last drum track, and the view scrolls sideways to show it.
+        // Tab reaches the last track, and the view scrolls sideways to show it.
         PatternView* view = window().patternView();
-        for (int t = 0; t < 9; ++t)
+        for (int t = 0; t < 13; ++t)
             key(Qt::Key_Tab);
-        QCOMPARE(ws().cursor().track(), 9);
+        QCOMPARE(ws().cursor().track(), 13);
         QVERIFY(view->sidewaysOffset() > 0);
         QVERIFY(view->viewport()->rect().contains(view->fieldRect(0, ws().cursor().column())));
         const QImage image = view->viewport()->grab().toImage();
-        const QColor header = QColor::fromRgb(image.pixel(view->fieldRect(0, 45).x() + 3, 9));
-        QVERIFY2(header.red() > header.green() + 30, "the drum tracks' headers are amber");
-        QVERIFY(ws().song().patterns[0].cell(9, 0) == kEmptyCell);
+        const auto header = [&](int track) {
+            return QColor::fromRgb(image.pixel(view->fieldRect(0, 5 * track).x() + 3, 9));
+        };
+        QVERIFY2(header(12).red() > header(12).green() + 30, "the drum tracks' headers are amber");
+        QVERIFY2(header(13).blue() > header(13).green() + 30, "the ADPCM-B track's is violet");
+        QVERIFY(ws().song().patterns[0].cell(13, 0) == kEmptyCell);
         // A scope for each track, each drum track showing its own channel.
         auto* scopes = window().findChild<ScopeStrip*>();
         const auto scopeTitles = [&] {
@@ -150,9 +153,10 @@ class EditingFeaturesTest : public QObject, testing::WindowRig {
                 titles << panel.title + "=" + QString::number(panel.value);
             return titles.join(' ');
         };
-        QCOMPARE(scopeTitles(), QStringLiteral("FM 1=0 FM 2=1 FM 3=2 FM 4=3 ADPCM-A 1=11 "
-                                               "ADPCM-A 2=12 ADPCM-A 3=13 ADPCM-A 4=14 "
-                                               "ADPCM-A 5=15 ADPCM-A 6=16"));
+        QCOMPARE(scopeTitles(),
+                 QStringLiteral("FM 1=0 FM 2=1 FM 3=2 FM 4=3 SSG 1=5 SSG 2=6 SSG 3=7 ADPCM-A 1=11 "
+                                "ADPCM-A 2=12 ADPCM-A 3=13 ADPCM-A 4=14 ADPCM-A 5=15 ADPCM-A 6=16 "
+                                "ADPCM-B=8"));
 
         action("newProject")->trigger();
         QCOMPARE(kind->text(), QStringLiteral("Classic song"));
@@ -192,11 +196,11 @@ class EditingFeaturesTest : public QObject, testing::WindowRig {
         QVERIFY(ws().voiceListEntries()[3].ends_with("(drum kit)"));
         // D typed on the first drum track, with an FM voice selected, takes the kit and plays
         // its D on the track's channel.
-        for (int t = 0; t < 4; ++t)
+        for (int t = 0; t < wholeChipTrack(TrackKind::AdpcmA, 0); ++t)
             key(Qt::Key_Tab);
         calls().clear();
         key(Qt::Key_X);
-        QCOMPARE(cell(4, 0).instrument, 4);
+        QCOMPARE(cell(wholeChipTrack(TrackKind::AdpcmA, 0), 0).instrument, 4);
         QCOMPARE(calls().back(), "playSample " + std::to_string(hit->pcm.size()) + " on 0 at 31");
         action("undo")->trigger();
         action("undo")->trigger();  // one step each

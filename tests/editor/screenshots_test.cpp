@@ -104,7 +104,7 @@ class Screenshots : public QObject {
         window.openSong(QStringLiteral(QVX_SOURCE_DIR "/examples/drums.mus"));
         Workspace& ws = window.workspace();
         ws.selectOrder(1);
-        for (int t = 0; t < 5; ++t)
+        for (int t = 0; t < wholeChipTrack(TrackKind::AdpcmA, 1); ++t)
             ws.nextTrack(+1);
         ws.moveCursor(CursorMove::Down);
         save(window, "main-window-whole-chip-song");

@@ -31,15 +31,16 @@ TEST(WholeChipImage, RefusesWhatTheDriverCannotPlay) {
         Cell cell;
         std::string why;
     };
+    const int firstDrum = wholeChipTrack(TrackKind::AdpcmA, 0);
     const Case cases[] = {
-        {4, Cell{0, 3, 2, kNone, kNone},
+        {firstDrum, Cell{0, 3, 2, kNone, kNone},
          "Pattern 00, ADPCM-A 1, row 05 plays 02 Bass, an FM voice: drum tracks play drum kits"},
         {0, Cell{0, 3, 3, kNone, kNone},
          "Pattern 00, FM 1, row 05 plays 03 Kit, a drum kit: FM tracks play FM voices"},
-        {9, Cell{kNoteEmpty, kNone, 64, kNone, kNone},
+        {firstDrum + 5, Cell{kNoteEmpty, kNone, 64, kNone, kNone},
          "Pattern 00, ADPCM-A 6, row 05 uses instrument 64; instruments are numbered 1 to 63"},
-        {4, Cell{kNoteEmpty, kNone, 2, 0x0C, 0}, ""},  // no note: the instrument plays no part
-        {4, Cell{5, 3, 3, kNone, kNone}, ""},
+        {firstDrum, Cell{kNoteEmpty, kNone, 2, 0x0C, 0}, ""},  // no note: plays no instrument
+        {firstDrum, Cell{5, 3, 3, kNone, kNone}, ""},
     };
     for (const Case& c : cases) {
         Song song = drumSong();
@@ -58,10 +59,11 @@ TEST(WholeChipImage, RefusesWhatTheDriverCannotPlay) {
 TEST(WholeChipImage, RowsNameOnlyTheirCellsAndMutedNotesGo) {
     Song song = drumSong();
     song.patterns[0].cell(0, 0) = Cell{4, 3, 2, kNone, kNone};
-    song.patterns[0].cell(9, 0) = Cell{0, 3, 3, kNone, kNone};
+    const int lastDrum = wholeChipTrack(TrackKind::AdpcmA, kAdpcmATracks - 1);
+    song.patterns[0].cell(lastDrum, 0) = Cell{0, 3, 3, kNone, kNone};
     song.patterns[0].cell(1, 2) = Cell{kNoteEmpty, kNone, kNone, 0x0F, 3};
     song.patterns[0].cell(2, 3) = Cell{kNoteEmpty, kNone, 5, kNone, kNone};  // does nothing
-    song.toggleTrack(9);
+    song.toggleTrack(lastDrum);
     SampleRom rom;
     const std::vector<std::uint8_t> block = wholeChipBlock(wholeChipSongSource(song), rom);
     const std::size_t instruments = 5;  // up to the highest a cell names
@@ -121,7 +123,7 @@ TEST(WholeChipImage, TestRomsTakeWholeChipSongs) {
     EXPECT_EQ(megaDriveLeftOut(demo), "");
     EXPECT_EQ(megaDriveLeftOut(drums),
               "The Mega Drive has no ADPCM-A: its test ROM plays the 4 FM "
-              "tracks and leaves out the 6 drum tracks");
+              "tracks and leaves out the 10 others");
     Song wide = drums;
     wide.patterns[0].cell(2, 3) = Cell{0, 4, 40, kNone, kNone};
     EXPECT_EQ(megaDriveTestRomProblem(wide),
