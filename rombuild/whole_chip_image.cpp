@@ -4,6 +4,7 @@
 
 #include "driver/whole_chip_driver.hpp"
 #include "rombuild/adpcm_a.hpp"
+#include "rombuild/adpcm_b.hpp"
 #include "song/compiled_pattern.hpp"
 
 namespace qvx {
@@ -82,28 +83,48 @@ SampleRom::SampleRom(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes))
     bytes_.resize((bytes_.size() + kBlockBytes - 1) / kBlockBytes * kBlockBytes, kSilence);
 }
 
-bool SampleRom::add(const SampleRef& sample) {
-    if (placeOf(sample)) return true;
+std::vector<std::uint8_t> encodePitchedSample(const Sample& sample, bool loop) {
+    std::vector<std::int16_t> frames = loop ? loopFrames(sample.pcm) : sample.pcm;
+    frames.resize(loopFrameCount(frames.size()), 0);
+    return adpcmb::Encoder().encodePcm(frames);
+}
+
+bool SampleRom::add(const SampleRef& sample, SampleCoding coding) {
+    if (placeOf(sample, coding)) return true;
+    std::size_t start = bytes_.size();
+    if (coding != SampleCoding::AdpcmA) {
+        const std::vector<std::uint8_t> data =
+            encodePitchedSample(*sample, coding == SampleCoding::AdpcmBLoop);
+        if (start + data.size() > adpcma::kAddressableBytes) return false;
+        bytes_.insert(bytes_.end(), data.begin(), data.end());
+        places_.push_back(
+            {sample, coding,
+             SamplePlace{static_cast<std::uint16_t>(start / kBlockBytes),
+                         static_cast<std::uint16_t>(bytes_.size() / kBlockBytes - 1)}});
+        return true;
+    }
     std::vector<std::uint8_t> data = encodeKitSample(*sample);
     // Padded to the next block, silence after the sound (a sample ends at the end of a block).
     const std::size_t size = (data.size() / kBlockBytes + 1) * kBlockBytes;
-    std::size_t start = bytes_.size();
     if (start / kBoundaryBytes != (start + size - 1) / kBoundaryBytes)
         start = (start / kBoundaryBytes + 1) * kBoundaryBytes;
     if (start + size > adpcma::kAddressableBytes) return false;
     bytes_.resize(start, kSilence);
     bytes_.insert(bytes_.end(), data.begin(), data.end());
     bytes_.resize(start + size, kSilence);
-    places_.emplace_back(
-        sample, SamplePlace{static_cast<std::uint16_t>(start / kBlockBytes),
-                            static_cast<std::uint16_t>((start + data.size()) / kBlockBytes)});
+    places_.push_back(
+        {sample, coding,
+         SamplePlace{static_cast<std::uint16_t>(start / kBlockBytes),
+                     static_cast<std::uint16_t>((start + data.size()) / kBlockBytes)}});
     return true;
 }
 
-std::optional<SamplePlace> SampleRom::placeOf(const SampleRef& sample) const {
+std::optional<SamplePlace> SampleRom::placeOf(const SampleRef& sample, SampleCoding coding) const {
     // The same sound in two songs' files is two objects, stored once.
-    for (const auto& [stored, place] : places_)
-        if (stored == sample || stored->pcm == sample->pcm) return place;
+    for (const Stored& stored : places_)
+        if (stored.coding == coding &&
+            (stored.sample == sample || stored.sample->pcm == sample->pcm))
+            return stored.place;
     return std::nullopt;
 }
 

@@ -36,22 +36,37 @@ struct SamplePlace {
 // A kit sample as ADPCM-A: two samples a byte, an odd last sample dropped.
 std::vector<std::uint8_t> encodeKitSample(const Sample& sample);
 
-// Samples encoded into a V ROM, each from a 256-byte boundary and padded with silence to the
-// next, none across a 1 MB boundary (the chip's address counter does not carry there). A sample
-// added twice (the same object, or the same sound) is stored once.
+// How a sample is stored: as a drum (ADPCM-A), or for the ADPCM-B channel, played once or looped
+// (the loop's end padded with the sample's start: see loopFrames).
+enum class SampleCoding : std::uint8_t { AdpcmA, AdpcmB, AdpcmBLoop };
+
+// A pitched sample as ADPCM-B, to the end of its last 256-byte block: a looped one padded with
+// its start, another with silence.
+std::vector<std::uint8_t> encodePitchedSample(const Sample& sample, bool loop);
+
+// Samples encoded into a V ROM, each from a 256-byte boundary and padded to the next: drums with
+// silence and none across a 1 MB boundary (the ADPCM-A address counter does not carry there),
+// ADPCM-B samples as encodePitchedSample gives them (its counter runs on). A sample added twice
+// in one coding (the same object, or the same sound) is stored once.
 class SampleRom {
   public:
     // After `bytes` already in the ROM (the ROM Maker's command samples).
     explicit SampleRom(std::vector<std::uint8_t> bytes = {});
     // False, and nothing added, when the sample would not fit the 16 MB the chip addresses.
-    bool add(const SampleRef& sample);
-    std::optional<SamplePlace> placeOf(const SampleRef& sample) const;
+    bool add(const SampleRef& sample, SampleCoding coding = SampleCoding::AdpcmA);
+    std::optional<SamplePlace> placeOf(const SampleRef& sample,
+                                       SampleCoding coding = SampleCoding::AdpcmA) const;
     const std::vector<std::uint8_t>& bytes() const { return bytes_; }
     std::vector<std::uint8_t> takeBytes() { return std::move(bytes_); }
 
   private:
     std::vector<std::uint8_t> bytes_;
-    std::vector<std::pair<SampleRef, SamplePlace>> places_;
+    struct Stored {
+        SampleRef sample;
+        SampleCoding coding;
+        SamplePlace place;
+    };
+    std::vector<Stored> places_;
 };
 
 // One whole-chip song block's material: a whole song (with the track enable flags, as playback

@@ -62,17 +62,23 @@ std::string sanitizeName(std::string_view text) {
     return std::string(text.substr(0, cut));
 }
 
-std::string instrumentKindText(InstrumentKind kind, bool plural) {
+std::string instrumentKindName(InstrumentKind kind) {
     switch (kind) {
         case InstrumentKind::AdpcmAKit:
-            return plural ? "drum kits" : "a drum kit";
+            return "drum kit";
         case InstrumentKind::SsgVoice:
-            return plural ? "SSG voices" : "an SSG voice";
+            return "SSG voice";
         case InstrumentKind::AdpcmBSample:
-            return plural ? "ADPCM-B samples" : "an ADPCM-B sample";
+            return "ADPCM-B sample";
         default:
-            return plural ? "FM voices" : "an FM voice";
+            return "FM voice";
     }
+}
+
+std::string instrumentKindText(InstrumentKind kind, bool plural) {
+    const std::string name = instrumentKindName(kind);
+    if (plural) return name + "s";
+    return (kind == InstrumentKind::AdpcmAKit ? "a " : "an ") + name;
 }
 
 std::string tracksText(TrackKind kind) {

@@ -66,6 +66,8 @@ constexpr InstrumentKind instrumentKindFor(TrackKind kind) {
     }
 }
 
+// "FM voice", "drum kit", "SSG voice", "ADPCM-B sample"
+std::string instrumentKindName(InstrumentKind kind);
 // "an FM voice", "a drum kit", "an SSG voice", "an ADPCM-B sample"; plural: "FM voices" ...
 std::string instrumentKindText(InstrumentKind kind, bool plural = false);
 // "FM tracks", "drum tracks", "SSG tracks", "the ADPCM-B track"

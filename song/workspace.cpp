@@ -323,11 +323,13 @@ void Workspace::setVoiceIndex(int index) {
 std::vector<std::string> Workspace::voiceListEntries() const {
     std::vector<std::string> names;
     names.reserve(static_cast<std::size_t>(song_->instrumentCount()));
-    // A whole-chip song's list says which instruments are drum kits.
-    for (int k = 1; k <= song_->instrumentCount(); ++k)
-        names.push_back(song_->instruments[k].kind == InstrumentKind::AdpcmAKit
-                            ? song_->instruments[k].name + " (drum kit)"
-                            : song_->instruments[k].name);
+    // A whole-chip song's list says which instruments are not FM voices.
+    for (int k = 1; k <= song_->instrumentCount(); ++k) {
+        const Instrument& instrument = song_->instruments[k];
+        names.push_back(instrument.kind == InstrumentKind::FmVoice
+                            ? instrument.name
+                            : instrument.name + " (" + instrumentKindName(instrument.kind) + ")");
+    }
     return names;
 }
 

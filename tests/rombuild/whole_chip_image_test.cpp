@@ -2,11 +2,14 @@
 // the V ROM. The driver's side is tests/driver/whole_chip_driver_test.cpp.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "driver/whole_chip_driver.hpp"
 #include "examples/demo_song.hpp"
 #include "examples/drum_song.hpp"
 #include "rombuild/exports.hpp"
 #include "rombuild/whole_chip_image.hpp"
+#include "soundlib/ym2610/adpcm_b_decoder.hpp"
 #include "tests/support/temp_dir.hpp"
 
 namespace qvx {
@@ -99,6 +102,43 @@ TEST(WholeChipImage, SamplesKeepToBlocksAndNeverCrossAMegabyte) {
     EXPECT_EQ(*rom.placeOf(big), (SamplePlace{4096, 4096 + 300'000 / 256}));
     EXPECT_EQ(rom.bytes().size(), (4096 + 300'000 / 256 + 1) * 256u);
     EXPECT_EQ(rom.bytes()[3518 * 256], 0x80);  // silence up to the boundary
+
+    // ADPCM-B samples go on from there, to the end of their last block (their counter crosses
+    // megabytes); the same sound as a drum, once and looped is three different codings.
+    ASSERT_TRUE(rom.add(small, SampleCoding::AdpcmB));
+    ASSERT_TRUE(rom.add(small, SampleCoding::AdpcmBLoop));
+    const std::uint16_t next = 4096 + 300'000 / 256 + 1;
+    EXPECT_EQ(*rom.placeOf(small, SampleCoding::AdpcmB), (SamplePlace{next, next + 1}));
+    EXPECT_EQ(*rom.placeOf(small, SampleCoding::AdpcmBLoop), (SamplePlace{next + 2, next + 3}));
+    EXPECT_EQ(*rom.placeOf(small), (SamplePlace{3516, 3517}));
+}
+
+// A looped ADPCM-B sample is stored with its padding: decoded as the chip decodes it, it is the
+// sample and then its start again, as the editor shows the loop; a sample played once ends in
+// silence.
+TEST(WholeChipImage, PitchedSamplesAreStoredAsTheLoopIsShown) {
+    std::vector<std::int16_t> pcm(700);
+    for (std::size_t i = 0; i < pcm.size(); ++i)
+        pcm[i] = static_cast<std::int16_t>(8000 * std::sin(2 * M_PI * double(i) / 50));
+    const Sample tone{"tone", pcm};
+    for (const bool loop : {false, true}) {
+        const std::vector<std::uint8_t> bytes = encodePitchedSample(tone, loop);
+        ASSERT_EQ(bytes.size(), 512u);  // 1024 frames, two blocks
+        qvxsnd::adpcmb::Decoder decoder;
+        std::vector<int> decoded;
+        for (const std::uint8_t byte : bytes)
+            for (const int shift : {4, 0})
+                decoded.push_back(decoder.decode(static_cast<std::uint8_t>(byte >> shift)));
+        const std::vector<std::int16_t> shown =
+            loop ? loopFrames(pcm) : std::vector<std::int16_t>(1024, 0);
+        // Past the first few codes, where the decoder's step grows to the sound's.
+        double worst = 0;
+        for (std::size_t i = 16; i < decoded.size(); ++i) {
+            const int wanted = i < pcm.size() ? pcm[i] : shown[i];
+            worst = std::max(worst, std::abs(double(decoded[i] - wanted)));
+        }
+        EXPECT_LT(worst, 800) << (loop ? "looped" : "once");
+    }
 }
 
 // The test ROMs: the Neo Geo's M1 gets its V1 beside it; the Mega Drive's plays the FM tracks, as

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <iostream>
 #include <memory>
 
@@ -23,15 +24,38 @@ std::string kitText(const DrumKit& kit) {
     return text.empty() ? "no samples" : text;
 }
 
+// "tone and noise, volume 12, envelope 10, 4-step sequence"
+std::string ssgText(const SsgVoice& voice) {
+    static constexpr const char* kMixes[] = {"tone", "noise", "tone and noise"};
+    std::string text = kMixes[std::min<int>(static_cast<int>(voice.mix), 2)];
+    text += ", volume " + std::to_string(voice.volume);
+    if (voice.envelope) text += ", envelope " + std::to_string(voice.envelopeShape);
+    if (!voice.sequence.empty())
+        text += ", " + std::to_string(voice.sequence.size()) + "-step sequence";
+    return text;
+}
+
+// "piano at 32000 Hz, base note 45, looped"
+std::string pitchedText(const PitchedSample& pitched) {
+    std::string text = pitched.sample ? pitched.sample->name : std::string("no sample");
+    text += " at " + std::to_string(pitched.rate) + " Hz, base note " +
+            std::to_string(pitched.baseSemitone);
+    return pitched.loop ? text + ", looped" : text;
+}
+
 void printInfo(const Song& song, std::ostream& out) {
     if (song.kind == SongKind::WholeChip) {
         out << "Kind: whole-chip song, " << kFmTracks << " FM, " << kSsgTracks << " SSG, "
             << kAdpcmATracks << " ADPCM-A and " << kAdpcmBTracks << " ADPCM-B tracks\n";
-        std::size_t frames = 0;
-        const std::vector<SampleRef> samples = song.kitSamples();
-        for (const SampleRef& sample : samples)
-            frames += sample->pcm.size();
-        out << "Samples: " << samples.size() << ", " << frames / 2 / 1024 << " KB of ADPCM-A\n";
+        for (const bool pitched : {false, true}) {
+            std::size_t frames = 0;
+            const std::vector<SampleRef> samples =
+                pitched ? song.pitchedSamples() : song.kitSamples();
+            for (const SampleRef& sample : samples)
+                frames += sample->pcm.size();
+            out << (pitched ? "ADPCM-B samples: " : "Samples: ") << samples.size() << ", "
+                << frames / 2 / 1024 << (pitched ? " KB of ADPCM-B\n" : " KB of ADPCM-A\n");
+        }
     } else {
         out << "Kind: classic song, " << kTracks << " FM tracks\n";
     }
@@ -51,6 +75,10 @@ void printInfo(const Song& song, std::ostream& out) {
         out << "  " << instrument.name;
         if (instrument.kind == InstrumentKind::AdpcmAKit)
             out << " (drum kit: " << kitText(instrument.kit) << ")";
+        else if (instrument.kind == InstrumentKind::SsgVoice)
+            out << " (SSG voice: " << ssgText(instrument.ssg) << ")";
+        else if (instrument.kind == InstrumentKind::AdpcmBSample)
+            out << " (ADPCM-B sample: " << pitchedText(instrument.pitched) << ")";
         out << '\n';
     }
     for (const int k : playedInstruments(song))
