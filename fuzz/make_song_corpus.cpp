@@ -1,6 +1,6 @@
 // Writes the seed corpus of fuzz_song_file into the folder given: a classic song and a whole-chip
-// song with an FM voice, a drum kit of two samples and notes on both kinds of track, so the fuzzer
-// starts from every section the readers know.
+// song with an FM voice, a drum kit of two samples, an SSG voice, an ADPCM-B sample and notes on
+// the FM and drum tracks, so the fuzzer starts from every section the readers know.
 #include <cstdio>
 
 #include "song/song_file.hpp"
@@ -24,8 +24,15 @@ int main(int argc, char** argv) {
     song.instruments[2].kind = qvx::InstrumentKind::AdpcmAKit;
     song.instruments[2].kit = qvx::singleSampleKit(qvx::makeSample("kick", {0, 900, -900, 40}));
     song.instruments[2].kit.notes[5] = {qvx::makeSample("hat", {5, -5, 5}), 20};
-    song.patterns[0].cell(4, 0) = qvx::Cell{0, 4, 2, 0xFF, 0xFF};
-    song.patterns[0].cell(9, 4) = qvx::Cell{5, 4, 2, 0x0C, 0};
+    song.instruments[3].kind = qvx::InstrumentKind::SsgVoice;
+    song.instruments[3].ssg =
+        qvx::SsgVoice{qvx::SsgMix::Tone, 3, 13, true, 0x0E, 77, true, {15, 10, 5}, 1, 2};
+    song.instruments[4].kind = qvx::InstrumentKind::AdpcmBSample;
+    song.instruments[4].pitched =
+        qvx::PitchedSample{qvx::makeSample("pad", {1, 2, 3, 4}), 16000, 57, 180, true};
+    const int drums = qvx::wholeChipTrack(qvx::TrackKind::AdpcmA, 0);
+    song.patterns[0].cell(drums, 0) = qvx::Cell{0, 4, 2, 0xFF, 0xFF};
+    song.patterns[0].cell(drums + 5, 4) = qvx::Cell{5, 4, 2, 0x0C, 0};
     song.addPattern();
     song.order = {0, 1};
     ok = ok && qvx::saveSong(song, folder / "drums.mus");
