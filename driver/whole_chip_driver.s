@@ -1,13 +1,20 @@
 ; QVXTracker's whole-chip sound driver for the Neo Geo sound board: a Z80 at 4 MHz driving a
-; YM2610. It plays whole-chip songs: four FM tracks as the classic driver plays them and six
-; ADPCM-A tracks whose notes key the samples of drum kits, on the board, the commands and the
-; tick the classic driver has (board.inc), so a game's code does not change with it.
+; YM2610. It plays whole-chip songs on every channel of the chip: four FM tracks as the classic
+; driver plays them, six ADPCM-A tracks whose notes key the samples of drum kits, three SSG
+; tracks and the ADPCM-B track, on the board, the commands and the tick the classic driver has
+; (board.inc), so a game's code does not change with it.
 ;
 ; Where to look:
-;   start_song ....... finds song n ("QVX1" blocks behind the sample table) and starts it
+;   start_song ....... finds song n ("QVX1" blocks behind the pitch tables) and starts it
 ;   row_step ......... one row: the cells its mask names, then the next row / order entry
-;   play_cell ........ one cell: an FM note (voice, frequency, then key-on) or a kit's sample
+;   play_cell ........ one cell: an FM note (voice, frequency, then key-on), a kit's sample,
+;                      an SSG note or an ADPCM-B note
+;   every_tick ....... the SSG volume sequences, one step a tick
 ;   trigger_sample ... a sample command, on a channel the songs leave free
+;
+; The SSG and ADPCM-B take their pitch from tables: the image builder writes the SSG's tone and
+; envelope periods behind the sample table, and each ADPCM-B instrument's delta-N per note into
+; its song block, so every note is the nearest the chip has to its pitch.
 ;
 ; A song owns the ADPCM-A channels of its tracks while it plays. SONG_ADPCMA_CHANNELS (written by
 ; the image builder) names the channels any song of the image uses; sample commands rotate over
@@ -33,9 +40,10 @@
 
 ; ==== Sequencer =============================================================================
 
-; Stop: key the FM channels and the songs' ADPCM-A channels off; the sequencer stops.
-; Clobbers AF, B, DE, HL.
+; Stop: key the FM channels and the songs' ADPCM-A channels off, silence the SSG and stop the
+; ADPCM-B; the sequencer stops. Clobbers AF, B, DE, HL.
 stop_song:
+        call    silence_ssg_and_adpcmb
         ld      hl,key_codes
         ld      b,FM_TRACKS
         ld      d,YM_KEY_ON
@@ -61,6 +69,9 @@ start_song:
         ld      (PLAYING),a
         or      c
         ret     z               ; there is no song 0
+        push    bc
+        call    silence_ssg_and_adpcmb  ; the last song's sequences must not step on
+        pop     bc
         ld      hl,FIRST_SONG_BLOCK
 find_song:
         ld      (SONG_BLOCK),hl
@@ -233,14 +244,20 @@ play_cell_instrument:
         inc     hl
         ld      (CELL_PARAMETER),a
         push    hl
-        ld      a,c
-        cp      FM_TRACKS
-        call    c,play_fm_cell
-        ld      a,c
-        cp      FM_TRACKS
-        call    nc,play_adpcma_cell
+        call    play_track_cell
         pop     hl
         ret
+
+; The current cell on track C, by the track's kind.
+play_track_cell:
+        ld      a,c
+        cp      FM_TRACKS
+        jr      c,play_fm_cell
+        cp      FIRST_SSG_TRACK
+        jp      c,play_adpcma_cell
+        cp      ADPCMB_TRACK
+        jp      c,play_ssg_cell
+        jp      play_adpcmb_cell
 
 ; The current cell on FM track C: a new voice when the instrument changed, the effect, then
 ; (unless the effect holds the note back) key off, the frequency, key on, so that the note starts
@@ -344,14 +361,33 @@ play_adpcma_cell_kit:
         ld      c,a
         ret
 
-; Keys track C off, whatever its kind (C00). Keeps C; clobbers AF, DE.
+; Keys track C off, whatever its kind (C00): an SSG note goes on to its release step. Keeps C;
+; clobbers DE; A nonzero.
 key_track_off:
         ld      a,c
         cp      FM_TRACKS
-        jr      nc,key_track_off_adpcma
+        jr      nc,key_track_off_sampled
         call    track_key_code
         ld      d,YM_KEY_ON
         rst     RST_WRITE_A
+        ret
+key_track_off_sampled:
+        cp      ADPCMB_TRACK
+        jp      z,key_adpcmb_off
+        cp      FIRST_SSG_TRACK
+        jr      c,key_track_off_adpcma
+        push    bc
+        push    hl
+        push    ix
+        push    iy
+        sub     FIRST_SSG_TRACK
+        ld      c,a
+        call    release_ssg
+        pop     iy
+        pop     ix
+        pop     hl
+        pop     bc
+        ld      a,1
         ret
 key_track_off_adpcma:
         sub     FM_TRACKS
@@ -369,6 +405,326 @@ key_track_off_adpcma:
         ret
 
         .include "fm_tracks.inc"
+
+; ==== SSG and ADPCM-B =======================================================================
+
+; HL := the offset of the current cell's note in a pitch table. Clobbers AF, DE.
+note_pitch_offset:
+        ld      a,(CELL_BLOCK)  ; octave x 8
+        rrca
+        ld      e,a
+        add     a,a
+        add     a,e             ; octave x 12
+        ld      e,a
+        ld      a,(CELL_NOTE)
+        dec     a
+        add     a,e
+        ld      l,a
+        ld      h,0
+        add     hl,hl
+        ret
+
+; IX and HL := the current cell's instrument. Clobbers AF, DE.
+cell_instrument:
+        ld      a,(CELL_INSTRUMENT)
+        call    times32
+        ld      hl,(INSTRUMENT_TABLE)
+        add     hl,de
+        push    hl
+        pop     ix
+        ret
+
+; IY := the state of SSG channel C. Clobbers AF, DE.
+ssg_state:
+        ld      a,c
+        add     a,a
+        add     a,a
+        add     a,a             ; SSG_STATE_BYTES each
+        ld      e,a
+        ld      d,0
+        ld      iy,SSG_STATES
+        add     iy,de
+        ret
+
+; The current cell on SSG track C: its effect, then (unless the effect holds the note back) the
+; tone period, the mixer, the noise period and the envelope the voice asks for, and the first
+; step of its volume sequence. Keeps C; clobbers AF, B, DE, HL, IX, IY.
+play_ssg_cell:
+        call    run_effect
+        ret     nc
+        ld      a,(CELL_NOTE)
+        or      a
+        ret     z
+        ld      a,c
+        sub     FIRST_SSG_TRACK
+        ld      c,a
+        call    ssg_note
+        ld      a,c
+        add     a,FIRST_SSG_TRACK
+        ld      c,a
+        ret
+
+; Plays the current cell's note on SSG channel C. Keeps C; clobbers AF, B, DE, HL, IX, IY.
+ssg_note:
+        call    cell_instrument
+        call    ssg_state
+        ld      (iy+SSG_VOICE),l
+        ld      (iy+SSG_VOICE+1),h
+        call    note_pitch_offset
+        push    hl
+        ld      de,SSG_TONE_PERIODS
+        add     hl,de
+        ld      a,c
+        add     a,a
+        ld      d,a             ; YM_SSG_TONE + 2 x channel
+        ld      e,(hl)
+        rst     RST_WRITE_A
+        inc     d
+        inc     hl
+        ld      e,(hl)
+        rst     RST_WRITE_A
+        ; The mixer: the channel's two bits as the voice has them, the others' kept.
+        ld      a,(ix+SSG_MIX)
+        ld      e,YM_SSG_CHANNEL_MIX
+        ld      b,c
+        inc     b
+        jr      ssg_note_mix_shifted
+ssg_note_mix_shift:
+        add     a,a
+        sla     e
+ssg_note_mix_shifted:
+        djnz    ssg_note_mix_shift
+        ld      b,a
+        ld      a,e
+        cpl
+        ld      hl,SSG_MIXER_SHADOW
+        and     (hl)
+        or      b
+        ld      (hl),a
+        ld      e,a
+        ld      d,YM_SSG_MIXER
+        rst     RST_WRITE_A
+        ; One noise generator and one envelope for the three channels: the last note's wins.
+        bit     3,(ix+SSG_MIX)
+        jr      nz,ssg_note_envelope
+        ld      d,YM_SSG_NOISE
+        ld      e,(ix+SSG_NOISE)
+        rst     RST_WRITE_A
+ssg_note_envelope:
+        pop     hl
+        bit     SSG_ENVELOPE_BIT,(ix+SSG_FLAGS)
+        jr      z,ssg_note_level
+        bit     SSG_FOLLOWS_BIT,(ix+SSG_FLAGS)
+        jr      nz,ssg_note_buzz
+        push    ix
+        pop     hl
+        ld      de,SSG_ENVELOPE_PERIOD
+        jr      ssg_note_envelope_period
+ssg_note_buzz:
+        ld      de,SSG_SAW_PERIODS
+        bit     1,(ix+SSG_SHAPE)        ; the triangles repeat every 64 steps, not 32
+        jr      z,ssg_note_envelope_period
+        ld      de,SSG_TRIANGLE_PERIODS
+ssg_note_envelope_period:
+        add     hl,de
+        ld      d,YM_SSG_ENVELOPE_LOW
+        ld      e,(hl)
+        rst     RST_WRITE_A
+        inc     d
+        inc     hl
+        ld      e,(hl)
+        rst     RST_WRITE_A
+        ld      d,YM_SSG_ENVELOPE_SHAPE
+        ld      e,(ix+SSG_SHAPE)
+        rst     RST_WRITE_A
+ssg_note_level:
+        ld      (iy+SSG_NOTE_FLAGS),SSG_SOUNDING
+        ld      (iy+SSG_LEVEL_WRITTEN),0xFF     ; no level: the first is always written
+        xor     a
+        jr      ssg_set_step
+
+; Key-off on SSG channel C: on to the voice's release step, or silence without one. Keeps C;
+; clobbers AF, DE, HL, IX, IY.
+release_ssg:
+        call    ssg_state
+        ld      a,(iy+SSG_NOTE_FLAGS)
+        cp      SSG_SOUNDING
+        ret     nz              ; silent, or released already
+        call    ssg_voice
+        ld      a,(ix+SSG_RELEASE_STEP)
+        cp      NO_STEP
+        jr      z,silence_ssg_channel
+        ld      (iy+SSG_NOTE_FLAGS),SSG_SOUNDING | SSG_RELEASED
+        jr      ssg_set_step
+
+; IX := the voice of the note on the channel of IY. Clobbers HL.
+ssg_voice:
+        ld      l,(iy+SSG_VOICE)
+        ld      h,(iy+SSG_VOICE+1)
+        push    hl
+        pop     ix
+        ret
+
+; Silences SSG channel C (IY its state). Keeps C; clobbers AF, DE.
+silence_ssg_channel:
+        xor     a
+        ld      (iy+SSG_NOTE_FLAGS),a
+        ld      (iy+SSG_LEVEL_WRITTEN),a
+        ld      e,a
+        ld      a,YM_SSG_LEVEL
+        add     a,c
+        ld      d,a
+        rst     RST_WRITE_A
+        ret
+
+; The SSG's volume sequences, once a tick before the row: each sounding note's next step. Keeps
+; nothing but IX and IY's callers do not need them; clobbers AF, BC, DE, HL, IX, IY.
+every_tick:
+        ld      c,0
+every_tick_channel:
+        call    ssg_state
+        ld      a,(iy+SSG_NOTE_FLAGS)
+        or      a
+        call    nz,ssg_next_step
+        inc     c
+        ld      a,c
+        cp      SSG_TRACKS
+        jr      nz,every_tick_channel
+        ret
+
+; Steps the sequence of SSG channel C (IY its state, A its flags): on while the steps last (to the
+; release step while the note is held), then back to the loop step, or stay. Clobbers AF, B, DE,
+; HL, IX.
+ssg_next_step:
+        ld      b,a
+        call    ssg_voice
+        ld      e,(ix+SSG_STEP_COUNT)
+        bit     SSG_RELEASED_BIT,b
+        jr      nz,ssg_next_step_end
+        ld      a,(ix+SSG_RELEASE_STEP)
+        cp      NO_STEP
+        jr      z,ssg_next_step_end
+        ld      e,a
+ssg_next_step_end:
+        ld      a,(iy+SSG_STEP)
+        inc     a
+        cp      e
+        jr      c,ssg_set_step
+        bit     SSG_RELEASED_BIT,b
+        ret     nz
+        ld      a,(ix+SSG_LOOP_STEP)
+        cp      NO_STEP
+        ret     z
+        ; on to ssg_set_step
+
+; Step A of the voice IX on SSG channel C (IY its state): its level, written when it changed.
+; Clobbers AF, DE, HL.
+ssg_set_step:
+        ld      (iy+SSG_STEP),a
+        push    ix
+        pop     hl
+        ld      de,SSG_LEVELS
+        add     hl,de
+        ld      e,a
+        srl     e
+        ld      d,0
+        add     hl,de
+        rra                     ; odd steps lie in the high nibble
+        ld      a,(hl)
+        jr      nc,ssg_set_step_nibble
+        rrca
+        rrca
+        rrca
+        rrca
+ssg_set_step_nibble:
+        and     0x0F
+        jr      z,ssg_set_step_write
+        bit     SSG_ENVELOPE_BIT,(ix+SSG_FLAGS)
+        jr      z,ssg_set_step_write
+        ld      a,YM_SSG_ENVELOPE_LEVEL     ; a sequence gates the envelope on and off
+ssg_set_step_write:
+        cp      (iy+SSG_LEVEL_WRITTEN)
+        ret     z
+        ld      (iy+SSG_LEVEL_WRITTEN),a
+        ld      e,a
+        ld      a,YM_SSG_LEVEL
+        add     a,c
+        ld      d,a
+        rst     RST_WRITE_A
+        ret
+
+; Silences the three SSG channels and stops the ADPCM-B; the mixer turns everything off.
+; Clobbers AF, B, DE, HL.
+silence_ssg_and_adpcmb:
+        ld      hl,SSG_STATES + SSG_NOTE_FLAGS
+        ld      de,(YM_SSG_LEVEL << 8) | 0
+        ld      b,SSG_TRACKS
+silence_ssg_and_adpcmb_channel:
+        ld      (hl),e
+        inc     hl
+        ld      (hl),e          ; SSG_LEVEL_WRITTEN
+        push    de
+        ld      de,SSG_STATE_BYTES - 1
+        add     hl,de
+        pop     de
+        rst     RST_WRITE_A
+        inc     d
+        djnz    silence_ssg_and_adpcmb_channel
+        ld      a,YM_SSG_ALL_OFF
+        ld      (SSG_MIXER_SHADOW),a
+        ld      e,a
+        ld      d,YM_SSG_MIXER
+        rst     RST_WRITE_A
+key_adpcmb_off:
+        ld      de,(YM_ADPCMB_CONTROL << 8) | YM_ADPCMB_RESET
+        rst     RST_WRITE_A
+        ret
+
+; The current cell on the ADPCM-B track: its effect, then (unless the effect holds the note back)
+; the instrument's sample at the note's delta-N, its level, both outputs, the end flag cleared as
+; for ADPCM-A, and the start, looped or not. Keeps C; clobbers AF, B, DE, HL, IX.
+play_adpcmb_cell:
+        call    run_effect
+        ret     nc
+        ld      a,(CELL_NOTE)
+        or      a
+        ret     z
+        call    key_adpcmb_off  ; a sample playing stops before its addresses change
+        call    cell_instrument
+        ld      d,YM_ADPCMB_START_LOW
+        ld      b,4
+play_adpcmb_cell_address:
+        ld      e,(hl)
+        rst     RST_WRITE_A
+        inc     d
+        inc     hl
+        djnz    play_adpcmb_cell_address
+        call    note_pitch_offset
+        ld      e,(ix+ADPCMB_RATES)
+        ld      d,(ix+ADPCMB_RATES+1)
+        add     hl,de
+        ld      de,(SONG_BLOCK)
+        add     hl,de
+        ld      d,YM_ADPCMB_DELTA_LOW
+        ld      e,(hl)
+        rst     RST_WRITE_A
+        inc     d
+        inc     hl
+        ld      e,(hl)
+        rst     RST_WRITE_A
+        ld      d,YM_ADPCMB_LEVEL
+        ld      e,(ix+ADPCMB_LEVEL)
+        rst     RST_WRITE_A
+        ld      de,(YM_ADPCMB_PAN << 8) | YM_ADPCMB_BOTH
+        rst     RST_WRITE_A
+        ld      de,(YM_ADPCMA_FLAGS << 8) | YM_ADPCMB_FLAG
+        rst     RST_WRITE_A
+        ld      e,0
+        rst     RST_WRITE_A
+        ld      d,YM_ADPCMB_CONTROL
+        ld      e,(ix+ADPCMB_CONTROL)
+        rst     RST_WRITE_A
+        ret
 
 ; ==== Fast voice loads ======================================================================
 

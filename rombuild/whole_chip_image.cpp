@@ -22,22 +22,16 @@ std::string cellPlace(const WholeChipBlockSource& source, int pattern, int track
            trackName(source.song->kind, track) + ", row " + patternNumberText(row);
 }
 
-// The driver's track slots: the FM tracks, then the ADPCM-A tracks, whatever order the editor
-// shows the groups in.
-constexpr TrackKind kSlotGroups[] = {TrackKind::Fm, TrackKind::AdpcmA};
+// The driver's track slots: the FM tracks, the ADPCM-A tracks, the SSG tracks, then the ADPCM-B
+// track, whatever order the editor shows the groups in.
+constexpr TrackKind kSlotGroups[] = {TrackKind::Fm, TrackKind::AdpcmA, TrackKind::Ssg,
+                                     TrackKind::AdpcmB};
 
 int trackInSlot(SongKind kind, int slot) {
     for (const TrackKind group : kSlotGroups) {
         if (slot < tracksOf(kind, group)) return firstTrackOf(kind, group) + slot;
         slot -= tracksOf(kind, group);
     }
-    return -1;
-}
-
-// The slot a track plays in, or -1.
-int slotOfTrack(SongKind kind, int track) {
-    for (int slot = 0; slot < static_cast<int>(wc::kWholeChipTracks); ++slot)
-        if (trackInSlot(kind, slot) == track) return slot;
     return -1;
 }
 
@@ -63,6 +57,43 @@ std::vector<SampleRef> blockSamples(const WholeChipBlockSource& source) {
 void putWord(std::vector<std::uint8_t>& out, std::size_t value) {
     out.push_back(static_cast<std::uint8_t>(value));
     out.push_back(static_cast<std::uint8_t>(value >> 8));
+}
+
+void setWord(std::span<std::uint8_t> out, std::size_t at, std::size_t value) {
+    out[at] = static_cast<std::uint8_t>(value);
+    out[at + 1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+// A pitch table entry's semitone: entry 0 is C#-0.
+int entrySemitone(std::size_t entry) {
+    return static_cast<int>(entry) + 1;
+}
+
+void putSsgVoice(std::vector<std::uint8_t>& out, const SsgVoice& voice) {
+    // The mixer bits the voice sets for its channel (channel A's): tone off, noise off.
+    static constexpr std::uint8_t kMixBits[] = {0x08, 0x01, 0x00};
+    out.push_back(kMixBits[static_cast<std::size_t>(voice.mix)]);
+    out.push_back(voice.noisePeriod);
+    out.push_back(static_cast<std::uint8_t>((voice.envelope ? 1u << wc::kSsgEnvelopeBit : 0u) |
+                                            (voice.envelopeFollowsNote ? 1u << wc::kSsgFollowsBit
+                                                                       : 0u)));
+    out.push_back(voice.envelopeShape);
+    putWord(out, voice.envelopePeriod);
+    const std::vector<std::uint8_t> levels = ssgStepLevels(voice);
+    const auto step = [](int value) {
+        return value == kNoStep ? wc::kNoStep : static_cast<std::uint8_t>(value);
+    };
+    out.push_back(static_cast<std::uint8_t>(levels.size()));
+    out.push_back(step(voice.loopStep));
+    out.push_back(step(voice.releaseStep));
+    const std::size_t at = out.size();
+    out.resize(at + kMaxSsgSequenceSteps / 2, 0);
+    for (std::size_t i = 0; i < levels.size(); ++i)
+        out[at + i / 2] |= static_cast<std::uint8_t>((levels[i] & 0x0F) << (i % 2 * 4));
+}
+
+SampleCoding pitchedCoding(const PitchedSample& pitched) {
+    return pitched.loop ? SampleCoding::AdpcmBLoop : SampleCoding::AdpcmB;
 }
 
 }  // namespace
@@ -159,9 +190,6 @@ std::string wholeChipBlockProblem(const WholeChipBlockSource& source) {
                     return where + " uses instrument " + std::to_string(cell.instrument) +
                            "; instruments are numbered 1 to " +
                            std::to_string(kWholeChipInstrumentCount);
-                if (slotOfTrack(song.kind, t) < 0 && cell != kEmptyCell)
-                    return where + ": the sound driver does not play " +
-                           tracksText(song.trackKind(t)) + " yet";
                 if (!hasNote(cell)) continue;
                 const Instrument& instrument =
                     song.instruments[static_cast<std::size_t>(instrumentOf(cell))];
@@ -204,18 +232,40 @@ std::vector<std::uint8_t> wholeChipBlock(const WholeChipBlockSource& source, Sam
     out.push_back(static_cast<std::uint8_t>(samples.size()));
     out.push_back(static_cast<std::uint8_t>(source.patterns.size()));
 
+    std::vector<std::pair<std::size_t, const PitchedSample*>> rateTables;
     for (int k = 1; k <= instruments; ++k) {
         const Instrument& instrument = song.instruments[static_cast<std::size_t>(k)];
         const std::size_t at = out.size();
-        if (instrument.kind == InstrumentKind::FmVoice) {
+        switch (instrument.kind) {
+        case InstrumentKind::FmVoice:
             out.insert(out.end(), instrument.registers.begin(), instrument.registers.end());
-        } else {
+            break;
+        case InstrumentKind::AdpcmAKit:
             for (const KitNote& note : instrument.kit.notes) {
                 const auto found = std::find(samples.begin(), samples.end(), note.sample);
                 out.push_back(note.sample ? static_cast<std::uint8_t>(found - samples.begin())
                                           : wc::kNoSample);
                 out.push_back(std::min(note.level, kMaxKitLevel));
             }
+            break;
+        case InstrumentKind::SsgVoice:
+            putSsgVoice(out, instrument.ssg);
+            break;
+        case InstrumentKind::AdpcmBSample: {
+            const PitchedSample& pitched = instrument.pitched;
+            SamplePlace place;
+            const bool stored = pitched.sample && rom.add(pitched.sample, pitchedCoding(pitched));
+            if (stored) place = *rom.placeOf(pitched.sample, pitchedCoding(pitched));
+            putWord(out, place.start);
+            putWord(out, place.end);
+            // Without a sample its notes leave the channel stopped.
+            out.push_back(static_cast<std::uint8_t>(
+                stored ? wc::kYmAdpcmbStart | (pitched.loop ? wc::kYmAdpcmbRepeat : 0) : 0));
+            out.push_back(pitched.level);
+            putWord(out, 0);  // where its rates go, once the patterns are laid out
+            rateTables.emplace_back(at + wc::kAdpcmbRates, &pitched);
+            break;
+        }
         }
         out.resize(at + driver::kInstrumentBytes, 0);
     }
@@ -252,6 +302,12 @@ std::vector<std::uint8_t> wholeChipBlock(const WholeChipBlockSource& source, Sam
             }
         }
     }
+    // Each ADPCM-B instrument's delta-N for every note.
+    for (const auto& [entry, pitched] : rateTables) {
+        setWord(out, entry, out.size());
+        for (std::size_t e = 0; e < wc::kPitchEntries; ++e)
+            putWord(out, pitchedDeltaN(*pitched, entrySemitone(e)));
+    }
     return out;
 }
 
@@ -262,6 +318,15 @@ std::vector<std::uint8_t> wholeChipImage(std::span<const std::vector<std::uint8_
     std::vector<std::uint8_t> image(driverBytes.begin(), driverBytes.end());
     image[wc::kSongAdpcmaChannels] = songChannels;
     image.resize(wc::kFirstSongBlock, 0);
+    for (std::size_t e = 0; e < wc::kPitchEntries; ++e) {
+        const int note = entrySemitone(e);
+        setWord(image, wc::kSsgTonePeriods + 2 * e, static_cast<std::size_t>(ssgTonePeriod(note)));
+        // The sawtooth shapes repeat every 32 steps, the triangles every 64.
+        setWord(image, wc::kSsgSawPeriods + 2 * e,
+                static_cast<std::size_t>(ssgEnvelopePeriod(note, 0x08)));
+        setWord(image, wc::kSsgTrianglePeriods + 2 * e,
+                static_cast<std::size_t>(ssgEnvelopePeriod(note, 0x0A)));
+    }
     std::copy_n(sampleTable.begin(), std::min(sampleTable.size(), driver::kSampleTableBytes),
                 image.begin() + wc::kSampleTable);
     for (std::size_t b = 0; b < blocks.size(); ++b) {

@@ -25,6 +25,22 @@ std::string ssgVoiceProblem(const SsgVoice& voice) {
     return {};
 }
 
+namespace {
+
+std::uint8_t scaledLevel(std::uint8_t volume, std::uint8_t step) {
+    return static_cast<std::uint8_t>((volume * step + kMaxSsgVolume / 2) / kMaxSsgVolume);
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> ssgStepLevels(const SsgVoice& voice) {
+    if (voice.sequence.empty()) return {voice.volume};
+    std::vector<std::uint8_t> levels;
+    for (const std::uint8_t step : voice.sequence)
+        levels.push_back(scaledLevel(voice.volume, step));
+    return levels;
+}
+
 int SsgSequencer::sustainEnd() const {
     return voice_.releaseStep == kNoStep ? static_cast<int>(voice_.sequence.size())
                                          : voice_.releaseStep;
@@ -33,8 +49,7 @@ int SsgSequencer::sustainEnd() const {
 std::uint8_t SsgSequencer::level() const {
     if (voice_.sequence.empty()) return released_ ? 0 : voice_.volume;
     if (released_ && voice_.releaseStep == kNoStep) return 0;
-    const unsigned scaled = voice_.volume * voice_.sequence[static_cast<std::size_t>(step_)];
-    return static_cast<std::uint8_t>((scaled + kMaxSsgVolume / 2) / kMaxSsgVolume);
+    return scaledLevel(voice_.volume, voice_.sequence[static_cast<std::size_t>(step_)]);
 }
 
 std::uint8_t SsgSequencer::start() {

@@ -42,6 +42,10 @@ struct SsgVoice {
 // sequence, a loop step at or after the release step), or empty.
 std::string ssgVoiceProblem(const SsgVoice& voice);
 
+// The level of each step of the voice's sequence: the step scaled by the voice's volume, to the
+// nearest. A voice without a sequence has one step, its volume.
+std::vector<std::uint8_t> ssgStepLevels(const SsgVoice& voice);
+
 // The level a note of `voice` has, tick by tick: the sequence as the driver steps it.
 class SsgSequencer {
   public:

@@ -232,23 +232,6 @@ double rms(const std::vector<double>& x, long from, long n) {
     return std::sqrt(sum / double(n));
 }
 
-// A second-order low-pass (Butterworth) at `hz`.
-std::vector<double> lowPassed(const std::vector<double>& x, double hz) {
-    const double w = 2 * std::numbers::pi * hz / kRate, alpha = std::sin(w) / std::sqrt(2.0),
-                 c = std::cos(w), a0 = 1 + alpha;
-    const double b0 = (1 - c) / 2 / a0, b1 = (1 - c) / a0, a1 = -2 * c / a0, a2 = (1 - alpha) / a0;
-    std::vector<double> y(x.size());
-    double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
-    for (std::size_t i = 0; i < x.size(); ++i) {
-        y[i] = b0 * (x[i] + x2) + b1 * x1 - a1 * y1 - a2 * y2;
-        x2 = x1;
-        x1 = x[i];
-        y2 = y1;
-        y1 = y[i];
-    }
-    return y;
-}
-
 // Both emulators bring the chip's 55555.6 Hz output to 55555 Hz, each with its own interpolator,
 // and so differ in phase in the top octave; the ROMs' behaviour is compared below this.
 constexpr double kComparedBand = 8000;
@@ -291,8 +274,8 @@ double correlation(const std::vector<double>& a, const std::vector<double>& b, l
 
 Comparison compare(const std::vector<double>& mame, const std::vector<double>& ours) {
     Comparison c;
-    const std::vector<double> mameBand = lowPassed(mame, kComparedBand),
-                              ourBand = lowPassed(ours, kComparedBand);
+    const std::vector<double> mameBand = testing::lowPassed(mame, kComparedBand, kRate),
+                              ourBand = testing::lowPassed(ours, kComparedBand, kRate);
     const long offset = firstOnset(mame) - firstOnset(ours);
     c.offsetMs = 1000.0 * double(offset) / kRate;
     const long n = kRate;
@@ -579,9 +562,9 @@ TEST(MameNeoGeo, AWholeChipSongsFirstNoteSoundsTheSameInEverySlot) {
     const MameResult mame = playInMame(roms.m1, roms.v1, table, seconds);
     ASSERT_TRUE(mame.failure.empty()) << mame.failure;
     ASSERT_EQ(mame.answers, expected);
-    const std::vector<double> ours = lowPassed(preview(roms.m1, roms.v1, mame, seconds),
-                                               kComparedBand),
-                              theirs = lowPassed(mame.sound, kComparedBand);
+    const std::vector<double> ours = testing::lowPassed(
+                                  preview(roms.m1, roms.v1, mame, seconds), kComparedBand, kRate),
+                              theirs = testing::lowPassed(mame.sound, kComparedBand, kRate);
     // Where the note started by command `k` sets in, in `x`.
     const long n = 3 * kRate / 10;  // 300 ms
     const auto onset = [&](const std::vector<double>& x, int k) {

@@ -117,10 +117,16 @@ TEST(WholeChipDriver, KitNotesKeyTheirSamplesAndC00KeysTheChannelOff) {
     rig.ticks(6);
     EXPECT_EQ(since(rig, from), (std::vector<RegisterWrite>{{0, 1, 0x00, 0x81}}));
 
-    // Stop keys the FM channels and the song's ADPCM-A channels off.
+    // Stop silences the SSG, stops the ADPCM-B, keys the FM channels and the song's ADPCM-A
+    // channels off.
     from = rig.chip.writes.size();
     rig.command(0xFF);
-    const std::vector<RegisterWrite> stop = {{0, 0, kKeyOn, 0x01},
+    const std::vector<RegisterWrite> stop = {{0, 0, 0x08, 0},
+                                             {0, 0, 0x09, 0},
+                                             {0, 0, 0x0A, 0},
+                                             {0, 0, 0x07, 0x3F},
+                                             {0, 0, 0x10, 0x01},
+                                             {0, 0, kKeyOn, 0x01},
                                              {0, 0, kKeyOn, 0x02},
                                              {0, 0, kKeyOn, 0x05},
                                              {0, 0, kKeyOn, 0x06},

@@ -19,6 +19,23 @@ inline std::vector<double> leftChannel(const std::vector<std::int16_t>& stereo) 
     return out;
 }
 
+// A second-order low-pass (Butterworth) at `hz`, for x sampled at `rate`.
+inline std::vector<double> lowPassed(const std::vector<double>& x, double hz, double rate) {
+    const double w = 2 * std::numbers::pi * hz / rate, alpha = std::sin(w) / std::sqrt(2.0),
+                 c = std::cos(w), a0 = 1 + alpha;
+    const double b0 = (1 - c) / 2 / a0, b1 = (1 - c) / a0, a1 = -2 * c / a0, a2 = (1 - alpha) / a0;
+    std::vector<double> y(x.size());
+    double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        y[i] = b0 * (x[i] + x2) + b1 * x1 - a1 * y1 - a2 * y2;
+        x2 = x1;
+        x1 = x[i];
+        y2 = y1;
+        y1 = y[i];
+    }
+    return y;
+}
+
 // RMS level in dB (full scale 32768 = 0 dB) of consecutive windows of `window` samples.
 inline std::vector<double> windowLevels(const std::vector<double>& x, std::size_t from,
                                         std::size_t to, std::size_t window) {
