@@ -1,10 +1,15 @@
 // The whole-chip driver on the emulated board: FM notes with their frequency before the key-on,
-// instruments beyond 31, drum kits on the ADPCM-A tracks, C00 on both kinds of track, stop, and
-// sample commands beside a song's drums. The images come from the whole-chip compiler.
+// instruments beyond 31, drum kits on the ADPCM-A tracks, SSG and ADPCM-B notes, C00 on every
+// kind of track, stop, and sample commands beside a song's drums. The images come from the
+// whole-chip compiler.
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <optional>
 
 #include "driver/whole_chip_driver.hpp"
 #include "rombuild/whole_chip_image.hpp"
+#include "song/chip_pitch.hpp"
 #include "tests/support/driver_rig.hpp"
 
 namespace qvx {
@@ -42,6 +47,17 @@ struct DrumSong {
         return wholeChipImage(std::span(&block, 1), adpcmAChannels(source));
     }
 };
+
+int ssgTrack(int channel) {
+    return wholeChipTrack(TrackKind::Ssg, channel);
+}
+
+// The last value written to a first-bank register since `from`.
+std::optional<int> lastWrite(const DriverRig& rig, std::uint8_t reg, std::size_t from) {
+    const auto writes = rig.writesTo(0, reg, from);
+    if (writes.empty()) return std::nullopt;
+    return writes.back().value;
+}
 
 // The writes since `from`, the tick's timer acknowledges left out.
 std::vector<RegisterWrite> since(const DriverRig& rig, std::size_t from) {
@@ -134,6 +150,152 @@ TEST(WholeChipDriver, KitNotesKeyTheirSamplesAndC00KeysTheChannelOff) {
     EXPECT_EQ(since(rig, from), stop);
 }
 
+// Each SSG note takes the nearest tone period to its pitch, in every octave; a voice whose
+// envelope follows the note buzzes at it, on the sawtooth and triangle shapes alike.
+TEST(WholeChipDriver, SsgNotesTakeTheirNearestPeriods) {
+    DrumSong song;
+    const std::uint8_t shapes[] = {0x08, 0x0E};  // voice 43 a sawtooth, 44 a triangle
+    for (const int k : {43, 44}) {
+        SsgVoice& buzz = song.song.instruments[k].ssg;
+        song.song.instruments[k].kind = InstrumentKind::SsgVoice;
+        buzz.envelope = buzz.envelopeFollowsNote = true;
+        buzz.envelopeShape = shapes[k - 43];
+    }
+    // C and B of octaves 1-7, a row each.
+    const auto noteOf = [](int row) { return std::pair{row % 2 ? 11 : 0, 1 + row / 2}; };
+    for (int row = 0; row < 14; ++row) {
+        const auto [note, octave] = noteOf(row);
+        song.cell(ssgTrack(0), row) =
+            Cell{static_cast<std::uint8_t>(note == 0 ? kNoteC : note),
+                 static_cast<std::uint8_t>(octave), static_cast<std::uint8_t>(43 + octave % 2),
+                 kNone, kNone};
+    }
+    SampleRom rom;
+    DriverRig rig(song.image(rom));
+    rig.command(kFirstSong);
+    rig.ticks(5);
+    for (int row = 0; row < 14; ++row) {
+        const std::size_t from = rig.chip.writes.size();
+        rig.ticks(6);
+        const auto [note, octave] = noteOf(row);
+        const int period = *lastWrite(rig, 0x00, from) | *lastWrite(rig, 0x01, from) << 8;
+        EXPECT_EQ(period, ssgTonePeriod(semitone(note, octave))) << row;
+        const int envelope = *lastWrite(rig, 0x0B, from) | *lastWrite(rig, 0x0C, from) << 8;
+        EXPECT_EQ(envelope, ssgEnvelopePeriod(semitone(note, octave), shapes[octave % 2])) << row;
+        EXPECT_EQ(lastWrite(rig, 0x0D, from), shapes[octave % 2]) << row;  // restarts it
+        EXPECT_EQ(lastWrite(rig, 0x08, from).value_or(0x10), 0x10) << row;  // the envelope's level
+        EXPECT_EQ(lastWrite(rig, 0x07, from), 0x3E) << row;                  // tone A alone
+    }
+    // The documented ends: C-1 and B-7.
+    EXPECT_EQ(ssgTonePeriod(semitone(0, 1)), 3822);
+    EXPECT_EQ(ssgTonePeriod(semitone(11, 7)), 32);
+}
+
+// A volume sequence steps once a tick from the note on, goes back to its loop step, and at C00
+// goes on from its release step; each tick's level is the model's.
+TEST(WholeChipDriver, SsgVolumeSequencesStepEachTickLoopAndRelease) {
+    DrumSong song;
+    Instrument& lead = song.song.instruments[43];
+    lead.kind = InstrumentKind::SsgVoice;
+    lead.ssg.volume = 12;
+    lead.ssg.sequence = {15, 11, 8, 6, 9, 12, 5, 2, 0};
+    lead.ssg.loopStep = 3;
+    lead.ssg.releaseStep = 6;
+    song.cell(ssgTrack(1), 0) = Cell{9, 3, 43, kNone, kNone};
+    song.cell(ssgTrack(1), 3) = Cell{kNoteEmpty, kNone, kNone, 0x0C, 0};
+    SampleRom rom;
+    DriverRig rig(song.image(rom));
+    rig.command(kFirstSong);
+    rig.ticks(5);
+    SsgSequencer model(lead.ssg);
+    int level = 0;
+    for (int tick = 0; tick < 30; ++tick) {
+        const std::size_t from = rig.chip.writes.size();
+        rig.ticks(1);
+        level = lastWrite(rig, 0x09, from).value_or(level);
+        const std::uint8_t wanted = tick == 0    ? model.start()
+                                    : tick == 18 ? (model.tick(), model.release())
+                                                 : model.tick();
+        EXPECT_EQ(level, wanted) << "tick " << tick;
+    }
+    EXPECT_EQ(level, 0);  // the release ran to its last step
+}
+
+// The SSG has one noise generator for its three channels: notes on two tracks in one row set the
+// noise period in track order, so the later track's wins, as the chip's last write does.
+TEST(WholeChipDriver, TheLastSsgNoteSetsTheSharedNoise) {
+    DrumSong song;
+    for (const int k : {43, 44}) {
+        song.song.instruments[k].kind = InstrumentKind::SsgVoice;
+        song.song.instruments[k].ssg.mix = SsgMix::Noise;
+        song.song.instruments[k].ssg.noisePeriod = static_cast<std::uint8_t>(k - 38);
+    }
+    song.cell(ssgTrack(2), 0) = Cell{0, 4, 43, kNone, kNone};  // noise 5 on SSG C ...
+    song.cell(ssgTrack(0), 0) = Cell{0, 4, 44, kNone, kNone};  // ... noise 6 on SSG A
+    song.cell(ssgTrack(2), 1) = Cell{0, 4, 43, kNone, kNone};
+    SampleRom rom;
+    DriverRig rig(song.image(rom));
+    rig.command(kFirstSong);
+    std::size_t from = rig.chip.writes.size();
+    rig.ticks(6);
+    const auto values = [&](std::uint8_t reg) {
+        std::vector<int> out;
+        for (const RegisterWrite& w : rig.writesTo(0, reg, from))
+            out.push_back(w.value);
+        return out;
+    };
+    EXPECT_EQ(values(0x06), (std::vector<int>{6, 5}));
+    EXPECT_EQ(values(0x07).back(), 0x3F & ~0x08 & ~0x20);  // noise on A and C, no tone
+    from = rig.chip.writes.size();
+    rig.ticks(6);
+    EXPECT_EQ(values(0x06), std::vector<int>{5});
+}
+
+// An ADPCM-B note: its sample's place, the delta-N of the note's rate, its level, both outputs,
+// the end flag cleared, then the start with repeat for a looped sample; C00 stops it.
+TEST(WholeChipDriver, AdpcmBNotesPlayAtTheirRate) {
+    DrumSong song;
+    Instrument& strings = song.song.instruments[45];
+    strings.kind = InstrumentKind::AdpcmBSample;
+    strings.pitched.sample = makeSample("strings", std::vector<std::int16_t>(3000, 1000));
+    strings.pitched.rate = 18000;
+    strings.pitched.baseSemitone = semitone(9, 3);
+    strings.pitched.level = 200;
+    strings.pitched.loop = true;
+    const int track = wholeChipTrack(TrackKind::AdpcmB, 0);
+    const int notes[][2] = {{9, 3}, {0, 1}, {4, 4}};
+    for (int row = 0; row < 3; ++row)
+        song.cell(track, row) = Cell{static_cast<std::uint8_t>(notes[row][0] == 0 ? kNoteC
+                                                                                 : notes[row][0]),
+                                     static_cast<std::uint8_t>(notes[row][1]), 45, kNone, kNone};
+    song.cell(track, 3) = Cell{kNoteEmpty, kNone, kNone, 0x0C, 0};
+    SampleRom rom;
+    DriverRig rig(song.image(rom));
+    const SamplePlace place = *rom.placeOf(strings.pitched.sample, SampleCoding::AdpcmBLoop);
+    rig.command(kFirstSong);
+    rig.ticks(5);
+    for (const auto& [note, octave] : notes) {
+        const std::size_t from = rig.chip.writes.size();
+        rig.ticks(6);
+        const int deltaN = pitchedDeltaN(strings.pitched, semitone(note, octave));
+        const auto d = [](int v) { return static_cast<std::uint8_t>(v); };
+        const std::vector<RegisterWrite> expected = {
+            {0, 0, 0x10, 0x01},          {0, 0, 0x12, d(place.start)},
+            {0, 0, 0x13, d(place.start >> 8)}, {0, 0, 0x14, d(place.end)},
+            {0, 0, 0x15, d(place.end >> 8)},   {0, 0, 0x19, d(deltaN)},
+            {0, 0, 0x1A, d(deltaN >> 8)},      {0, 0, 0x1B, 200},
+            {0, 0, 0x11, 0xC0},          {0, 0, 0x1C, 0x80},
+            {0, 0, 0x1C, 0},             {0, 0, 0x10, 0x90}};
+        EXPECT_EQ(since(rig, from), expected);
+        // Within half a cent of the pitch the note asks (delta-N's steps at C-1's rate).
+        const double wanted = 18000 * std::pow(2.0, (semitone(note, octave) - semitone(9, 3)) / 12.0);
+        EXPECT_NEAR(centsBetween(adpcmBRate(deltaN), wanted), 0, 0.5);
+    }
+    const std::size_t from = rig.chip.writes.size();
+    rig.ticks(6);
+    EXPECT_EQ(since(rig, from), (std::vector<RegisterWrite>{{0, 0, 0x10, 0x01}}));
+}
+
 // Sample commands go round the channels no song uses; with all six in use, round all six, and
 // the song's next note on a channel takes it back.
 TEST(WholeChipDriver, SampleCommandsKeepOffTheSongsChannels) {
@@ -171,19 +333,29 @@ TEST(WholeChipDriver, SampleCommandsKeepOffTheSongsChannels) {
     }
 }
 
-// The heaviest song there is: speed 1, every track keyed every row, every FM track loading
-// another voice every row. Its longest tick, from the interrupt's acceptance to the handler's
-// return, stays below half of the 16 ms tick (32,000 T-states).
+// The heaviest song there is: speed 1, all fourteen tracks keyed every row, every FM track
+// loading another voice every row, the SSG notes with noise, envelope and a volume sequence.
+// Its longest tick, from the interrupt's acceptance to the handler's return, stays below half
+// of the 16 ms tick (32,000 T-states).
 TEST(WholeChipDriver, TheHeaviestRowFitsHalfATick) {
     DrumSong drums;
     for (int k = 1; k <= 8; ++k)
         drums.song.instruments[k].registers.fill(static_cast<std::uint8_t>(k));
+    Instrument& ssg = drums.song.instruments[43];
+    ssg.kind = InstrumentKind::SsgVoice;
+    ssg.ssg = SsgVoice{SsgMix::ToneAndNoise, 7, 15, true, 0x0E, 0, true, {15, 3, 9}, 0, kNoStep};
+    Instrument& pitched = drums.song.instruments[44];
+    pitched.kind = InstrumentKind::AdpcmBSample;
+    pitched.pitched.sample = drums.snare;
     for (int row = 0; row < kRows; ++row) {
         for (int t = 0; t < 4; ++t)
             drums.cell(t, row) = Cell{static_cast<std::uint8_t>(row % 12), 4,
                                       static_cast<std::uint8_t>(1 + (row + t) % 8), kNone, kNone};
         for (int t = 0; t < kAdpcmATracks; ++t)
             drums.cell(wholeChipTrack(TrackKind::AdpcmA, t), row) = Cell{2, 4, 42, kNone, kNone};
+        for (int t = 0; t < kSsgTracks; ++t)
+            drums.cell(ssgTrack(t), row) = Cell{5, 3, 43, kNone, kNone};
+        drums.cell(wholeChipTrack(TrackKind::AdpcmB, 0), row) = Cell{5, 3, 44, kNone, kNone};
     }
     drums.cell(0, 0).effect = 0x0F;
     drums.cell(0, 0).parameter = 1;
