@@ -34,6 +34,32 @@
         .ascii  "QVX1"
         .endm
 
+; HL := the address of instrument A (0-based), from the list start_song made. Clobbers AF.
+        .macro  instrument_address
+        add     a,a
+        ld      l,a
+        ld      h,INSTRUMENT_ADDRESSES >> 8
+        ld      a,(hl)
+        inc     l
+        ld      h,(hl)
+        ld      l,a
+        .endm
+
+; The cell's effect: returns from the caller when it holds the note back (D, F, C00). Most cells
+; have none (0xFF), which this passes by without a call. Clobbers AF, DE.
+        .macro  cell_effect
+        ld      a,(CELL_EFFECT)
+        inc     a
+        jr      z,cell_effect_none\@
+        call    run_effect
+        ret     nc
+cell_effect_none\@:
+        .endm
+
+        .if     INSTRUMENT_ADDRESSES & 0xFF
+        .error  "the instrument list must start a page"
+        .endif
+
         .text
 
         .include "board.inc"
@@ -99,6 +125,7 @@ found_song:
         inc     hl
         inc     hl
         ld      (INSTRUMENT_TABLE),hl
+        ld      (INSTRUMENTS_UNLISTED),a    ; nonzero: the next tick lists them
         call    times32
         add     hl,de
         ld      (SONG_SAMPLES),hl
@@ -129,6 +156,29 @@ start_song_unload:
         call    set_row_pointer
         ld      a,1
         ld      (PLAYING),a
+        ret
+
+; Lists the address of each instrument of the playing song in INSTRUMENT_ADDRESSES, so that a
+; note finds its instrument without a multiplication. The tick after a song starts does it (its
+; first row comes ticks later), so that the start command is answered at once. Clobbers AF, BC,
+; DE, HL.
+list_instruments:
+        xor     a
+        ld      (INSTRUMENTS_UNLISTED),a
+        ld      hl,(INSTRUMENT_TABLE)
+        ld      de,INSTRUMENT_ADDRESSES
+        ld      bc,INSTRUMENT_BYTES
+list_instruments_next:
+        ex      de,hl
+        ld      (hl),e
+        inc     l
+        ld      (hl),d
+        inc     l
+        ex      de,hl
+        add     hl,bc
+        ld      a,e
+        cp      2 * (WHOLE_CHIP_INSTRUMENTS)
+        jr      nz,list_instruments_next
         ret
 
 ; DE := A * 32, for instrument offsets up to 63 * 32. Clobbers A.
@@ -284,13 +334,18 @@ play_fm_cell:
         cp      (hl)
         jr      z,play_fm_cell_effect
         ld      (hl),a
-        call    load_voice
+        call    load_voice      ; which keys the channel off before the voice
+        cell_effect
+        call    track_key_code
+        ld      d,YM_KEY_ON
+        jr      play_fm_cell_frequency
 play_fm_cell_effect:
-        call    run_effect
-        ret     nc              ; D, F and C00 hold the note back
+        cell_effect              ; D, F and C00 hold the note back
         call    track_key_code
         ld      d,YM_KEY_ON
         rst     RST_WRITE_A     ; key off ...
+play_fm_cell_frequency:
+        push    de
         ld      a,c
         and     1
         inc     a
@@ -310,11 +365,10 @@ play_fm_cell_effect:
         add     a,b
         ld      d,a
         call    write_track
-        call    track_key_code
+        pop     de
         ld      a,e
         or      YM_ALL_OPERATORS
         ld      e,a
-        ld      d,YM_KEY_ON
         rst     RST_WRITE_A     ; ... and on with all four operators
         ret
 
@@ -322,8 +376,7 @@ play_fm_cell_effect:
 ; the sample the instrument's kit gives the note, at the kit note's level. A kit note without a
 ; sample plays nothing. Keeps C; clobbers AF, B, DE, HL.
 play_adpcma_cell:
-        call    run_effect
-        ret     nc
+        cell_effect
         ld      a,(CELL_NOTE)
         or      a
         ret     z
@@ -332,12 +385,10 @@ play_adpcma_cell:
         xor     a
 play_adpcma_cell_kit:
         add     a,a             ; KIT_NOTE_BYTES each
-        ld      l,a
-        ld      h,0
+        ld      e,a
+        ld      d,0
         ld      a,(CELL_INSTRUMENT)
-        call    times32
-        add     hl,de
-        ld      de,(INSTRUMENT_TABLE)
+        instrument_address
         add     hl,de
         ld      a,(hl)          ; the sample number ...
         cp      NO_SAMPLE
@@ -352,10 +403,29 @@ play_adpcma_cell_kit:
         add     hl,de
         ld      a,c
         sub     FM_TRACKS
-        ld      c,a             ; the channel, for play_sample ...
+        ld      c,a             ; the channel ...
+        ld      a,YM_ADPCMA_START_LOW
+        add     a,c
+        ld      d,a
+        push    bc              ; B: the level
+        ld      b,SONG_SAMPLE_BYTES
+play_adpcma_cell_address:       ; start lo, hi, end lo, hi: registers 8 apart
+        ld      e,(hl)
+        rst     RST_WRITE_B
+        inc     hl
+        ld      a,d
+        add     a,YM_ADPCMA_START_HIGH - YM_ADPCMA_START_LOW
+        ld      d,a
+        djnz    play_adpcma_cell_address
+        pop     bc
+        ld      a,YM_ADPCMA_LEVEL
+        add     a,c
+        ld      d,a
         ld      a,b
         or      YM_ADPCMA_BOTH
-        call    play_sample
+        ld      e,a
+        rst     RST_WRITE_B
+        clear_flag_and_key_on
         ld      a,c
         add     a,FM_TRACKS     ; ... and the track again
         ld      c,a
@@ -424,12 +494,10 @@ note_pitch_offset:
         add     hl,hl
         ret
 
-; IX and HL := the current cell's instrument. Clobbers AF, DE.
+; IX and HL := the current cell's instrument. Clobbers AF.
 cell_instrument:
         ld      a,(CELL_INSTRUMENT)
-        call    times32
-        ld      hl,(INSTRUMENT_TABLE)
-        add     hl,de
+        instrument_address
         push    hl
         pop     ix
         ret
@@ -450,8 +518,7 @@ ssg_state:
 ; tone period, the mixer, the noise period and the envelope the voice asks for, and the first
 ; step of its volume sequence. Keeps C; clobbers AF, B, DE, HL, IX, IY.
 play_ssg_cell:
-        call    run_effect
-        ret     nc
+        cell_effect
         ld      a,(CELL_NOTE)
         or      a
         ret     z
@@ -484,28 +551,28 @@ ssg_note:
         ld      e,(hl)
         rst     RST_WRITE_A
         ; The mixer: the channel's two bits as the voice has them, the others' kept.
-        ld      a,(ix+SSG_MIX)
-        ld      e,YM_SSG_CHANNEL_MIX
-        ld      b,c
-        inc     b
-        jr      ssg_note_mix_shifted
-ssg_note_mix_shift:
-        add     a,a
-        sla     e
-ssg_note_mix_shifted:
-        djnz    ssg_note_mix_shift
-        ld      b,a
-        ld      a,e
+        push    ix
+        pop     hl
+        ld      e,c
+        ld      d,0
+        add     hl,de
+        ld      b,(hl)          ; SSG_MIX + channel
+        ld      hl,ssg_channel_mix
+        add     hl,de
+        ld      a,(hl)
         cpl
         ld      hl,SSG_MIXER_SHADOW
         and     (hl)
         or      b
+        cp      (hl)
+        jr      z,ssg_note_noise
         ld      (hl),a
         ld      e,a
         ld      d,YM_SSG_MIXER
         rst     RST_WRITE_A
+ssg_note_noise:
         ; One noise generator and one envelope for the three channels: the last note's wins.
-        bit     3,(ix+SSG_MIX)
+        bit     SSG_NOISE_OFF_BIT,(ix+SSG_MIX)
         jr      nz,ssg_note_envelope
         ld      d,YM_SSG_NOISE
         ld      e,(ix+SSG_NOISE)
@@ -538,7 +605,7 @@ ssg_note_envelope_period:
         ld      e,(ix+SSG_SHAPE)
         rst     RST_WRITE_A
 ssg_note_level:
-        ld      (iy+SSG_NOTE_FLAGS),SSG_SOUNDING
+        ld      (iy+SSG_NOTE_FLAGS),SSG_SOUNDING | SSG_FRESH
         ld      (iy+SSG_LEVEL_WRITTEN),0xFF     ; no level: the first is always written
         xor     a
         jr      ssg_set_step
@@ -548,13 +615,14 @@ ssg_note_level:
 release_ssg:
         call    ssg_state
         ld      a,(iy+SSG_NOTE_FLAGS)
+        and     ~SSG_FRESH & 0xFF
         cp      SSG_SOUNDING
         ret     nz              ; silent, or released already
         call    ssg_voice
         ld      a,(ix+SSG_RELEASE_STEP)
         cp      NO_STEP
         jr      z,silence_ssg_channel
-        ld      (iy+SSG_NOTE_FLAGS),SSG_SOUNDING | SSG_RELEASED
+        ld      (iy+SSG_NOTE_FLAGS),SSG_SOUNDING | SSG_RELEASED | SSG_FRESH
         jr      ssg_set_step
 
 ; IX := the voice of the note on the channel of IY. Clobbers HL.
@@ -577,15 +645,24 @@ silence_ssg_channel:
         rst     RST_WRITE_A
         ret
 
-; The SSG's volume sequences, once a tick before the row: each sounding note's next step. Keeps
-; nothing but IX and IY's callers do not need them; clobbers AF, BC, DE, HL, IX, IY.
+; The SSG's volume sequences, once a tick after the row: each sounding note's next step, but for
+; notes keyed or released this tick, which start where they are. And a new song's instrument list. Clobbers AF, BC, DE, HL, IX, IY.
 every_tick:
+        ld      a,(INSTRUMENTS_UNLISTED)
+        or      a
+        call    nz,list_instruments
+        ld      iy,SSG_STATES
         ld      c,0
 every_tick_channel:
-        call    ssg_state
         ld      a,(iy+SSG_NOTE_FLAGS)
         or      a
-        call    nz,ssg_next_step
+        jr      z,every_tick_next
+        bit     SSG_FRESH_BIT,a
+        call    z,ssg_next_step
+        res     SSG_FRESH_BIT,(iy+SSG_NOTE_FLAGS)
+every_tick_next:
+        ld      de,SSG_STATE_BYTES
+        add     iy,de
         inc     c
         ld      a,c
         cp      SSG_TRACKS
@@ -653,7 +730,8 @@ ssg_set_step_write:
         rst     RST_WRITE_A
         ret
 
-; Silences the three SSG channels and stops the ADPCM-B; the mixer turns everything off.
+; Silences the three SSG channels and stops the ADPCM-B (both its outputs on for what comes);
+; the mixer turns everything off.
 ; Clobbers AF, B, DE, HL.
 silence_ssg_and_adpcmb:
         ld      hl,SSG_STATES + SSG_NOTE_FLAGS
@@ -675,17 +753,18 @@ silence_ssg_and_adpcmb_channel:
         ld      e,a
         ld      d,YM_SSG_MIXER
         rst     RST_WRITE_A
+        ld      de,(YM_ADPCMB_PAN << 8) | YM_ADPCMB_BOTH   ; both outputs for the song's notes
+        rst     RST_WRITE_A
 key_adpcmb_off:
         ld      de,(YM_ADPCMB_CONTROL << 8) | YM_ADPCMB_RESET
         rst     RST_WRITE_A
         ret
 
 ; The current cell on the ADPCM-B track: its effect, then (unless the effect holds the note back)
-; the instrument's sample at the note's delta-N, its level, both outputs, the end flag cleared as
-; for ADPCM-A, and the start, looped or not. Keeps C; clobbers AF, B, DE, HL, IX.
+; the instrument's sample at the note's delta-N, its level, the end flag cleared as for ADPCM-A,
+; and the start, looped or not. Keeps C; clobbers AF, B, DE, HL, IX.
 play_adpcmb_cell:
-        call    run_effect
-        ret     nc
+        cell_effect
         ld      a,(CELL_NOTE)
         or      a
         ret     z
@@ -714,8 +793,6 @@ play_adpcmb_cell_address:
         rst     RST_WRITE_A
         ld      d,YM_ADPCMB_LEVEL
         ld      e,(ix+ADPCMB_LEVEL)
-        rst     RST_WRITE_A
-        ld      de,(YM_ADPCMB_PAN << 8) | YM_ADPCMB_BOTH
         rst     RST_WRITE_A
         ld      de,(YM_ADPCMA_FLAGS << 8) | YM_ADPCMB_FLAG
         rst     RST_WRITE_A
@@ -877,6 +954,9 @@ trigger_sample_next:
         ret
 
         .include "sequencer_tables.inc"
+
+ssg_channel_mix:                ; the YM_SSG_MIXER bits of channels A, B and C
+        .byte   0x09, 0x12, 0x24
 
 code_end:
         .org    SAMPLE_TABLE    ; the driver fills everything up to the sample table

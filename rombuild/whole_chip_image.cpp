@@ -70,9 +70,11 @@ int entrySemitone(std::size_t entry) {
 }
 
 void putSsgVoice(std::vector<std::uint8_t>& out, const SsgVoice& voice) {
-    // The mixer bits the voice sets for its channel (channel A's): tone off, noise off.
+    // The mixer bits the voice sets on each channel: tone off, noise off.
     static constexpr std::uint8_t kMixBits[] = {0x08, 0x01, 0x00};
-    out.push_back(kMixBits[static_cast<std::size_t>(voice.mix)]);
+    for (int channel = 0; channel < kSsgTracks; ++channel)
+        out.push_back(
+            static_cast<std::uint8_t>(kMixBits[static_cast<std::size_t>(voice.mix)] << channel));
     out.push_back(voice.noisePeriod);
     out.push_back(static_cast<std::uint8_t>((voice.envelope ? 1u << wc::kSsgEnvelopeBit : 0u) |
                                             (voice.envelopeFollowsNote ? 1u << wc::kSsgFollowsBit
