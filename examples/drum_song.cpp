@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "examples/demo_song.hpp"
+#include "song/chip_pitch.hpp"
 
 namespace qvx::examples {
 namespace {
@@ -81,12 +82,88 @@ std::vector<std::int16_t> synthesizeHiHat(bool open) {
     return out;
 }
 
+// A long wash of noise with its lows taken out, for the top of the song.
+std::vector<std::int16_t> synthesizeCrash() {
+    std::vector<std::int16_t> out(frames(1.2));
+    Noise noise;
+    double previous = 0, low = 0;
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const double t = static_cast<double>(i) / kAdpcmARate;
+        const double white = noise.next();
+        const double high = white - previous;
+        previous = white;
+        low += 0.3 * (high - low);  // softens the very top
+        out[i] = toPcm(0.5 * (0.6 * high + 0.4 * low) * std::exp(-t / 0.45));
+    }
+    return out;
+}
+
+// A drum head whose pitch falls from `highHz` to `lowHz`.
+std::vector<std::int16_t> synthesizeTom(double highHz, double lowHz) {
+    std::vector<std::int16_t> out(frames(0.4));
+    double phase = 0;
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const double t = static_cast<double>(i) / kAdpcmARate;
+        phase += 2 * kPi * (lowHz + (highHz - lowHz) * std::exp(-t / 0.06)) / kAdpcmARate;
+        out[i] = toPcm(0.85 * std::sin(phase) * std::exp(-t / 0.14));
+    }
+    return out;
+}
+
+// Three quick bursts of noise and a short tail, as hands clap.
+std::vector<std::int16_t> synthesizeClap() {
+    std::vector<std::int16_t> out(frames(0.25));
+    Noise noise;
+    double previous = 0;
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const double t = static_cast<double>(i) / kAdpcmARate;
+        const double white = noise.next();
+        const double bright = white - 0.8 * previous;
+        previous = white;
+        const double burst = std::fmod(t, 0.011) < 0.004 && t < 0.033 ? 1.0 : 0.0;
+        const double tail = t >= 0.033 ? std::exp(-(t - 0.033) / 0.05) : 0.0;
+        out[i] = toPcm(0.5 * bright * std::max(burst, tail));
+    }
+    return out;
+}
+
+std::vector<std::int16_t> synthesizePad() {
+    // 256 cycles of A-4's 441 Hz (50 frames) and 257 of a wave a little above it, in 12,800
+    // frames: 25 ADPCM-B blocks, so the loop has no padding and no seam.
+    constexpr std::size_t kFrames = 12800;
+    std::vector<std::int16_t> out(kFrames);
+    for (std::size_t i = 0; i < kFrames; ++i) {
+        double value = 0;
+        for (const double cycles : {256.0, 257.0})
+            for (int harmonic = 1; harmonic <= 6; ++harmonic)
+                value += std::sin(2 * kPi * cycles * harmonic * static_cast<double>(i) / kFrames) /
+                         harmonic;
+        out[i] = toPcm(0.28 * value);
+    }
+    return out;
+}
+
+namespace {
+
+SsgVoice ssgVoice(std::uint8_t volume, std::vector<std::uint8_t> sequence) {
+    SsgVoice voice;
+    voice.volume = volume;
+    voice.sequence = std::move(sequence);
+    return voice;
+}
+
+// Am - F - C - G, as the demo's chords.
+constexpr std::uint8_t kChordNotes[4][3] = {{9, 0, 4}, {5, 9, 0}, {0, 4, 7}, {7, 11, 2}};
+constexpr std::uint8_t kRootOctaves[4] = {2, 2, 3, 2};
+
+}  // namespace
+
 Song makeDrumSong() {
     Song song = makeDemoSong();
     song.convertToWholeChip();
     Instrument& kit = song.instruments[kDrumKit];
     kit.kind = InstrumentKind::AdpcmAKit;
-    kit.kit.notes[kKickNote] = {makeSample("kick", synthesizeKick()), kMaxKitLevel};
+    kit.kit.notes[kKickNote] = {makeSample("kick", synthesizeKick()), 29};
     kit.kit.notes[kSnareNote] = {makeSample("snare", synthesizeSnare()), 29};
     kit.kit.notes[kClosedHatNote] = {makeSample("closed hat", synthesizeHiHat(false)), 24};
     kit.kit.notes[kOpenHatNote] = {makeSample("open hat", synthesizeHiHat(true)), 22};
@@ -113,6 +190,70 @@ Song makeDrumSong() {
             for (int row = 24; row < 32; ++row)
                 hit(p, kFillTrack, row, kSnareNote);  // a roll into the top
     }
+    kit.kit.notes[kCrashNote] = {makeSample("crash", synthesizeCrash()), 22};
+    kit.kit.notes[kHighTomNote] = {makeSample("high tom", synthesizeTom(190, 120)), 28};
+    kit.kit.notes[kLowTomNote] = {makeSample("low tom", synthesizeTom(130, 80)), 28};
+    kit.kit.notes[kClapNote] = {makeSample("clap", synthesizeClap()), 24};
+    constexpr int kCrashTrack = kKickTrack + 3, kTomTrack = kKickTrack + 4,
+                  kClapTrack = kKickTrack + 5;
+    hit(song.patterns[1], kCrashTrack, 0, kCrashNote);
+    for (int row = 0; row < kRows; row += 16)
+        hit(song.patterns[2], kClapTrack, row + 12, kClapNote);
+    for (int row = 16; row < 24; row += 2)
+        hit(song.patterns[3], kTomTrack, row, row < 20 ? kHighTomNote : kLowTomNote);
+
+    // The SSG: a plucked arpeggio over the answer and its echo three rows later, quieter; a buzz
+    // bass (the envelope repeating at the note's pitch) under the intro.
+    Instrument& pluck = song.instruments[kPluck];
+    pluck.kind = InstrumentKind::SsgVoice;
+    pluck.ssg = ssgVoice(11, {15, 13, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 2, 1, 1, 0});
+    song.renameInstrument(kPluck, "Pluck");
+    Instrument& echo = song.instruments[kEcho];
+    echo.kind = InstrumentKind::SsgVoice;
+    echo.ssg = ssgVoice(6, pluck.ssg.sequence);
+    song.renameInstrument(kEcho, "Pluck Echo");
+    Instrument& buzz = song.instruments[kBuzzBass];
+    buzz.kind = InstrumentKind::SsgVoice;
+    buzz.ssg.volume = 15;
+    buzz.ssg.envelope = buzz.ssg.envelopeFollowsNote = true;
+    buzz.ssg.envelopeShape = 0x08;  // a falling sawtooth, over and over
+    song.renameInstrument(kBuzzBass, "Buzz Bass");
+    constexpr int kArpTrack = firstTrackOf(SongKind::WholeChip, TrackKind::Ssg),
+                  kBuzzTrack = kArpTrack + 1, kEchoTrack = kArpTrack + 2;
+    const auto note = [](Pattern& p, int track, int row, std::uint8_t name, int octave,
+                         std::uint8_t instrument) {
+        p.cell(track, row) = Cell{name, static_cast<std::uint8_t>(octave), instrument, kNone, kNone};
+    };
+    for (int row = 0; row < kRows; ++row) {
+        const std::uint8_t name = kChordNotes[row / 16][row % 3];
+        note(song.patterns[2], kArpTrack, row, name, 5, kPluck);
+        if (row + 3 < kRows) note(song.patterns[2], kEchoTrack, row + 3, name, 5, kEcho);
+    }
+    for (int bar = 0; bar < 4; ++bar) {
+        for (const int step : {0, 6, 8}) {
+            const int octave = kRootOctaves[bar] + (step == 6 ? 1 : 0);
+            note(song.patterns[0], kBuzzTrack, bar * 16 + step, kChordNotes[bar][0], octave,
+                 kBuzzBass);
+        }
+        song.patterns[0].cell(kBuzzTrack, bar * 16 + 12) = Cell{kNoteEmpty, kNone, kNone, 0x0C, 0};
+    }
+
+    // The ADPCM-B: a pad holding each chord's middle note through the theme, let go before the
+    // next.
+    Instrument& pad = song.instruments[kPad];
+    pad.kind = InstrumentKind::AdpcmBSample;
+    pad.pitched.sample = makeSample("pad", synthesizePad());
+    pad.pitched.rate = kPadRate;
+    pad.pitched.baseSemitone = semitone(9, 4);  // its 441 Hz
+    pad.pitched.level = 110;
+    pad.pitched.loop = true;
+    song.renameInstrument(kPad, "Pad");
+    constexpr int kPadTrack = firstTrackOf(SongKind::WholeChip, TrackKind::AdpcmB);
+    for (int bar = 0; bar < 4; ++bar) {
+        note(song.patterns[1], kPadTrack, bar * 16, kChordNotes[bar][1], 4, kPad);
+        song.patterns[1].cell(kPadTrack, bar * 16 + 15) = Cell{kNoteEmpty, kNone, kNone, 0x0C, 0};
+    }
+
     song.order = {0, 1, 2, 1, 2, 0, 3};
     return song;
 }

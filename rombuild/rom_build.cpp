@@ -62,9 +62,7 @@ std::uint64_t paddedSize(const RomSample& sample) {
 SampleRom songSampleRom(std::span<const RomSong> songs, std::span<const RomSample> samples) {
     SampleRom rom(std::vector<std::uint8_t>(v1Size(samples), kV1Padding));
     for (const RomSong& song : songs)
-        if (song.wholeChip)
-            for (const SampleRef& sample : song.wholeChip->kitSamples())
-                rom.add(sample);
+        if (song.wholeChip) addSongSamples(*song.wholeChip, rom);
     return rom;
 }
 

@@ -161,6 +161,19 @@ std::optional<SamplePlace> SampleRom::placeOf(const SampleRef& sample, SampleCod
     return std::nullopt;
 }
 
+bool addSongSamples(const Song& song, SampleRom& rom, int instrumentsUpTo) {
+    bool fits = true;
+    for (const SampleRef& sample : song.kitSamples(instrumentsUpTo))
+        fits = rom.add(sample) && fits;
+    const int last = instrumentsUpTo < 0 ? kWholeChipInstrumentCount : instrumentsUpTo;
+    for (int k = 1; k <= last; ++k) {
+        const Instrument& instrument = song.instruments[static_cast<std::size_t>(k)];
+        if (instrument.kind == InstrumentKind::AdpcmBSample && instrument.pitched.sample)
+            fits = rom.add(instrument.pitched.sample, pitchedCoding(instrument.pitched)) && fits;
+    }
+    return fits;
+}
+
 WholeChipBlockSource wholeChipSongSource(const Song& song, bool withTrackFlags) {
     return {&song, song.order, song.usedPatterns(), 0,
             withTrackFlags ? &song.trackEnabled : nullptr};
@@ -234,6 +247,7 @@ std::vector<std::uint8_t> wholeChipBlock(const WholeChipBlockSource& source, Sam
     out.push_back(static_cast<std::uint8_t>(samples.size()));
     out.push_back(static_cast<std::uint8_t>(source.patterns.size()));
 
+    addSongSamples(song, rom, instruments);
     std::vector<std::pair<std::size_t, const PitchedSample*>> rateTables;
     for (int k = 1; k <= instruments; ++k) {
         const Instrument& instrument = song.instruments[static_cast<std::size_t>(k)];
@@ -255,9 +269,9 @@ std::vector<std::uint8_t> wholeChipBlock(const WholeChipBlockSource& source, Sam
             break;
         case InstrumentKind::AdpcmBSample: {
             const PitchedSample& pitched = instrument.pitched;
-            SamplePlace place;
-            const bool stored = pitched.sample && rom.add(pitched.sample, pitchedCoding(pitched));
-            if (stored) place = *rom.placeOf(pitched.sample, pitchedCoding(pitched));
+            const std::optional<SamplePlace> stored =
+                pitched.sample ? rom.placeOf(pitched.sample, pitchedCoding(pitched)) : std::nullopt;
+            const SamplePlace place = stored.value_or(SamplePlace{});
             putWord(out, place.start);
             putWord(out, place.end);
             // Without a sample its notes leave the channel stopped.
@@ -272,7 +286,6 @@ std::vector<std::uint8_t> wholeChipBlock(const WholeChipBlockSource& source, Sam
         out.resize(at + driver::kInstrumentBytes, 0);
     }
     for (const SampleRef& sample : samples) {
-        rom.add(sample);
         const SamplePlace place = rom.placeOf(sample).value_or(SamplePlace{});
         putWord(out, place.start);
         putWord(out, place.end);

@@ -69,6 +69,11 @@ class SampleRom {
     std::vector<Stored> places_;
 };
 
+// Stores the samples of a song's instruments up to `instrumentsUpTo` (all without): its kits'
+// drums, then its ADPCM-B samples as their instruments play them, in that order, as its block
+// places them. False when they do not all fit.
+bool addSongSamples(const Song& song, SampleRom& rom, int instrumentsUpTo = -1);
+
 // One whole-chip song block's material: a whole song (with the track enable flags, as playback
 // hears it, or without, as the ROM build stores it) or one pattern alone.
 struct WholeChipBlockSource {

@@ -136,15 +136,19 @@ TEST(RomBuild, WholeChipSongsTakeTheWholeChipDriverAndTheirSamples) {
     ASSERT_TRUE(images.problems.empty()) << images.problems.front();
     const auto driverBytes = driver::wholeChipImage();
     EXPECT_TRUE(std::equal(driverBytes.begin() + 8, driverBytes.end(), images.m1.begin() + 8));
-    EXPECT_EQ(images.m1[driver::whole_chip::kSongAdpcmaChannels], 0x07);
-    // The command sample's 1000 bytes padded to 1024, then the kit's four sounds once.
-    const SampleRef kick = songs[0].wholeChip->instruments[examples::kDrumKit].kit.notes[0].sample;
+    EXPECT_EQ(images.m1[driver::whole_chip::kSongAdpcmaChannels], 0x3F);
+    // The command sample's 1000 bytes padded to 1024, then the kit's eight sounds once (31,744
+    // bytes), then the pad's 12,800 frames as ADPCM-B, 25 blocks.
+    const Song& drums = *songs[0].wholeChip;
+    const SampleRef kick = drums.instruments[examples::kDrumKit].kit.notes[0].sample;
     ASSERT_TRUE(kick);
-    EXPECT_EQ(images.v1.size(), 1024u + 10240u);
+    EXPECT_EQ(images.v1.size(), 1024u + 31744u + 6400u);
     const Bytes kickBytes = encodeKitSample(*kick);
     EXPECT_EQ(Bytes(images.v1.begin() + 1024, images.v1.begin() + 1024 + 16),
               Bytes(kickBytes.begin(), kickBytes.begin() + 16));
-    EXPECT_EQ(romSpace(songs, samples).v1, 524288 - 1000 - 10240);
+    const Bytes padBytes = encodePitchedSample(*drums.instruments[examples::kPad].pitched.sample, true);
+    EXPECT_EQ(Bytes(images.v1.end() - 6400, images.v1.end()), padBytes);
+    EXPECT_EQ(romSpace(songs, samples).v1, 524288 - 1000 - 31744 - 6400);
     EXPECT_TRUE(images.header.ends_with(
         "// songs use all six, over all six, and a song takes a channel back at its next note.\n"));
     // Song 2, the classic one, plays on the whole-chip driver: its bass keys FM 1 on.

@@ -2,6 +2,7 @@
 #include <iostream>
 #include <memory>
 
+#include "song/midi_notes.hpp"
 #include "song/song_file.hpp"
 #include "song/voice_sound.hpp"
 #include "tools/qvxtool/commands.hpp"
@@ -35,11 +36,12 @@ std::string ssgText(const SsgVoice& voice) {
     return text;
 }
 
-// "piano at 32000 Hz, base note 45, looped"
+// "piano at 32000 Hz, base note A-3, looped"
 std::string pitchedText(const PitchedSample& pitched) {
     std::string text = pitched.sample ? pitched.sample->name : std::string("no sample");
+    // Semitone 0 is C-0, MIDI note 12.
     text += " at " + std::to_string(pitched.rate) + " Hz, base note " +
-            std::to_string(pitched.baseSemitone);
+            midiNoteName(pitched.baseSemitone + 12);
     return pitched.loop ? text + ", looped" : text;
 }
 
