@@ -119,7 +119,13 @@ SampleRom::SampleRom(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes))
 std::vector<std::uint8_t> encodePitchedSample(const Sample& sample, bool loop) {
     std::vector<std::int16_t> frames = loop ? loopFrames(sample.pcm) : sample.pcm;
     frames.resize(loopFrameCount(frames.size()), 0);
-    return adpcmb::Encoder().encodePcm(frames);
+    std::vector<std::uint8_t> data = adpcmb::Encoder().encodePcm(frames);
+    // MAME's model of the chip, at a repeat, starts the decoder afresh and then decodes the
+    // sample's last code (the low nibble of its last byte), which so sets the step the next pass
+    // starts with: any code above 3 would scale the whole pass up. A last code of 0 leaves the
+    // step where a key-on puts it, and the wave 1/2000 of full scale up, in either model.
+    if (loop && !data.empty()) data.back() &= 0xF0;
+    return data;
 }
 
 bool SampleRom::add(const SampleRef& sample, SampleCoding coding) {

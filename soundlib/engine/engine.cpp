@@ -22,6 +22,10 @@ constexpr std::array<std::uint16_t, 12> kPreviewFnumbers = {1234, 654, 693, 734,
                                                             873,  924, 979, 1038, 1099, 1164};
 // The preview plays on FM channel 1: first bank, channel slot 1.
 constexpr std::uint8_t kPreviewSlot = 1;
+// The Neo Geo mixes the SSG's output at 0.28 beside the FM side's (FM, ADPCM-A and ADPCM-B) 0.98,
+// as MAME's model of the board has it; MAME's vgmplay, whose balance the chip model keeps, at
+// 0.25 beside 0.50. So on the board the SSG stands at 0.2857 / 0.5 of that.
+constexpr std::int32_t kNeoGeoSsgMix = Ssg::kMixUnit * 28 * 50 / (98 * 25);
 
 }  // namespace
 
@@ -31,6 +35,7 @@ Engine::Engine(std::uint32_t sampleRate, TickSource ticks, FmModel fm)
       chip_(kChipClock, sampleRate, fm),
       bus_(*this),
       board_(std::make_unique<SoundBoard>()) {
+    chip_.setSsgMix(kNeoGeoSsgMix);
     board_->attachChip(&bus_);
     board_->reset();
 }

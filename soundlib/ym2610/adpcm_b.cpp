@@ -85,28 +85,30 @@ std::uint32_t AdpcmB::endNibble() const {
 
 void AdpcmB::reachEnd() {
     if (!flagMasked_) endFlag_ = true;
-    if (control_ & kRepeat) {
-        keyOn();
-    } else {
-        playing_ = false;
-        line_ = 0;
-        output_ = 0;
-    }
+    playing_ = false;
+    line_ = 0;
+    output_ = 0;
 }
 
 void AdpcmB::sample() {
     position_ += deltaN_;
     while (position_ >= 0x10000) {
         position_ -= 0x10000;
-        if ((nibble_ & kNibbleMask) == endNibble()) {
-            reachEnd();
-            return;
-        }
         const std::uint32_t byte = (nibble_ >> 1) & 0xFFFFFF;
         const std::uint8_t data = byte < rom_.size() ? rom_[byte] : 0;
+        const std::uint8_t code = (nibble_ & 1) ? data & 0x0F : data >> 4;
+        // The chip looks for the end when it has taken the end block's last code, before
+        // decoding it: without repeat it stops there; with repeat it starts afresh (its position
+        // too) and decodes that code first, so a pass takes as many codes as the sample has.
+        if (((nibble_ + 1) & kNibbleMask) == endNibble()) {
+            if (!(control_ & kRepeat)) return reachEnd();
+            if (!flagMasked_) endFlag_ = true;
+            keyOn();
+        } else {
+            ++nibble_;
+        }
         previous_ = decoder_.accumulator();
-        decoder_.decode((nibble_ & 1) ? data & 0x0F : data >> 4);
-        ++nibble_;
+        decoder_.decode(code);
     }
     line_ = (std::int64_t{previous_} * (0x10000 - position_) +
              std::int64_t{decoder_.accumulator()} * position_) >>

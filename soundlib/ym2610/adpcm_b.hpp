@@ -23,10 +23,12 @@ namespace qvxsnd {
 //               0x1C       flag control, bit 7: a 1 clears and masks the end flag, 0 unmasks
 //
 // Between two decoded codes the output moves in a straight line from the one before to the new
-// one by the position's fraction, as MAME's and ymfm's models of the chip do. A channel that has
-// played its end block falls silent (or starts again with repeat) and raises its end flag unless
-// it is masked; the flag reads back as bit 7 of the second status byte until 0x1C clears it. A
-// channel stopped by a write holds the value it had reached until its next key-on.
+// one by the position's fraction, as MAME's and ymfm's models of the chip do. A channel that
+// takes the end block's last code falls silent without playing it, or with repeat starts again
+// and plays that code first (as those models do: a pass takes as many codes as the sample has),
+// and raises its end flag unless it is masked; the flag reads back as bit 7 of the second status
+// byte until 0x1C clears it. A channel stopped by a write holds the value it had reached until
+// its next key-on.
 class AdpcmB {
   public:
     static constexpr std::uint32_t kClocksPerSample = 144;

@@ -204,11 +204,11 @@ void Ssg::render(std::int32_t* mix, std::size_t frames, std::int16_t* channels) 
             }
         }
         if (i == 0) pending_.clear();
-        const auto all = static_cast<std::int32_t>(total / std::int64_t{clock_});
+        const std::int64_t scale = std::int64_t{clock_} * kMixUnit;
+        const auto all = static_cast<std::int32_t>(total * mix_ / scale);
         if (channels)
             for (int c = 0; c < kChannels; ++c)
-                channels[kChannels * i + c] =
-                    static_cast<std::int16_t>(sum[c] / std::int64_t{clock_});
+                channels[kChannels * i + c] = static_cast<std::int16_t>(sum[c] * mix_ / scale);
         mix[2 * i] += all;
         mix[2 * i + 1] += all;
     }

@@ -47,6 +47,11 @@ class Ssg {
     // The output of one channel at `level` (0-31 on the envelope's scale) with its gate open.
     static std::int32_t amplitude(int level);
 
+    // How loud the SSG is put out beside the chip's other parts, in 1/kMixUnit: kMixUnit is the
+    // balance the chip's VGM players give it (MAME's vgmplay); a board mixes it as it is wired.
+    static constexpr std::int32_t kMixUnit = 1024;
+    void setMix(std::int32_t mix) { mix_ = mix; }
+
   private:
     void step();
     // Moves the counters on by `steps` steps while nothing is heard.
@@ -56,6 +61,7 @@ class Ssg {
 
     std::uint32_t clock_;
     std::uint32_t rate_;
+    std::int32_t mix_ = kMixUnit;
     std::array<std::uint8_t, 16> registers_{};
     std::array<std::uint32_t, kChannels> tonePeriod_{1, 1, 1};
     std::uint32_t noisePeriod_ = 1;

@@ -83,6 +83,8 @@ class YM2610 {
     std::uint8_t readAdpcmStatus() const {
         return static_cast<std::uint8_t>(adpcmA_.endFlags() | (adpcmB_.endFlag() ? 0x80 : 0));
     }
+    // How loud the SSG is mixed beside the rest, in 1/Ssg::kMixUnit (see Ssg::setMix).
+    void setSsgMix(std::int32_t mix) { ssg_.setMix(mix); }
     // An SSG register as it reads back (the only registers the chip lets a program read).
     std::uint8_t readSsgRegister(std::uint8_t address) const { return ssg_.readRegister(address); }
     bool irq() const { return (timers_.flags() & kIrqMask) != 0; }
