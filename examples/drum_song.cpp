@@ -202,7 +202,7 @@ Song makeDrumSong() {
     for (int row = 16; row < 24; row += 2)
         hit(song.patterns[3], kTomTrack, row, row < 20 ? kHighTomNote : kLowTomNote);
 
-    // The SSG: a plucked arpeggio over the answer and its echo three rows later, quieter; a buzz
+    // The SSG: a plucked arpeggio over the answer and its echo two rows later, quieter (on another note of the chord); a buzz
     // bass (the envelope repeating at the note's pitch) under the intro.
     Instrument& pluck = song.instruments[kPluck];
     pluck.kind = InstrumentKind::SsgVoice;
@@ -227,7 +227,7 @@ Song makeDrumSong() {
     for (int row = 0; row < kRows; ++row) {
         const std::uint8_t name = kChordNotes[row / 16][row % 3];
         note(song.patterns[2], kArpTrack, row, name, 5, kPluck);
-        if (row + 3 < kRows) note(song.patterns[2], kEchoTrack, row + 3, name, 5, kEcho);
+        if (row + 2 < kRows) note(song.patterns[2], kEchoTrack, row + 2, name, 5, kEcho);
     }
     for (int bar = 0; bar < 4; ++bar) {
         for (const int step : {0, 6, 8}) {

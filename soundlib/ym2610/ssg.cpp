@@ -40,8 +40,9 @@ void Ssg::writeRegister(std::uint8_t address, std::uint8_t value) {
     if (address >= registers_.size()) return;
     registers_[address] = value & kRegisterBits[address];
     if (address == kShape) {
+        // The shape starts again from its first step; the counter that times the steps runs
+        // on, as in MAME's model of the chip, so the first step may be short.
         envelopeStep_ = 0;
-        envelopeCount_ = 0;
         envelopeHeld_ = false;
     }
     // The periods as the counters compare them: 0 counts as 1.

@@ -309,19 +309,7 @@ struct SsgCase {
 
 // The power in a few bands of the spectrum, in dB, for noise.
 std::vector<double> bands(const std::vector<double>& x, std::size_t from) {
-    const std::size_t n = 8192;
-    const std::vector<double> power = powerSpectrum(x, from, n);
-    std::vector<double> out;
-    for (const auto& [low, high] :
-         {std::pair{0.0, 2000.0}, {2000.0, 6000.0}, {6000.0, 12000.0}, {12000.0, 27000.0}}) {
-        double sum = 0;
-        for (std::size_t k = 0; k < power.size(); ++k) {
-            const double hz = double(k) * kRate / double(n);
-            if (hz >= low && hz < high) sum += power[k];
-        }
-        out.push_back(10 * std::log10(sum + 1e-30));
-    }
-    return out;
+    return bandLevels(x, kRate, from, 8192, {0, 2000, 6000, 12000, 27000});
 }
 
 // Tones at every period kind on each channel, levels, noise with and without a tone, the

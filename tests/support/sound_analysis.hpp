@@ -124,6 +124,23 @@ struct Spectrum {
     double outsideDb = 0;             // power away from every harmonic, dB relative to all
 };
 
+// The power (dB) of x[from, from + n) (n a power of two) in each band between consecutive
+// `edges` (Hz), for sounds compared by their spectrum rather than their waveform.
+inline std::vector<double> bandLevels(const std::vector<double>& x, double rate, std::size_t from,
+                                      std::size_t n, const std::vector<double>& edges) {
+    const std::vector<double> power = powerSpectrum(x, from, n);
+    std::vector<double> out;
+    for (std::size_t b = 0; b + 1 < edges.size(); ++b) {
+        double sum = 0;
+        for (std::size_t k = 0; k < power.size(); ++k) {
+            const double hz = double(k) * rate / double(n);
+            if (hz >= edges[b] && hz < edges[b + 1]) sum += power[k];
+        }
+        out.push_back(10 * std::log10(sum + 1e-30));
+    }
+    return out;
+}
+
 // The harmonics of `f0` and what lies between them in x[from, from + n).
 inline Spectrum spectrum(const std::vector<double>& x, double rate, std::size_t from, std::size_t n,
                          double f0, int harmonics) {
