@@ -13,6 +13,14 @@
 namespace qvx {
 namespace {
 
+// One V ROM serves both sample parts, as on the cartridges that share theirs: a file carries it
+// for ADPCM-B too when the writes start that part.
+bool playsAdpcmB(const std::vector<VgmWrite>& stream) {
+    return std::any_of(stream.begin(), stream.end(), [](const VgmWrite& w) {
+        return w.port == 0 && w.address == 0x10 && (w.value & 0x80);
+    });
+}
+
 constexpr std::size_t kChunkFrames = 512;
 // Register 0x27 is the first thing the driver writes on every tick: its timer acknowledge.
 constexpr std::uint8_t kTickMark = 0x27;
@@ -86,7 +94,8 @@ Result buildVgm(const Song& song, const VgmOptions& options, std::vector<std::ui
         stream.push_back({w.frame, w.bank, w.address, w.value});
     }
     std::vector<std::uint8_t> vgm =
-        encodeVgm(stream, end, loop, options.title, qvxsnd::Engine::kChipClock, target.rom);
+        encodeVgm(stream, end, loop, options.title, qvxsnd::Engine::kChipClock, target.rom,
+                  playsAdpcmB(stream) ? std::span(target.rom) : std::span<const std::uint8_t>());
     out = std::move(vgm);
     if (info) *info = VgmInfo{end, loop, stream.size()};
     return Result::success();
@@ -119,13 +128,8 @@ Result buildRomVgm(std::span<const std::uint8_t> m1, std::span<const std::uint8_
     std::vector<VgmWrite> stream;
     for (const qvxsnd::RegisterWrite& w : writes)
         if (w.frame < end) stream.push_back({w.frame, w.bank, w.address, w.value});
-    // One V ROM serves both sample parts, as on the cartridges that share theirs: the file
-    // carries it for ADPCM-B too when the driver plays that part.
-    const bool adpcmB = std::any_of(stream.begin(), stream.end(), [](const VgmWrite& w) {
-        return w.port == 0 && w.address >= 0x10 && w.address <= 0x15;
-    });
     out = encodeVgm(stream, end, std::nullopt, title, qvxsnd::Engine::kChipClock, v1,
-                    adpcmB ? v1 : std::span<const std::uint8_t>());
+                    playsAdpcmB(stream) ? v1 : std::span<const std::uint8_t>());
     if (info) *info = VgmInfo{end, std::nullopt, stream.size()};
     return Result::success();
 }

@@ -71,18 +71,26 @@ TEST(Vgm, HeaderWritesAndTheLoopOfTheExampleSong) {
     EXPECT_EQ(three.samples, two.samples + loop);
 }
 
-// A whole-chip song's file carries its kits' samples, as the song plays them.
+// A whole-chip song's file carries its samples as the song plays them, for the ADPCM-B too once
+// it plays there (the example's pad from 5 s on), and its SSG writes.
 TEST(Vgm, AWholeChipSongCarriesItsSamples) {
     const Song song = examples::makeDrumSong();
-    std::vector<std::uint8_t> vgm;
-    VgmOptions options;
-    options.seconds = 4.0;
-    ASSERT_TRUE(buildVgm(song, options, vgm));
-    const std::optional<VgmStream> stream = readVgm(vgm);
-    ASSERT_TRUE(stream);
     auto buffer = std::make_unique<ImageBuffer>();
-    EXPECT_EQ(stream->adpcmA, buildSongImage(song, *buffer).sampleRom);
-    EXPECT_FALSE(stream->adpcmA.empty());
+    const std::vector<std::uint8_t> rom = buildSongImage(song, *buffer).sampleRom;
+    for (const double seconds : {4.0, 6.0}) {
+        std::vector<std::uint8_t> vgm;
+        VgmOptions options;
+        options.seconds = seconds;
+        ASSERT_TRUE(buildVgm(song, options, vgm));
+        const std::optional<VgmStream> stream = readVgm(vgm);
+        ASSERT_TRUE(stream);
+        EXPECT_EQ(stream->adpcmA, rom);
+        EXPECT_EQ(stream->adpcmB, seconds > 5 ? rom : std::vector<std::uint8_t>{});
+        EXPECT_TRUE(std::any_of(stream->writes.begin(), stream->writes.end(), [](const auto& w) {
+            return w.port == 0 && w.address == 0x0D;  // the buzz bass's envelope
+        }));
+    }
+    EXPECT_FALSE(rom.empty());
 }
 
 TEST(Vgm, FixedLengthsAndRefusals) {
