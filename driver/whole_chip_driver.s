@@ -564,13 +564,10 @@ ssg_note:
         ld      hl,SSG_MIXER_SHADOW
         and     (hl)
         or      b
-        cp      (hl)
-        jr      z,ssg_note_noise
-        ld      (hl),a
+        ld      (hl),a          ; written at every note: a preview may have changed it
         ld      e,a
         ld      d,YM_SSG_MIXER
         rst     RST_WRITE_A
-ssg_note_noise:
         ; One noise generator and one envelope for the three channels: the last note's wins.
         bit     SSG_NOISE_OFF_BIT,(ix+SSG_MIX)
         jr      nz,ssg_note_envelope

@@ -27,6 +27,18 @@ void LibraryPreviewTarget::playSample(std::span<const std::int16_t> pcm, int cha
     ::playSample(adpcm.data(), static_cast<std::uint32_t>(adpcm.size()), channel, level);
 }
 
+void LibraryPreviewTarget::playPitchedSample(std::span<const std::int16_t> pcm, bool loop,
+                                             int deltaN, int level) {
+    const std::vector<std::uint8_t> adpcm =
+        encodePitchedSample(Sample{{}, std::vector<std::int16_t>(pcm.begin(), pcm.end())}, loop);
+    ::playPitchedSample(adpcm.data(), static_cast<std::uint32_t>(adpcm.size()), deltaN, level,
+                        loop ? 1 : 0);
+}
+
+void LibraryPreviewTarget::writeChip(int bank, std::uint8_t address, std::uint8_t value) {
+    ::previewWrite(bank, address, value);
+}
+
 void LibraryPreviewTarget::keyUp() {
     ::KeyUp();
 }

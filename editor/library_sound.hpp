@@ -12,13 +12,17 @@ class LibrarySoundTarget : public SoundTarget {
     void sendCommand(std::uint16_t command) override;
 };
 
-// Note preview through the library's KeyUp, loadInstrument and KeyDown.
+// Note preview through the library's KeyUp, loadInstrument, KeyDown and the sample and chip
+// previews.
 class LibraryPreviewTarget : public PreviewTarget {
   public:
     void keyUp() override;
     void loadInstrument(std::span<const std::uint8_t, kVoiceBytes> voice) override;
     void keyDown(int note, int octave) override;
     void playSample(std::span<const std::int16_t> pcm, int channel, int level) override;
+    void playPitchedSample(std::span<const std::int16_t> pcm, bool loop, int deltaN,
+                           int level) override;
+    void writeChip(int bank, std::uint8_t address, std::uint8_t value) override;
 };
 
 // The sound library at 44100 Hz, as the program uses it.

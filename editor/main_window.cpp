@@ -67,6 +67,13 @@ MainWindow::MainWindow(SoundSystem& sound, Prompts& prompts, QWidget* parent)
         [this](const QString& text) { statusBar()->showMessage(text, kHintMilliseconds); },
         [this] { return instrumentEditor_->editing().currentInstrument(); });
     workspace_.setPreviewTarget(silentVoiceWatch_.get());
+    workspace_.setHintListener([this](const std::string& text) {
+        statusBar()->showMessage(QString::fromStdString(text), kHintMilliseconds);
+    });
+    // The SSG previews' volume sequences step at the driver's 16 ms tick.
+    auto* previewTicks = new QTimer(this);
+    connect(previewTicks, &QTimer::timeout, this, [this] { workspace_.previewTick(); });
+    previewTicks->start(16);
     romMaker_ = new RomMakerWindow(sound_, prompts_, this);
     connect(romMaker_, &RomMakerWindow::boardTaken, this, [this] {
         workspace_.channel1Taken();

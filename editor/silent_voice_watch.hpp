@@ -24,6 +24,13 @@ class SilentVoiceWatch : public PreviewTarget {
     void playSample(std::span<const std::int16_t> pcm, int channel, int level) override {
         inner_.playSample(pcm, channel, level);
     }
+    void playPitchedSample(std::span<const std::int16_t> pcm, bool loop, int deltaN,
+                           int level) override {
+        inner_.playPitchedSample(pcm, loop, deltaN, level);
+    }
+    void writeChip(int bank, std::uint8_t address, std::uint8_t value) override {
+        inner_.writeChip(bank, address, value);
+    }
 
   private:
     int instrumentOf(const VoiceBytes& voice) const;

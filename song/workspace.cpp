@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "song/song_file.hpp"
+#include "song/ssg_sharing.hpp"
 
 namespace qvx {
 
@@ -475,6 +476,15 @@ void Workspace::enterNote(std::uint8_t note, int octave) {
         currentPatternScope(), [&] { cell = typed; }, Change::kCell, 0, cursor_.track(),
         cursor_.row());
     if (note < kNoteEmpty) previewNote(cell);
+    if (note < kNoteEmpty && !ssgSharingTold_ && hintListener_) {
+        const std::string clash =
+            ssgSharingClash(*song_, song_->patterns[static_cast<std::size_t>(currentPattern_)],
+                            cursor_.track(), cursor_.row());
+        if (!clash.empty()) {
+            ssgSharingTold_ = true;
+            hintListener_(clash);
+        }
+    }
     for (int i = 0; i < editStep_; ++i)
         moveCursor(CursorMove::Down);
 }
@@ -494,6 +504,15 @@ void Workspace::previewNote(const Cell& cell) {
     const int instrument =
         cell.instrument >= 1 && cell.instrument <= song_->instrumentCount() ? cell.instrument : 1;
     const int track = cursor_.track();
+    const Instrument& chosen = song_->instruments[static_cast<std::size_t>(instrument)];
+    if (cell.note <= kNoteB && chosen.kind == instrumentKindFor(song_->trackKind(track))) {
+        // The SSG and the ADPCM-B play the note as the driver would, on the track's channel.
+        const int pitch = semitone(cell.note, cell.octave);
+        if (chosen.kind == InstrumentKind::SsgVoice)
+            return chipParts_.ssgNote(chosen.ssg, trackChannel(song_->kind, track), pitch);
+        if (chosen.kind == InstrumentKind::AdpcmBSample)
+            return chipParts_.pitchedNote(chosen.pitched, pitch);
+    }
     if (song_->trackKind(track) == TrackKind::AdpcmA) {
         // A drum track sounds the kit's sample for the note on its own channel, whatever octave.
         const Instrument& kit = song_->instruments[static_cast<std::size_t>(instrument)];
@@ -524,6 +543,7 @@ void Workspace::previewKeyDown(int note, int octave, PreviewSource source) {
 void Workspace::previewKeyUp() {
     heldPreview_ = PreviewSource::None;
     if (preview_) preview_->keyUp();
+    chipParts_.release();
 }
 
 void Workspace::channel1Taken() {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "song/block_edit.hpp"
+#include "song/chip_part_preview.hpp"
 #include "song/edit_history.hpp"
 #include "song/mod_import.hpp"
 #include "song/note_entry.hpp"
@@ -68,13 +69,21 @@ class Workspace {
     // ---- Views ---------------------------------------------------------------------------------
     // Called after every change, on the thread that made it.
     void setChangeListener(ChangeListener listener) { listener_ = std::move(listener); }
+    // Told a hint for the status bar: the first note that asks the SSG's shared noise or
+    // envelope generator for something another SSG track's sounding note asks otherwise.
+    void setHintListener(std::function<void(const std::string&)> listener) {
+        hintListener_ = std::move(listener);
+    }
     // Counts the changes so far; a view that remembers it knows whether to redraw.
     std::uint64_t revision() const { return revision_; }
     // Whether the song differs from what was last opened, saved, imported or newly made: undoing
     // back to that state clears it again.
     bool modified() const { return modified_; }
     // Where note entry previews its notes; none by default.
-    void setPreviewTarget(PreviewTarget* target) { preview_ = target; }
+    void setPreviewTarget(PreviewTarget* target) {
+        preview_ = target;
+        chipParts_.setTarget(target);
+    }
 
     // ---- File menu -----------------------------------------------------------------------------
     // A failed or refused Open leaves song and state exactly as they were.
@@ -230,6 +239,10 @@ class Workspace {
     void previewKeyUp();
     // Playback started: channel 1 now plays the song's voices.
     void channel1Taken();
+    // The SSG and ADPCM-B previews: a note's sequence steps once a tick (every 16 ms); the
+    // editor's instrument editors play their notes here too.
+    ChipPartPreview& chipParts() { return chipParts_; }
+    void previewTick() { chipParts_.tick(); }
 
   private:
     void resetEditorState();
@@ -275,7 +288,10 @@ class Workspace {
     int anchorRow_ = 0;
     std::optional<CellBlock> block_;
     ChangeListener listener_;
+    std::function<void(const std::string&)> hintListener_;
+    bool ssgSharingTold_ = false;
     PreviewTarget* preview_ = nullptr;
+    ChipPartPreview chipParts_;
     std::optional<VoiceBytes> channel1Voice_;
     PreviewSource heldPreview_ = PreviewSource::None;
 };

@@ -69,6 +69,15 @@ void playSample(const uint8_t* adpcm, uint32_t length, int channel, int level) {
     guarded([&] { lib().previewSample({adpcm, length}, channel, level); });
 }
 
+void playPitchedSample(const uint8_t* adpcm, uint32_t length, int deltaN, int level, int loop) {
+    if (adpcm == nullptr) return;
+    guarded([&] { lib().previewPitchedSample({adpcm, length}, deltaN, level, loop != 0); });
+}
+
+void previewWrite(int bank, uint8_t address, uint8_t value) {
+    guarded([&] { lib().previewWrite(bank, address, value); });
+}
+
 void setFmModel(int model) {
     if (model != QVXSND_FM_DOCUMENTED && model != QVXSND_FM_ACCURATE) return;
     guarded([&] {

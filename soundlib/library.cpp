@@ -97,6 +97,17 @@ void SoundLibrary::previewSample(std::span<const std::uint8_t> adpcm, int channe
     engine().previewSample(adpcm, channel, level);
 }
 
+void SoundLibrary::previewPitchedSample(std::span<const std::uint8_t> adpcm, int deltaN,
+                                        int level, bool loop) {
+    std::lock_guard lock(mutex_);
+    engine().previewPitchedSample(adpcm, deltaN, level, loop);
+}
+
+void SoundLibrary::previewWrite(int bank, std::uint8_t address, std::uint8_t value) {
+    std::lock_guard lock(mutex_);
+    engine().previewWrite(bank, address, value);
+}
+
 void SoundLibrary::setFmModel(FmModel model) {
     std::lock_guard lock(mutex_);
     fmModel_ = model;

@@ -31,6 +31,9 @@ class SoundLibrary {
     void keyDown(int note, int octave);
     void keyUp();
     void previewSample(std::span<const std::uint8_t> adpcm, int channel, int level);
+    void previewPitchedSample(std::span<const std::uint8_t> adpcm, int deltaN, int level,
+                              bool loop);
+    void previewWrite(int bank, std::uint8_t address, std::uint8_t value);
     // Kept for every engine made later too.
     void setFmModel(FmModel model);
     const char* status();

@@ -45,6 +45,8 @@ class SilentSound : public SoundSystem, public SoundTarget, public PreviewTarget
     std::size_t scopeHistory(std::int16_t*, std::size_t) override { return 0; }
     void keyUp() override {}
     void playSample(std::span<const std::int16_t>, int, int) override {}
+    void playPitchedSample(std::span<const std::int16_t>, bool, int, int) override {}
+    void writeChip(int, std::uint8_t, std::uint8_t) override {}
     void loadInstrument(std::span<const std::uint8_t, kVoiceBytes>) override { ++loads; }
     void keyDown(int, int) override {
         keyDownAt = std::chrono::steady_clock::now();
@@ -95,6 +97,10 @@ class TappedLibrary : public SoundSystem, public SoundTarget, public PreviewTarg
         return library_.scopeHistory(out, frames, kScopeValues);
     }
     void keyUp() override { library_.keyUp(); }
+    void playPitchedSample(std::span<const std::int16_t>, bool, int, int) override {}
+    void writeChip(int bank, std::uint8_t address, std::uint8_t value) override {
+        library_.previewWrite(bank, address, value);
+    }
     void playSample(std::span<const std::int16_t> pcm, int channel, int level) override {
         library_.previewSample(
             encodeKitSample(Sample{{}, std::vector<std::int16_t>(pcm.begin(), pcm.end())}), channel,

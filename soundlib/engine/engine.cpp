@@ -143,6 +143,28 @@ void Engine::previewSample(std::span<const std::uint8_t> adpcm, int channel, int
     post(std::move(r));
 }
 
+void Engine::previewPitchedSample(std::span<const std::uint8_t> adpcm, int deltaN, int level,
+                                  bool loop) {
+    if (adpcm.empty() || adpcm.size() > kMaxAdpcmRom || deltaN < 1 || deltaN > 0xFFFF ||
+        level < 0 || level > 0xFF)
+        return;
+    Request r{Request::Kind::PreviewPitchedSample,
+              std::vector<std::uint8_t>(adpcm.begin(), adpcm.end())};
+    r.deltaN = deltaN;
+    r.value = static_cast<std::uint8_t>(level);
+    r.loop = loop;
+    post(std::move(r));
+}
+
+void Engine::previewWrite(int bank, std::uint8_t address, std::uint8_t value) {
+    if (bank != 0 && bank != 1) return;
+    Request r{Request::Kind::ChipWrite, {}};
+    r.bank = static_cast<std::uint8_t>(bank);
+    r.address = address;
+    r.value = value;
+    post(std::move(r));
+}
+
 // ---- Rendering ------------------------------------------------------------------------------
 
 std::uint64_t Engine::frameAt(std::uint64_t tstate) const {
@@ -247,25 +269,34 @@ void Engine::apply(Request& request) {
         case Request::Kind::PreviewSample:
             playPreviewSample(request.image, request.address, request.value);
             break;
+        case Request::Kind::PreviewPitchedSample:
+            playPreviewPitchedSample(request);
+            break;
         case Request::Kind::SetFmModel:
             chip_.setFmModel(request.fm);
             break;
     }
 }
 
-void Engine::playPreviewSample(const std::vector<std::uint8_t>& data, int channel, int level) {
-    // From a block boundary, not across a megabyte: the chip's address counter does not carry.
+std::optional<std::pair<std::uint16_t, std::uint16_t>> Engine::placePreview(
+    const std::vector<std::uint8_t>& data, bool withinMegabyte) {
     constexpr std::size_t kBlock = 256, kMegabyte = 1 << 20;
     std::size_t start = previewFrom_;
-    if (start / kMegabyte != (start + data.size()) / kMegabyte)
+    if (withinMegabyte && start / kMegabyte != (start + data.size()) / kMegabyte)
         start = (start / kMegabyte + 1) * kMegabyte;
-    if (start + data.size() + kBlock > kMaxAdpcmRom) return;
+    if (start + data.size() + kBlock > kMaxAdpcmRom) return std::nullopt;
     adpcmRom_.resize(start, 0x80);
     adpcmRom_.insert(adpcmRom_.end(), data.begin(), data.end());
     adpcmRom_.resize((adpcmRom_.size() / kBlock + 1) * kBlock, 0x80);  // ends in silence
     chip_.setAdpcmRom(adpcmRom_);
-    const auto first = static_cast<std::uint16_t>(start / kBlock);
-    const auto last = static_cast<std::uint16_t>((start + data.size()) / kBlock);
+    return std::pair{static_cast<std::uint16_t>(start / kBlock),
+                     static_cast<std::uint16_t>((start + data.size()) / kBlock)};
+}
+
+void Engine::playPreviewSample(const std::vector<std::uint8_t>& data, int channel, int level) {
+    const auto place = placePreview(data, true);
+    if (!place) return;
+    const auto [first, last] = *place;
     const auto c = static_cast<std::uint8_t>(channel);
     const auto bit = static_cast<std::uint8_t>(1 << channel);
     // The total level at full, as every driver sets it: without a driver it is still 0.
@@ -280,6 +311,29 @@ void Engine::playPreviewSample(const std::vector<std::uint8_t>& data, int channe
                                         {1, 0x00, bit}})
         chip_.writeRegister(static_cast<std::uint8_t>(bank), static_cast<std::uint8_t>(address),
                             static_cast<std::uint8_t>(value));
+}
+
+void Engine::playPreviewPitchedSample(const Request& request) {
+    // ADPCM-B data plays to the end of its last block, which the data fills.
+    const auto place = placePreview(request.image, false);
+    if (!place) return;
+    const std::uint16_t first = place->first;
+    const auto last = static_cast<std::uint16_t>(first + (request.image.size() - 1) / 256);
+    const int deltaN = request.deltaN;
+    // Stopped first, its end flag cleared, then started as the whole-chip driver starts it.
+    for (auto [address, value] : {std::pair<int, int>{0x10, 0x01},
+                                  {0x12, first & 0xFF},
+                                  {0x13, first >> 8},
+                                  {0x14, last & 0xFF},
+                                  {0x15, last >> 8},
+                                  {0x19, deltaN & 0xFF},
+                                  {0x1A, deltaN >> 8},
+                                  {0x1B, request.value},
+                                  {0x11, 0xC0},
+                                  {0x1C, 0x80},
+                                  {0x1C, 0},
+                                  {0x10, request.loop ? 0x90 : 0x80}})
+        chip_.writeRegister(0, static_cast<std::uint8_t>(address), static_cast<std::uint8_t>(value));
 }
 
 void Engine::flushDeferredWrites() {

@@ -85,6 +85,14 @@ class Engine {
     // driver: the data goes after the V ROM, in place of the last preview's, and the channel is
     // keyed on. Anything out of range is ignored.
     void previewSample(std::span<const std::uint8_t> adpcm, int channel, int level);
+    // Preview of ADPCM-B data (at most 16 MB with the V ROM) at `deltaN` (1-65535) and `level`
+    // (0-255), repeated with `loop`, bypassing the driver: placed as previewSample places its
+    // data, then started. Anything out of range is ignored.
+    void previewPitchedSample(std::span<const std::uint8_t> adpcm, int deltaN, int level,
+                              bool loop);
+    // A chip register write of a preview (an SSG note's, or stopping the ADPCM-B), bypassing the
+    // driver. A bank other than 0 or 1 is ignored.
+    void previewWrite(int bank, std::uint8_t address, std::uint8_t value);
 
     // ---- Rendering: one thread at a time ----------------------------------------------------
     void render(std::int16_t* out, std::size_t frames);
@@ -130,12 +138,15 @@ class Engine {
             ChipWrite,
             SetAdpcmRom,
             SetFmModel,
-            PreviewSample
+            PreviewSample,
+            PreviewPitchedSample
         } kind;
         std::vector<std::uint8_t> image;
         std::uint16_t command = 0;
         std::uint8_t bank = 0, address = 0, value = 0;
         FmModel fm = FmModel::Documented;
+        int deltaN = 0;
+        bool loop = false;
     };
     struct DeferredWrite {
         std::uint64_t frame;
@@ -160,6 +171,12 @@ class Engine {
     void apply(Request& request);
     void flushDeferredWrites();
     void playPreviewSample(const std::vector<std::uint8_t>& data, int channel, int level);
+    void playPreviewPitchedSample(const Request& request);
+    // Puts a preview's data behind the V ROM from a block boundary (the ADPCM-A ones not across a
+    // megabyte, where its address counter does not carry), ending in silence: its first and last
+    // block, or nothing when it does not fit.
+    std::optional<std::pair<std::uint16_t, std::uint16_t>> placePreview(
+        const std::vector<std::uint8_t>& data, bool withinMegabyte);
     void applyDeferredWritesBefore(std::uint64_t end);
     void runBoardUntil(std::uint64_t endFrame);
     void runBoardOnChipTicks(std::uint64_t end);

@@ -55,6 +55,19 @@ QVXSND_API void KeyUp(void);
  * values out of range. A running song's own samples are not touched. */
 QVXSND_API void playSample(const uint8_t* adpcm, uint32_t length, int channel, int level);
 
+/* Plays `length` bytes of ADPCM-B data (ending on a 256-byte boundary, as the chip plays it) at
+ * delta-N `deltaN` (1-65535: 55,555.6 * deltaN / 65536 Hz) and `level` (0-255), repeating it while
+ * `loop` is nonzero, bypassing the driver: an ADPCM-B instrument's note heard as it is edited.
+ * The data is copied behind the V ROM, in place of the previous preview's; nothing happens for
+ * values out of range. */
+QVXSND_API void playPitchedSample(const uint8_t* adpcm, uint32_t length, int deltaN, int level,
+                                  int loop);
+
+/* Writes YM2610 register `address` of bank `bank` (0 or 1), bypassing the driver: an SSG
+ * note's tone, mixer, envelope and level as it is previewed, or 0x01 to 0x10 to stop an ADPCM-B
+ * preview. A running song's own writes go on. */
+QVXSND_API void previewWrite(int bank, uint8_t address, uint8_t value);
+
 /* Which FM synthesis the chip runs, from the next rendered buffer on: the documented model
  * (QVXSND_FM_DOCUMENTED, the default) or the chip's own arithmetic at its own sample rate
  * (QVXSND_FM_ACCURATE, about twice the work). A playing song goes on; held notes start their

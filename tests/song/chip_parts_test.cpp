@@ -6,9 +6,12 @@
 
 #include <cmath>
 
+#include "song/chip_part_preview.hpp"
 #include "song/chip_pitch.hpp"
 #include "song/pitched_sample.hpp"
+#include "song/ssg_sharing.hpp"
 #include "song/ssg_voice.hpp"
+#include "tests/support/recording_preview.hpp"
 
 namespace qvx {
 namespace {
@@ -148,6 +151,81 @@ TEST(SsgVoice, TheVolumeSequenceStepsLoopsAndReleases) {
     EXPECT_EQ(problem([](SsgVoice& v) { v.sequence[1] = 16; }),
               "its volume sequence has a step above 15");
     EXPECT_EQ(problem([](SsgVoice& v) { v.noisePeriod = 32; }), "its noise period is above 31");
+}
+
+}  // namespace
+}  // namespace qvx
+
+namespace qvx {
+namespace {
+
+// An SSG note's preview writes what the driver writes for it, on the track's channel; its
+// sequence steps at each tick (only a change is written) and releases at key-off; an ADPCM-B
+// note plays at its delta-N and stops at key-off.
+TEST(ChipPartPreview, NotesWriteWhatTheDriverWrites) {
+    testing::RecordingPreview target;
+    ChipPartPreview preview;
+    preview.setTarget(&target);
+    SsgVoice voice{SsgMix::ToneAndNoise, 9, 15, true, 0x0E, 0, true, {15, 15, 0}, kNoStep, 2};
+    preview.ssgNote(voice, 1, semitone(9, 4));  // A-4 on SSG B: period 284
+    const int buzz = ssgEnvelopePeriod(semitone(9, 4), 0x0E);
+    const std::vector<std::string> note = {
+        "writeChip 0 2 28", "writeChip 0 3 1", "writeChip 0 7 45", "writeChip 0 6 9",
+        "writeChip 0 11 " + std::to_string(buzz & 0xFF), "writeChip 0 12 " + std::to_string(buzz >> 8),
+        "writeChip 0 13 14", "writeChip 0 9 16"};
+    EXPECT_EQ(target.calls, note);
+    target.calls.clear();
+    preview.tick();  // step 1: the same level, nothing written
+    preview.release();
+    EXPECT_EQ(target.calls, std::vector<std::string>{"writeChip 0 9 0"});
+
+    target.calls.clear();
+    PitchedSample pad;
+    pad.sample = makeSample("pad", std::vector<std::int16_t>(600, 100));
+    pad.loop = true;
+    preview.pitchedNote(pad, semitone(0, 5));
+    preview.release();
+    EXPECT_EQ(target.calls,
+              (std::vector<std::string>{"playPitchedSample 600 looped at " +
+                                            std::to_string(pitchedDeltaN(pad, semitone(0, 5))) +
+                                            " level 255",
+                                        "writeChip 0 16 1"}));
+}
+
+// Two SSG tracks asking the shared generators for different things, as the editor says it.
+TEST(SsgSharing, ClashesAreFoundWhileTheOtherNoteSounds) {
+    Song song;
+    song.resetWholeChip();
+    const auto voice = [&](int k, SsgMix mix, std::uint8_t noise, bool envelope) {
+        song.instruments[k].kind = InstrumentKind::SsgVoice;
+        song.instruments[k].ssg.mix = mix;
+        song.instruments[k].ssg.noisePeriod = noise;
+        song.instruments[k].ssg.envelope = envelope;
+    };
+    voice(1, SsgMix::Noise, 5, false);
+    voice(2, SsgMix::ToneAndNoise, 9, false);
+    voice(3, SsgMix::Tone, 0, true);
+    voice(4, SsgMix::Tone, 0, true);
+    song.instruments[4].ssg.envelopeShape = 0x0C;
+    const int a = wholeChipTrack(TrackKind::Ssg, 0), b = a + 1;
+    Pattern& p = song.patterns[0];
+    p.cell(a, 0) = Cell{0, 4, 1, kNone, kNone};
+    p.cell(a, 8) = Cell{0, 4, 3, kNone, kNone};
+    p.cell(a, 16) = Cell{kNoteEmpty, kNone, kNone, 0x0C, 0};
+    struct Case {
+        int row, instrument;
+        const char* clash;  // the start of the message, or "" for none
+    };
+    for (const Case& c : {Case{0, 2, "SSG 2 and SSG 1 ask for different noise periods"},
+                          Case{4, 1, ""},  // the same noise
+                          Case{4, 3, ""},  // no noise asked
+                          Case{8, 4, "SSG 2 and SSG 1 ask for different envelopes"},
+                          Case{12, 3, ""},
+                          Case{20, 4, ""}}) {  // SSG 1 keyed off at 16
+        p.cell(b, c.row) = Cell{0, 4, static_cast<std::uint8_t>(c.instrument), kNone, kNone};
+        EXPECT_TRUE(ssgSharingClash(song, p, b, c.row).starts_with(c.clash)) << c.row;
+        EXPECT_EQ(ssgSharingClash(song, p, b, c.row).empty(), *c.clash == 0) << c.row;
+    }
 }
 
 }  // namespace

@@ -340,6 +340,39 @@ TEST(WholeChipSong, NotesOnDrumTracksTakeAKitAndSoundItsSample) {
     EXPECT_EQ(preview.calls.back(), "KeyDown 2 4");
 }
 
+// A note typed on an SSG track sounds there as the driver plays it; the first note that asks the
+// shared noise generator for another period than a sounding one is told of it, once.
+TEST(WholeChipSong, SsgNotesSoundOnTheirChannelAndSharingIsToldOnce) {
+    Workspace ws;
+    testing::RecordingPreview preview;
+    ws.setPreviewTarget(&preview);
+    std::vector<std::string> hints;
+    ws.setHintListener([&](const std::string& text) { hints.push_back(text); });
+    ws.newWholeChipSong();
+    for (const int k : {6, 7}) {
+        ws.song().instruments[k].kind = InstrumentKind::SsgVoice;
+        ws.song().instruments[k].ssg.mix = SsgMix::Noise;
+        ws.song().instruments[k].ssg.noisePeriod = static_cast<std::uint8_t>(k);
+    }
+    const int ssg = wholeChipTrack(TrackKind::Ssg, 0);
+    for (int t = 0; t < ssg; ++t)
+        ws.nextTrack(+1);
+    ws.setVoiceIndex(5);
+    ASSERT_TRUE(ws.typeChar(U'z'));  // C-4 with voice 6 on SSG 1
+    EXPECT_EQ(preview.calls.back(), "writeChip 0 8 15");
+    ws.nextTrack(+1);
+    ws.setVoiceIndex(6);
+    for (int i = 0; i < 2; ++i) {
+        ws.moveToRow(0);
+        ASSERT_TRUE(ws.typeChar(U'z'));
+    }
+    EXPECT_EQ(preview.calls.back(), "writeChip 0 9 15");
+    ASSERT_EQ(hints.size(), 1u);  // the second time is not told
+    EXPECT_EQ(hints[0],
+              "SSG 2 and SSG 1 ask for different noise periods: the SSG has one noise generator, "
+              "and the last note written sets it for all three");
+}
+
 // Kit edits: each one step to undo; a trim cuts the sample on every note that plays it.
 TEST(WholeChipSong, KitEditsAreStepsAndTrimsCutTheSharedSample) {
     Workspace ws;
