@@ -503,8 +503,9 @@ double worstBandDb(const std::vector<double>& mame, const std::vector<double>& o
 // The whole-chip example built into an M1/V1 pair with one sample, started by its command in
 // MAME's Neo Geo: MAME plays it as the preview does; the sample, sent while the song plays,
 // sounds on a channel the songs leave free, or (as here, where they use all six) on the next in
-// turn, channel 0. All fourteen channels together are held to their onsets and levels and a
-// correlation of 0.97 (the SSG's phases are MAME's own, below); without the SSG to 0.98. Then the
+// turn, channel 0. All fourteen channels together are held to their levels, a correlation of
+// 0.97 and a lag of 0.2 ms (the SSG's phases and its delay behind FM are MAME's own, below);
+// without the SSG to onsets within 0.1 ms and a correlation of 0.98. Then the
 // parts alone. The drums: every hit the preview keys on is in MAME's, where the preview has it
 // (single hits of noise may start one ADPCM-A step, 54 us, apart in the two: where a key-on falls
 // among the chip's 18.5 kHz steps is the emulators' own; within 0.1 ms either way). The SSG (the
@@ -557,8 +558,8 @@ TEST(MameNeoGeo, TheWholeChipExamplePlaysAsThePreviewDoes) {
         const std::vector<double> ours = preview(roms.m1, roms.v1, mame, run.seconds, &keyOns);
         const Comparison c = compare(mame.sound, ours);
         report(run.name, c);
-        const Worst worst = checkSeconds(c, run.held == Held::Spectrum ? 1.0 : 0.1, 0.5,
-                                         run.minCorrelation);
+        const double maxLagMs = run.held == Held::Spectrum ? 1.0 : run.song == 0x81 ? 0.2 : 0.1;
+        const Worst worst = checkSeconds(c, maxLagMs, 0.5, run.minCorrelation);
         // Each hit's first 20 ms in MAME's sound, at the lag that fits it best: the same waveform,
         // or (two hits at once, a step apart) the same level.
         std::size_t hits = 0, found = 0;
