@@ -5,6 +5,8 @@
 #include <QMenu>
 
 #include "editor/kit_editor.hpp"
+#include "editor/pitched_sample_editor.hpp"
+#include "editor/ssg_editor.hpp"
 
 namespace qvx::editor {
 
@@ -44,6 +46,27 @@ SongKindMenu::SongKindMenu(Workspace& workspace, Prompts& prompts, QMenu& file, 
         kitEditor_->raise();
     });
 
+    ssgEditor_ = new SsgEditor(workspace_, parent);
+    ssg_ = song.addAction(QStringLiteral("&SSG Voice Editor..."));
+    ssg_->setObjectName(QStringLiteral("ssgEditor"));
+    ssg_->setStatusTip(QStringLiteral(
+        "Shows the SSG voices of a whole-chip song: mix, noise, envelope and volume sequence"));
+    connect(ssg_, &QAction::triggered, this, [this] {
+        ssgEditor_->selectInstrument(workspace_.selectedInstrument());
+        ssgEditor_->show();
+        ssgEditor_->raise();
+    });
+    pitchedEditor_ = new PitchedSampleEditor(workspace_, prompts, parent);
+    pitched_ = song.addAction(QStringLiteral("ADPCM-&B Sample Editor..."));
+    pitched_->setObjectName(QStringLiteral("pitchedSampleEditor"));
+    pitched_->setStatusTip(QStringLiteral(
+        "Shows the ADPCM-B instruments of a whole-chip song: a sample, its base note and loop"));
+    connect(pitched_, &QAction::triggered, this, [this] {
+        pitchedEditor_->selectInstrument(workspace_.selectedInstrument());
+        pitchedEditor_->show();
+        pitchedEditor_->raise();
+    });
+
     kindLabel_.setObjectName(QStringLiteral("songKind"));
     kindLabel_.setToolTip(QStringLiteral("The kind of song open, and so the driver it plays on"));
     show();
@@ -56,16 +79,24 @@ QString SongKindMenu::kindText(SongKind kind) {
 
 void SongKindMenu::workspaceChanged(const WorkspaceChange& change) {
     if (change.what & WorkspaceChange::kSongKind) show();
-    if (change.what & (WorkspaceChange::kInstruments | WorkspaceChange::kSongKind))
+    if (change.what & (WorkspaceChange::kInstruments | WorkspaceChange::kSongKind)) {
         kitEditor_->refresh();
+        ssgEditor_->refresh();
+        pitchedEditor_->refresh();
+    }
 }
 
 void SongKindMenu::show() {
     const SongKind kind = workspace_.song().kind;
     kindLabel_.setText(kindText(kind));
     convert_->setEnabled(kind == SongKind::Classic);
-    kits_->setEnabled(kind == SongKind::WholeChip);
-    if (kind == SongKind::Classic) kitEditor_->hide();
+    for (QAction* action : {kits_, ssg_, pitched_})
+        action->setEnabled(kind == SongKind::WholeChip);
+    if (kind == SongKind::Classic) {
+        kitEditor_->hide();
+        ssgEditor_->hide();
+        pitchedEditor_->hide();
+    }
 }
 
 }  // namespace qvx::editor

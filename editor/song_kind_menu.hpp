@@ -14,10 +14,12 @@ class QWidget;
 namespace qvx::editor {
 
 class KitEditor;
+class PitchedSampleEditor;
+class SsgEditor;
 
 // The two kinds of song in the menus: File -> New Whole-Chip Song, Song -> Convert to Whole-Chip
-// Song (one step to undo) and Song -> Drum Kit Editor, and a label in the status bar that says
-// which kind is open.
+// Song (one step to undo), Song -> Drum Kit Editor, SSG Voice Editor and ADPCM-B Sample Editor,
+// and a label in the status bar that says which kind is open.
 class SongKindMenu : public QObject {
     Q_OBJECT
 
@@ -29,6 +31,8 @@ class SongKindMenu : public QObject {
                  std::function<void()> started, QWidget* parent);
 
     KitEditor* kitEditor() const { return kitEditor_; }
+    SsgEditor* ssgEditor() const { return ssgEditor_; }
+    PitchedSampleEditor* pitchedSampleEditor() const { return pitchedEditor_; }
 
     void workspaceChanged(const WorkspaceChange& change);
 
@@ -41,7 +45,11 @@ class SongKindMenu : public QObject {
     QLabel& kindLabel_;
     QAction* convert_ = nullptr;
     QAction* kits_ = nullptr;
+    QAction* ssg_ = nullptr;
+    QAction* pitched_ = nullptr;
     KitEditor* kitEditor_ = nullptr;
+    SsgEditor* ssgEditor_ = nullptr;
+    PitchedSampleEditor* pitchedEditor_ = nullptr;
 };
 
 }  // namespace qvx::editor

@@ -19,6 +19,7 @@ void ChipPartPreview::ssgNote(const SsgVoice& voice, int channel, int semitone) 
     if (!target_) return;
     if (ssg_ && ssg_->channel != channel) writeLevel(0);
     ssg_ = std::make_unique<SsgNote>();
+    released_ = false;
     ssg_->voice = voice;
     ssg_->channel = channel;
     const auto c = static_cast<std::uint8_t>(channel);
@@ -57,6 +58,7 @@ void ChipPartPreview::pitchedNote(const PitchedSample& instrument, int semitone)
 }
 
 void ChipPartPreview::release() {
+    released_ = true;
     if (ssg_) writeLevel(ssg_->sequencer.release());
     if (pitched_ && target_) target_->writeChip(0, kAdpcmBControl, kAdpcmBStop);
     pitched_ = false;

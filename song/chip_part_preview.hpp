@@ -24,6 +24,8 @@ class ChipPartPreview {
     void silence();
     // A tick of the SSG note's sequence.
     void tick();
+    // Whether a note is held (keyed and not yet released).
+    bool holding() const { return (ssg_ && !released_) || pitched_; }
 
   private:
     struct SsgNote {
@@ -37,6 +39,7 @@ class ChipPartPreview {
     PreviewTarget* target_ = nullptr;
     std::unique_ptr<SsgNote> ssg_;
     bool pitched_ = false;
+    bool released_ = false;
     std::uint8_t mixer_ = 0x3F;  // what the preview last wrote to the mixer
 };
 

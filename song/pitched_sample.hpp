@@ -13,6 +13,8 @@ namespace qvx {
 
 inline constexpr std::uint32_t kDefaultPitchedSampleRate = 22050;
 inline constexpr std::uint32_t kMinPitchedSampleRate = 2000;
+// The highest base note a sample can have: B-8.
+inline constexpr int kMaxBaseSemitone = semitone(11, 8);
 // Above this the chip cannot play a sample even at its own pitch.
 inline constexpr double kMaxPitchedSampleRate = kAdpcmBTopRate;
 // The chip's ADPCM-B data is addressed in 256-byte blocks of two codes a byte, so a sample it

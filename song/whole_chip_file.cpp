@@ -17,7 +17,6 @@ constexpr std::uint8_t kPitchedSampleKind = 1;
 constexpr std::uint16_t kNoSample = 0xFFFF;
 constexpr std::uint8_t kNoStepByte = 0xFF;
 constexpr std::uint8_t kEnvelopeOn = 0x01, kEnvelopeFollowsNote = 0x02;
-constexpr int kHighestBaseSemitone = semitone(11, 8);
 constexpr std::size_t kTrackBytes = kRows * kCompiledCellBytes;
 
 class Writer {
@@ -226,7 +225,7 @@ class SectionReader {
             return whose + " plays its sample at " + std::to_string(*rate) +
                    " Hz; ADPCM-B samples are made at " + std::to_string(kMinPitchedSampleRate) +
                    " to " + std::to_string(static_cast<int>(kMaxPitchedSampleRate)) + " Hz";
-        if (*base > kHighestBaseSemitone) return whose + "'s base note is beyond octave 8";
+        if (*base > kMaxBaseSemitone) return whose + "'s base note is beyond octave 8";
         if (*loop > 1) return whose + "'s loop is neither on nor off";
         pitched.rate = *rate;
         pitched.baseSemitone = *base;

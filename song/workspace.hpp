@@ -226,6 +226,16 @@ class Workspace {
     // Sounds the note's sample as a drum track would, on ADPCM-A channel 0.
     void auditionKitNote(int number, int note);
 
+    // ---- SSG voices and ADPCM-B samples (one step each) ---------------------------------------
+    // Makes the instrument an SSG voice with these settings; refused (nothing changed) with the
+    // reason when ssgVoiceProblem finds one. A note the SSG editor holds on it is heard anew.
+    std::string setSsgVoice(int number, const SsgVoice& voice);
+    // Makes the instrument an ADPCM-B instrument with these settings.
+    void setPitchedSample(int number, const PitchedSample& pitched);
+    // The instrument's note at `semitone` (chip_pitch's count) as a track would play it, on SSG
+    // channel A or the ADPCM-B, held until previewKeyUp.
+    void auditionPart(int number, int semitone);
+
     // ---- FM channel 1, where every preview plays --------------------------------------------
     // Who last keyed a preview note, which sounds until something keys it up.
     enum class PreviewSource { None, PatternEditor, TestKeyboard };
@@ -290,6 +300,8 @@ class Workspace {
     ChangeListener listener_;
     std::function<void(const std::string&)> hintListener_;
     bool ssgSharingTold_ = false;
+    int auditioned_ = 0;  // the instrument auditionPart holds, 0 for none
+    int auditionedSemitone_ = 0;
     PreviewTarget* preview_ = nullptr;
     ChipPartPreview chipParts_;
     std::optional<VoiceBytes> channel1Voice_;

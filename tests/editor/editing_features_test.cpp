@@ -3,8 +3,10 @@
 // follow playback, WAV export, note-off on release and chip-accurate FM. The user and the sound
 // library are fakes.
 #include <QApplication>
+#include <QCheckBox>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -13,6 +15,8 @@
 
 #include "editor/control_bar.hpp"
 #include "editor/kit_editor.hpp"
+#include "editor/pitched_sample_editor.hpp"
+#include "editor/ssg_editor.hpp"
 #include "editor/pattern_view.hpp"
 #include "editor/recent_files.hpp"
 #include "editor/scope_strip.hpp"
@@ -205,6 +209,57 @@ class EditingFeaturesTest : public QObject, testing::WindowRig {
         action("undo")->trigger();
         action("undo")->trigger();  // one step each
         QCOMPARE(ws().song().instruments[4].kind, InstrumentKind::FmVoice);
+    }
+
+    // The SSG Voice Editor: an edit is heard at once on the test note it holds.
+    void anSsgEditIsHeardOnTheHeldNote() {
+        action("newWholeChipSong")->trigger();
+        action("ssgEditor")->trigger();
+        auto* editor = window().findChild<SsgEditor*>(QStringLiteral("ssgEditor"));
+        QVERIFY(editor && editor->isVisible());
+        editor->selectInstrument(6);
+        editor->volumeField()->setValue(12);  // makes it an SSG voice
+        QCOMPARE(ws().song().instruments[6].kind, InstrumentKind::SsgVoice);
+        editor->findChild<QPushButton*>(QStringLiteral("playSsgNote"))->click();
+        QCOMPARE(calls().back(), std::string("writeChip 0 8 12"));  // A-4 on SSG A at 12
+        calls().clear();
+        editor->volumeField()->setValue(7);
+        QCOMPARE(calls().back(), std::string("writeChip 0 8 7"));  // heard on the held note
+        editor->sequenceField()->setText(QStringLiteral("15 99"));
+        emit editor->sequenceField()->editingFinished();
+        QVERIFY(editor->problem()->text().contains(QStringLiteral("above 15")));
+        QCOMPARE(ws().song().instruments[6].ssg.volume, 7);  // the bad sequence not kept
+        editor->findChild<QPushButton*>(QStringLiteral("releaseSsgNote"))->click();
+        QCOMPARE(calls().back(), std::string("writeChip 0 8 0"));
+    }
+
+    // The ADPCM-B Sample Editor: a sound loaded at the rate chosen, heard; its loop shown with
+    // the padding that fills its last block.
+    void aPitchedSampleShowsItsLoopWithItsPadding() {
+        QVERIFY(qvx::testing::writeSoundFile(file("tone.wav").toStdString(),
+                                             SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, 0.02));
+        action("newWholeChipSong")->trigger();
+        action("pitchedSampleEditor")->trigger();
+        auto* editor = window().findChild<PitchedSampleEditor*>(QStringLiteral("pitchedSampleEditor"));
+        QVERIFY(editor && editor->isVisible());
+        editor->selectInstrument(9);
+        QCOMPARE(editor->rateField()->value(), 22050);
+        prompts().fileNames = {file("tone.wav")};
+        calls().clear();
+        editor->findChild<QPushButton*>(QStringLiteral("loadPitchedSound"))->click();
+        const PitchedSample& pitched = ws().song().instruments[9].pitched;
+        QVERIFY(pitched.sample);
+        QCOMPARE(pitched.sample->pcm.size(), std::size_t{441});  // 20 ms at 22,050 Hz
+        QCOMPARE(calls().back(), "playPitchedSample 441 at " +
+                                     std::to_string(pitchedDeltaN(pitched, semitone(0, 4))) +
+                                     " level 255");  // C-4, its base note: 22,050 Hz
+        editor->loopField()->setChecked(true);
+        QVERIFY2(editor->figures()->text().contains(
+                     QStringLiteral("Loop: 512 frames a pass, 0.023 s at the base note (the "
+                                    "sample, then 71 frames of its start)")),
+                 qPrintable(editor->figures()->text()));
+        QVERIFY(ws().song().instruments[9].pitched.loop);
+        QVERIFY(ws().voiceListEntries()[8].ends_with("(ADPCM-B sample)"));
     }
 
     void recentFilesSurviveARestart() {
