@@ -34,6 +34,13 @@ QString describe(const PitchedSample& pitched) {
                        .arg(double(pcm.size()) / rate, 0, 'f', 3)
                        .arg(count(pitched.rate))
                        .arg(double(stored) / 2 / 1024, 0, 'f', 1);
+    int highest = semitone(11, kMaxOctave);
+    while (highest > 0 && !pitchedNoteReachable(pitched, highest))
+        --highest;
+    if (highest < semitone(11, kMaxOctave))
+        text += QStringLiteral("\nPlays at its pitch up to %1; notes above it at the chip's top "
+                               "rate, 55,556 Hz")
+                    .arg(QString::fromStdString(midiNoteName(highest + 12)));
     if (!pitched.loop) return text;
     const std::size_t padding = stored - pcm.size();
     text += QStringLiteral("\nLoop: %1 frames a pass, %2 s at the base note (%3)")

@@ -120,6 +120,7 @@ SsgEditor::SsgEditor(Workspace& workspace, QWidget* parent)
     layout->addLayout(form);
     layout->addWidget(problem_);
     layout->addLayout(test);
+    resize(460, 420);
     refresh();
 }
 
@@ -157,9 +158,18 @@ void SsgEditor::showVoice() {
     sequence_->setText(sequenceText(voice.sequence));
     loop_->setValue(voice.loopStep);
     release_->setValue(voice.releaseStep);
+    showWhatApplies();
     problem_->setText(instrument.kind == InstrumentKind::SsgVoice
                           ? QString()
                           : QStringLiteral("Not an SSG voice yet: an edit makes it one"));
+}
+
+void SsgEditor::showWhatApplies() {
+    // The noise period with a noise mix, the envelope's fields with the envelope on.
+    noise_->setEnabled(mix_->currentIndex() != static_cast<int>(SsgMix::Tone));
+    for (QWidget* field : {static_cast<QWidget*>(shape_), static_cast<QWidget*>(follows_)})
+        field->setEnabled(envelope_->isChecked());
+    period_->setEnabled(envelope_->isChecked() && !follows_->isChecked());
 }
 
 void SsgEditor::edited() {
@@ -179,6 +189,7 @@ void SsgEditor::edited() {
     voice.sequence = *steps;
     voice.loopStep = loop_->value();
     voice.releaseStep = release_->value();
+    showWhatApplies();
     const std::string problem = workspace_.setSsgVoice(instrument_, voice);
     problem_->setText(problem.empty() ? QString()
                                       : QStringLiteral("Not kept: %1").arg(fromModelText(problem)));

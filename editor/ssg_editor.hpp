@@ -36,6 +36,7 @@ class SsgEditor : public ToolWindow {
 
   private:
     void showVoice();
+    void showWhatApplies();
     void edited();
 
     Workspace& workspace_;

@@ -15,6 +15,9 @@
 #include "editor/about_box.hpp"
 #include "editor/instrument_editor.hpp"
 #include "editor/kit_editor.hpp"
+#include "editor/pitched_sample_editor.hpp"
+#include "editor/ssg_editor.hpp"
+#include "examples/drum_song.hpp"
 #include "editor/main_window.hpp"
 #include "editor/pattern_view.hpp"
 #include "editor/preset_panel.hpp"
@@ -118,6 +121,24 @@ class Screenshots : public QObject {
         kits->selectInstrument(5);
         kits->selectNote(6);
         save(*kits, "kit-editor");
+        kits->hide();
+
+        // The answer playing, the view on its SSG parts; then the pluck's and the pad's editors.
+        while (ws.cursor().track() > wholeChipTrack(TrackKind::Ssg, 0))
+            ws.nextTrack(-1);
+        showPlaying(window, sound, 12.0);
+        save(window, "main-window-ssg-tracks");
+        window.findChild<QAction*>(QStringLiteral("ssgEditor"))->trigger();
+        auto* ssg = window.findChild<SsgEditor*>(QStringLiteral("ssgEditor"));
+        QVERIFY(QTest::qWaitForWindowExposed(ssg));
+        ssg->selectInstrument(examples::kPluck);
+        save(*ssg, "ssg-editor");
+        ssg->hide();
+        window.findChild<QAction*>(QStringLiteral("pitchedSampleEditor"))->trigger();
+        auto* pad = window.findChild<PitchedSampleEditor*>(QStringLiteral("pitchedSampleEditor"));
+        QVERIFY(QTest::qWaitForWindowExposed(pad));
+        pad->selectInstrument(examples::kPad);
+        save(*pad, "adpcm-b-sample-editor");
     }
 
     void instrumentEditor() {
