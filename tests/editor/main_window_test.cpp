@@ -157,6 +157,14 @@ class MainWindowTest : public QObject, testing::WindowRig {
                {}},
               {"Drum &Kit Editor...",
                "Shows the drum kits of a whole-chip song: a sample and a level on each note",
+               {}},
+              {"&SSG Voice Editor...",
+               "Shows the SSG voices of a whole-chip song: mix, noise, envelope and volume "
+               "sequence",
+               {}},
+              {"ADPCM-&B Sample Editor...",
+               "Shows the ADPCM-B instruments of a whole-chip song: a sample, its base note and "
+               "loop",
                {}}}},
             {"&View",
              {{"&Instrument Editor...\tF12", "Displays or hides the Instrument Editor",
