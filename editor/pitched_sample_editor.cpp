@@ -38,16 +38,19 @@ QString describe(const PitchedSample& pitched) {
     while (highest > 0 && !pitchedNoteReachable(pitched, highest))
         --highest;
     if (highest < semitone(11, kMaxOctave))
-        text += QStringLiteral("\nPlays at its pitch up to %1; notes above it at the chip's top "
-                               "rate, 55,556 Hz")
+        text += QStringLiteral(
+                    "\nPlays at its pitch up to %1; notes above it at the chip's top "
+                    "rate, 55,556 Hz")
                     .arg(QString::fromStdString(midiNoteName(highest + 12)));
     if (!pitched.loop) return text;
     const std::size_t padding = stored - pcm.size();
-    text += QStringLiteral("\nLoop: %1 frames a pass, %2 s at the base note (%3)")
-                .arg(count(stored))
-                .arg(double(stored) / rate, 0, 'f', 3)
-                .arg(padding ? QStringLiteral("the sample, then %1 frames of its start").arg(count(padding))
-                             : QStringLiteral("no padding: it fills its last block"));
+    text +=
+        QStringLiteral("\nLoop: %1 frames a pass, %2 s at the base note (%3)")
+            .arg(count(stored))
+            .arg(double(stored) / rate, 0, 'f', 3)
+            .arg(padding
+                     ? QStringLiteral("the sample, then %1 frames of its start").arg(count(padding))
+                     : QStringLiteral("no padding: it fills its last block"));
     if (loopClicks(pcm))
         text += QStringLiteral(
             "\nThe loop will click where it turns back: end the sound where it meets its start");
@@ -131,13 +134,15 @@ void PitchedSampleEditor::showSample() {
     const Instrument& instrument = workspace_.song().instruments[instrument_];
     const PitchedSample& pitched = instrument.pitched;
     const QSignalBlocker b1(base_), b2(level_), b3(loop_);
-    sampleName_->setText(pitched.sample ? fromModelText(pitched.sample->name) : QStringLiteral("-"));
+    sampleName_->setText(pitched.sample ? fromModelText(pitched.sample->name)
+                                        : QStringLiteral("-"));
     base_->setCurrentIndex(base_->findData(pitched.baseSemitone));
     level_->setValue(pitched.level);
     loop_->setChecked(pitched.loop);
-    figures_->setText(instrument.kind == InstrumentKind::AdpcmBSample
-                          ? describe(pitched)
-                          : QStringLiteral("Not an ADPCM-B instrument: load a sound to make it one"));
+    figures_->setText(
+        instrument.kind == InstrumentKind::AdpcmBSample
+            ? describe(pitched)
+            : QStringLiteral("Not an ADPCM-B instrument: load a sound to make it one"));
 }
 
 void PitchedSampleEditor::edited() {

@@ -281,8 +281,9 @@ void RomMakerWindow::showLists() {
         const RomSong& song = songs[i];
         const std::shared_ptr<const Song> whole = song.wholeChip;
         const QString facts =
-            whole ? QStringLiteral("Whole-chip song: %1 pattern(s), %2 order entries, %3 drum "
-                                   "sample(s), %4 ADPCM-B sample(s)")
+            whole ? QStringLiteral(
+                        "Whole-chip song: %1 pattern(s), %2 order entries, %3 drum "
+                        "sample(s), %4 ADPCM-B sample(s)")
                         .arg(whole->patternCount)
                         .arg(whole->order.size())
                         .arg(whole->kitSamples().size())

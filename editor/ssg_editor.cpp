@@ -22,18 +22,18 @@ namespace {
 
 // What each shape does, in words.
 constexpr const char* kShapes[16] = {
-    "fall, then silence",      "fall, then silence",     "fall, then silence",
-    "fall, then silence",      "rise, then silence",     "rise, then silence",
-    "rise, then silence",      "rise, then silence",     "falling saw, repeating",
-    "fall, then silence",      "triangle, falling first", "fall, then full",
-    "rising saw, repeating",   "rise, then full",        "triangle, rising first",
+    "fall, then silence",    "fall, then silence",      "fall, then silence",
+    "fall, then silence",    "rise, then silence",      "rise, then silence",
+    "rise, then silence",    "rise, then silence",      "falling saw, repeating",
+    "fall, then silence",    "triangle, falling first", "fall, then full",
+    "rising saw, repeating", "rise, then full",         "triangle, rising first",
     "rise, then silence"};
 
 // The sequence as typed: levels 0-15 apart by spaces or commas. Nothing when a word is not one.
 std::optional<std::vector<std::uint8_t>> parseSequence(const QString& text) {
     std::vector<std::uint8_t> steps;
-    for (const QString& word : text.split(QRegularExpression(QStringLiteral("[\\s,]+")),
-                                          Qt::SkipEmptyParts)) {
+    for (const QString& word :
+         text.split(QRegularExpression(QStringLiteral("[\\s,]+")), Qt::SkipEmptyParts)) {
         bool ok = false;
         const int value = word.toInt(&ok);
         if (!ok || value < 0 || value > 255) return std::nullopt;
@@ -57,7 +57,8 @@ SsgEditor::SsgEditor(Workspace& workspace, QWidget* parent)
     list_ = new QComboBox(this);
     connect(list_, &QComboBox::activated, this, [this](int index) { selectInstrument(index + 1); });
     mix_ = new QComboBox(this);
-    mix_->addItems({QStringLiteral("Tone"), QStringLiteral("Noise"), QStringLiteral("Tone and noise")});
+    mix_->addItems(
+        {QStringLiteral("Tone"), QStringLiteral("Noise"), QStringLiteral("Tone and noise")});
     const auto spin = [this](int low, int high, const QString& tip) {
         auto* box = new QSpinBox(this);
         box->setRange(low, high);
@@ -94,8 +95,7 @@ SsgEditor::SsgEditor(Workspace& workspace, QWidget* parent)
     problem_ = new QLabel(this);
     problem_->setObjectName(QStringLiteral("ssgProblem"));
     testNote_ = new QComboBox(this);
-    fillNoteChoice(*testNote_, semitone(0, kMinOctave), semitone(11, kMaxOctave),
-                   semitone(9, 4));
+    fillNoteChoice(*testNote_, semitone(0, kMinOctave), semitone(11, kMaxOctave), semitone(9, 4));
 
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("&Instrument:"), list_);
@@ -143,8 +143,8 @@ void SsgEditor::selectInstrument(int number) {
 void SsgEditor::showVoice() {
     const Instrument& instrument = workspace_.song().instruments[instrument_];
     const SsgVoice& voice = instrument.ssg;
-    const QList<QWidget*> fields = {mix_,    noise_,  volume_,   envelope_, shape_, period_,
-                                    follows_, sequence_, loop_, release_};
+    const QList<QWidget*> fields = {mix_,    noise_,   volume_,   envelope_, shape_,
+                                    period_, follows_, sequence_, loop_,     release_};
     std::vector<std::unique_ptr<QSignalBlocker>> blockers;
     for (QWidget* field : fields)
         blockers.push_back(std::make_unique<QSignalBlocker>(field));

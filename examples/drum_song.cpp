@@ -202,8 +202,8 @@ Song makeDrumSong() {
     for (int row = 16; row < 24; row += 2)
         hit(song.patterns[3], kTomTrack, row, row < 20 ? kHighTomNote : kLowTomNote);
 
-    // The SSG: a plucked arpeggio over the answer and its echo two rows later, quieter (on another note of the chord); a buzz
-    // bass (the envelope repeating at the note's pitch) under the intro.
+    // The SSG: a plucked arpeggio over the answer and its echo two rows later, quieter (on another
+    // note of the chord); a buzz bass (the envelope repeating at the note's pitch) under the intro.
     Instrument& pluck = song.instruments[kPluck];
     pluck.kind = InstrumentKind::SsgVoice;
     pluck.ssg = ssgVoice(11, {15, 13, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 2, 1, 1, 0});
@@ -222,7 +222,8 @@ Song makeDrumSong() {
                   kBuzzTrack = kArpTrack + 1, kEchoTrack = kArpTrack + 2;
     const auto note = [](Pattern& p, int track, int row, std::uint8_t name, int octave,
                          std::uint8_t instrument) {
-        p.cell(track, row) = Cell{name, static_cast<std::uint8_t>(octave), instrument, kNone, kNone};
+        p.cell(track, row) =
+            Cell{name, static_cast<std::uint8_t>(octave), instrument, kNone, kNone};
     };
     for (int row = 0; row < kRows; ++row) {
         const std::uint8_t name = kChordNotes[row / 16][row % 3];

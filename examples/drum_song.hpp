@@ -28,8 +28,7 @@ std::vector<std::int16_t> synthesizePad();
 // The kit's instrument number and the notes its sounds are on.
 inline constexpr std::uint8_t kDrumKit = 5;
 inline constexpr std::uint8_t kKickNote = 0, kCrashNote = 1, kSnareNote = 2, kHighTomNote = 3,
-                              kLowTomNote = 5, kClosedHatNote = 6, kClapNote = 8,
-                              kOpenHatNote = 10;
+                              kLowTomNote = 5, kClosedHatNote = 6, kClapNote = 8, kOpenHatNote = 10;
 // The SSG voices and the ADPCM-B pad.
 inline constexpr std::uint8_t kPluck = 6, kBuzzBass = 7, kEcho = 8, kPad = 9;
 inline constexpr std::uint32_t kPadRate = 22050;

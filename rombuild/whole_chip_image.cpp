@@ -76,9 +76,9 @@ void putSsgVoice(std::vector<std::uint8_t>& out, const SsgVoice& voice) {
         out.push_back(
             static_cast<std::uint8_t>(kMixBits[static_cast<std::size_t>(voice.mix)] << channel));
     out.push_back(voice.noisePeriod);
-    out.push_back(static_cast<std::uint8_t>((voice.envelope ? 1u << wc::kSsgEnvelopeBit : 0u) |
-                                            (voice.envelopeFollowsNote ? 1u << wc::kSsgFollowsBit
-                                                                       : 0u)));
+    out.push_back(
+        static_cast<std::uint8_t>((voice.envelope ? 1u << wc::kSsgEnvelopeBit : 0u) |
+                                  (voice.envelopeFollowsNote ? 1u << wc::kSsgFollowsBit : 0u)));
     out.push_back(voice.envelopeShape);
     putWord(out, voice.envelopePeriod);
     const std::vector<std::uint8_t> levels = ssgStepLevels(voice);
@@ -259,35 +259,36 @@ std::vector<std::uint8_t> wholeChipBlock(const WholeChipBlockSource& source, Sam
         const Instrument& instrument = song.instruments[static_cast<std::size_t>(k)];
         const std::size_t at = out.size();
         switch (instrument.kind) {
-        case InstrumentKind::FmVoice:
-            out.insert(out.end(), instrument.registers.begin(), instrument.registers.end());
-            break;
-        case InstrumentKind::AdpcmAKit:
-            for (const KitNote& note : instrument.kit.notes) {
-                const auto found = std::find(samples.begin(), samples.end(), note.sample);
-                out.push_back(note.sample ? static_cast<std::uint8_t>(found - samples.begin())
-                                          : wc::kNoSample);
-                out.push_back(std::min(note.level, kMaxKitLevel));
+            case InstrumentKind::FmVoice:
+                out.insert(out.end(), instrument.registers.begin(), instrument.registers.end());
+                break;
+            case InstrumentKind::AdpcmAKit:
+                for (const KitNote& note : instrument.kit.notes) {
+                    const auto found = std::find(samples.begin(), samples.end(), note.sample);
+                    out.push_back(note.sample ? static_cast<std::uint8_t>(found - samples.begin())
+                                              : wc::kNoSample);
+                    out.push_back(std::min(note.level, kMaxKitLevel));
+                }
+                break;
+            case InstrumentKind::SsgVoice:
+                putSsgVoice(out, instrument.ssg);
+                break;
+            case InstrumentKind::AdpcmBSample: {
+                const PitchedSample& pitched = instrument.pitched;
+                const std::optional<SamplePlace> stored =
+                    pitched.sample ? rom.placeOf(pitched.sample, pitchedCoding(pitched))
+                                   : std::nullopt;
+                const SamplePlace place = stored.value_or(SamplePlace{});
+                putWord(out, place.start);
+                putWord(out, place.end);
+                // Without a sample its notes leave the channel stopped.
+                out.push_back(static_cast<std::uint8_t>(
+                    stored ? wc::kYmAdpcmbStart | (pitched.loop ? wc::kYmAdpcmbRepeat : 0) : 0));
+                out.push_back(pitched.level);
+                putWord(out, 0);  // where its rates go, once the patterns are laid out
+                rateTables.emplace_back(at + wc::kAdpcmbRates, &pitched);
+                break;
             }
-            break;
-        case InstrumentKind::SsgVoice:
-            putSsgVoice(out, instrument.ssg);
-            break;
-        case InstrumentKind::AdpcmBSample: {
-            const PitchedSample& pitched = instrument.pitched;
-            const std::optional<SamplePlace> stored =
-                pitched.sample ? rom.placeOf(pitched.sample, pitchedCoding(pitched)) : std::nullopt;
-            const SamplePlace place = stored.value_or(SamplePlace{});
-            putWord(out, place.start);
-            putWord(out, place.end);
-            // Without a sample its notes leave the channel stopped.
-            out.push_back(static_cast<std::uint8_t>(
-                stored ? wc::kYmAdpcmbStart | (pitched.loop ? wc::kYmAdpcmbRepeat : 0) : 0));
-            out.push_back(pitched.level);
-            putWord(out, 0);  // where its rates go, once the patterns are laid out
-            rateTables.emplace_back(at + wc::kAdpcmbRates, &pitched);
-            break;
-        }
         }
         out.resize(at + driver::kInstrumentBytes, 0);
     }

@@ -25,9 +25,9 @@ bool usesNoise(const SsgVoice& voice) {
 
 // The envelope period a note asks for.
 int envelopePeriodOf(const SsgVoice& voice, const Cell& cell) {
-    return voice.envelopeFollowsNote ? ssgEnvelopePeriod(semitone(cell.note, cell.octave),
-                                                         voice.envelopeShape)
-                                     : voice.envelopePeriod;
+    return voice.envelopeFollowsNote
+               ? ssgEnvelopePeriod(semitone(cell.note, cell.octave), voice.envelopeShape)
+               : voice.envelopePeriod;
 }
 
 // The note still sounding on `track` at `row`: its last, unless keyed off or ended since.

@@ -97,8 +97,8 @@ void SoundLibrary::previewSample(std::span<const std::uint8_t> adpcm, int channe
     engine().previewSample(adpcm, channel, level);
 }
 
-void SoundLibrary::previewPitchedSample(std::span<const std::uint8_t> adpcm, int deltaN,
-                                        int level, bool loop) {
+void SoundLibrary::previewPitchedSample(std::span<const std::uint8_t> adpcm, int deltaN, int level,
+                                        bool loop) {
     std::lock_guard lock(mutex_);
     engine().previewPitchedSample(adpcm, deltaN, level, loop);
 }

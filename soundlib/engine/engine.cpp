@@ -333,7 +333,8 @@ void Engine::playPreviewPitchedSample(const Request& request) {
                                   {0x1C, 0x80},
                                   {0x1C, 0},
                                   {0x10, request.loop ? 0x90 : 0x80}})
-        chip_.writeRegister(0, static_cast<std::uint8_t>(address), static_cast<std::uint8_t>(value));
+        chip_.writeRegister(0, static_cast<std::uint8_t>(address),
+                            static_cast<std::uint8_t>(value));
 }
 
 void Engine::flushDeferredWrites() {

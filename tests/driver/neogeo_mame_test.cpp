@@ -487,14 +487,15 @@ double worstBandDb(const std::vector<double>& mame, const std::vector<double>& o
         constexpr std::size_t n = 32768;
         const std::vector<double> a = testing::bandLevels(ours, kRate, from, n, edges),
                                   b = testing::bandLevels(mame, kRate, from + offset, n, edges);
-        const double total = 10 * std::log10(std::accumulate(a.begin(), a.end(), 0.0,
-                                                             [](double sum, double db) {
-                                                                 return sum + std::pow(10, db / 10);
-                                                             }));
+        const double total =
+            10 * std::log10(std::accumulate(a.begin(), a.end(), 0.0, [](double sum, double db) {
+                return sum + std::pow(10, db / 10);
+            }));
         for (std::size_t k = 0; k < a.size(); ++k) {
             if (a[k] < total - 30) continue;
             worst = std::max(worst, std::abs(b[k] - a[k] - c.gainDb));
-            EXPECT_LE(std::abs(b[k] - a[k] - c.gainDb), 1.0) << "second " << s.index << " band " << k;
+            EXPECT_LE(std::abs(b[k] - a[k] - c.gainDb), 1.0)
+                << "second " << s.index << " band " << k;
         }
     }
     return worst;
@@ -565,7 +566,8 @@ TEST(MameNeoGeo, TheWholeChipExamplePlaysAsThePreviewDoes) {
         std::size_t hits = 0, found = 0;
         const long offset = std::lround(c.offsetMs * kRate / 1000);
         const long maxLag = kRate / 10000;  // 0.1 ms
-        for (const std::uint64_t at : run.held == Held::Hits ? keyOns : std::vector<std::uint64_t>{}) {
+        for (const std::uint64_t at :
+             run.held == Held::Hits ? keyOns : std::vector<std::uint64_t>{}) {
             const long from = long(at), n = kRate / 50;
             if (from + offset + n + maxLag >= long(mame.sound.size())) break;
             ++hits;
@@ -580,8 +582,7 @@ TEST(MameNeoGeo, TheWholeChipExamplePlaysAsThePreviewDoes) {
             EXPECT_GT(hits, 80u);
             EXPECT_EQ(found, hits);
         }
-        const double bandDb =
-            run.held == Held::Spectrum ? worstBandDb(mame.sound, ours, c) : 0.0;
+        const double bandDb = run.held == Held::Spectrum ? worstBandDb(mame.sound, ours, c) : 0.0;
         std::printf(
             "MAME aes, %s: onsets within %.3f ms, levels within %.2f dB, correlation at "
             "least %.4f; drum hits %zu of %zu; spectrum bands within %.2f dB\n",
@@ -618,8 +619,8 @@ TEST(MameNeoGeo, AWholeChipSongsFirstNoteSoundsTheSameInEverySlot) {
     const MameResult mame = playInMame(roms.m1, roms.v1, table, seconds);
     ASSERT_TRUE(mame.failure.empty()) << mame.failure;
     ASSERT_EQ(mame.answers, expected);
-    const std::vector<double> ours = testing::lowPassed(
-                                  preview(roms.m1, roms.v1, mame, seconds), kComparedBand, kRate),
+    const std::vector<double> ours = testing::lowPassed(preview(roms.m1, roms.v1, mame, seconds),
+                                                        kComparedBand, kRate),
                               theirs = testing::lowPassed(mame.sound, kComparedBand, kRate);
     // Where the note started by command `k` sets in, in `x`.
     const long n = 3 * kRate / 10;  // 300 ms

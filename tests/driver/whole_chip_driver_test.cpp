@@ -135,17 +135,10 @@ TEST(WholeChipDriver, KitNotesKeyTheirSamplesAndC00KeysTheChannelOff) {
     // channels off.
     from = rig.chip.writes.size();
     rig.command(0xFF);
-    const std::vector<RegisterWrite> stop = {{0, 0, 0x08, 0},
-                                             {0, 0, 0x09, 0},
-                                             {0, 0, 0x0A, 0},
-                                             {0, 0, 0x07, 0x3F},
-                                             {0, 0, 0x11, 0xC0},
-                                             {0, 0, 0x10, 0x01},
-                                             {0, 0, kKeyOn, 0x01},
-                                             {0, 0, kKeyOn, 0x02},
-                                             {0, 0, kKeyOn, 0x05},
-                                             {0, 0, kKeyOn, 0x06},
-                                             {0, 1, 0x00, 0x8D}};
+    const std::vector<RegisterWrite> stop = {
+        {0, 0, 0x08, 0},      {0, 0, 0x09, 0},      {0, 0, 0x0A, 0},      {0, 0, 0x07, 0x3F},
+        {0, 0, 0x11, 0xC0},   {0, 0, 0x10, 0x01},   {0, 0, kKeyOn, 0x01}, {0, 0, kKeyOn, 0x02},
+        {0, 0, kKeyOn, 0x05}, {0, 0, kKeyOn, 0x06}, {0, 1, 0x00, 0x8D}};
     EXPECT_EQ(since(rig, from), stop);
 }
 
@@ -164,10 +157,9 @@ TEST(WholeChipDriver, SsgNotesTakeTheirNearestPeriods) {
     const auto noteOf = [](int row) { return std::pair{row % 2 ? 11 : 0, 1 + row / 2}; };
     for (int row = 0; row < 14; ++row) {
         const auto [note, octave] = noteOf(row);
-        song.cell(ssgTrack(0), row) =
-            Cell{static_cast<std::uint8_t>(note == 0 ? kNoteC : note),
-                 static_cast<std::uint8_t>(octave), static_cast<std::uint8_t>(43 + octave % 2),
-                 kNone, kNone};
+        song.cell(ssgTrack(0), row) = Cell{
+            static_cast<std::uint8_t>(note == 0 ? kNoteC : note), static_cast<std::uint8_t>(octave),
+            static_cast<std::uint8_t>(43 + octave % 2), kNone, kNone};
     }
     SampleRom rom;
     DriverRig rig(song.image(rom));
@@ -181,9 +173,9 @@ TEST(WholeChipDriver, SsgNotesTakeTheirNearestPeriods) {
         EXPECT_EQ(period, ssgTonePeriod(semitone(note, octave))) << row;
         const int envelope = *lastWrite(rig, 0x0B, from) | *lastWrite(rig, 0x0C, from) << 8;
         EXPECT_EQ(envelope, ssgEnvelopePeriod(semitone(note, octave), shapes[octave % 2])) << row;
-        EXPECT_EQ(lastWrite(rig, 0x0D, from), shapes[octave % 2]) << row;  // restarts it
+        EXPECT_EQ(lastWrite(rig, 0x0D, from), shapes[octave % 2]) << row;   // restarts it
         EXPECT_EQ(lastWrite(rig, 0x08, from).value_or(0x10), 0x10) << row;  // the envelope's level
-        EXPECT_EQ(lastWrite(rig, 0x07, from), 0x3E) << row;  // tone A alone
+        EXPECT_EQ(lastWrite(rig, 0x07, from), 0x3E) << row;                 // tone A alone
     }
     // The documented ends: C-1 and B-7.
     EXPECT_EQ(ssgTonePeriod(semitone(0, 1)), 3822);
@@ -264,9 +256,9 @@ TEST(WholeChipDriver, AdpcmBNotesPlayAtTheirRate) {
     const int track = wholeChipTrack(TrackKind::AdpcmB, 0);
     const int notes[][2] = {{9, 3}, {0, 1}, {4, 4}};
     for (int row = 0; row < 3; ++row)
-        song.cell(track, row) = Cell{static_cast<std::uint8_t>(notes[row][0] == 0 ? kNoteC
-                                                                                 : notes[row][0]),
-                                     static_cast<std::uint8_t>(notes[row][1]), 45, kNone, kNone};
+        song.cell(track, row) =
+            Cell{static_cast<std::uint8_t>(notes[row][0] == 0 ? kNoteC : notes[row][0]),
+                 static_cast<std::uint8_t>(notes[row][1]), 45, kNone, kNone};
     song.cell(track, 3) = Cell{kNoteEmpty, kNone, kNone, 0x0C, 0};
     SampleRom rom;
     DriverRig rig(song.image(rom));
@@ -278,16 +270,21 @@ TEST(WholeChipDriver, AdpcmBNotesPlayAtTheirRate) {
         rig.ticks(6);
         const int deltaN = pitchedDeltaN(strings.pitched, semitone(note, octave));
         const auto d = [](int v) { return static_cast<std::uint8_t>(v); };
-        const std::vector<RegisterWrite> expected = {
-            {0, 0, 0x10, 0x01},          {0, 0, 0x12, d(place.start)},
-            {0, 0, 0x13, d(place.start >> 8)}, {0, 0, 0x14, d(place.end)},
-            {0, 0, 0x15, d(place.end >> 8)},   {0, 0, 0x19, d(deltaN)},
-            {0, 0, 0x1A, d(deltaN >> 8)},      {0, 0, 0x1B, 200},
-            {0, 0, 0x1C, 0x80},
-            {0, 0, 0x1C, 0},             {0, 0, 0x10, 0x90}};
+        const std::vector<RegisterWrite> expected = {{0, 0, 0x10, 0x01},
+                                                     {0, 0, 0x12, d(place.start)},
+                                                     {0, 0, 0x13, d(place.start >> 8)},
+                                                     {0, 0, 0x14, d(place.end)},
+                                                     {0, 0, 0x15, d(place.end >> 8)},
+                                                     {0, 0, 0x19, d(deltaN)},
+                                                     {0, 0, 0x1A, d(deltaN >> 8)},
+                                                     {0, 0, 0x1B, 200},
+                                                     {0, 0, 0x1C, 0x80},
+                                                     {0, 0, 0x1C, 0},
+                                                     {0, 0, 0x10, 0x90}};
         EXPECT_EQ(since(rig, from), expected);
         // Within half a cent of the pitch the note asks (delta-N's steps at C-1's rate).
-        const double wanted = 18000 * std::pow(2.0, (semitone(note, octave) - semitone(9, 3)) / 12.0);
+        const double wanted =
+            18000 * std::pow(2.0, (semitone(note, octave) - semitone(9, 3)) / 12.0);
         EXPECT_NEAR(centsBetween(adpcmBRate(deltaN), wanted), 0, 0.5);
     }
     const std::size_t from = rig.chip.writes.size();
@@ -342,11 +339,11 @@ TEST(WholeChipDriver, TheHeaviestRowFitsHalfATick) {
     for (int k = 1; k <= 8; ++k)
         drums.song.instruments[k].registers.fill(static_cast<std::uint8_t>(k));
     // Two SSG voices that change the mixer and the noise at every note.
-    for (const auto& [k, mix] : {std::pair{43, SsgMix::ToneAndNoise}, std::pair{45, SsgMix::Noise}}) {
+    for (const auto& [k, mix] :
+         {std::pair{43, SsgMix::ToneAndNoise}, std::pair{45, SsgMix::Noise}}) {
         drums.song.instruments[k].kind = InstrumentKind::SsgVoice;
-        drums.song.instruments[k].ssg =
-            SsgVoice{mix, static_cast<std::uint8_t>(k), 15, true, 0x0E, 0, true, {15, 3, 9}, 0,
-                     kNoStep};
+        drums.song.instruments[k].ssg = SsgVoice{
+            mix, static_cast<std::uint8_t>(k), 15, true, 0x0E, 0, true, {15, 3, 9}, 0, kNoStep};
     }
     Instrument& pitched = drums.song.instruments[44];
     pitched.kind = InstrumentKind::AdpcmBSample;

@@ -15,11 +15,11 @@
 
 #include "editor/control_bar.hpp"
 #include "editor/kit_editor.hpp"
-#include "editor/pitched_sample_editor.hpp"
-#include "editor/ssg_editor.hpp"
 #include "editor/pattern_view.hpp"
+#include "editor/pitched_sample_editor.hpp"
 #include "editor/recent_files.hpp"
 #include "editor/scope_strip.hpp"
+#include "editor/ssg_editor.hpp"
 #include "editor/wav_export.hpp"
 #include "song/song_file.hpp"
 #include "tests/editor/window_rig.hpp"
@@ -240,7 +240,8 @@ class EditingFeaturesTest : public QObject, testing::WindowRig {
                                              SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, 0.02));
         action("newWholeChipSong")->trigger();
         action("pitchedSampleEditor")->trigger();
-        auto* editor = window().findChild<PitchedSampleEditor*>(QStringLiteral("pitchedSampleEditor"));
+        auto* editor =
+            window().findChild<PitchedSampleEditor*>(QStringLiteral("pitchedSampleEditor"));
         QVERIFY(editor && editor->isVisible());
         editor->selectInstrument(9);
         QCOMPARE(editor->rateField()->value(), 22050);

@@ -146,7 +146,8 @@ TEST(RomBuild, WholeChipSongsTakeTheWholeChipDriverAndTheirSamples) {
     const Bytes kickBytes = encodeKitSample(*kick);
     EXPECT_EQ(Bytes(images.v1.begin() + 1024, images.v1.begin() + 1024 + 16),
               Bytes(kickBytes.begin(), kickBytes.begin() + 16));
-    const Bytes padBytes = encodePitchedSample(*drums.instruments[examples::kPad].pitched.sample, true);
+    const Bytes padBytes =
+        encodePitchedSample(*drums.instruments[examples::kPad].pitched.sample, true);
     EXPECT_EQ(Bytes(images.v1.end() - 6400, images.v1.end()), padBytes);
     EXPECT_EQ(romSpace(songs, samples).v1, 524288 - 1000 - 31744 - 6400);
     EXPECT_TRUE(images.header.ends_with(

@@ -169,10 +169,14 @@ TEST(ChipPartPreview, NotesWriteWhatTheDriverWrites) {
     SsgVoice voice{SsgMix::ToneAndNoise, 9, 15, true, 0x0E, 0, true, {15, 15, 0}, kNoStep, 2};
     preview.ssgNote(voice, 1, semitone(9, 4));  // A-4 on SSG B: period 284
     const int buzz = ssgEnvelopePeriod(semitone(9, 4), 0x0E);
-    const std::vector<std::string> note = {
-        "writeChip 0 2 28", "writeChip 0 3 1", "writeChip 0 7 45", "writeChip 0 6 9",
-        "writeChip 0 11 " + std::to_string(buzz & 0xFF), "writeChip 0 12 " + std::to_string(buzz >> 8),
-        "writeChip 0 13 14", "writeChip 0 9 16"};
+    const std::vector<std::string> note = {"writeChip 0 2 28",
+                                           "writeChip 0 3 1",
+                                           "writeChip 0 7 45",
+                                           "writeChip 0 6 9",
+                                           "writeChip 0 11 " + std::to_string(buzz & 0xFF),
+                                           "writeChip 0 12 " + std::to_string(buzz >> 8),
+                                           "writeChip 0 13 14",
+                                           "writeChip 0 9 16"};
     EXPECT_EQ(target.calls, note);
     target.calls.clear();
     preview.tick();  // step 1: the same level, nothing written
@@ -220,8 +224,7 @@ TEST(SsgSharing, ClashesAreFoundWhileTheOtherNoteSounds) {
                           Case{4, 1, ""},  // the same noise
                           Case{4, 3, ""},  // no noise asked
                           Case{8, 4, "SSG 2 and SSG 1 ask for different envelopes"},
-                          Case{12, 3, ""},
-                          Case{20, 4, ""}}) {  // SSG 1 keyed off at 16
+                          Case{12, 3, ""}, Case{20, 4, ""}}) {  // SSG 1 keyed off at 16
         p.cell(b, c.row) = Cell{0, 4, static_cast<std::uint8_t>(c.instrument), kNone, kNone};
         EXPECT_TRUE(ssgSharingClash(song, p, b, c.row).starts_with(c.clash)) << c.row;
         EXPECT_EQ(ssgSharingClash(song, p, b, c.row).empty(), *c.clash == 0) << c.row;

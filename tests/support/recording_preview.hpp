@@ -25,8 +25,9 @@ struct RecordingPreview : PreviewTarget {
     }
     void playPitchedSample(std::span<const std::int16_t> pcm, bool loop, int deltaN,
                            int level) override {
-        calls.push_back("playPitchedSample " + std::to_string(pcm.size()) + (loop ? " looped" : "") +
-                        " at " + std::to_string(deltaN) + " level " + std::to_string(level));
+        calls.push_back("playPitchedSample " + std::to_string(pcm.size()) +
+                        (loop ? " looped" : "") + " at " + std::to_string(deltaN) + " level " +
+                        std::to_string(level));
     }
     void writeChip(int bank, std::uint8_t address, std::uint8_t value) override {
         calls.push_back("writeChip " + std::to_string(bank) + " " + std::to_string(address) + " " +
