@@ -60,6 +60,7 @@ MainWindow::MainWindow(SoundSystem& sound, Prompts& prompts, QWidget* parent)
     createBars();
     ScopeStrip::addTo(*this, *menuBar()->findChild<QMenu*>(QStringLiteral("viewMenu")), sound_,
                       workspace_);
+    songKindMenu_->addFoldItems(*menuBar()->findChild<QMenu*>(QStringLiteral("viewMenu")));
 
     instrumentEditor_ = new InstrumentEditor(workspace_, prompts_, this);
     silentVoiceWatch_ = std::make_unique<SilentVoiceWatch>(

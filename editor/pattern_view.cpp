@@ -63,9 +63,10 @@ void PatternView::revealCursorTrack() {
     const int track = workspace_.cursor().track();
     const int shown = viewport()->width() - grid::kFirstTrackX;
     int offset = sidewaysOffset();
-    offset = std::min(offset, grid::trackX(track) - grid::kFirstTrackX);
+    const grid::Columns& columns = workspace_.cursor().layout();
+    offset = std::min(offset, columns.x(track) - grid::kFirstTrackX);
     if (shown >= grid::kTrackWidth)
-        offset = std::max(offset, grid::trackX(track + 1) - grid::kFirstTrackX - shown);
+        offset = std::max(offset, columns.x(track + 1) - grid::kFirstTrackX - shown);
     offset = std::clamp(offset, 0, horizontalScrollBar()->maximum());
     if (offset == sidewaysOffset()) return;
     horizontalScrollBar()->setValue(offset);
@@ -76,7 +77,7 @@ QRect PatternView::fieldRect(int row, int column) const {
     const int track = column / grid::kFields;
     const grid::FieldGeometry& field = grid::kFieldGeometry[column % grid::kFields];
     const int y = grid::kHeaderHeight + grid::kRowHeight * (row - workspace_.cursor().topRow());
-    return QRect(grid::trackX(track) + field.x - sidewaysOffset(), y, field.width,
+    return QRect(workspace_.cursor().layout().x(track) + field.x - sidewaysOffset(), y, field.width,
                  grid::kRowHeight);
 }
 
@@ -92,7 +93,8 @@ QRect PatternView::headerRect() const {
 
 QRect PatternView::cellRect(int track, int row) const {
     const int y = grid::kHeaderHeight + grid::kRowHeight * (row - workspace_.cursor().topRow());
-    return QRect(grid::trackX(track) + 1 - sidewaysOffset(), y, grid::kTrackWidth - 1,
+    const grid::Columns& columns = workspace_.cursor().layout();
+    return QRect(columns.x(track) + 1 - sidewaysOffset(), y, columns.width(track) - 1,
                  grid::kRowHeight);
 }
 
@@ -144,7 +146,7 @@ void PatternView::syncScrollBar() {
     QScrollBar* sideways = horizontalScrollBar();
     const int shown = std::max(viewport()->width() - grid::kFirstTrackX, 0);
     sideways->setRange(
-        0, std::max(grid::gridEndX(cursor.trackCount()) - grid::kFirstTrackX - shown + 1, 0));
+        0, std::max(cursor.layout().x(cursor.trackCount()) - grid::kFirstTrackX - shown + 1, 0));
     sideways->setPageStep(std::max(shown, 1));
 }
 
@@ -330,6 +332,7 @@ void PatternView::paintEvent(QPaintEvent* event) {
     const Pattern& pattern = workspace_.currentPatternData();
     const int tracks = static_cast<int>(trackImages_.size());
     const int offset = sidewaysOffset();
+    const grid::Columns& columns = cursor.layout();
 
     // Header strip and rows, the whole width; the row numbers stay put while the tracks scroll
     // sideways to their right.
@@ -352,14 +355,15 @@ void PatternView::paintEvent(QPaintEvent* event) {
         painter.translate(-offset, 0);
         if (const auto& selection = workspace_.selection();
             selection && row >= selection->firstRow && row <= selection->lastRow) {
-            const int left = grid::trackX(selection->firstTrack) + 1;
-            painter.fillRect(left, y, grid::trackX(selection->lastTrack + 1) - left,
-                             grid::kRowHeight, QColor(kSelectionColour));
+            const int left = columns.x(selection->firstTrack) + 1;
+            painter.fillRect(left, y, columns.x(selection->lastTrack + 1) - left, grid::kRowHeight,
+                             QColor(kSelectionColour));
         }
         for (int t = 0; t < tracks; ++t) {
+            if (columns.folded(t)) continue;
             const Cell& cell = pattern.cell(t, row);
             for (int f = 0; f < grid::kFields; ++f)
-                painter.drawText(grid::trackX(t) + grid::kFieldGeometry[f].textX, y + textBaseline_,
+                painter.drawText(columns.x(t) + grid::kFieldGeometry[f].textX, y + textBaseline_,
                                  QString::fromLatin1(grid::fieldText(cell, f).c_str()));
         }
         painter.restore();
@@ -370,11 +374,17 @@ void PatternView::paintEvent(QPaintEvent* event) {
     painter.setClipRect(trackArea, Qt::IntersectClip);
     painter.translate(-offset, 0);
     for (int t = 0; t < tracks; ++t) {
+        // A folded track shows the start of its header, its group's colour, down the rows.
         const auto& [off, on] = trackImages_[static_cast<std::size_t>(t)];
-        painter.drawPixmap(grid::trackX(t), 0, workspace_.song().trackEnabled[t] ? on : off);
+        const QPixmap& image = workspace_.song().trackEnabled[t] ? on : off;
+        painter.drawPixmap(columns.x(t), 0, image, 0, 0, columns.width(t), image.height());
+        if (columns.folded(t))
+            painter.drawTiledPixmap(columns.x(t), grid::kHeaderHeight, columns.width(t),
+                                    height - grid::kHeaderHeight,
+                                    image.copy(0, image.height() / 2, columns.width(t), 1));
     }
     for (int t = 0; t <= tracks; ++t)
-        painter.drawLine(grid::trackX(t), grid::kHeaderHeight, grid::trackX(t), height - 1);
+        painter.drawLine(columns.x(t), grid::kHeaderHeight, columns.x(t), height - 1);
     painter.restore();
     if (offset > 0)
         painter.drawLine(grid::kFirstTrackX, grid::kHeaderHeight, grid::kFirstTrackX, height - 1);

@@ -72,6 +72,27 @@ SongKindMenu::SongKindMenu(Workspace& workspace, Prompts& prompts, QMenu& file, 
     show();
 }
 
+void SongKindMenu::addFoldItems(QMenu& view) {
+    fold_ = view.addMenu(QStringLiteral("&Fold Tracks"));
+    fold_->setObjectName(QStringLiteral("foldMenu"));
+    const std::pair<TrackKind, const char*> groups[] = {{TrackKind::Fm, "foldFm"},
+                                                        {TrackKind::Ssg, "foldSsg"},
+                                                        {TrackKind::AdpcmA, "foldAdpcmA"},
+                                                        {TrackKind::AdpcmB, "foldAdpcmB"}};
+    for (const auto& [group, name] : groups) {
+        QAction* action = fold_->addAction(
+            QStringLiteral("%1 Tracks").arg(QString::fromStdString(trackKindName(group))));
+        action->setObjectName(QString::fromLatin1(name));
+        action->setCheckable(true);
+        action->setStatusTip(
+            QStringLiteral("Shows the group's tracks as narrow strips, or whole "
+                           "again: the cursor moves past folded tracks"));
+        connect(action, &QAction::toggled, this,
+                [this, kind = group](bool on) { workspace_.setGroupFolded(kind, on); });
+    }
+    show();
+}
+
 QString SongKindMenu::kindText(SongKind kind) {
     return kind == SongKind::Classic ? QStringLiteral("Classic song")
                                      : QStringLiteral("Whole-chip song");
@@ -92,6 +113,7 @@ void SongKindMenu::show() {
     convert_->setEnabled(kind == SongKind::Classic);
     for (QAction* action : {kits_, ssg_, pitched_})
         action->setEnabled(kind == SongKind::WholeChip);
+    if (fold_) fold_->setEnabled(kind == SongKind::WholeChip);
     if (kind == SongKind::Classic) {
         kitEditor_->hide();
         ssgEditor_->hide();

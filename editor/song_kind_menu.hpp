@@ -35,6 +35,8 @@ class SongKindMenu : public QObject {
     PitchedSampleEditor* pitchedSampleEditor() const { return pitchedEditor_; }
 
     void workspaceChanged(const WorkspaceChange& change);
+    // View -> Fold Tracks: each group of a whole-chip song folded to narrow strips, or not.
+    void addFoldItems(QMenu& view);
 
     static QString kindText(SongKind kind);  // "Classic song", "Whole-chip song"
 
@@ -47,6 +49,7 @@ class SongKindMenu : public QObject {
     QAction* kits_ = nullptr;
     QAction* ssg_ = nullptr;
     QAction* pitched_ = nullptr;
+    QMenu* fold_ = nullptr;
     KitEditor* kitEditor_ = nullptr;
     SsgEditor* ssgEditor_ = nullptr;
     PitchedSampleEditor* pitchedEditor_ = nullptr;

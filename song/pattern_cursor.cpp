@@ -17,21 +17,48 @@ void PatternCursor::setVisibleRows(int rows) {
 
 PatternCursor::Redraw PatternCursor::setTrackCount(int tracks) {
     tracks_ = std::clamp(tracks, 1, kMaxTracks);
+    layout_ = grid::Columns(std::vector<bool>(static_cast<std::size_t>(tracks_), false));
     if (column_ < columns()) return Redraw::None;
     column_ = (tracks_ - 1) * grid::kFields;
     return Redraw::Cursor;
 }
 
+PatternCursor::Redraw PatternCursor::setFolded(std::vector<bool> folded) {
+    folded.resize(static_cast<std::size_t>(tracks_), false);
+    layout_ = grid::Columns(std::move(folded));
+    if (!layout_.folded(track())) return Redraw::All;
+    const int was = column_;
+    column_ = track() * grid::kFields;
+    if (!skipFolded(+1)) {
+        column_ = was;
+        skipFolded(-1);
+    }
+    return Redraw::All;
+}
+
+bool PatternCursor::skipFolded(int direction) {
+    int t = track();
+    while (t >= 0 && t < tracks_ && layout_.folded(t))
+        t += direction;
+    if (t < 0 || t >= tracks_) return false;
+    if (t != track()) column_ = t * grid::kFields + (direction < 0 ? grid::kFields - 1 : 0);
+    return true;
+}
+
 PatternCursor::Redraw PatternCursor::left() {
+    const int was = column_;
     if (column_ == 0) return Redraw::None;
     --column_;
-    return Redraw::Cursor;
+    if (!skipFolded(-1)) column_ = was;
+    return column_ == was ? Redraw::None : Redraw::Cursor;
 }
 
 PatternCursor::Redraw PatternCursor::right() {
+    const int was = column_;
     if (column_ == columns() - 1) return Redraw::None;
     ++column_;
-    return Redraw::Cursor;
+    if (!skipFolded(+1)) column_ = was;
+    return column_ == was ? Redraw::None : Redraw::Cursor;
 }
 
 PatternCursor::Redraw PatternCursor::up() {
@@ -94,13 +121,13 @@ PatternCursor::Redraw PatternCursor::thumb(int position) {
 
 PatternCursor::Hit PatternCursor::hit(int x, int y) const {
     using Kind = Hit::Kind;
-    if (y < 0 || x < grid::kFirstTrackX || x >= grid::gridEndX(tracks_)) return {};
-    const int track = (x - grid::kFirstTrackX) / grid::kTrackWidth;
+    const int track = layout_.trackAt(x);
+    if (y < 0 || track < 0) return {};
     if (y < grid::kHeaderHeight) return {Kind::TrackHeader, track};
     const int screenRow = (y - grid::kHeaderHeight) / grid::kRowHeight;
-    if (screenRow >= visible_ || top_ + screenRow > kLastRow) return {};
+    if (screenRow >= visible_ || top_ + screenRow > kLastRow || layout_.folded(track)) return {};
     // The field whose rectangle starts strictly left of the point; the note field at the edge.
-    const int d = (x - grid::kFirstTrackX) % grid::kTrackWidth;
+    const int d = x - layout_.x(track);
     int field = grid::kNoteField;
     for (int f = 0; f < grid::kFields; ++f)
         if (grid::kFieldGeometry[f].x < d) field = f;

@@ -36,6 +36,10 @@ class PatternCursor {
 
     // The song now has `tracks` tracks; a cursor beyond them goes to the last one's note field.
     Redraw setTrackCount(int tracks);
+    // Which tracks are folded (one flag a track): the cursor leaves a folded track for the next
+    // one shown, and moves past folded ones.
+    Redraw setFolded(std::vector<bool> folded);
+    const grid::Columns& layout() const { return layout_; }
 
     // The window now shows `rows` rows. The top row moves up as far as needed to keep the window
     // filled with pattern rows (so enlarging the window never hides rows above it); the cursor
@@ -76,6 +80,11 @@ class PatternCursor {
     int column_ = 0;
     int visible_ = 0;
     int tracks_ = kTracks;
+    grid::Columns layout_;
+
+    // Past folded tracks in `direction` (+1 or -1) from the cursor's, to the first field going
+    // right or the last going left; false when every track that way is folded.
+    bool skipFolded(int direction);
 };
 
 }  // namespace qvx

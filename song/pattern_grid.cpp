@@ -1,8 +1,21 @@
 #include "song/pattern_grid.hpp"
 
 #include <cstdio>
+#include <utility>
 
 namespace qvx::grid {
+
+Columns::Columns(std::vector<bool> folded) : folded_(std::move(folded)) {
+    x_.push_back(kFirstTrackX);
+    for (const bool f : folded_)
+        x_.push_back(x_.back() + (f ? kFoldedWidth : kTrackWidth));
+}
+
+int Columns::trackAt(int x) const {
+    for (int t = 0; t < count(); ++t)
+        if (x >= this->x(t) && x < this->x(t + 1)) return t;
+    return -1;
+}
 
 std::string fieldText(const Cell& cell, int field) {
     char text[8];

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 #include "song/cell.hpp"
 
@@ -44,6 +45,27 @@ inline constexpr std::array<FieldGeometry, kFields> kFieldGeometry = {{
 constexpr int trackX(int track) {
     return kFirstTrackX + kTrackWidth * track;
 }
+
+// A track whose group is folded shows as a strip of its header's colour this wide.
+inline constexpr int kFoldedWidth = 12;
+
+// Where the tracks lie across the grid when some are folded: from kFirstTrackX, each kTrackWidth
+// wide or kFoldedWidth when folded.
+class Columns {
+  public:
+    explicit Columns(std::vector<bool> folded = std::vector<bool>(4, false));
+    int count() const { return static_cast<int>(folded_.size()); }
+    bool folded(int track) const { return folded_[static_cast<std::size_t>(track)]; }
+    // Where the track starts; count() gives the grid's end.
+    int x(int track) const { return x_[static_cast<std::size_t>(track)]; }
+    int width(int track) const { return x(track + 1) - x(track); }
+    // The track at grid pixel `x`, or -1 outside them.
+    int trackAt(int x) const;
+
+  private:
+    std::vector<bool> folded_;
+    std::vector<int> x_;
+};
 
 // Rows that fit below the header in a window `height` pixels high; a partly visible row does not
 // count.

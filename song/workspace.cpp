@@ -95,6 +95,7 @@ bool Workspace::redo() {
 
 void Workspace::fitToTracks() {
     cursor_.setTrackCount(song_->trackCount());
+    applyFolding();
     if (selection_ && selection_->lastTrack >= song_->trackCount()) selection_.reset();
 }
 

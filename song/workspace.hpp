@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -226,6 +227,13 @@ class Workspace {
     // Sounds the note's sample as a drum track would, on ADPCM-A channel 0.
     void auditionKitNote(int number, int note);
 
+    // ---- Folded groups: a whole-chip song's tracks of a kind shown as narrow strips ---------
+    // The view's, kept across songs; the cursor moves past folded tracks.
+    void setGroupFolded(TrackKind group, bool folded);
+    bool groupFolded(TrackKind group) const {
+        return foldedGroups_[static_cast<std::size_t>(group)];
+    }
+
     // ---- SSG voices and ADPCM-B samples (one step each) ---------------------------------------
     // Makes the instrument an SSG voice with these settings; refused (nothing changed) with the
     // reason when ssgVoiceProblem finds one. A note the SSG editor holds on it is heard anew.
@@ -300,6 +308,8 @@ class Workspace {
     ChangeListener listener_;
     std::function<void(const std::string&)> hintListener_;
     bool ssgSharingTold_ = false;
+    std::array<bool, kTrackKinds> foldedGroups_{};
+    void applyFolding();
     int auditioned_ = 0;  // the instrument auditionPart holds, 0 for none
     int auditionedSemitone_ = 0;
     PreviewTarget* preview_ = nullptr;

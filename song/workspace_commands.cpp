@@ -72,7 +72,10 @@ void Workspace::moveRows(int delta) {
 
 void Workspace::nextTrack(int direction) {
     const int tracks = song_->trackCount();
-    const int track = (cursor_.track() + (direction < 0 ? tracks - 1 : 1)) % tracks;
+    int track = cursor_.track();
+    do {  // past folded tracks; one is always shown, the cursor's
+        track = (track + (direction < 0 ? tracks - 1 : 1)) % tracks;
+    } while (cursor_.layout().folded(track));
     const PatternCursor::Redraw redraw = cursor_.moveTo(cursor_.row(), track * grid::kFields);
     cursorMoved();
     selection_.reset();
@@ -235,6 +238,23 @@ int Workspace::noteInstrument() const {
     for (int k = 1; k <= song_->instrumentCount(); ++k)
         if (fits(k)) return k;
     return selected;
+}
+
+void Workspace::setGroupFolded(TrackKind group, bool folded) {
+    foldedGroups_[static_cast<std::size_t>(group)] = folded;
+    applyFolding();
+    notify(Change::kGrid | Change::kCursor);
+}
+
+void Workspace::applyFolding() {
+    std::vector<bool> folded;
+    for (int t = 0; t < song_->trackCount(); ++t)
+        folded.push_back(song_->kind == SongKind::WholeChip &&
+                         foldedGroups_[static_cast<std::size_t>(song_->trackKind(t))]);
+    // Every group folded would leave nowhere for the cursor: its own track stays open.
+    if (std::all_of(folded.begin(), folded.end(), [](bool f) { return f; }))
+        folded[static_cast<std::size_t>(cursor_.track())] = false;
+    cursor_.setFolded(std::move(folded));
 }
 
 }  // namespace qvx

@@ -175,7 +175,8 @@ class MainWindowTest : public QObject, testing::WindowRig {
               {"&Scopes",
                "Displays or hides the scopes of the tracks and the output level",
                {},
-               true}}},
+               true},
+              {"&Fold Tracks", "", {}}}},  // +
             {"&Play",
              {{"&Current Pattern\tF6", "Plays the current pattern", QKeySequence(Qt::Key_F6)},
               {"Son&g\tF5", "Plays the entire song", QKeySequence(Qt::Key_F5)},

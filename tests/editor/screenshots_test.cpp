@@ -128,6 +128,12 @@ class Screenshots : public QObject {
             ws.nextTrack(-1);
         showPlaying(window, sound, 12.0);
         save(window, "main-window-ssg-tracks");
+        // The FM and drum groups folded: all fourteen tracks in the window's width.
+        window.findChild<QAction*>(QStringLiteral("foldFm"))->setChecked(true);
+        window.findChild<QAction*>(QStringLiteral("foldAdpcmA"))->setChecked(true);
+        save(window, "main-window-folded-groups");
+        window.findChild<QAction*>(QStringLiteral("foldFm"))->setChecked(false);
+        window.findChild<QAction*>(QStringLiteral("foldAdpcmA"))->setChecked(false);
         window.findChild<QAction*>(QStringLiteral("ssgEditor"))->trigger();
         auto* ssg = window.findChild<SsgEditor*>(QStringLiteral("ssgEditor"));
         QVERIFY(QTest::qWaitForWindowExposed(ssg));

@@ -410,3 +410,35 @@ TEST(WholeChipSong, KitEditsAreStepsAndTrimsCutTheSharedSample) {
 
 }  // namespace
 }  // namespace qvx
+
+namespace qvx {
+namespace {
+
+// A folded group shows as narrow strips: clicks on them reach no cell, and the cursor, Tab and
+// the arrows move past them; folding the cursor's group moves it on.
+TEST(WholeChipSong, FoldedGroupsAreNarrowAndPassedBy) {
+    Workspace ws;
+    ws.newWholeChipSong();
+    ws.setVisibleRows(16);
+    const int firstSsg = wholeChipTrack(TrackKind::Ssg, 0);
+    for (int t = 0; t < firstSsg; ++t)
+        ws.nextTrack(+1);  // on SSG 1
+    ws.setGroupFolded(TrackKind::Ssg, true);
+    const grid::Columns& columns = ws.cursor().layout();
+    EXPECT_EQ(ws.cursor().track(), firstSsg + 3);  // moved on to ADPCM-A 1
+    EXPECT_EQ(columns.x(firstSsg + 3) - columns.x(firstSsg), 3 * grid::kFoldedWidth);
+    const int inStrip = columns.x(firstSsg) + 2, y = grid::kHeaderHeight + 1;
+    EXPECT_EQ(ws.cursor().hit(inStrip, y).kind, PatternCursor::Hit::Kind::None);
+    EXPECT_EQ(ws.cursor().hit(inStrip, 1).kind, PatternCursor::Hit::Kind::TrackHeader);
+    ws.nextTrack(-1);  // Tab back: FM 4
+    EXPECT_EQ(ws.cursor().track(), firstSsg - 1);
+    for (int f = 0; f < grid::kFields; ++f)
+        ws.moveCursor(CursorMove::Right);  // the arrow past the strips too
+    EXPECT_EQ(ws.cursor().track(), firstSsg + 3);
+    ws.setGroupFolded(TrackKind::Ssg, false);
+    EXPECT_EQ(ws.cursor().layout().x(firstSsg + 1) - ws.cursor().layout().x(firstSsg),
+              grid::kTrackWidth);
+}
+
+}  // namespace
+}  // namespace qvx
