@@ -642,8 +642,9 @@ silence_ssg_channel:
         rst     RST_WRITE_A
         ret
 
-; The SSG's volume sequences, once a tick after the row: each sounding note's next step, but for
-; notes keyed or released this tick, which start where they are. And a new song's instrument list. Clobbers AF, BC, DE, HL, IX, IY.
+; Once a tick, after the row: a new song's instrument list, then each sounding SSG note's next
+; step, but for notes keyed or released this tick, which start where they are. Clobbers AF, BC,
+; DE, HL, IX, IY (the tick handler's caller, the idle loop, uses neither index register).
 every_tick:
         ld      a,(INSTRUMENTS_UNLISTED)
         or      a
