@@ -508,11 +508,16 @@ void Workspace::previewNote(const Cell& cell) {
     const Instrument& chosen = song_->instruments[static_cast<std::size_t>(instrument)];
     if (cell.note <= kNoteB && chosen.kind == instrumentKindFor(song_->trackKind(track))) {
         // The SSG and the ADPCM-B play the note as the driver would, on the track's channel.
+        // Held, as an FM note is, until a key-up (Note Off on Key Release) or the next note.
         const int pitch = semitone(cell.note, cell.octave);
-        if (chosen.kind == InstrumentKind::SsgVoice)
+        if (chosen.kind == InstrumentKind::SsgVoice) {
+            heldPreview_ = PreviewSource::PatternEditor;
             return chipParts_.ssgNote(chosen.ssg, trackChannel(song_->kind, track), pitch);
-        if (chosen.kind == InstrumentKind::AdpcmBSample)
+        }
+        if (chosen.kind == InstrumentKind::AdpcmBSample) {
+            heldPreview_ = PreviewSource::PatternEditor;
             return chipParts_.pitchedNote(chosen.pitched, pitch);
+        }
     }
     if (song_->trackKind(track) == TrackKind::AdpcmA) {
         // A drum track sounds the kit's sample for the note on its own channel, whatever octave.
@@ -550,6 +555,7 @@ void Workspace::previewKeyUp() {
 void Workspace::channel1Taken() {
     channel1Voice_.reset();
     heldPreview_ = PreviewSource::None;
+    chipParts_.silence();  // the song's own notes play there now
 }
 
 void Workspace::endKey() {
