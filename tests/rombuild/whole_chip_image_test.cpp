@@ -9,6 +9,7 @@
 #include "examples/drum_song.hpp"
 #include "rombuild/exports.hpp"
 #include "rombuild/whole_chip_image.hpp"
+#include "soundlib/ym2610/adpcm_b.hpp"
 #include "soundlib/ym2610/adpcm_b_decoder.hpp"
 #include "tests/support/temp_dir.hpp"
 
@@ -114,8 +115,8 @@ TEST(WholeChipImage, SamplesKeepToBlocksAndNeverCrossAMegabyte) {
 }
 
 // A looped ADPCM-B sample is stored with its padding: decoded as the chip decodes it, it is the
-// sample and then its start again, as the editor shows the loop; a sample played once ends in
-// silence.
+// sample and then its start again, as the editor shows the loop, and the chip repeats just that;
+// a sample played once ends in silence.
 TEST(WholeChipImage, PitchedSamplesAreStoredAsTheLoopIsShown) {
     std::vector<std::int16_t> pcm(700);
     for (std::size_t i = 0; i < pcm.size(); ++i)
@@ -143,6 +144,32 @@ TEST(WholeChipImage, PitchedSamplesAreStoredAsTheLoopIsShown) {
         }
         EXPECT_LT(worst, 800) << (loop ? "looped" : "once");
     }
+    // On the chip, repeating, it plays those 1,024 frames over and over: the sample, then the
+    // padding that brings back its start. A code every two chip samples (delta-N 32768).
+    const std::vector<std::uint8_t> looped = encodePitchedSample(tone, true);
+    qvxsnd::AdpcmB chip(144 * 44100, 44100);
+    chip.setRom(looped);
+    for (const auto& [address, value] : {std::pair{0x13, 0},
+                                         {0x14, 1},
+                                         {0x15, 0},
+                                         {0x19, 0},
+                                         {0x1A, 0x80},
+                                         {0x1B, 255},
+                                         {0x11, 0xC0},
+                                         {0x10, 0x90}})
+        chip.writeRegister(static_cast<std::uint8_t>(address), static_cast<std::uint8_t>(value));
+    std::vector<std::int32_t> mix(2 * 3 * 2048);
+    std::vector<std::int16_t> out(3 * 2048);
+    chip.render(mix.data(), out.size(), out.data());
+    double worst = 0, padding = 0;
+    for (std::size_t i = 32; i < 2 * 2048; ++i)
+        worst = std::max(worst, std::abs(double(out[i + 2048] - out[i])));
+    // The padding against the start, to the sample before the restart (where the chip, as MAME's
+    // model, starts the interpolation again from 0).
+    for (std::size_t i = 32; i + 1 < 2 * (1024 - pcm.size()); ++i)
+        padding = std::max(padding, std::abs(double(out[2 * pcm.size() + i] - out[i])));
+    EXPECT_LE(worst, 8);  // the restart's last code 0 sets the wave 15 up (7.5 at this level)
+    EXPECT_LT(padding, 800 * 255 / 512.0);
 }
 
 // The test ROMs: the Neo Geo's M1 gets its V1 beside it; the Mega Drive's plays the FM tracks, as
