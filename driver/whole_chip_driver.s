@@ -5,16 +5,17 @@
 ; (board.inc), so a game's code does not change with it.
 ;
 ; Where to look:
-;   start_song ....... finds song n ("QVX1" blocks behind the pitch tables) and starts it
+;   start_song ....... finds song n ("QVX1" blocks behind the tables) and starts it
 ;   row_step ......... one row: the cells its mask names, then the next row / order entry
-;   play_cell ........ one cell: an FM note (voice, frequency, then key-on), a kit's sample,
-;                      an SSG note or an ADPCM-B note
-;   every_tick ....... the SSG volume sequences, one step a tick
+;   play_cell ........ one cell: its pitch, its effect (row_effect), then the note by the
+;                      track's kind (whole_chip_parts.inc)
+;   every_tick ....... the effects acting on later ticks (tick_effect), the SSG volume sequences
 ;   trigger_sample ... a sample command, on a channel the songs leave free
 ;
-; The SSG and ADPCM-B take their pitch from tables: the image builder writes the SSG's tone and
-; envelope periods behind the sample table, and each ADPCM-B instrument's delta-N per note into
-; its song block, so every note is the nearest the chip has to its pitch.
+; Every track keeps its state (TRACK_STATES, IY while it plays): a linear pitch in sixteenths of
+; a semitone and a volume 0-64, which the effects move and which each kind of track turns into
+; its registers through tables the image builder writes behind the sample table (pitch) and its
+; own routines (volume), so a slide or a fade sounds alike on every kind of track.
 ;
 ; A song owns the ADPCM-A channels of its tracks while it plays. SONG_ADPCMA_CHANNELS (written by
 ; the image builder) names the channels any song of the image uses; sample commands rotate over
@@ -45,15 +46,11 @@
         ld      l,a
         .endm
 
-; The cell's effect: returns from the caller when it holds the note back (D, F, C00). Most cells
-; have none (0xFF), which this passes by without a call. Clobbers AF, DE.
-        .macro  cell_effect
-        ld      a,(CELL_EFFECT)
-        inc     a
-        jr      z,cell_effect_none\@
-        call    run_effect
-        ret     nc
-cell_effect_none\@:
+; IX := the address of instrument A (0-based). Clobbers AF, HL.
+        .macro  instrument_ix
+        instrument_address
+        push    hl
+        pop     ix
         .endm
 
         .if     INSTRUMENT_ADDRESSES & 0xFF
@@ -88,7 +85,8 @@ stop_song_track:
         ret
 
 ; Starts song A (1-126): the blocks lie back to back from FIRST_SONG_BLOCK, each linked to the
-; next. A missing block leaves the sequencer stopped. Clobbers AF, BC, DE, HL.
+; next. A missing block leaves the sequencer stopped. The tick after it prepares the rest
+; (prepare_song). Clobbers AF, BC, DE, HL.
 start_song:
         ld      c,a
         xor     a
@@ -97,6 +95,8 @@ start_song:
         ret     z               ; there is no song 0
         push    bc
         call    silence_ssg_and_adpcmb  ; the last song's sequences must not step on
+        ld      hl,default_tick_timer
+        call    set_tempo
         pop     bc
         ld      hl,FIRST_SONG_BLOCK
 find_song:
@@ -125,7 +125,7 @@ found_song:
         inc     hl
         inc     hl
         ld      (INSTRUMENT_TABLE),hl
-        ld      (INSTRUMENTS_UNLISTED),a    ; nonzero: the next tick lists them
+        ld      (SONG_UNPREPARED),a     ; nonzero: the next tick prepares it
         call    times32
         add     hl,de
         ld      (SONG_SAMPLES),hl
@@ -145,6 +145,11 @@ found_song:
         ld      (ORDER_POSITION),a
         ld      (TICK_COUNTER),a
         ld      (PATTERN_BREAK),a
+        ld      (BREAK_ROW),a
+        ld      (ROW_REPEATS),a
+        ld      (STOP_AFTER_ROW),a
+        dec     a
+        ld      (ORDER_JUMP),a  ; NO_JUMP
         ld      a,DEFAULT_SPEED
         ld      (SPEED),a
         ld      hl,LOADED_INSTRUMENT
@@ -158,17 +163,18 @@ start_song_unload:
         ld      (PLAYING),a
         ret
 
-; Lists the address of each instrument of the playing song in INSTRUMENT_ADDRESSES, so that a
-; note finds its instrument without a multiplication. The tick after a song starts does it (its
-; first row comes ticks later), so that the start command is answered at once. Clobbers AF, BC,
-; DE, HL.
-list_instruments:
+; What a new song needs before its first row, done by the tick after its start (its first row
+; comes ticks later) so that the start command is answered at once: the address of each of its
+; instruments in INSTRUMENT_ADDRESSES, so that a note finds its instrument without a
+; multiplication; every track's state from the start; the FM channels' outputs, the LFO and the
+; ADPCM-A master level as a song starts with them. Clobbers AF, BC, DE, HL.
+prepare_song:
         xor     a
-        ld      (INSTRUMENTS_UNLISTED),a
+        ld      (SONG_UNPREPARED),a
         ld      hl,(INSTRUMENT_TABLE)
         ld      de,INSTRUMENT_ADDRESSES
         ld      bc,INSTRUMENT_BYTES
-list_instruments_next:
+prepare_song_instrument:
         ex      de,hl
         ld      (hl),e
         inc     l
@@ -178,7 +184,36 @@ list_instruments_next:
         add     hl,bc
         ld      a,e
         cp      2 * (WHOLE_CHIP_INSTRUMENTS)
-        jr      nz,list_instruments_next
+        jr      nz,prepare_song_instrument
+        ld      hl,TRACK_STATES
+        ld      de,TRACK_STATES + 1
+        ld      bc,WHOLE_CHIP_TRACKS * TRACK_STATE_BYTES - 1
+        ld      (hl),0
+        ldir
+        ld      hl,TRACK_STATES
+        ld      de,TRACK_STATE_BYTES
+        ld      b,WHOLE_CHIP_TRACKS
+prepare_song_track:
+        push    hl
+        pop     ix
+        ld      (ix+TS_VOLUME),MAX_VOLUME
+        ld      (ix+TS_EFFECT),NO_EFFECT
+        ld      (ix+TS_PITCH_WRITTEN+1),0xFF    ; none: the pitch never reaches it
+        ld      (ix+TS_VOLUME_WRITTEN),NO_VOLUME
+        ld      (ix+TS_PAN),YM_OUTPUTS
+        add     hl,de
+        djnz    prepare_song_track
+        ld      de,(YM_OUTPUT + 1 << 8) | YM_OUTPUTS
+        ld      b,2
+prepare_song_outputs:
+        rst     RST_WRITE_A
+        rst     RST_WRITE_B
+        inc     d
+        djnz    prepare_song_outputs
+        ld      de,(YM_LFO << 8) | 0
+        rst     RST_WRITE_A
+        ld      de,(YM_ADPCMA_MASTER << 8) | YM_ADPCMA_FULL_VOLUME
+        rst     RST_WRITE_B
         ret
 
 ; DE := A * 32, for instrument offsets up to 63 * 32. Clobbers A.
@@ -192,6 +227,27 @@ times32:
         ld      a,e
         and     0xE0
         ld      e,a
+        ret
+
+; The tick timer from the TEMPO_TIMERS entry at HL. Clobbers AF, DE, HL.
+set_tempo:
+        ld      d,YM_TIMER_A_HIGH
+        ld      e,(hl)
+        rst     RST_WRITE_A
+        inc     hl
+        inc     d               ; YM_TIMER_A_LOW
+        ld      a,(hl)
+        and     3
+        ld      e,a
+        rst     RST_WRITE_A
+        ld      a,(hl)
+        rrca
+        rrca
+        rrca
+        rrca
+        and     0x0F
+        ld      (TICK_DIVIDER),a
+        ld      (TICK_DIVIDER_COUNT),a
         ret
 
 ; Points ROW_POINTER at row 0 of the pattern of the current order entry. Clobbers AF, DE, HL.
@@ -218,12 +274,15 @@ set_row_pointer:
         ld      (ROW),a
         ret
 
-; One row: the cells its mask names, in track order, then on to the next row, or to the next
-; order entry after row 63 or a pattern break. Clobbers AF, BC, DE, HL.
+; One row: the cells its mask names, in track order (a track without one ends the effect of its
+; row before), then on to the next row, or to the next order entry after row 63, a jump or a
+; break. Clobbers AF, BC, DE, HL, IX, IY.
 row_step:
         ld      a,(PLAYING)
         or      a
         ret     z
+        ld      (ROW_PLAYED),a
+        ld      iy,TRACK_STATES
         ld      hl,(ROW_POINTER)
         ld      e,(hl)
         inc     hl
@@ -233,16 +292,26 @@ row_step:
 row_step_track:
         srl     d
         rr      e
-        jr      nc,row_step_next_track
         push    de
+        jr      nc,row_step_no_cell
         call    play_cell
-        pop     de
+        jr      row_step_next_track
+row_step_no_cell:
+        ld      a,(iy+TS_EFFECT)
+        inc     a
+        call    nz,end_track_effect
 row_step_next_track:
+        ld      de,TRACK_STATE_BYTES
+        add     iy,de
+        pop     de
         inc     c
         ld      a,c
         cp      WHOLE_CHIP_TRACKS
         jr      nz,row_step_track
         ld      (ROW_POINTER),hl
+        ld      a,(STOP_AFTER_ROW)
+        or      a
+        jp      nz,stop_song
         ld      hl,ROW
         inc     (hl)
         ld      a,(hl)
@@ -256,17 +325,56 @@ row_step_next_order:
         ld      (PATTERN_BREAK),a
         ld      a,(ORDER_COUNT)
         ld      b,a
+        ld      hl,ORDER_JUMP
+        ld      a,(hl)
+        ld      (hl),NO_JUMP
+        cp      NO_JUMP
+        jr      nz,row_step_jump
         ld      a,(ORDER_POSITION)
         inc     a
+row_step_jump:
         cp      b
         jr      c,row_step_set_order
-        xor     a               ; played through: start over
+        xor     a               ; played through, or a jump past the end: start over
 row_step_set_order:
         ld      (ORDER_POSITION),a
-        jp      set_row_pointer
+        call    set_row_pointer
+        ld      hl,BREAK_ROW
+        ld      a,(hl)
+        ld      (hl),0
+        or      a
+        ret     z
+        ld      (ROW),a
+        ld      b,a
+        ld      hl,(ROW_POINTER)
+row_step_skip_row:              ; past the rows before the break's: the mask, 4 bytes a cell
+        ld      e,(hl)
+        inc     hl
+        ld      d,(hl)
+        inc     hl
+row_step_skip_cells:
+        ld      a,d
+        or      e
+        jr      z,row_step_skipped
+        srl     d
+        rr      e
+        jr      nc,row_step_skip_cells
+        inc     hl
+        inc     hl
+        inc     hl
+        inc     hl
+        jr      row_step_skip_cells
+row_step_skipped:
+        djnz    row_step_skip_row
+        ld      (ROW_POINTER),hl
+        ret
 
-; Plays the cell at HL on track C; HL moves past it. Keeps C; clobbers AF, B, DE.
+; Plays the cell at HL on track C, IY its state; HL moves past it. Keeps C, IY; clobbers AF, B,
+; DE, IX.
 play_cell:
+        ld      (CELL_ADDRESS),hl
+        xor     a
+        ld      (CELL_OFFSET),a
         ld      a,(hl)          ; octave (block) in the high nibble, note in the low
         inc     hl
         ld      b,a
@@ -280,12 +388,26 @@ play_cell:
         xor     a               ; 13-15 play nothing (13 is the editor's end mark)
 play_cell_note:
         ld      (CELL_NOTE),a
-        ld      a,(hl)          ; instrument number, 1-based; 0 also means the first
-        inc     hl
         or      a
         jr      z,play_cell_instrument
-        dec     a
+        ld      (iy+TS_CELL),b  ; the last note, for a retrigger
 play_cell_instrument:
+        ld      a,(hl)          ; instrument number, 1-based; 0 also means the first
+        inc     hl
+        cp      NO_CELL_INSTRUMENT
+        jr      z,play_cell_same_instrument
+        or      a
+        jr      z,play_cell_first
+        dec     a
+play_cell_first:
+        ld      (iy+TS_INDEX),a
+        ld      b,a
+        ld      a,(CELL_NOTE)
+        or      a
+        jr      z,play_cell_same_instrument
+        ld      (iy+TS_VOLUME),MAX_VOLUME   ; a note that names its instrument: at its level
+play_cell_same_instrument:
+        ld      a,(iy+TS_INDEX) ; without one, the track's last
         ld      (CELL_INSTRUMENT),a
         ld      a,(hl)
         inc     hl
@@ -298,188 +420,55 @@ play_cell_instrument:
         pop     hl
         ret
 
-; The current cell on track C, by the track's kind.
+; The current cell on track C (IY its state): its note's pitch (a portamento's target), its effect,
+; then the note by the track's kind, unless the effect holds it back. Keeps C, IY.
 play_track_cell:
-        ld      a,c
-        cp      FM_TRACKS
-        jr      c,play_fm_cell
-        cp      FIRST_SSG_TRACK
-        jp      c,play_adpcma_cell
-        cp      ADPCMB_TRACK
-        jp      c,play_ssg_cell
-        jp      play_adpcmb_cell
-
-; The current cell on FM track C: a new voice when the instrument changed, the effect, then
-; (unless the effect holds the note back) key off, the frequency, key on, so that the note starts
-; at its own pitch whenever it lands. Keeps C; clobbers AF, B, DE, HL.
-play_fm_cell:
         ld      a,(CELL_NOTE)
         or      a
-        jp      z,run_effect    ; no note: only the effect acts
-        add     a,a
-        ld      e,a
-        ld      d,0
-        ld      hl,fnum_table
-        add     hl,de
-        ld      a,(hl)
-        ld      (CELL_FNUM_HIGH),a
-        inc     hl
-        ld      a,(hl)
-        ld      (CELL_FNUM_LOW),a
-        ld      hl,LOADED_INSTRUMENT
-        ld      e,c
-        ld      d,0
-        add     hl,de
-        ld      a,(CELL_INSTRUMENT)
-        cp      (hl)
-        jr      z,play_fm_cell_effect
-        ld      (hl),a
-        call    load_voice      ; which keys the channel off before the voice
-        cell_effect
-        call    track_key_code
-        ld      d,YM_KEY_ON
-        jr      play_fm_cell_frequency
-play_fm_cell_effect:
-        cell_effect              ; D, F and C00 hold the note back
-        call    track_key_code
-        ld      d,YM_KEY_ON
-        rst     RST_WRITE_A     ; key off ...
-play_fm_cell_frequency:
-        push    de
-        ld      a,c
-        and     1
-        inc     a
-        ld      b,a             ; register slot 1 or 2
-        ld      a,(CELL_FNUM_HIGH)
-        ld      e,a
-        ld      a,(CELL_BLOCK)
-        or      e
-        ld      e,a
-        ld      a,YM_FNUM_HIGH
-        add     a,b
-        ld      d,a
-        call    write_track     ; ... the high register first: the chip latches it for the low
-        ld      a,(CELL_FNUM_LOW)
-        ld      e,a
-        ld      a,YM_FNUM_LOW
-        add     a,b
-        ld      d,a
-        call    write_track
-        pop     de
-        ld      a,e
-        or      YM_ALL_OPERATORS
-        ld      e,a
-        rst     RST_WRITE_A     ; ... and on with all four operators
-        ret
-
-; The current cell on ADPCM-A track C: its effect, then (unless the effect holds the note back)
-; the sample the instrument's kit gives the note, at the kit note's level. A kit note without a
-; sample plays nothing. Keeps C; clobbers AF, B, DE, HL.
-play_adpcma_cell:
-        cell_effect
-        ld      a,(CELL_NOTE)
-        or      a
-        ret     z
-        cp      KIT_NOTES       ; nibble 12 is the C: kit note 0
-        jr      c,play_adpcma_cell_kit
+        jr      z,play_track_cell_effect
+        call    note_pitch
+        ld      a,(CELL_EFFECT)
+        cp      WC_EFFECT_PORTAMENTO
+        jr      z,play_track_cell_target
+        cp      WC_EFFECT_PORTAMENTO_VOLUME
+        jr      z,play_track_cell_target
+        ld      (iy+TS_PITCH),l
+        ld      (iy+TS_PITCH+1),h
         xor     a
-play_adpcma_cell_kit:
-        add     a,a             ; KIT_NOTE_BYTES each
-        ld      e,a
-        ld      d,0
-        ld      a,(CELL_INSTRUMENT)
-        instrument_address
-        add     hl,de
-        ld      a,(hl)          ; the sample number ...
-        cp      NO_SAMPLE
+        ld      (iy+TS_VIBRATO_PHASE),a
+        ld      (iy+TS_TREMOLO_PHASE),a
+        jr      play_track_cell_effect
+play_track_cell_target:         ; a portamento glides to the note without keying it
+        ld      (iy+TS_TARGET),l
+        ld      (iy+TS_TARGET+1),h
+        xor     a
+        ld      (CELL_NOTE),a
+play_track_cell_effect:
+        ld      (iy+TS_EFFECT),NO_EFFECT
+        ld      a,(CELL_EFFECT)
+        cp      NO_EFFECT
+        jr      z,play_track_cell_kind  ; most cells
+        call    row_effect
+        ret     nc
+        ld      a,(CELL_NOTE)
+        or      a
+        jp      z,refresh_track ; what the effect changed, where no note writes it
+play_track_cell_kind:
+        ld      a,(CELL_NOTE)
+        or      a
         ret     z
-        inc     hl
-        ld      b,(hl)          ; ... and the level
-        ld      l,a
-        ld      h,0
-        add     hl,hl
-        add     hl,hl           ; SONG_SAMPLE_BYTES each
-        ld      de,(SONG_SAMPLES)
-        add     hl,de
-        ld      a,c
-        sub     FM_TRACKS
-        ld      c,a             ; the channel ...
-        ld      a,YM_ADPCMA_START_LOW
-        add     a,c
-        ld      d,a
-        push    bc              ; B: the level
-        ld      b,SONG_SAMPLE_BYTES
-play_adpcma_cell_address:       ; start lo, hi, end lo, hi: registers 8 apart
-        ld      e,(hl)
-        rst     RST_WRITE_B
-        inc     hl
-        ld      a,d
-        add     a,YM_ADPCMA_START_HIGH - YM_ADPCMA_START_LOW
-        ld      d,a
-        djnz    play_adpcma_cell_address
-        pop     bc
-        ld      a,YM_ADPCMA_LEVEL
-        add     a,c
-        ld      d,a
-        ld      a,b
-        or      YM_ADPCMA_BOTH
-        ld      e,a
-        rst     RST_WRITE_B
-        clear_flag_and_key_on
-        ld      a,c
-        add     a,FM_TRACKS     ; ... and the track again
-        ld      c,a
-        ret
-
-; Keys track C off, whatever its kind (C00): an SSG note goes on to its release step. Keeps C;
-; clobbers DE; A nonzero.
-key_track_off:
         ld      a,c
         cp      FM_TRACKS
-        jr      nc,key_track_off_sampled
-        call    track_key_code
-        ld      d,YM_KEY_ON
-        rst     RST_WRITE_A
-        ret
-key_track_off_sampled:
-        cp      ADPCMB_TRACK
-        jp      z,key_adpcmb_off
+        jp      c,play_fm_note
         cp      FIRST_SSG_TRACK
-        jr      c,key_track_off_adpcma
-        push    bc
-        push    hl
-        push    ix
-        push    iy
-        sub     FIRST_SSG_TRACK
-        ld      c,a
-        call    release_ssg
-        pop     iy
-        pop     ix
-        pop     hl
-        pop     bc
-        ld      a,1
-        ret
-key_track_off_adpcma:
-        sub     FM_TRACKS
-        push    hl
-        ld      hl,adpcm_channel_bits
-        ld      e,a
-        ld      d,0
-        add     hl,de
-        ld      a,(hl)
-        pop     hl
-        or      YM_ADPCMA_KEY_OFF
-        ld      e,a
-        ld      d,YM_ADPCMA_KEY
-        rst     RST_WRITE_B
-        ret
+        jp      c,play_adpcma_note
+        cp      ADPCMB_TRACK
+        jp      c,play_ssg_note
+        jp      play_adpcmb_note
 
-        .include "fm_tracks.inc"
-
-; ==== SSG and ADPCM-B =======================================================================
-
-; HL := the offset of the current cell's note in a pitch table. Clobbers AF, DE.
-note_pitch_offset:
+; HL := the pitch of the current cell's note: its entry (octave x 12 + note nibble - 1) in
+; sixteenths. Clobbers AF, DE.
+note_pitch:
         ld      a,(CELL_BLOCK)  ; octave x 8
         rrca
         ld      e,a
@@ -492,402 +481,42 @@ note_pitch_offset:
         ld      l,a
         ld      h,0
         add     hl,hl
+        add     hl,hl
+        add     hl,hl
+        add     hl,hl
         ret
 
-; IX and HL := the current cell's instrument. Clobbers AF.
-cell_instrument:
-        ld      a,(CELL_INSTRUMENT)
-        instrument_address
-        push    hl
-        pop     ix
-        ret
-
-; IY := the state of SSG channel C. Clobbers AF, DE.
-ssg_state:
+; Keys track C off, whatever its kind (C00, ECx): an SSG note goes on to its release step. IY its
+; state. Keeps C, IY; clobbers AF, DE, HL, IX.
+key_track_off:
         ld      a,c
-        add     a,a
-        add     a,a
-        add     a,a             ; SSG_STATE_BYTES each
+        cp      FM_TRACKS
+        jr      nc,key_track_off_sampled
+        call    track_key_code
+        ld      d,YM_KEY_ON
+        rst     RST_WRITE_A
+        ret
+key_track_off_sampled:
+        cp      ADPCMB_TRACK
+        jp      z,key_adpcmb_off
+        cp      FIRST_SSG_TRACK
+        jp      nc,release_ssg
+        sub     FM_TRACKS
+        ld      hl,adpcm_channel_bits
         ld      e,a
         ld      d,0
-        ld      iy,SSG_STATES
-        add     iy,de
-        ret
-
-; The current cell on SSG track C: its effect, then (unless the effect holds the note back) the
-; tone period, the mixer, the noise period and the envelope the voice asks for, and the first
-; step of its volume sequence. Keeps C; clobbers AF, B, DE, HL, IX, IY.
-play_ssg_cell:
-        cell_effect
-        ld      a,(CELL_NOTE)
-        or      a
-        ret     z
-        ld      a,c
-        sub     FIRST_SSG_TRACK
-        ld      c,a
-        call    ssg_note
-        ld      a,c
-        add     a,FIRST_SSG_TRACK
-        ld      c,a
-        ret
-
-; Plays the current cell's note on SSG channel C. Keeps C; clobbers AF, B, DE, HL, IX, IY.
-ssg_note:
-        call    cell_instrument
-        call    ssg_state
-        ld      (iy+SSG_VOICE),l
-        ld      (iy+SSG_VOICE+1),h
-        call    note_pitch_offset
-        push    hl
-        ld      de,SSG_TONE_PERIODS
-        add     hl,de
-        ld      a,c
-        add     a,a
-        ld      d,a             ; YM_SSG_TONE + 2 x channel
-        ld      e,(hl)
-        rst     RST_WRITE_A
-        inc     d
-        inc     hl
-        ld      e,(hl)
-        rst     RST_WRITE_A
-        ; The mixer: the channel's two bits as the voice has them, the others' kept.
-        push    ix
-        pop     hl
-        ld      e,c
-        ld      d,0
-        add     hl,de
-        ld      b,(hl)          ; SSG_MIX + channel
-        ld      hl,ssg_channel_mix
         add     hl,de
         ld      a,(hl)
-        cpl
-        ld      hl,SSG_MIXER_SHADOW
-        and     (hl)
-        or      b
-        ld      (hl),a          ; written at every note: a preview may have changed it
+        or      YM_ADPCMA_KEY_OFF
         ld      e,a
-        ld      d,YM_SSG_MIXER
-        rst     RST_WRITE_A
-        ; One noise generator and one envelope for the three channels: the last note's wins.
-        bit     SSG_NOISE_OFF_BIT,(ix+SSG_MIX)
-        jr      nz,ssg_note_envelope
-        ld      d,YM_SSG_NOISE
-        ld      e,(ix+SSG_NOISE)
-        rst     RST_WRITE_A
-ssg_note_envelope:
-        pop     hl
-        bit     SSG_ENVELOPE_BIT,(ix+SSG_FLAGS)
-        jr      z,ssg_note_level
-        bit     SSG_FOLLOWS_BIT,(ix+SSG_FLAGS)
-        jr      nz,ssg_note_buzz
-        push    ix
-        pop     hl
-        ld      de,SSG_ENVELOPE_PERIOD
-        jr      ssg_note_envelope_period
-ssg_note_buzz:
-        ld      de,SSG_SAW_PERIODS
-        bit     1,(ix+SSG_SHAPE)        ; the triangles repeat every 64 steps, not 32
-        jr      z,ssg_note_envelope_period
-        ld      de,SSG_TRIANGLE_PERIODS
-ssg_note_envelope_period:
-        add     hl,de
-        ld      d,YM_SSG_ENVELOPE_LOW
-        ld      e,(hl)
-        rst     RST_WRITE_A
-        inc     d
-        inc     hl
-        ld      e,(hl)
-        rst     RST_WRITE_A
-        ld      d,YM_SSG_ENVELOPE_SHAPE
-        ld      e,(ix+SSG_SHAPE)
-        rst     RST_WRITE_A
-ssg_note_level:
-        ld      (iy+SSG_NOTE_FLAGS),SSG_SOUNDING | SSG_FRESH
-        ld      (iy+SSG_LEVEL_WRITTEN),0xFF     ; no level: the first is always written
-        xor     a
-        jr      ssg_set_step
-
-; Key-off on SSG channel C: on to the voice's release step, or silence without one. Keeps C;
-; clobbers AF, DE, HL, IX, IY.
-release_ssg:
-        call    ssg_state
-        ld      a,(iy+SSG_NOTE_FLAGS)
-        and     ~SSG_FRESH & 0xFF
-        cp      SSG_SOUNDING
-        ret     nz              ; silent, or released already
-        call    ssg_voice
-        ld      a,(ix+SSG_RELEASE_STEP)
-        cp      NO_STEP
-        jr      z,silence_ssg_channel
-        ld      (iy+SSG_NOTE_FLAGS),SSG_SOUNDING | SSG_RELEASED | SSG_FRESH
-        jr      ssg_set_step
-
-; IX := the voice of the note on the channel of IY. Clobbers HL.
-ssg_voice:
-        ld      l,(iy+SSG_VOICE)
-        ld      h,(iy+SSG_VOICE+1)
-        push    hl
-        pop     ix
+        ld      d,YM_ADPCMA_KEY
+        rst     RST_WRITE_B
         ret
 
-; Silences SSG channel C (IY its state). Keeps C; clobbers AF, DE.
-silence_ssg_channel:
-        xor     a
-        ld      (iy+SSG_NOTE_FLAGS),a
-        ld      (iy+SSG_LEVEL_WRITTEN),a
-        ld      e,a
-        ld      a,YM_SSG_LEVEL
-        add     a,c
-        ld      d,a
-        rst     RST_WRITE_A
-        ret
-
-; Once a tick, after the row: a new song's instrument list, then each sounding SSG note's next
-; step, but for notes keyed or released this tick, which start where they are. Clobbers AF, BC,
-; DE, HL, IX, IY (the tick handler's caller, the idle loop, uses neither index register).
-every_tick:
-        ld      a,(INSTRUMENTS_UNLISTED)
-        or      a
-        call    nz,list_instruments
-        ld      iy,SSG_STATES
-        ld      c,0
-every_tick_channel:
-        ld      a,(iy+SSG_NOTE_FLAGS)
-        or      a
-        jr      z,every_tick_next
-        bit     SSG_FRESH_BIT,a
-        call    z,ssg_next_step
-        res     SSG_FRESH_BIT,(iy+SSG_NOTE_FLAGS)
-every_tick_next:
-        ld      de,SSG_STATE_BYTES
-        add     iy,de
-        inc     c
-        ld      a,c
-        cp      SSG_TRACKS
-        jr      nz,every_tick_channel
-        ret
-
-; Steps the sequence of SSG channel C (IY its state, A its flags): on while the steps last (to the
-; release step while the note is held), then back to the loop step, or stay. Clobbers AF, B, DE,
-; HL, IX.
-ssg_next_step:
-        ld      b,a
-        call    ssg_voice
-        ld      e,(ix+SSG_STEP_COUNT)
-        bit     SSG_RELEASED_BIT,b
-        jr      nz,ssg_next_step_end
-        ld      a,(ix+SSG_RELEASE_STEP)
-        cp      NO_STEP
-        jr      z,ssg_next_step_end
-        ld      e,a
-ssg_next_step_end:
-        ld      a,(iy+SSG_STEP)
-        inc     a
-        cp      e
-        jr      c,ssg_set_step
-        bit     SSG_RELEASED_BIT,b
-        ret     nz
-        ld      a,(ix+SSG_LOOP_STEP)
-        cp      NO_STEP
-        ret     z
-        ; on to ssg_set_step
-
-; Step A of the voice IX on SSG channel C (IY its state): its level, written when it changed.
-; Clobbers AF, DE, HL.
-ssg_set_step:
-        ld      (iy+SSG_STEP),a
-        push    ix
-        pop     hl
-        ld      de,SSG_LEVELS
-        add     hl,de
-        ld      e,a
-        srl     e
-        ld      d,0
-        add     hl,de
-        rra                     ; odd steps lie in the high nibble
-        ld      a,(hl)
-        jr      nc,ssg_set_step_nibble
-        rrca
-        rrca
-        rrca
-        rrca
-ssg_set_step_nibble:
-        and     0x0F
-        jr      z,ssg_set_step_write
-        bit     SSG_ENVELOPE_BIT,(ix+SSG_FLAGS)
-        jr      z,ssg_set_step_write
-        ld      a,YM_SSG_ENVELOPE_LEVEL     ; a sequence gates the envelope on and off
-ssg_set_step_write:
-        cp      (iy+SSG_LEVEL_WRITTEN)
-        ret     z
-        ld      (iy+SSG_LEVEL_WRITTEN),a
-        ld      e,a
-        ld      a,YM_SSG_LEVEL
-        add     a,c
-        ld      d,a
-        rst     RST_WRITE_A
-        ret
-
-; Silences the three SSG channels and stops the ADPCM-B (both its outputs on for what comes);
-; the mixer turns everything off.
-; Clobbers AF, B, DE, HL.
-silence_ssg_and_adpcmb:
-        ld      hl,SSG_STATES + SSG_NOTE_FLAGS
-        ld      de,(YM_SSG_LEVEL << 8) | 0
-        ld      b,SSG_TRACKS
-silence_ssg_and_adpcmb_channel:
-        ld      (hl),e
-        inc     hl
-        ld      (hl),e          ; SSG_LEVEL_WRITTEN
-        push    de
-        ld      de,SSG_STATE_BYTES - 1
-        add     hl,de
-        pop     de
-        rst     RST_WRITE_A
-        inc     d
-        djnz    silence_ssg_and_adpcmb_channel
-        ld      a,YM_SSG_ALL_OFF
-        ld      (SSG_MIXER_SHADOW),a
-        ld      e,a
-        ld      d,YM_SSG_MIXER
-        rst     RST_WRITE_A
-        ld      de,(YM_ADPCMB_PAN << 8) | YM_ADPCMB_BOTH   ; both outputs for the song's notes
-        rst     RST_WRITE_A
-key_adpcmb_off:
-        ld      de,(YM_ADPCMB_CONTROL << 8) | YM_ADPCMB_RESET
-        rst     RST_WRITE_A
-        ret
-
-; The current cell on the ADPCM-B track: its effect, then (unless the effect holds the note back)
-; the instrument's sample at the note's delta-N, its level, the end flag cleared as for ADPCM-A,
-; and the start, looped or not. Keeps C; clobbers AF, B, DE, HL, IX.
-play_adpcmb_cell:
-        cell_effect
-        ld      a,(CELL_NOTE)
-        or      a
-        ret     z
-        call    key_adpcmb_off  ; a sample playing stops before its addresses change
-        call    cell_instrument
-        ld      d,YM_ADPCMB_START_LOW
-        ld      b,4
-play_adpcmb_cell_address:
-        ld      e,(hl)
-        rst     RST_WRITE_A
-        inc     d
-        inc     hl
-        djnz    play_adpcmb_cell_address
-        call    note_pitch_offset
-        ld      e,(ix+ADPCMB_RATES)
-        ld      d,(ix+ADPCMB_RATES+1)
-        add     hl,de
-        ld      de,(SONG_BLOCK)
-        add     hl,de
-        ld      d,YM_ADPCMB_DELTA_LOW
-        ld      e,(hl)
-        rst     RST_WRITE_A
-        inc     d
-        inc     hl
-        ld      e,(hl)
-        rst     RST_WRITE_A
-        ld      d,YM_ADPCMB_LEVEL
-        ld      e,(ix+ADPCMB_LEVEL)
-        rst     RST_WRITE_A
-        ld      de,(YM_ADPCMA_FLAGS << 8) | YM_ADPCMB_FLAG
-        rst     RST_WRITE_A
-        ld      e,0
-        rst     RST_WRITE_A
-        ld      d,YM_ADPCMB_CONTROL
-        ld      e,(ix+ADPCMB_CONTROL)
-        rst     RST_WRITE_A
-        ret
-
-; ==== Fast voice loads ======================================================================
-
-; The 25 voice registers from HL into track C's bank, DE the register table. Written straight to
-; the ports, 73 T-states a register: the chip has 40 or more after each data write, and the
-; heaviest row keeps within its tick budget. A command that comes between an address and its
-; data may write to the chip: relatch_fast_writes latches the address again. Keeps C; clobbers
-; AF, B, DE, HL.
-load_voice_fast:
-        ld      b,VOICE_BYTES
-        bit     1,c
-        jr      nz,load_voice_fast_b
-load_voice_fast_a:
-        ld      a,(de)
-        out     (PORT_YM_ADDR_A),a
-load_voice_fast_a_latched:
-        ld      a,(hl)
-load_voice_fast_a_data_out:
-        out     (PORT_YM_DATA_A),a
-        inc     de
-        inc     hl
-        nop
-        nop
-        nop
-        djnz    load_voice_fast_a
-        ret
-load_voice_fast_b:
-        ld      a,(de)
-        out     (PORT_YM_ADDR_B),a
-load_voice_fast_b_latched:
-        ld      a,(hl)
-load_voice_fast_b_data_out:
-        out     (PORT_YM_DATA_B),a
-        inc     de
-        inc     hl
-        nop
-        nop
-        nop
-        djnz    load_voice_fast_b
-        ret
-
-; The command NMI came inside the tick at PC A (high), C (low): if it fell between a fast voice
-; load's address and data writes, latch that address again; the register is the one the loop's
-; DE (saved by the NMI) points at. Keeps A, BC; clobbers DE, HL.
-relatch_fast_writes:
-        push    af
-        ld      h,a
-        ld      l,c
-        ld      de,load_voice_fast_a_latched
-        or      a
-        sbc     hl,de
-        call    relatch_window
-        jr      nc,relatch_fast_b
-        out     (PORT_YM_ADDR_A),a
-        jr      relatch_fast_done
-relatch_fast_b:
-        pop     af
-        push    af
-        ld      h,a
-        ld      l,c
-        ld      de,load_voice_fast_b_latched
-        or      a
-        sbc     hl,de
-        call    relatch_window
-        jr      nc,relatch_fast_done
-        out     (PORT_YM_ADDR_B),a
-relatch_fast_done:
-        pop     af
-        ret
-
-; HL: the PC's distance from a loop's "latched" label. Carry set when it lies within the window up
-; to its data write, with A := the register the saved DE points at.
-        .equ    RELATCH_SAVED_DE, 6     ; the saved DE behind two return addresses and AF
-relatch_window:
-        ld      a,h
-        or      a
-        ret     nz              ; carry clear
-        ld      a,l
-        cp      load_voice_fast_a_data_out - load_voice_fast_a_latched + 1
-        ret     nc
-        ld      hl,RELATCH_SAVED_DE
-        add     hl,sp
-        ld      e,(hl)
-        inc     hl
-        ld      d,(hl)
-        ld      a,(de)
-        scf
-        ret
+        .include "fm_tracks.inc"
+        .include "whole_chip_parts.inc"
+        .include "whole_chip_effects.inc"
+        .include "fast_voice.inc"
 
 ; ==== Samples ===============================================================================
 
@@ -953,6 +582,10 @@ trigger_sample_next:
 
         .include "sequencer_tables.inc"
 
+default_tick_timer:             ; a song starts at 16 ms a tick, as TEMPO_TIMERS has them
+        .byte   YM_TIMER_A_VALUE >> 2, (YM_TIMER_A_VALUE & 3) | (1 << 4)
+fm_carriers:                    ; by algorithm: its carriers, S1 S3 S2 S4 in bits 0-3
+        .byte   0x08, 0x08, 0x08, 0x08, 0x0C, 0x0E, 0x0E, 0x0F
 ssg_channel_mix:                ; the YM_SSG_MIXER bits of channels A, B and C
         .byte   0x09, 0x12, 0x24
 

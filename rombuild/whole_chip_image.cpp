@@ -5,6 +5,8 @@
 #include "driver/whole_chip_driver.hpp"
 #include "rombuild/adpcm_a.hpp"
 #include "rombuild/adpcm_b.hpp"
+#include "song/chip_levels.hpp"
+#include "song/chip_timing.hpp"
 #include "song/compiled_pattern.hpp"
 
 namespace qvx {
@@ -62,11 +64,6 @@ void putWord(std::vector<std::uint8_t>& out, std::size_t value) {
 void setWord(std::span<std::uint8_t> out, std::size_t at, std::size_t value) {
     out[at] = static_cast<std::uint8_t>(value);
     out[at + 1] = static_cast<std::uint8_t>(value >> 8);
-}
-
-// A pitch table entry's semitone: entry 0 is C#-0.
-int entrySemitone(std::size_t entry) {
-    return static_cast<int>(entry) + 1;
 }
 
 void putSsgVoice(std::vector<std::uint8_t>& out, const SsgVoice& voice) {
@@ -254,7 +251,7 @@ std::vector<std::uint8_t> wholeChipBlock(const WholeChipBlockSource& source, Sam
     out.push_back(static_cast<std::uint8_t>(source.patterns.size()));
 
     addSongSamples(song, rom, instruments);
-    std::vector<std::pair<std::size_t, const PitchedSample*>> rateTables;
+    std::vector<std::pair<std::size_t, AdpcmBPitchTable>> rateTables;
     for (int k = 1; k <= instruments; ++k) {
         const Instrument& instrument = song.instruments[static_cast<std::size_t>(k)];
         const std::size_t at = out.size();
@@ -286,7 +283,9 @@ std::vector<std::uint8_t> wholeChipBlock(const WholeChipBlockSource& source, Sam
                     stored ? wc::kYmAdpcmbStart | (pitched.loop ? wc::kYmAdpcmbRepeat : 0) : 0));
                 out.push_back(pitched.level);
                 putWord(out, 0);  // where its rates go, once the patterns are laid out
-                rateTables.emplace_back(at + wc::kAdpcmbRates, &pitched);
+                const AdpcmBPitchTable rates = pitchedRates(pitched);
+                out.push_back(static_cast<std::uint8_t>(rates.octave));
+                rateTables.emplace_back(at + wc::kAdpcmbRates, rates);
                 break;
             }
         }
@@ -324,14 +323,37 @@ std::vector<std::uint8_t> wholeChipBlock(const WholeChipBlockSource& source, Sam
             }
         }
     }
-    // Each ADPCM-B instrument's delta-N for every note.
-    for (const auto& [entry, pitched] : rateTables) {
+    // Each ADPCM-B instrument's delta-N over an octave.
+    for (const auto& [entry, rates] : rateTables) {
         setWord(out, entry, out.size());
-        for (std::size_t e = 0; e < wc::kPitchEntries; ++e)
-            putWord(out, pitchedDeltaN(*pitched, entrySemitone(e)));
+        for (const std::uint16_t deltaN : rates.deltaN)
+            putWord(out, deltaN);
     }
     return out;
 }
+
+namespace {
+
+// The tables the driver reads behind its sample table, from the functions the editor uses.
+void writeDriverTables(std::span<std::uint8_t> image) {
+    for (std::size_t i = 0; i < wc::kOctaveSteps; ++i) {
+        setWord(image, wc::kFmFnums + 2 * i, fmFnumOctave()[i]);
+        setWord(image, wc::kSsgPeriods + 2 * i, ssgPeriodOctave()[i]);
+    }
+    for (int tempo = kMinTempo; tempo <= kMaxTempo; ++tempo) {
+        const TickTimer timer = tempoTimer(tempo);
+        const std::size_t at = wc::kTempoTimers + 2 * static_cast<std::size_t>(tempo - kMinTempo);
+        image[at] = static_cast<std::uint8_t>(timer.timerA >> 2);
+        image[at + 1] = static_cast<std::uint8_t>((timer.timerA & 3) | (timer.divider << 4));
+    }
+    for (int volume = 0; volume <= kMaxTrackVolume; ++volume)
+        image[wc::kVolumeAttenuations + static_cast<std::size_t>(volume)] =
+            volumeAttenuation(volume);
+    for (std::size_t n = 0; n < wc::kSineSteps; ++n)
+        image[wc::kVibratoSine + n] = vibratoSine(static_cast<int>(n));
+}
+
+}  // namespace
 
 std::vector<std::uint8_t> wholeChipImage(std::span<const std::vector<std::uint8_t>> blocks,
                                          std::uint8_t songChannels,
@@ -340,15 +362,7 @@ std::vector<std::uint8_t> wholeChipImage(std::span<const std::vector<std::uint8_
     std::vector<std::uint8_t> image(driverBytes.begin(), driverBytes.end());
     image[wc::kSongAdpcmaChannels] = songChannels;
     image.resize(wc::kFirstSongBlock, 0);
-    for (std::size_t e = 0; e < wc::kPitchEntries; ++e) {
-        const int note = entrySemitone(e);
-        setWord(image, wc::kSsgTonePeriods + 2 * e, static_cast<std::size_t>(ssgTonePeriod(note)));
-        // The sawtooth shapes repeat every 32 steps, the triangles every 64.
-        setWord(image, wc::kSsgSawPeriods + 2 * e,
-                static_cast<std::size_t>(ssgEnvelopePeriod(note, 0x08)));
-        setWord(image, wc::kSsgTrianglePeriods + 2 * e,
-                static_cast<std::size_t>(ssgEnvelopePeriod(note, 0x0A)));
-    }
+    writeDriverTables(image);
     std::copy_n(sampleTable.begin(), std::min(sampleTable.size(), driver::kSampleTableBytes),
                 image.begin() + wc::kSampleTable);
     for (std::size_t b = 0; b < blocks.size(); ++b) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 // How a note becomes the chip's own pitch values on the parts beside FM, at the Neo Geo's 8 MHz:
@@ -41,5 +42,47 @@ int adpcmBDeltaN(double sampleRate, int baseSemitone, int semitone);
 
 // How far `hz` lies from `wanted`, in cents (100 to a semitone).
 double centsBetween(double hz, double wanted);
+
+// ---- Linear pitch, as the whole-chip driver plays it ----------------------------------------
+// A pitch counts sixteenths of a semitone from C#-0 (0) up to C-8 (1520), so a slide moves as far
+// in every octave and on every kind of track. The driver turns it into the chip's values through
+// tables of one octave (192 steps), which the image builder writes from the functions here; each
+// function below gives exactly what the driver writes.
+inline constexpr int kPitchSteps = 16;                       // a semitone's
+inline constexpr int kOctavePitchSteps = 12 * kPitchSteps;   // 192
+inline constexpr int kMaxLinearPitch = 95 * kPitchSteps;     // C-8
+using OctaveTable = std::array<std::uint16_t, kOctavePitchSteps>;
+
+// The pitch of a semitone (C-0 = 0, as semitone()) with `fine` sixteenths above it.
+constexpr int linearPitch(int semitone, int fine = 0) {
+    return (semitone - 1) * kPitchSteps + fine;
+}
+
+// `value` / 2^shift rounded half up; for a negative shift, value × 2^-shift within 16 bits.
+int shiftRounded(int value, int shift);
+
+// FM: the F-number of each step from C# of a block up to 15/16 above the C that ends it. The
+// semitones keep the F-numbers classic songs play (the editor's and the classic driver's table);
+// the steps between lie evenly in pitch from each semitone.
+const OctaveTable& fmFnumOctave();
+struct FmPitch {
+    int block = 0;  // 0-7
+    int fnum = 0;
+};
+FmPitch fmPitchAt(int pitch);
+
+// SSG: the tone period of each step of octave 1 (C#-1 ...), in sixteenths.
+const OctaveTable& ssgPeriodOctave();
+int ssgTonePeriodAt(int pitch);                          // within 1-4095
+int ssgEnvelopePeriodAt(int pitch, std::uint8_t shape);  // the "buzz" period, within 1-65535
+
+// ADPCM-B: an instrument's delta-N over the steps of one octave (the highest whose values all fit
+// 16 bits, 0-7); below it the values halve, above it they double up to the chip's top rate.
+struct AdpcmBPitchTable {
+    OctaveTable deltaN{};
+    int octave = 0;
+};
+AdpcmBPitchTable adpcmBPitchTable(double sampleRate, int baseSemitone);
+int adpcmBDeltaNAt(const AdpcmBPitchTable& table, int pitch);  // within 1-65535
 
 }  // namespace qvx

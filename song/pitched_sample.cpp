@@ -57,6 +57,10 @@ bool loopClicks(const std::vector<std::int16_t>& pcm) {
     return clicks(pcm.size()) || clicks(loop.size());
 }
 
+AdpcmBPitchTable pitchedRates(const PitchedSample& instrument) {
+    return adpcmBPitchTable(instrument.rate, instrument.baseSemitone);
+}
+
 int pitchedDeltaN(const PitchedSample& instrument, int semitone) {
     return adpcmBDeltaN(instrument.rate, instrument.baseSemitone, semitone);
 }

@@ -46,5 +46,7 @@ bool loopClicks(const std::vector<std::int16_t>& pcm);
 // notes asking a rate above the chip's top one play at the top rate.
 int pitchedDeltaN(const PitchedSample& instrument, int semitone);
 bool pitchedNoteReachable(const PitchedSample& instrument, int semitone);
+// Its delta-N over an octave of linear pitch, as the whole-chip driver plays it.
+AdpcmBPitchTable pitchedRates(const PitchedSample& instrument);
 
 }  // namespace qvx
