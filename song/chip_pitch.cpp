@@ -69,7 +69,7 @@ namespace {
 
 // The F-numbers of C# ... C in a block: the classic driver's, which whole-chip songs keep for
 // their notes so that both kinds of song play a note alike.
-constexpr std::array<int, 12> kSemitoneFnums = {654, 693, 734, 777,  824,  873,
+constexpr std::array<int, 12> kSemitoneFnums = {654, 693, 734,  777,  824,  873,
                                                 924, 979, 1038, 1099, 1165, 1234};
 
 // The pitch's octave of the tables and its step in it.
@@ -130,8 +130,8 @@ AdpcmBPitchTable adpcmBPitchTable(double sampleRate, int baseSemitone) {
     };
     AdpcmBPitchTable out;
     out.octave = 7;
-    while (out.octave > 0 && deltaN(out.octave * kOctavePitchSteps + kOctavePitchSteps - 1) >=
-                                 kMaxAdpcmBDeltaN + 0.5)
+    while (out.octave > 0 &&
+           deltaN(out.octave * kOctavePitchSteps + kOctavePitchSteps - 1) >= kMaxAdpcmBDeltaN + 0.5)
         --out.octave;
     out.deltaN = makeTable([&](int i) { return deltaN(out.octave * kOctavePitchSteps + i); });
     return out;

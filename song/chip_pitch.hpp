@@ -48,9 +48,9 @@ double centsBetween(double hz, double wanted);
 // in every octave and on every kind of track. The driver turns it into the chip's values through
 // tables of one octave (192 steps), which the image builder writes from the functions here; each
 // function below gives exactly what the driver writes.
-inline constexpr int kPitchSteps = 16;                       // a semitone's
-inline constexpr int kOctavePitchSteps = 12 * kPitchSteps;   // 192
-inline constexpr int kMaxLinearPitch = 95 * kPitchSteps;     // C-8
+inline constexpr int kPitchSteps = 16;                      // a semitone's
+inline constexpr int kOctavePitchSteps = 12 * kPitchSteps;  // 192
+inline constexpr int kMaxLinearPitch = 95 * kPitchSteps;    // C-8
 using OctaveTable = std::array<std::uint16_t, kOctavePitchSteps>;
 
 // The pitch of a semitone (C-0 = 0, as semitone()) with `fine` sixteenths above it.

@@ -19,8 +19,8 @@ struct TickTimer {
 // The tick a song starts with: 62.5 Hz (16 ms), as tempo 156.25 would give.
 inline constexpr TickTimer kDefaultTickTimer{135, 1};
 
-double tempoTickHz(int tempo);     // what ProTracker ticks at
-TickTimer tempoTimer(int tempo);   // the nearest the timer comes to it
-double tickHz(TickTimer timer);    // what a timer setting ticks at
+double tempoTickHz(int tempo);    // what ProTracker ticks at
+TickTimer tempoTimer(int tempo);  // the nearest the timer comes to it
+double tickHz(TickTimer timer);   // what a timer setting ticks at
 
 }  // namespace qvx

@@ -10,63 +10,20 @@
 #include "driver/whole_chip_driver.hpp"
 #include "rombuild/whole_chip_image.hpp"
 #include "song/chip_pitch.hpp"
-#include "tests/support/driver_rig.hpp"
+#include "tests/support/whole_chip_song.hpp"
 
 namespace qvx {
 namespace {
 
 using testing::DriverRig;
+using testing::DrumSong;
+using testing::kFirstSong;
+using testing::kKeyOn;
+using testing::lastWrite;
 using testing::RegisterWrite;
+using testing::since;
+using testing::ssgTrack;
 namespace wc = driver::whole_chip;
-
-constexpr std::uint8_t kKeyOn = 0x28;
-constexpr std::uint8_t kFirstSong = 0x81;
-
-// FM voice 40 and two kits: 41 with a kick on every note, 42 with a snare on D (level 20) and
-// nothing elsewhere.
-struct DrumSong {
-    Song song;
-    SampleRef kick = makeSample("kick", std::vector<std::int16_t>(1000, 3000));
-    SampleRef snare = makeSample("snare", std::vector<std::int16_t>(700, -2000));
-
-    DrumSong() {
-        song.resetWholeChip();
-        song.instruments[40].registers.fill(0x40);
-        song.instruments[41].kind = InstrumentKind::AdpcmAKit;
-        song.instruments[41].kit = singleSampleKit(kick);
-        song.instruments[42].kind = InstrumentKind::AdpcmAKit;
-        song.instruments[42].kit.notes[2] = {snare, 20};
-    }
-    Cell& cell(int track, int row) { return song.patterns[0].cell(track, row); }
-
-    // The image, and where its samples went.
-    std::vector<std::uint8_t> image(SampleRom& rom) const {
-        const WholeChipBlockSource source = wholeChipSongSource(song);
-        EXPECT_EQ(wholeChipBlockProblem(source), "");
-        const std::vector<std::uint8_t> block = wholeChipBlock(source, rom);
-        return wholeChipImage(std::span(&block, 1), adpcmAChannels(source));
-    }
-};
-
-int ssgTrack(int channel) {
-    return wholeChipTrack(TrackKind::Ssg, channel);
-}
-
-// The last value written to a first-bank register since `from`.
-std::optional<int> lastWrite(const DriverRig& rig, std::uint8_t reg, std::size_t from) {
-    const auto writes = rig.writesTo(0, reg, from);
-    if (writes.empty()) return std::nullopt;
-    return writes.back().value;
-}
-
-// The writes since `from`, the tick's timer acknowledges left out.
-std::vector<RegisterWrite> since(const DriverRig& rig, std::size_t from) {
-    std::vector<RegisterWrite> out;
-    for (std::size_t i = from; i < rig.chip.writes.size(); ++i)
-        if (rig.chip.writes[i].bank != 0 || rig.chip.writes[i].reg != 0x27)
-            out.push_back(rig.chip.writes[i]);
-    return out;
-}
 
 // The writes that key a sample on ADPCM-A channel `channel` from `place` at level value `level`.
 std::vector<RegisterWrite> sampleWrites(int channel, SamplePlace place, std::uint8_t level) {
@@ -117,8 +74,9 @@ TEST(WholeChipDriver, KitNotesKeyTheirSamplesAndC00KeysTheChannelOff) {
     EXPECT_EQ(image[wc::kSongAdpcmaChannels], 0x0D);  // channels 0, 2 and 3 have notes
     DriverRig rig(image);
     rig.command(kFirstSong);
+    rig.tick();  // prepares the song
     std::size_t from = rig.chip.writes.size();
-    rig.ticks(6);
+    rig.ticks(5);
     std::vector<RegisterWrite> expected = sampleWrites(0, *rom.placeOf(drums.kick), 0xDF);
     const auto snare = sampleWrites(2, *rom.placeOf(drums.snare), 0xC0 | 20);
     expected.insert(expected.end(), snare.begin(), snare.end());
