@@ -373,8 +373,6 @@ row_step_skipped:
 ; DE, IX.
 play_cell:
         ld      (CELL_ADDRESS),hl
-        xor     a
-        ld      (CELL_OFFSET),a
         ld      a,(hl)          ; octave (block) in the high nibble, note in the low
         inc     hl
         ld      b,a
@@ -426,6 +424,10 @@ play_track_cell:
         ld      a,(CELL_NOTE)
         or      a
         jr      z,play_track_cell_effect
+        ld      a,c
+        sub     FM_TRACKS
+        cp      ADPCMA_TRACKS
+        jr      c,play_track_cell_effect    ; drums have no pitch
         call    note_pitch
         ld      a,(CELL_EFFECT)
         cp      WC_EFFECT_PORTAMENTO
@@ -582,6 +584,9 @@ trigger_sample_next:
 
         .include "sequencer_tables.inc"
 
+        .balign 32              ; within one page
+pitch_thirds:                   ; n / 3 for the pitch / 64 of every pitch
+        .byte   0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5, 5, 5, 6, 6, 6, 7, 7, 7
 default_tick_timer:             ; a song starts at 16 ms a tick, as TEMPO_TIMERS has them
         .byte   YM_TIMER_A_VALUE >> 2, (YM_TIMER_A_VALUE & 3) | (1 << 4)
 fm_carriers:                    ; by algorithm: its carriers, S1 S3 S2 S4 in bits 0-3

@@ -90,6 +90,7 @@ QString DialogPrompts::fileName(const FileRequest& request, bool save) {
     }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     const QString chosen = dialog.selectedFiles().first();
+    if (request.chosenFilter) *request.chosenFilter = dialog.selectedNameFilter();
     folder_ = QFileInfo(chosen).absolutePath();
     return chosen;
 }

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "editor/about_box.hpp"
+#include "song/effects.hpp"
 
 namespace qvx::editor {
 namespace {
@@ -56,7 +57,7 @@ QString html() {
                     .arg(QString::fromUtf8(row[0]).toHtmlEscaped(),
                          QString::fromUtf8(row[1]).toHtmlEscaped());
     page += QStringLiteral(
-        "</table><h3>Effects</h3><p>Typed in the effect column (\"1\" then \"2\" for 12), with "
+        "</table><h3>Effects in classic songs</h3><p>Typed in the effect column (\"1\" then \"2\" for 12), with "
         "the parameter beside it. Every other effect is kept in the song and ignored by the "
         "sound driver.</p><table cellpadding=3><tr><th align=left>Effect</th>"
         "<th align=left>Parameter</th><th align=left>What it does</th></tr>");
@@ -65,6 +66,19 @@ QString html() {
                     .arg(QString::fromUtf8(row[0]).toHtmlEscaped(),
                          QString::fromUtf8(row[1]).toHtmlEscaped(),
                          QString::fromUtf8(row[2]).toHtmlEscaped());
+    page += QStringLiteral(
+        "</table><h3>Effects in whole-chip songs</h3><p>A whole-chip song's effect column takes "
+        "one symbol and its parameter two hex digits. Pitch moves in sixteenths of a semitone, "
+        "the same on every kind of track; volume counts 00-40 (0x40 = 64: the instrument's own "
+        "level). "
+        "Effects that act on ticks act on each tick of the row but the first.</p>"
+        "<table cellpadding=3><tr><th align=left>Effect</th><th align=left>Parameter</th>"
+        "<th align=left>What it does</th></tr>");
+    for (const EffectInfo& effect : wholeChipEffects())
+        page += QStringLiteral("<tr><td><b>%1 %2</b></td><td>%3</td><td>%4</td></tr>")
+                    .arg(QChar::fromLatin1(effectSymbol(effect.effect)),
+                         QString::fromUtf8(effect.name).toHtmlEscaped(),
+                         QString::fromUtf8(effect.parameter), QString::fromUtf8(effect.what).toHtmlEscaped());
     const QString readme = readmePath();
     page +=
         QStringLiteral(

@@ -13,6 +13,8 @@
 
 #include "editor/artwork.hpp"
 #include "editor/control_bar.hpp"
+#include "editor/effect_status.hpp"
+#include "voices/mod_voices.hpp"
 #include "editor/file_exports.hpp"
 #include "editor/help_menu.hpp"
 #include "editor/instrument_editor.hpp"
@@ -233,6 +235,8 @@ void MainWindow::createMenus() {
                   QStringLiteral("Lowers the selected notes (or the track's) an octave"),
                   QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A), -12);
 
+    effectStatus_ = new EffectStatus(workspace_, this);
+    statusBar()->addPermanentWidget(effectStatus_);
     auto* kindLabel = new QLabel(this);
     statusBar()->addPermanentWidget(kindLabel);
     songKindMenu_ = new SongKindMenu(
@@ -337,6 +341,7 @@ void MainWindow::readSettings() {
 void MainWindow::workspaceChanged(const WorkspaceChange& change) {
     patternView_->workspaceChanged(change);
     songKindMenu_->workspaceChanged(change);
+    effectStatus_->workspaceChanged(change);
     if (change.what & Change::kPatternSelector) patternPanel_->showPattern();
     if (change.what & Change::kOrder) patternPanel_->showOrder();
     if (change.what & Change::kOctave) controlBar_->showOctave();
@@ -469,10 +474,16 @@ void MainWindow::saveAs() {
 
 void MainWindow::importMod() {
     if (!changesHandled()) return;
-    const QString path =
-        prompts_.openFileName({QStringLiteral("MOD Files (*.mod)"), {}, QStringLiteral("mod")});
+    // The file type chosen says which kind of song the module becomes.
+    const QString wholeChip = QStringLiteral("MOD Files, as a whole-chip song (*.mod)");
+    FileRequest request(QStringLiteral("MOD Files, as a classic song (*.mod);;") + wholeChip, {},
+                        QStringLiteral("mod"));
+    QString chosen;
+    request.chosenFilter = &chosen;
+    const QString path = prompts_.openFileName(request);
     if (path.isEmpty()) return;
-    const Result result = workspace_.importMod(toPath(path));
+    const Result result = workspace_.importMod(
+        toPath(path), nullptr, {chosen == wholeChip, voices::presetVoiceForSample});
     showResult(result);
     if (result) setSongFile({});  // a new song, saved under a name of its own
 }

@@ -16,6 +16,7 @@ class QLabel;
 namespace qvx::editor {
 
 class ControlBar;
+class EffectStatus;
 class InstrumentEditor;
 class MidiKeys;
 class PatternPanel;
@@ -132,6 +133,7 @@ class MainWindow : public QMainWindow {
 
     PlayMenu* playMenu_ = nullptr;
     SongKindMenu* songKindMenu_ = nullptr;
+    EffectStatus* effectStatus_ = nullptr;
     QMenu* playMenuBar_ = nullptr;
     QAction* instrumentEditorAction_ = nullptr;
     QAction* romMakerAction_ = nullptr;

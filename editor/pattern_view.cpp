@@ -359,12 +359,13 @@ void PatternView::paintEvent(QPaintEvent* event) {
             painter.fillRect(left, y, columns.x(selection->lastTrack + 1) - left, grid::kRowHeight,
                              QColor(kSelectionColour));
         }
+        const bool hex = workspace_.song().kind == SongKind::WholeChip;
         for (int t = 0; t < tracks; ++t) {
             if (columns.folded(t)) continue;
             const Cell& cell = pattern.cell(t, row);
             for (int f = 0; f < grid::kFields; ++f)
                 painter.drawText(columns.x(t) + grid::kFieldGeometry[f].textX, y + textBaseline_,
-                                 QString::fromLatin1(grid::fieldText(cell, f).c_str()));
+                                 QString::fromLatin1(grid::fieldText(cell, f, hex).c_str()));
         }
         painter.restore();
     }

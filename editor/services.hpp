@@ -28,6 +28,8 @@ struct FileRequest {
     QString defaultName;
     QString defaultSuffix;
     QString title;
+    // Where a dialog whose filters are a choice (";;"-separated) says which one was taken.
+    QString* chosenFilter = nullptr;
 };
 
 // How long a WAV export lasts: a number of passes through the order list (and the last notes'

@@ -33,7 +33,8 @@ std::size_t bigEndianWord(std::span<const std::uint8_t> bytes, std::size_t offse
 // Converts one 4-byte module note. `remembered` is this channel's sample number for the pattern:
 // taken from the first note that has a pitch (even when that note names no sample) and then
 // handed to every later note without a sample number of its own.
-Cell convertNote(const std::uint8_t* note, int& remembered, ModImportReport& report) {
+Cell convertNote(const std::uint8_t* note, int& remembered, ModImportReport& report,
+                 bool wholeChip) {
     const int period = (note[0] & 0x0F) << 8 | note[1];
     const int sample = (note[0] & 0xF0) | (note[2] >> 4);
     const std::uint8_t effect = note[2] & 0x0F;
@@ -57,12 +58,51 @@ Cell convertNote(const std::uint8_t* note, int& remembered, ModImportReport& rep
             cell.instrument = static_cast<std::uint8_t>(number);
         }
     }
-    // Arpeggio has no counterpart in the driver, and its parameter would be meaningless alone.
-    if (effect != 0) {
+    // Arpeggio has no counterpart in the classic driver, and its parameter would be meaningless
+    // alone; the whole-chip driver plays it (000 does nothing there either).
+    if (effect != 0 || (wholeChip && parameter != 0)) {
         cell.effect = effect;
         cell.parameter = parameter;
     }
     return cell;
+}
+
+// A whole-chip import's instruments: each sample the notes use is named after the module's and
+// takes a voice; a note whose sample is quieter than 64 starts at its volume (Cxx), as
+// ProTracker starts it, unless its cell has another effect.
+void giveSampleVoices(std::span<const std::uint8_t> head, Song& song,
+                      const ModImportOptions& options) {
+    std::array<bool, kModSamples + 1> used{};
+    for (int p = 0; p < song.patternCount; ++p) {
+        for (int channel = 0; channel < kTracks; ++channel) {
+            for (int row = 0; row < kRows; ++row) {
+                Cell& cell = song.patterns[p].cell(channel, row);
+                if (cell.note == kNoteEmpty || cell.instrument == kNone || cell.instrument == 0)
+                    continue;
+                used[cell.instrument] = true;
+                const std::size_t header =
+                    kModSampleHeaders + kModSampleHeaderBytes * (cell.instrument - 1u);
+                const int volume = std::min<int>(head[header + kModSampleVolumeOffset], 64);
+                if (volume < 64 && cell.effect == kNone) {
+                    cell.effect = 0x0C;
+                    cell.parameter = static_cast<std::uint8_t>(volume);
+                }
+            }
+        }
+    }
+    for (int number = 1; number <= kModSamples; ++number) {
+        if (!used[static_cast<std::size_t>(number)]) continue;
+        const auto* name = head.data() + kModSampleHeaders + kModSampleHeaderBytes * (number - 1u);
+        // Up to its first zero byte, in printable ASCII: a module's names are in no one encoding.
+        std::string text;
+        for (std::size_t i = 0; i < kModSampleNameBytes && name[i] != 0; ++i)
+            if (name[i] >= 0x20 && name[i] < 0x7F) text += static_cast<char>(name[i]);
+        while (!text.empty() && text.back() == ' ')
+            text.pop_back();
+        Instrument& instrument = song.instruments[static_cast<std::size_t>(number)];
+        instrument.name = instrumentName(number, sanitizeName(text));
+        if (options.voiceFor) instrument.registers = options.voiceFor(text, number);
+    }
 }
 
 }  // namespace
@@ -91,7 +131,7 @@ std::pair<std::uint8_t, std::uint8_t> periodToNote(int period) {
 // A file whose size leaves room for more than 64 patterns is imported with the first 64: an
 // "M.K." module holds at most 64, so the surplus is trailing data rather than music.
 Result parseMod(std::span<const std::uint8_t> head, std::uint64_t fileLength, Song& out,
-                ModImportReport* report) {
+                ModImportReport* report, const ModImportOptions& options) {
     const auto invalid = [](std::string why) {
         return Result::failure(std::string(kInvalidModMessage), std::move(why));
     };
@@ -135,6 +175,7 @@ Result parseMod(std::span<const std::uint8_t> head, std::uint64_t fileLength, So
     result.orderEntries = static_cast<int>(songLength);
 
     auto song = std::make_unique<Song>();  // the new song state: instruments stay as they are
+    if (options.wholeChip) song->resetWholeChip();
     song->order.assign(order.begin(), order.end());
     song->patternCount = result.patterns;
     for (int p = 0; p < result.patterns; ++p) {
@@ -145,21 +186,24 @@ Result parseMod(std::span<const std::uint8_t> head, std::uint64_t fileLength, So
         const std::uint8_t* note = head.data() + kModPatternsOffset + kModPatternBytes * p;
         for (int row = 0; row < kRows; ++row) {
             for (int channel = 0; channel < kTracks; ++channel, note += 4)
-                pattern.cell(channel, row) = convertNote(note, remembered[channel], result);
+                pattern.cell(channel, row) =
+                    convertNote(note, remembered[channel], result, options.wholeChip);
         }
     }
 
+    if (options.wholeChip) giveSampleVoices(head, *song, options);
     out = std::move(*song);
     if (report) *report = result;
     return Result::success();
 }
 
-Result importMod(const std::filesystem::path& path, Song& out, ModImportReport* report) {
+Result importMod(const std::filesystem::path& path, Song& out, ModImportReport* report,
+                 const ModImportOptions& options) {
     auto head = readFileHead(path, kModHeadBytes);
     std::error_code error;
     const std::uint64_t length = head ? std::filesystem::file_size(path, error) : 0;
     if (!head || error) return cannotOpen(path);
-    const Result read = parseMod(*head, length, out, report);
+    const Result read = parseMod(*head, length, out, report, options);
     return read ? read : refuseFile(read.message(), path, read.detail());
 }
 

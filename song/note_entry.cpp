@@ -1,5 +1,7 @@
 #include "song/note_entry.hpp"
 
+#include "song/effects.hpp"
+
 namespace qvx {
 
 std::optional<std::uint8_t> noteForKey(char32_t key, KeyboardLayout layout) {
@@ -40,6 +42,25 @@ std::uint8_t typeEffectDigit(std::uint8_t current, int digit) {
 std::uint8_t typeParameterDigit(std::uint8_t current, int digit) {
     if (current == kNone) return static_cast<std::uint8_t>(digit);
     return static_cast<std::uint8_t>((current * 10 + digit) % 100);
+}
+
+std::optional<std::uint8_t> typedEffect(std::uint8_t current, char32_t key, bool hex) {
+    if (hex) return effectForSymbol(key);
+    const auto digit = digitForKey(key);
+    if (!digit) return std::nullopt;
+    return typeEffectDigit(current, *digit);
+}
+
+std::optional<std::uint8_t> typedParameter(std::uint8_t current, char32_t key, bool hex) {
+    if (!hex) {
+        const auto digit = digitForKey(key);
+        if (!digit) return std::nullopt;
+        return typeParameterDigit(current, *digit);
+    }
+    const auto digit = hexDigitForKey(key);
+    if (!digit) return std::nullopt;
+    const int before = current == kNone ? 0 : current;
+    return static_cast<std::uint8_t>((before << 4 | *digit) & 0xFF);
 }
 
 }  // namespace qvx

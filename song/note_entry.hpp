@@ -32,6 +32,12 @@ std::uint8_t typeInstrumentDigit(std::uint8_t current, int digit);
 std::uint8_t typeEffectDigit(std::uint8_t current, int digit);
 std::uint8_t typeParameterDigit(std::uint8_t current, int digit);
 
+// In a whole-chip song the effect field takes one symbol (0-9, A-F, then G ... for the chip's own
+// effects, see song/effects.hpp) and the parameter field hex digits, the last two typed. Nothing
+// for a character the field does not take.
+std::optional<std::uint8_t> typedEffect(std::uint8_t current, char32_t key, bool hex);
+std::optional<std::uint8_t> typedParameter(std::uint8_t current, char32_t key, bool hex);
+
 // '0'..'9' as 0..9.
 std::optional<int> digitForKey(char32_t key);
 

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <utility>
 
+#include "song/effects.hpp"
+
 namespace qvx::grid {
 
 Columns::Columns(std::vector<bool> folded) : folded_(std::move(folded)) {
@@ -17,7 +19,7 @@ int Columns::trackAt(int x) const {
     return -1;
 }
 
-std::string fieldText(const Cell& cell, int field) {
+std::string fieldText(const Cell& cell, int field, bool hex) {
     char text[8];
     switch (field) {
         case kNoteField:
@@ -26,15 +28,23 @@ std::string fieldText(const Cell& cell, int field) {
             if (cell.octave == kNone) return "-";
             std::snprintf(text, sizeof text, "%d", cell.octave);
             return text;
-        default: {
-            const std::uint8_t value = field == kInstrumentField ? cell.instrument
-                                       : field == kEffectField   ? cell.effect
-                                                                 : cell.parameter;
-            if (value == kNone) return "- -";
-            std::snprintf(text, sizeof text, "%02d", value);
+        case kEffectField:
+            if (!hex) break;
+            return cell.effect == kNone ? "-" : std::string(1, effectSymbol(cell.effect));
+        case kParameterField:
+            if (!hex) break;
+            if (cell.parameter == kNone) return "- -";
+            std::snprintf(text, sizeof text, "%02X", cell.parameter);
             return text;
-        }
+        default:
+            break;
     }
+    const std::uint8_t value = field == kInstrumentField ? cell.instrument
+                               : field == kEffectField   ? cell.effect
+                                                         : cell.parameter;
+    if (value == kNone) return "- -";
+    std::snprintf(text, sizeof text, "%02d", value);
+    return text;
 }
 
 }  // namespace qvx::grid

@@ -75,6 +75,6 @@ constexpr int visibleRowsFor(int height) {
 
 // The text a field shows: the note name, the octave "%d", the other three "%02d"; an empty field
 // shows "-" (octave) or "- -".
-std::string fieldText(const Cell& cell, int field);
+std::string fieldText(const Cell& cell, int field, bool hex = false);
 
 }  // namespace qvx::grid

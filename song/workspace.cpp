@@ -142,9 +142,10 @@ Result Workspace::open(const std::filesystem::path& path) {
     return result;
 }
 
-Result Workspace::importMod(const std::filesystem::path& path, ModImportReport* report) {
+Result Workspace::importMod(const std::filesystem::path& path, ModImportReport* report,
+                            const ModImportOptions& options) {
     auto imported = std::make_unique<Song>();
-    Result result = qvx::importMod(path, *imported, report);
+    Result result = qvx::importMod(path, *imported, report, options);
     if (result) replaceSong(std::move(imported));
     return result;
 }
@@ -452,16 +453,17 @@ bool Workspace::typeChar(char32_t key) {
             return true;
         }
         case grid::kEffectField: {
-            const auto digit = digitForKey(key);
-            if (!digit) return false;
-            typed.effect = typeEffectDigit(cell.effect, *digit);
+            const auto effect = typedEffect(cell.effect, key, song_->kind == SongKind::WholeChip);
+            if (!effect) return false;
+            typed.effect = *effect;
             stored(mergeKey);
             return true;
         }
         default: {
-            const auto digit = digitForKey(key);
-            if (!digit) return false;
-            typed.parameter = typeParameterDigit(cell.parameter, *digit);
+            const auto parameter =
+                typedParameter(cell.parameter, key, song_->kind == SongKind::WholeChip);
+            if (!parameter) return false;
+            typed.parameter = *parameter;
             stored(mergeKey);
             return true;
         }

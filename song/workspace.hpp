@@ -101,7 +101,8 @@ class Workspace {
     // undoing cannot take back, since the saved song is not in its history.
     void restoreUnsaved(std::unique_ptr<Song> song);
     // Import MOD: like Open, a refused module leaves song and state exactly as they were.
-    Result importMod(const std::filesystem::path& path, ModImportReport* report = nullptr);
+    Result importMod(const std::filesystem::path& path, ModImportReport* report = nullptr,
+                     const ModImportOptions& options = {});
 
     // ---- Undo and redo: every change to the song is a step ----------------------------------
     const EditHistory& history() const { return history_; }

@@ -37,6 +37,7 @@ class FakePrompts : public Prompts {
     }
     QString openFileName(const FileRequest& request) override {
         requests.push_back(request);
+        if (request.chosenFilter) *request.chosenFilter = chosenFilter;
         return next();
     }
     QString saveFileName(const FileRequest& request) override {
@@ -68,6 +69,7 @@ class FakePrompts : public Prompts {
     QStringList details;  // of the messages and the restore questions, in order
     QStringList questions;
     std::vector<FileRequest> requests;
+    QString chosenFilter;  // the file type an open dialog reports
 
   private:
     QString next() {

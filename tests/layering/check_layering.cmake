@@ -8,7 +8,7 @@
 #   - a file outside the editor, the sound library, the tests and the benchmarks reaches the
 #     sound library's audio side (its C exports, its library object, SDL).
 
-set(layers editor tools rombuild song soundlib driver)
+set(layers editor tools rombuild voices song soundlib driver)
 set(free_folders tests bench fuzz examples)  # may use every layer
 set(audio_users editor soundlib tests bench)
 set(qt_users editor tests/editor bench/editor)
