@@ -95,8 +95,12 @@ start_song:
         ret     z               ; there is no song 0
         push    bc
         call    silence_ssg_and_adpcmb  ; the last song's sequences must not step on
+        ld      hl,TEMPO_SET
+        ld      a,(hl)
+        ld      (hl),0
+        or      a               ; the timer is rewritten only after a tempo changed it
         ld      hl,default_tick_timer
-        call    set_tempo
+        call    nz,set_tempo
         pop     bc
         ld      hl,FIRST_SONG_BLOCK
 find_song:

@@ -23,6 +23,7 @@
 #include "editor/wav_export.hpp"
 #include "song/song_file.hpp"
 #include "tests/editor/window_rig.hpp"
+#include "tests/support/mod_builder.hpp"
 #include "tests/support/sound_files.hpp"
 #include "tests/support/temp_dir.hpp"
 #include "tools/vgm_export.hpp"
@@ -172,6 +173,39 @@ class EditingFeaturesTest : public QObject, testing::WindowRig {
         key(Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(kind->text(), QStringLiteral("Classic song"));
         QVERIFY(!window().isWindowModified());
+    }
+
+    // A whole-chip song's effect column takes hex, the status bar names the effect under the
+    // cursor, and Import MOD makes a whole-chip song when its dialog's file type says so.
+    void wholeChipEffectsAreTypedInHexAndNamed() {
+        showAndActivate();
+        action("newWholeChipSong")->trigger();
+        key(Qt::Key_Z);
+        key(Qt::Key_Up);
+        for (int field = 0; field < 3; ++field)
+            key(Qt::Key_Right);
+        key(Qt::Key_C);
+        key(Qt::Key_Right);
+        key(Qt::Key_2);
+        key(Qt::Key_0);
+        QCOMPARE(ws().currentPatternData().cell(0, 0).effect, 0x0C);
+        QCOMPARE(ws().currentPatternData().cell(0, 0).parameter, 0x20);
+        auto* status = window().findChild<QLabel*>(QStringLiteral("effectStatus"));
+        QCOMPARE(status->text(), QStringLiteral("C volume: 32 of 64"));
+        key(Qt::Key_Down);
+        QCOMPARE(status->text(), QString());
+
+        qvx::testing::ModBuilder mod;
+        mod.note(0, 0, 0, 428, 1, 0x4, 0x36);
+        QVERIFY(qvx::testing::writeBytes(file("tune.mod").toStdString(), mod.bytes()));
+        prompts().saveChoice = Prompts::SaveChoice::Discard;
+        prompts().fileNames = {file("tune.mod")};
+        prompts().chosenFilter = QStringLiteral("MOD Files, as a whole-chip song (*.mod)");
+        action("importMod")->trigger();
+        QCOMPARE(ws().song().kind, SongKind::WholeChip);
+        QCOMPARE(ws().currentPatternData().cell(0, 0).effect, 0x04);
+        key(Qt::Key_Up);
+        QCOMPARE(status->text(), QStringLiteral("4 vibrato: speed 3, depth 6/16 semitone"));
     }
 
     // A FLAC loaded into a kit note through the Drum Kit Editor is converted to the chip's

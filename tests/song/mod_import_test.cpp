@@ -128,6 +128,35 @@ TEST(ModImport, ArpeggioIsDroppedOtherEffectsCopied) {
     EXPECT_EQ(p.cell(0, 4), (Cell{kNoteEmpty, kNone, kNone, 0x0B, 0x00}));
 }
 
+// A whole-chip import: the module's channels on the FM tracks, every effect kept (arpeggio too),
+// a quieter sample's notes starting at its volume where the cell has no other effect, and each
+// sample the notes use named after the module's, with the voice the caller gives it.
+TEST(ModImport, WholeChipImportKeepsEveryEffectAndNamesItsSamples) {
+    ModBuilder mod;
+    mod.sampleName(0, "Bass 1").sampleVolume(0, 40).sampleName(1, "lead\x01 ").sampleVolume(1, 64);
+    mod.sampleName(2, "never played");
+    mod.note(0, 0, 0, kC4, 1).note(0, 1, 0, kC4, 1, 0x1, 0x08).note(0, 2, 3, kC4, 2, 0x0, 0x37);
+    mod.note(0, 3, 3, 0, 0, 0xE, 0xD2);
+    const ModImportOptions options{true, [](std::string_view, int number) {
+                                       VoiceBytes voice{};
+                                       voice.fill(static_cast<std::uint8_t>(number));
+                                       return voice;
+                                   }};
+    Song song;
+    ASSERT_TRUE(parseMod(mod.bytes(), song, nullptr, options));
+    EXPECT_EQ(song.kind, SongKind::WholeChip);
+    const Pattern& p = song.patterns[0];
+    EXPECT_EQ(p.cell(0, 0), (Cell{kNoteC, 4, 1, 0x0C, 40}));  // Bass 1 at its volume
+    EXPECT_EQ(p.cell(0, 1), (Cell{kNoteC, 4, 1, 0x01, 0x08}));
+    EXPECT_EQ(p.cell(3, 2), (Cell{kNoteC, 4, 2, 0x00, 0x37}));  // the arpeggio stays
+    EXPECT_EQ(p.cell(3, 3), (Cell{kNoteEmpty, kNone, kNone, 0x0E, 0xD2}));
+    EXPECT_EQ(song.instruments[1].name, "01 Bass 1");
+    EXPECT_EQ(song.instruments[2].name, "02 lead");  // printable, trailing blanks gone
+    EXPECT_EQ(song.instruments[1].registers[0], 1);
+    EXPECT_EQ(song.instruments[2].registers[0], 2);
+    EXPECT_EQ(song.instruments[3].name, Song().instruments[3].name);  // unused: as it was
+}
+
 TEST(ModImport, UnknownPeriodsAreDroppedAndCounted) {
     ModBuilder mod;
     mod.note(0, 0, 0, 850, 3, 0xC, 0x20);  // finetuned C-4

@@ -2,9 +2,11 @@
 // clicks, the preview calls and the modified flag.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <string>
 #include <vector>
 
+#include "song/effects.hpp"
 #include "song/note_entry.hpp"
 #include "song/pattern_grid.hpp"
 #include "song/workspace.hpp"
@@ -355,6 +357,45 @@ TEST(PatternGrid, FieldTexts) {
     EXPECT_EQ(grid::fieldText(kEmptyCell, grid::kParameterField), "- -");
     EXPECT_EQ(grid::visibleRowsFor(17 + 17 * 20 + 16), 20) << "a partial row does not count";
     EXPECT_EQ(grid::visibleRowsFor(10), 0);
+}
+
+// A whole-chip song's effect column: one symbol (0-F, then G ... for the chip's own), the
+// parameter in hex, the last two digits typed; the status bar's words for what it does.
+TEST(PatternGrid, WholeChipEffectsAreHex) {
+    const Cell cell{kNoteC, 3, 7, 0x12, 0xA5};
+    EXPECT_EQ(grid::fieldText(cell, grid::kEffectField, true), "I");
+    EXPECT_EQ(grid::fieldText(cell, grid::kParameterField, true), "A5");
+    EXPECT_EQ(grid::fieldText(kEmptyCell, grid::kEffectField, true), "-");
+    EXPECT_EQ(grid::fieldText(cell, grid::kEffectField), "18");  // a classic song's, decimal
+    for (std::uint8_t e = 0; e < wholeChipEffects().size(); ++e)
+        EXPECT_EQ(effectForSymbol(static_cast<char32_t>(std::tolower(effectSymbol(e)))), e);
+    EXPECT_EQ(effectForSymbol('N'), std::nullopt);
+    EXPECT_EQ(typedEffect(kNone, 'c', true), 0x0C);
+    EXPECT_EQ(typedEffect(1, '5', false), 15);                // classic: "1" "5"
+    EXPECT_EQ(typedEffect(kNone, 'c', false), std::nullopt);  // classic takes digits
+    EXPECT_EQ(typedParameter(kNone, 'f', true), 0x0F);
+    EXPECT_EQ(typedParameter(0x0F, '3', true), 0xF3);
+    EXPECT_EQ(typedParameter(0xF3, 'a', true), 0x3A);
+    EXPECT_EQ(typedParameter(0xF3, 'g', true), std::nullopt);
+
+    const std::pair<std::array<std::uint8_t, 2>, std::string_view> said[] = {
+        {{0x04, 0x36}, "4 vibrato: speed 3, depth 6/16 semitone"},
+        {{0x04, 0x06}, "4 vibrato: speed the last, depth 6/16 semitone"},
+        {{0x00, 0x00}, "0 arpeggio: nothing"},
+        {{0x0C, 0x00}, "C key off"},
+        {{0x0C, 0x20}, "C volume: 32 of 64"},
+        {{0x0D, 0x12}, "D pattern break: to row 12 of the next position"},
+        {{0x0E, 0xD3}, "E delay: the note at tick 3"},
+        {{0x0F, 0x00}, "F stop the song"},
+        {{0x0F, 0x7D}, "F tempo: 125 beats a minute"},
+        {{0x0A, 0x04}, "A volume down 4 a tick"},
+        {{0x10, 0x13}, "G LFO on: rate 3"},
+    };
+    for (const auto& [cellEffect, text] : said)
+        EXPECT_EQ(describeEffect(cellEffect[0], cellEffect[1], TrackKind::Fm), text);
+    EXPECT_EQ(describeEffect(0x08, 0xFF, TrackKind::Ssg),
+              "8 panning: right (the SSG has none: ignored)");
+    EXPECT_EQ(describeEffect(kNone, kNone, TrackKind::Fm), "");
 }
 
 }  // namespace

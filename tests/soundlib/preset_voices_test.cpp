@@ -12,6 +12,7 @@
 #include "tests/support/sound_analysis.hpp"
 #include "tests/support/temp_dir.hpp"
 #include "tools/engine_sound_target.hpp"
+#include "voices/mod_voices.hpp"
 #include "voices/presets.hpp"
 
 namespace qvx {
@@ -118,6 +119,23 @@ TEST(PresetVoices, CheckedInFilesMatchTheirDefinitionsAndAreFound) {
         EXPECT_EQ(testing::readBytes(path), serializeInstrument(instrument))
             << path << ": run the regenerate_voices target";
     }
+}
+
+// A whole-chip MOD import's samples take the voice their name suggests, in any case; others
+// take all-round voices in turn.
+TEST(PresetVoices, ModSamplesTakeTheVoiceTheirNameSuggests) {
+    const auto voice = [](std::string_view file) {
+        for (const voices::Preset& p : voices::presets())
+            if (p.file == file) return p.fields.encode();
+        return VoiceBytes{};
+    };
+    EXPECT_EQ(voices::presetVoiceForSample("Bass 1", 1), voice("finger-bass"));
+    EXPECT_EQ(voices::presetVoiceForSample("SUB BASS", 7), voice("sub-bass"));
+    EXPECT_EQ(voices::presetVoiceForSample("st-01:snare", 3), voice("snare"));
+    EXPECT_EQ(voices::presetVoiceForSample("Warm pad", 9), voice("warm-pad"));
+    EXPECT_EQ(voices::presetVoiceForSample("", 1), voice("electric-piano"));
+    EXPECT_EQ(voices::presetVoiceForSample("xyz", 2), voice("saw-lead"));
+    EXPECT_EQ(voices::presetVoiceForSample("xyz", 6), voice("saw-lead"));
 }
 
 }  // namespace

@@ -54,6 +54,17 @@ class ModBuilder {
         return *this;
     }
 
+    // Name (up to 22 bytes) and volume (0-64) of sample `index` (0..30).
+    ModBuilder& sampleName(int index, std::string_view name) {
+        std::copy_n(name.begin(), std::min<std::size_t>(name.size(), 22),
+                    header_.begin() + 20 + 30 * static_cast<std::ptrdiff_t>(index));
+        return *this;
+    }
+    ModBuilder& sampleVolume(int index, std::uint8_t volume) {
+        header_[20 + 30 * static_cast<std::size_t>(index) + 25] = volume;
+        return *this;
+    }
+
     static std::array<std::uint8_t, 4> encode(int period, int sample, int effect, int parameter) {
         return {static_cast<std::uint8_t>((sample & 0xF0) | ((period >> 8) & 0x0F)),
                 static_cast<std::uint8_t>(period & 0xFF),
