@@ -57,7 +57,8 @@ QString html() {
                     .arg(QString::fromUtf8(row[0]).toHtmlEscaped(),
                          QString::fromUtf8(row[1]).toHtmlEscaped());
     page += QStringLiteral(
-        "</table><h3>Effects in classic songs</h3><p>Typed in the effect column (\"1\" then \"2\" for 12), with "
+        "</table><h3>Effects in classic songs</h3><p>Typed in the effect column (\"1\" then \"2\" "
+        "for 12), with "
         "the parameter beside it. Every other effect is kept in the song and ignored by the "
         "sound driver.</p><table cellpadding=3><tr><th align=left>Effect</th>"
         "<th align=left>Parameter</th><th align=left>What it does</th></tr>");
@@ -78,7 +79,8 @@ QString html() {
         page += QStringLiteral("<tr><td><b>%1 %2</b></td><td>%3</td><td>%4</td></tr>")
                     .arg(QChar::fromLatin1(effectSymbol(effect.effect)),
                          QString::fromUtf8(effect.name).toHtmlEscaped(),
-                         QString::fromUtf8(effect.parameter), QString::fromUtf8(effect.what).toHtmlEscaped());
+                         QString::fromUtf8(effect.parameter),
+                         QString::fromUtf8(effect.what).toHtmlEscaped());
     const QString readme = readmePath();
     page +=
         QStringLiteral(

@@ -14,7 +14,6 @@
 #include "editor/artwork.hpp"
 #include "editor/control_bar.hpp"
 #include "editor/effect_status.hpp"
-#include "voices/mod_voices.hpp"
 #include "editor/file_exports.hpp"
 #include "editor/help_menu.hpp"
 #include "editor/instrument_editor.hpp"
@@ -30,6 +29,7 @@
 #include "editor/text.hpp"
 #include "editor/tool_window.hpp"
 #include "editor/wav_export.hpp"
+#include "voices/mod_voices.hpp"
 
 namespace qvx::editor {
 namespace {
@@ -482,8 +482,8 @@ void MainWindow::importMod() {
     request.chosenFilter = &chosen;
     const QString path = prompts_.openFileName(request);
     if (path.isEmpty()) return;
-    const Result result = workspace_.importMod(
-        toPath(path), nullptr, {chosen == wholeChip, voices::presetVoiceForSample});
+    const Result result = workspace_.importMod(toPath(path), nullptr,
+                                               {chosen == wholeChip, voices::presetVoiceForSample});
     showResult(result);
     if (result) setSongFile({});  // a new song, saved under a name of its own
 }

@@ -19,7 +19,7 @@ inline constexpr std::string_view kInvalidModMessage = "Invalid or Incompatible 
 // Layout of a 31-sample ProTracker module, offsets from the start of the file.
 inline constexpr std::size_t kModSampleHeaders = 20;
 inline constexpr std::size_t kModSampleHeaderBytes = 30;
-inline constexpr std::size_t kModSampleNameBytes = 22;    // a sample header starts with its name
+inline constexpr std::size_t kModSampleNameBytes = 22;     // a sample header starts with its name
 inline constexpr std::size_t kModSampleLengthOffset = 22;  // within a sample header, in words
 inline constexpr std::size_t kModSampleVolumeOffset = 25;  // 0-64
 inline constexpr int kModSamples = 31;

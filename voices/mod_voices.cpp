@@ -16,17 +16,31 @@ struct Hint {
 };
 // The first hint whose word the name holds wins, so the more particular words come first.
 constexpr std::array<Hint, 22> kHints = {{
-    {"sub", "sub-bass"},        {"bass", "finger-bass"},   {"kick", "kick"},
-    {"bd", "kick"},             {"snare", "snare"},        {"sd", "snare"},
-    {"hat", "closed-hat"},      {"hh", "closed-hat"},      {"tom", "tom"},
-    {"string", "strings"},      {"pad", "warm-pad"},       {"choir", "choir-pad"},
-    {"organ", "drawbar-organ"}, {"piano", "bright-piano"}, {"brass", "brass-section"},
-    {"horn", "french-horn"},    {"trump", "trumpet"},      {"bell", "tubular-bell"},
-    {"flute", "soft-flute"},    {"marimba", "marimba"},    {"lead", "saw-lead"},
+    {"sub", "sub-bass"},
+    {"bass", "finger-bass"},
+    {"kick", "kick"},
+    {"bd", "kick"},
+    {"snare", "snare"},
+    {"sd", "snare"},
+    {"hat", "closed-hat"},
+    {"hh", "closed-hat"},
+    {"tom", "tom"},
+    {"string", "strings"},
+    {"pad", "warm-pad"},
+    {"choir", "choir-pad"},
+    {"organ", "drawbar-organ"},
+    {"piano", "bright-piano"},
+    {"brass", "brass-section"},
+    {"horn", "french-horn"},
+    {"trump", "trumpet"},
+    {"bell", "tubular-bell"},
+    {"flute", "soft-flute"},
+    {"marimba", "marimba"},
+    {"lead", "saw-lead"},
     {"square", "square-lead"},
 }};
-constexpr std::array<std::string_view, 4> kAllRound = {"electric-piano", "saw-lead",
-                                                       "synth-bass", "strings"};
+constexpr std::array<std::string_view, 4> kAllRound = {"electric-piano", "saw-lead", "synth-bass",
+                                                       "strings"};
 
 VoiceBytes presetVoice(std::string_view file) {
     const auto all = presets();
@@ -43,8 +57,8 @@ VoiceBytes presetVoiceForSample(std::string_view name, int number) {
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     for (const Hint& hint : kHints)
         if (lower.find(hint.word) != std::string::npos) return presetVoice(hint.file);
-    return presetVoice(kAllRound[static_cast<std::size_t>(std::max(number - 1, 0)) %
-                                 kAllRound.size()]);
+    return presetVoice(
+        kAllRound[static_cast<std::size_t>(std::max(number - 1, 0)) % kAllRound.size()]);
 }
 
 }  // namespace qvx::voices

@@ -26,8 +26,7 @@ void addImportModCommand(CLI::App& app) {
         auto song = std::make_unique<Song>();
         ModImportReport report;
         const ModImportOptions how{options->wholeChip, voices::presetVoiceForSample};
-        if (const Result r = importMod(options->module, *song, &report, how); !r)
-            fail(r.message());
+        if (const Result r = importMod(options->module, *song, &report, how); !r) fail(r.message());
         if (const Result r = saveSong(*song, options->output); !r) fail(r.message());
 
         std::cout << "Imported " << options->module
