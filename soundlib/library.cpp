@@ -69,7 +69,7 @@ void SoundLibrary::sendData(std::span<const std::uint8_t> image) {
 void SoundLibrary::sendRoms(std::span<const std::uint8_t> m1, std::span<const std::uint8_t> v1) {
     std::lock_guard lock(mutex_);
     engine().setAdpcmRom(v1);
-    engine().sendData(m1);
+    engine().sendData(m1, Engine::TickSource::Chip);
 }
 
 void SoundLibrary::sendCommand(std::uint16_t command) {

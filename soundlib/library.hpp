@@ -24,7 +24,8 @@ class SoundLibrary {
     void stopSound();
     // A compiled image has no V ROM: the ADPCM-A channels go silent with it.
     void sendData(std::span<const std::uint8_t> image);
-    // An M1 booted with its V1, as the board starts them at power-on.
+    // An M1 booted with its V1, as the board starts them at power-on: its tick is the chip's
+    // timer A, which the driver sets (a whole-chip song's tempo reprograms it).
     void sendRoms(std::span<const std::uint8_t> m1, std::span<const std::uint8_t> v1);
     void sendCommand(std::uint16_t command);
     void loadInstrument(std::span<const std::uint8_t, Engine::kVoiceBytes> voice);

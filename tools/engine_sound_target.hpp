@@ -13,7 +13,7 @@ class EngineSoundTarget : public SoundTarget {
     void sendData(std::span<const std::uint8_t> image) override { engine_.sendData(image); }
     void sendRoms(std::span<const std::uint8_t> m1, std::span<const std::uint8_t> v1) override {
         engine_.setAdpcmRom(v1);
-        engine_.sendData(m1);
+        engine_.sendData(m1, qvxsnd::Engine::TickSource::Chip);  // as the board boots it
     }
     void sendCommand(std::uint16_t command) override { engine_.sendCommand(command); }
 

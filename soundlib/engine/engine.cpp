@@ -31,6 +31,7 @@ constexpr std::int32_t kNeoGeoSsgMix = Ssg::kMixUnit * 28 * 50 / (98 * 25);
 
 Engine::Engine(std::uint32_t sampleRate, TickSource ticks, FmModel fm)
     : rate_(sampleRate),
+      defaultTicks_(ticks),
       ticks_(ticks),
       chip_(kChipClock, sampleRate, fm),
       bus_(*this),
@@ -67,8 +68,14 @@ void Engine::stop() {
 }
 
 void Engine::sendData(std::span<const std::uint8_t> image) {
+    sendData(image, defaultTicks_);
+}
+
+void Engine::sendData(std::span<const std::uint8_t> image, TickSource ticks) {
     image = image.first(std::min(image.size(), kMaxImage));
-    post({Request::Kind::SendData, std::vector<std::uint8_t>(image.begin(), image.end())});
+    Request r{Request::Kind::SendData, std::vector<std::uint8_t>(image.begin(), image.end())};
+    r.ticks = ticks;
+    post(std::move(r));
 }
 
 void Engine::setAdpcmRom(std::span<const std::uint8_t> rom) {
@@ -248,6 +255,7 @@ void Engine::apply(Request& request) {
             board_->reset();
             board_->loadImage(request.image);
             heldCommand_.reset();
+            ticks_ = request.ticks;
             state_ = State::Running;
             baseFrame_ = frame_;
             baseTstate_ = imageStart_ = board_->tstates();

@@ -65,8 +65,10 @@ class Engine {
     void reset();
     // Silence until the next image; the chip keeps its state.
     void stop();
-    // Copies at most 64 KB of the image and starts it from address 0 on a reset board.
+    // Copies at most 64 KB of the image and starts it from address 0 on a reset board, ticked
+    // by the engine's tick source, or by `ticks` from then on (a ROM set boots on the chip's).
     void sendData(std::span<const std::uint8_t> image);
+    void sendData(std::span<const std::uint8_t> image, TickSource ticks);
     // The V ROM the chip's ADPCM-A channels play from (copied, at most 16 MB); empty for none,
     // which leaves them silent.
     void setAdpcmRom(std::span<const std::uint8_t> rom);
@@ -147,6 +149,7 @@ class Engine {
         FmModel fm = FmModel::Documented;
         int deltaN = 0;
         bool loop = false;
+        TickSource ticks = TickSource::Host;
     };
     struct DeferredWrite {
         std::uint64_t frame;
@@ -194,7 +197,8 @@ class Engine {
     std::uint64_t tstateAt(std::uint64_t frame) const;
 
     std::uint32_t rate_;
-    TickSource ticks_;
+    const TickSource defaultTicks_;  // what sendData without one ticks by
+    TickSource ticks_;               // what the running image ticks by
     std::vector<std::uint8_t> adpcmRom_;  // render side
     std::size_t previewFrom_ = 0;         // where previews go: the V ROM's end, to a block
     // Chip mode: a write changed the timers, so the next overflow must be looked at again.

@@ -31,7 +31,9 @@ QVXSND_API void sendData(const uint8_t* image, uint32_t length);
 
 /* Boots a sound ROM set as the board does at power-on: the M1 (`m1Length` bytes, at most
  * 65536) at board address 0, and the V1 (at most 16 MB) for the ADPCM-A channels to play from.
- * sendData, by contrast, leaves the ADPCM-A channels without samples. */
+ * Its tick is the chip's own timer A, as on the board, so a driver that sets the timer (the
+ * whole-chip driver's tempo) is paced by it. sendData, by contrast, leaves the ADPCM-A channels
+ * without samples and ticks every 16 ms. */
 QVXSND_API void sendRoms(const uint8_t* m1, uint32_t m1Length, const uint8_t* v1,
                          uint32_t v1Length);
 
