@@ -8,6 +8,7 @@
 #include <tuple>
 
 #include "examples/demo_song.hpp"
+#include "song/chip_timing.hpp"
 #include "soundlib/engine/engine.hpp"
 #include "tests/support/driver_rig.hpp"
 #include "tools/engine_sound_target.hpp"
@@ -339,6 +340,37 @@ TEST(EngineChipTicks, TicksComeEvery16MillisecondsAndNoneIsLost) {
     const double span = double(ticks.back() - ticks.front());
     EXPECT_NEAR(span / kTick, double(ticks.size() - 1), 0.01) << "ticks lost";
     EXPECT_GT(span / 4'000'000.0, 29.5);
+}
+
+// A whole-chip song plays on the chip's timer, as on the board: Fxx from 20 sets the tempo, and
+// its rows come at ProTracker's pace within 0.1 %, also below the tempos the timer reaches alone.
+TEST(EngineChipTicks, AWholeChipSongsTempoPacesItsRows) {
+    for (const int tempo : {0x7D, 0xFF, 0x20}) {
+        Song song;
+        song.resetWholeChip();
+        song.instruments[1].registers.fill(0x11);
+        for (int row = 0; row < kRows; ++row)
+            song.patterns[0].cell(0, row) = Cell{kNoteC, 4, 1, kNone, kNone};
+        song.patterns[0].cell(0, 0).effect = 0x0F;
+        song.patterns[0].cell(0, 0).parameter = static_cast<std::uint8_t>(tempo);
+        song.patterns[0].cell(1, 0) = Cell{kNoteEmpty, kNone, kNone, 0x0F, 0x01};  // a row a tick
+        Engine engine(kRate);  // ticked by the host, until a ROM set boots
+        TimedWrites timed(engine);
+        auto buffer = std::make_unique<ImageBuffer>();
+        EngineSoundTarget target(engine);
+        ASSERT_TRUE(Playback(target, *buffer).playSong(song));
+        std::vector<std::int16_t> out(441 * 2);
+        for (int chunk = 0; chunk < 300; ++chunk)
+            engine.render(out.data(), 441);
+        std::vector<std::uint64_t> keyOns;
+        for (const auto& w : timed.writes)
+            if (w.bank == 0 && w.reg == 0x28 && (w.value & 0xF0) == 0xF0) keyOns.push_back(w.t);
+        ASSERT_GT(keyOns.size(), 20u) << tempo;
+        // From the third row on the tempo holds; rows are a tick apart.
+        const double ticks = double(keyOns.size() - 3);
+        const double hz = 4'000'000.0 * ticks / double(keyOns.back() - keyOns[2]);
+        EXPECT_NEAR(hz / tempoTickHz(tempo), 1.0, 0.001) << tempo;
+    }
 }
 
 // FNV-1a over the samples, as little-endian bytes.
