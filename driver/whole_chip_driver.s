@@ -207,7 +207,7 @@ prepare_song_track:
         ld      (ix+TS_PAN),YM_OUTPUTS
         add     hl,de
         djnz    prepare_song_track
-        ld      de,(YM_OUTPUT + 1 << 8) | YM_OUTPUTS
+        ld      de,((YM_OUTPUT + 1) << 8) | YM_OUTPUTS
         ld      b,2
 prepare_song_outputs:
         rst     RST_WRITE_A

@@ -560,7 +560,12 @@ TEST(MameNeoGeo, TheWholeChipExamplePlaysAsThePreviewDoes) {
         const Comparison c = compare(mame.sound, ours);
         report(run.name, c);
         const double maxLagMs = run.held == Held::Spectrum ? 1.0 : run.song == 0x81 ? 0.2 : 0.1;
-        const Worst worst = checkSeconds(c, maxLagMs, 0.5, run.minCorrelation);
+        // A buzz note whose tone runs beside its envelope at the same pitch sounds louder or
+        // softer by where the envelope's restart falls in the tone's cycle, which MAME's SSG
+        // write jitter moves: a second of such a note alone is held to 1 dB, the spectrum and the
+        // whole run's level to their bounds.
+        const double maxLevelDb = run.held == Held::Spectrum ? 1.0 : 0.5;
+        const Worst worst = checkSeconds(c, maxLagMs, maxLevelDb, run.minCorrelation);
         // Each hit's first 20 ms in MAME's sound, at the lag that fits it best: the same waveform,
         // or (two hits at once, a step apart) the same level.
         std::size_t hits = 0, found = 0;

@@ -206,6 +206,29 @@ TEST(WholeChipEffects, JumpsBreaksDelaysAndStopsLandWhereTheySay) {
     EXPECT_EQ(rig.var(driver::var::kPlaying), 0);
 }
 
+// 8xx sets a track's outputs (FM with its AMS and PMS, ADPCM-B); the next song starts with both
+// outputs again, and the start writes nothing else.
+TEST(WholeChipEffects, PanningSetsTheOutputsAndANewSongResetsThem) {
+    EffectSong song;
+    song.note(TrackKind::Fm, 0, 0, 0x11, 0x23);  // AMS 2, PMS 3 ...
+    song.effect(TrackKind::Fm, 1, 0x08, 0x10);   // ... then left
+    song.note(TrackKind::AdpcmB, 0, 0, 0x08, 0xC0);
+    DriverRig& rig = song.start();
+    rig.ticks(7);
+    EXPECT_EQ(song.reg(0, 0xB5), 0x80 | 0x23);
+    EXPECT_EQ(song.reg(0, 0x11), 0x40);
+    rig.command(kFirstSong);
+    const std::size_t from = rig.chip.writes.size();
+    rig.tick();  // prepares the song
+    std::vector<testing::RegisterWrite> prepared;
+    for (std::size_t i = from; i < rig.chip.writes.size(); ++i)
+        if (rig.chip.writes[i].reg != 0x27) prepared.push_back(rig.chip.writes[i]);
+    const std::vector<testing::RegisterWrite> expected = {
+        {0, 0, 0xB5, 0xC0}, {0, 1, 0xB5, 0xC0}, {0, 0, 0xB6, 0xC0},
+        {0, 1, 0xB6, 0xC0}, {0, 0, 0x22, 0x00}, {0, 1, 0x01, 0x3F}};
+    EXPECT_EQ(prepared, expected);
+}
+
 // Fxx from 20 sets the tick timer: the nearest timer A value (and, below the tempos it reaches,
 // a tick on every few overflows) to ProTracker's 2t/5 ticks a second, within 0.1 %.
 TEST(WholeChipEffects, TempoSetsTheTickTimer) {
