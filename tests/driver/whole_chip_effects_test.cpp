@@ -173,6 +173,91 @@ TEST(WholeChipEffects, VolumeEffectsReachEachPartsLevels) {
     }
 }
 
+// The volume effects that go on with others, and tremolo: the volume on each tick of row 1 after
+// a C20 note. 7xy's sine at phases 0, 4, 8, 12 and 16 times 4y = 8 gives 0, 3, 6, 7 and 8.
+TEST(WholeChipEffects, CombinedSlidesAndTremoloMoveTheVolume) {
+    struct Case {
+        std::uint8_t effect, parameter;
+        std::array<int, 6> volumes;
+    };
+    const Case cases[] = {
+        {0x05, 0x03, {32, 29, 26, 23, 20, 17}},  // portamento (at rest) and volume down 3
+        {0x06, 0x20, {32, 34, 36, 38, 40, 42}},  // vibrato (depth 0) and volume up 2
+        {0x07, 0x42, {32, 32, 35, 38, 39, 40}},  // tremolo, speed 4 depth 2
+    };
+    for (const TrackKind kind : kPitchedKinds) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(kindName(kind) + " effect " + std::to_string(c.effect));
+            EffectSong song;
+            song.note(kind, 0, 0, 0x0C, 0x20);
+            song.effect(kind, 1, c.effect, c.parameter);
+            DriverRig& rig = song.start();
+            rig.ticks(6);
+            for (const int volume : c.volumes) {
+                rig.tick();
+                EXPECT_EQ(song.levelHeld(kind), EffectSong::levelValue(kind, volume));
+            }
+        }
+    }
+}
+
+// E9x keys the note again every x ticks, ECx keys it off at tick x, EDx keys it first at tick x:
+// the ticks of the FM track's key-ons and key-offs in its row.
+TEST(WholeChipEffects, RetriggerCutAndDelayKeyOnTheirTicks) {
+    struct Case {
+        std::uint8_t parameter;
+        std::vector<int> keyOns, keyOffs;  // ticks of the row, 0 its first
+    };
+    const Case cases[] = {
+        {0x92, {0, 2, 4}, {0, 2, 4}},  // each key-on after a key-off
+        {0xC3, {0}, {0, 3}},
+        {0xD4, {4}, {4}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.parameter));
+        EffectSong song;
+        song.note(TrackKind::Fm, 0, 0, 0x0E, c.parameter);
+        DriverRig& rig = song.start();
+        std::vector<int> keyOns, keyOffs;
+        for (int tick = 0; tick < 6; ++tick) {
+            const std::size_t from = rig.chip.writes.size();
+            rig.tick();
+            for (const auto& w : rig.writesTo(0, 0x28, from))
+                ((w.value & 0xF0) ? keyOns : keyOffs).push_back(tick);
+        }
+        EXPECT_EQ(keyOns, c.keyOns);
+        EXPECT_EQ(keyOffs, c.keyOffs);
+    }
+}
+
+// 9xx starts the ADPCM-B sample xx blocks in (never past its end); the chip's own effects write
+// their registers.
+TEST(WholeChipEffects, SampleOffsetAndTheChipsOwnEffects) {
+    EffectSong song;
+    song.note(TrackKind::AdpcmB, 0, 0, 0x09, 0x01);
+    song.note(TrackKind::AdpcmB, 1, 0, 0x09, 0xFF);
+    const std::pair<std::array<std::uint8_t, 2>, std::array<int, 3>> chip[] = {
+        {{0x10, 0x15}, {0, 0x22, 0x0D}}, {{0x12, 0x3F}, {0, 0x06, 0x1F}},
+        {{0x13, 0x0E}, {0, 0x0D, 0x0E}}, {{0x14, 0x12}, {0, 0x0C, 0x12}},
+        {{0x15, 0x34}, {0, 0x0B, 0x34}}, {{0x16, 0x20}, {1, 0x01, 0x20}},
+    };
+    for (std::size_t i = 0; i < std::size(chip); ++i)
+        song.effect(TrackKind::Ssg, 2 + static_cast<int>(i), chip[i].first[0], chip[i].first[1]);
+    song.effect(TrackKind::Fm, 2, 0x11, 0x37);
+    DriverRig& rig = song.start();
+    const SamplePlace place = *song.rom_.placeOf(song.snare, SampleCoding::AdpcmB);
+    rig.tick();
+    EXPECT_EQ(song.reg(0, 0x13) << 8 | song.reg(0, 0x12), place.start + 1);
+    rig.ticks(6);
+    EXPECT_EQ(song.reg(0, 0x13) << 8 | song.reg(0, 0x12), place.end);
+    for (const auto& [effect, write] : chip) {
+        rig.ticks(6);
+        EXPECT_EQ(song.reg(write[0], static_cast<std::uint8_t>(write[1])), write[2])
+            << int(effect[0]);
+    }
+    EXPECT_EQ(song.reg(0, 0xB5), 0xC0 | 0x37);  // H: AMS 3, PMS 7, both outputs kept
+}
+
 // Bxx jumps to its order entry, Dxx breaks to its row (the digits as typed), EEx holds the row
 // for x rows' ticks, F00 stops the song: each lands where it says, seen by the notes keyed.
 TEST(WholeChipEffects, JumpsBreaksDelaysAndStopsLandWhereTheySay) {
