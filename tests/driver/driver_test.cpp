@@ -293,6 +293,28 @@ TEST(Driver, EndMarkAndUnknownEffectsPlayAsTheDriverSays) {
     EXPECT_EQ(rig.keyOns().size(), 1u);
 }
 
+// A classic song acts on C, D and F alone: one whose notes carry every other effect a whole-chip
+// song plays writes exactly what the same song without them writes.
+TEST(Driver, AClassicSongIgnoresTheWholeChipEffects) {
+    const auto writes = [](bool effects) {
+        Song song = songWithVoices();
+        for (int row = 0; row < kRows; ++row) {
+            const std::uint8_t effect = static_cast<std::uint8_t>(row % 12);  // 0-B, then E
+            song.patterns[0].cell(row % kTracks, row) =
+                Cell{static_cast<std::uint8_t>(row % 12), 3, 1,
+                     effects ? (effect == 0x0B ? std::uint8_t{0x0E} : effect) : kNone,
+                     effects ? std::uint8_t{0x93} : kNone};
+        }
+        DriverRig rig(patternImage(song, 0));
+        rig.command(kFirstSong);
+        rig.ticks(6 * kRows);
+        return rig.chip.writes;
+    };
+    const auto plain = writes(false);
+    ASSERT_GT(plain.size(), 300u);
+    EXPECT_EQ(writes(true), plain);
+}
+
 TEST(Driver, SongCommandsHopThroughLinkedBlocks) {
     Song first = songWithVoices();
     first.patterns[0].cell(0, 0) = noteCell(2, 3);
