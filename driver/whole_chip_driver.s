@@ -303,7 +303,10 @@ row_step_track:
 row_step_no_cell:
         ld      a,(iy+TS_EFFECT)
         inc     a
-        call    nz,end_track_effect
+        jr      z,row_step_next_track
+        push    hl
+        call    end_track_effect
+        pop     hl
 row_step_next_track:
         ld      de,TRACK_STATE_BYTES
         add     iy,de

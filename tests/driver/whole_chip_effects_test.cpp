@@ -10,7 +10,10 @@
 #include "song/chip_levels.hpp"
 #include "song/chip_pitch.hpp"
 #include "song/chip_timing.hpp"
+#include "song/mod_import.hpp"
+#include "tests/support/effects_module.hpp"
 #include "tests/support/whole_chip_song.hpp"
+#include "voices/mod_voices.hpp"
 
 namespace qvx {
 namespace {
@@ -312,6 +315,45 @@ TEST(WholeChipEffects, PanningSetsTheOutputsAndANewSongResetsThem) {
         {0, 0, 0xB5, 0xC0}, {0, 1, 0xB5, 0xC0}, {0, 0, 0xB6, 0xC0},
         {0, 1, 0xB6, 0xC0}, {0, 0, 0x22, 0x00}, {0, 1, 0x01, 0x3F}};
     EXPECT_EQ(prepared, expected);
+}
+
+// Our own module with every effect, imported into a whole-chip song, plays its effects: the lead
+// moves its pitch within rows (slides, arpeggio, vibrato, portamento) and its level (volume
+// slides, tremolo), its tempo changes the tick timer, and F00 ends it where the module says.
+TEST(WholeChipEffects, AnImportedModulePlaysItsEffects) {
+    EffectSong song;
+    const ModImportOptions options{true, voices::presetVoiceForSample};
+    ASSERT_TRUE(parseMod(testing::effectsModule().bytes(), song.song, nullptr, options));
+    DriverRig& rig = song.start();
+    // The ticks on which the lead's pitch or level moved without a key-on, and each position
+    // played (order entry, row), once.
+    int pitchMoves = 0, levelMoves = 0;
+    std::vector<std::pair<int, int>> rows;
+    for (int tick = 0; rig.var(driver::var::kPlaying) && tick < 2000; ++tick) {
+        const std::size_t from = rig.chip.writes.size();
+        rig.tick();
+        const std::pair<int, int> at{rig.var(driver::var::kOrderPosition),
+                                     rig.var(driver::var::kRow)};
+        if (rows.empty() || rows.back() != at) rows.push_back(at);
+        if (!rig.keyOns(from).empty()) continue;
+        pitchMoves += !rig.writesTo(0, 0xA5, from).empty();
+        levelMoves += !rig.writesTo(0, 0x4D, from).empty();
+    }
+    EXPECT_GE(pitchMoves, 40);
+    EXPECT_GE(levelMoves, 15);
+    EXPECT_EQ(song.reg(0, 0x24), tempoTimer(0x7D).timerA >> 2);
+    // Row 63 breaks to row 10 of the second pattern, whose row 20 jumps to its own row 25 (B01
+    // and D25 together), and row 30 stops the song. (The driver's row counter names the row to
+    // come.)
+    std::vector<std::pair<int, int>> expected;
+    for (int row = 1; row < 64; ++row)
+        expected.push_back({0, row});
+    for (int row = 10; row <= 20; ++row)
+        expected.push_back({1, row});
+    for (int row = 25; row <= 30; ++row)
+        expected.push_back({1, row});
+    EXPECT_EQ(rows, expected);
+    EXPECT_FALSE(rig.var(driver::var::kPlaying));
 }
 
 // Fxx from 20 sets the tick timer: the nearest timer A value (and, below the tempos it reaches,

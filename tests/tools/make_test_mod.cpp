@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "tests/support/effects_module.hpp"
 #include "tests/support/mod_builder.hpp"
 #include "tests/support/temp_dir.hpp"
 
@@ -35,7 +36,8 @@ int main(int argc, char** argv) {
 
     const bool ok = write(folder / "tune.mod", tune) && write(folder / "many.mod", many) &&
                     write(folder / "m!k!.mod", ModBuilder().signature("M!K!")) &&
-                    write(folder / "beyond.mod", ModBuilder(2).order({0, 2}));
+                    write(folder / "beyond.mod", ModBuilder(2).order({0, 2})) &&
+                    write(folder / "effects.mod", qvx::testing::effectsModule());
     if (!ok) std::fprintf(stderr, "make_test_mod: cannot write into %s\n", folder.c_str());
     return ok ? 0 : 1;
 }
