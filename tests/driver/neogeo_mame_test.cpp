@@ -22,12 +22,15 @@
 #include "rombuild/exports.hpp"
 #include "rombuild/rom_maker.hpp"
 #include "rombuild/wav_writer.hpp"
+#include "song/mod_import.hpp"
 #include "song/song_file.hpp"
+#include "tests/support/effects_module.hpp"
 #include "tests/support/fm_notes.hpp"
 #include "tests/support/mame.hpp"
 #include "tests/support/sound_analysis.hpp"
 #include "tests/support/temp_dir.hpp"
 #include "tools/offline_render.hpp"
+#include "voices/mod_voices.hpp"
 
 namespace qvx {
 namespace {
@@ -593,6 +596,32 @@ TEST(MameNeoGeo, TheWholeChipExamplePlaysAsThePreviewDoes) {
             "least %.4f; drum hits %zu of %zu; spectrum bands within %.2f dB\n",
             run.name, worst.lagMs, worst.levelDb, worst.correlation, found, hits, bandDb);
     }
+}
+
+// Our own module with every effect, imported as a whole-chip song (preset voices, its tempo
+// change through the chip's timer), plays in MAME as in the preview, second by second.
+TEST(MameNeoGeo, AnImportedModulesEffectsPlayAsThePreviewDoes) {
+    if (!testing::haveMame(QVX_MAME)) GTEST_SKIP() << testing::kMameMissing;
+    TempDir dir;
+    Song song;
+    ASSERT_TRUE(parseMod(testing::effectsModule().bytes(), song, nullptr,
+                         {true, voices::presetVoiceForSample}));
+    ASSERT_TRUE(saveSong(song, dir / "effects.mus"));
+    RomMaker maker;
+    ASSERT_TRUE(maker.add(dir / "effects.mus"));
+    const RomImages roms = maker.images();
+    ASSERT_TRUE(roms.problems.empty()) << roms.problems.front();
+    constexpr double kSeconds = 11;
+    const MameResult mame = playInMame(roms.m1, roms.v1, {{30, 0x81}}, kSeconds);
+    ASSERT_TRUE(mame.failure.empty()) << mame.failure;
+    const std::vector<double> ours = preview(roms.m1, roms.v1, mame, kSeconds, nullptr);
+    const Comparison c = compare(mame.sound, ours);
+    report("the effects module", c);
+    const Worst worst = checkSeconds(c, 0.1, 0.5, 0.98);
+    std::printf(
+        "MAME aes, the effects module: onsets within %.3f ms, levels within %.2f dB, "
+        "correlation at least %.4f\n",
+        worst.lagMs, worst.levelDb, worst.correlation);
 }
 
 // The first note of a whole-chip song started by its command, sixteen times 41 video frames apart
