@@ -7,9 +7,11 @@
 ; Where to look:
 ;   start_song ....... finds song n ("QVX1" blocks behind the tables) and starts it
 ;   row_step ......... one row: the cells its mask names, then the next row / order entry
-;   play_cell ........ one cell: its pitch, its effect (row_effect), then the note by the
-;                      track's kind (whole_chip_parts.inc)
+;   play_cell ........ one cell: its pitch, its effect (row_effect, whole_chip_effects.inc),
+;                      then the note by the track's kind (whole_chip_notes.inc), whose pitch
+;                      and volume each kind writes its way (whole_chip_outputs.inc)
 ;   every_tick ....... the effects acting on later ticks (tick_effect), the SSG volume sequences
+;                      (whole_chip_ticks.inc)
 ;   trigger_sample ... a sample command, on a channel the songs leave free
 ;
 ; Every track keeps its state (TRACK_STATES, IY while it plays): a linear pitch in sixteenths of
@@ -523,8 +525,10 @@ key_track_off_sampled:
         ret
 
         .include "fm_tracks.inc"
-        .include "whole_chip_parts.inc"
+        .include "whole_chip_notes.inc"
+        .include "whole_chip_outputs.inc"
         .include "whole_chip_effects.inc"
+        .include "whole_chip_ticks.inc"
         .include "fast_voice.inc"
 
 ; ==== Samples ===============================================================================

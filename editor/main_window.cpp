@@ -18,6 +18,7 @@
 #include "editor/help_menu.hpp"
 #include "editor/instrument_editor.hpp"
 #include "editor/midi_keys.hpp"
+#include "editor/mod_import_request.hpp"
 #include "editor/pattern_panel.hpp"
 #include "editor/pattern_view.hpp"
 #include "editor/play_menu.hpp"
@@ -29,7 +30,6 @@
 #include "editor/text.hpp"
 #include "editor/tool_window.hpp"
 #include "editor/wav_export.hpp"
-#include "voices/mod_voices.hpp"
 
 namespace qvx::editor {
 namespace {
@@ -474,16 +474,9 @@ void MainWindow::saveAs() {
 
 void MainWindow::importMod() {
     if (!changesHandled()) return;
-    // The file type chosen says which kind of song the module becomes.
-    const QString wholeChip = QStringLiteral("MOD Files, as a whole-chip song (*.mod)");
-    FileRequest request(QStringLiteral("MOD Files, as a classic song (*.mod);;") + wholeChip, {},
-                        QStringLiteral("mod"));
-    QString chosen;
-    request.chosenFilter = &chosen;
-    const QString path = prompts_.openFileName(request);
-    if (path.isEmpty()) return;
-    const Result result = workspace_.importMod(toPath(path), nullptr,
-                                               {chosen == wholeChip, voices::presetVoiceForSample});
+    const auto request = askModImport(prompts_);
+    if (!request) return;
+    const Result result = workspace_.importMod(toPath(request->path), nullptr, request->options);
     showResult(result);
     if (result) setSongFile({});  // a new song, saved under a name of its own
 }

@@ -197,8 +197,8 @@ class Engine {
     std::uint64_t tstateAt(std::uint64_t frame) const;
 
     std::uint32_t rate_;
-    const TickSource defaultTicks_;  // what sendData without one ticks by
-    TickSource ticks_;               // what the running image ticks by
+    const TickSource defaultTicks_;       // what sendData without one ticks by
+    TickSource ticks_;                    // what the running image ticks by
     std::vector<std::uint8_t> adpcmRom_;  // render side
     std::size_t previewFrom_ = 0;         // where previews go: the V ROM's end, to a block
     // Chip mode: a write changed the timers, so the next overflow must be looked at again.

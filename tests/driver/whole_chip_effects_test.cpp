@@ -311,9 +311,9 @@ TEST(WholeChipEffects, PanningSetsTheOutputsAndANewSongResetsThem) {
     std::vector<testing::RegisterWrite> prepared;
     for (std::size_t i = from; i < rig.chip.writes.size(); ++i)
         if (rig.chip.writes[i].reg != 0x27) prepared.push_back(rig.chip.writes[i]);
-    const std::vector<testing::RegisterWrite> expected = {
-        {0, 0, 0xB5, 0xC0}, {0, 1, 0xB5, 0xC0}, {0, 0, 0xB6, 0xC0},
-        {0, 1, 0xB6, 0xC0}, {0, 0, 0x22, 0x00}, {0, 1, 0x01, 0x3F}};
+    const std::vector<testing::RegisterWrite> expected = {{0, 0, 0xB5, 0xC0}, {0, 1, 0xB5, 0xC0},
+                                                          {0, 0, 0xB6, 0xC0}, {0, 1, 0xB6, 0xC0},
+                                                          {0, 0, 0x22, 0x00}, {0, 1, 0x01, 0x3F}};
     EXPECT_EQ(prepared, expected);
 }
 
