@@ -27,6 +27,7 @@
 #include "song/song_file.hpp"
 #include "soundlib/engine/engine.hpp"
 #include "tests/editor/editor_fakes.hpp"
+#include "tests/support/effects_module.hpp"
 #include "tests/support/sound_files.hpp"
 #include "tests/support/temp_dir.hpp"
 #include "tests/support/wav_files.hpp"
@@ -145,6 +146,29 @@ class Screenshots : public QObject {
         QVERIFY(QTest::qWaitForWindowExposed(pad));
         pad->selectInstrument(examples::kPad);
         save(*pad, "adpcm-b-sample-editor");
+    }
+
+    // Our own effects module imported as a whole-chip song, playing its vibrato, the cursor on
+    // it: the effect column in hex and the effect's name in the status bar.
+    void importedModuleWithEffects() {
+        testing::FakeSound sound;
+        testing::FakePrompts prompts;
+        MainWindow window(sound, prompts);
+        showDemo(window);
+        QTemporaryDir dir;
+        const QString module = dir.filePath(QStringLiteral("effects.mod"));
+        QVERIFY(qvx::testing::writeBytes(module.toStdString(),
+                                         qvx::testing::effectsModule().bytes()));
+        prompts.fileNames = {module};
+        prompts.chosenFilter = QStringLiteral("MOD Files, as a whole-chip song (*.mod)");
+        window.findChild<QAction*>(QStringLiteral("importMod"))->trigger();
+        Workspace& ws = window.workspace();
+        for (int row = 0; row < 24; ++row)
+            ws.moveCursor(CursorMove::Down);
+        for (int field = 0; field < 3; ++field)
+            ws.moveCursor(CursorMove::Right);
+        showPlaying(window, sound, 2.45);
+        save(window, "main-window-effects");
     }
 
     void instrumentEditor() {
