@@ -31,13 +31,10 @@ QString kilobytes(std::size_t bytes) {
 }  // namespace
 
 KitEditor::KitEditor(Workspace& workspace, Prompts& prompts, QWidget* parent)
-    : ToolWindow(QStringLiteral("Drum Kit Editor"), parent),
-      workspace_(workspace),
+    : InstrumentToolWindow(QStringLiteral("Drum Kit Editor"), workspace, parent),
       prompts_(prompts) {
     setObjectName(QStringLiteral("kitEditor"));
-    list_ = new QComboBox(this);
-    list_->setObjectName(QStringLiteral("kitInstrument"));
-    connect(list_, &QComboBox::activated, this, [this](int index) { selectInstrument(index + 1); });
+    instrumentList()->setObjectName(QStringLiteral("kitInstrument"));
 
     notes_ = new QTableWidget(kKitNotes, kColumns, this);
     notes_->setObjectName(QStringLiteral("kitNotes"));
@@ -60,7 +57,7 @@ KitEditor::KitEditor(Workspace& workspace, Prompts& prompts, QWidget* parent)
         notes_->setCellWidget(n, kLevelColumn, level);
     }
     notes_->selectRow(0);
-    connect(notes_, &QTableWidget::itemSelectionChanged, this, &KitEditor::showKit);
+    connect(notes_, &QTableWidget::itemSelectionChanged, this, &KitEditor::showInstrument);
     connect(notes_, &QTableWidget::cellDoubleClicked, this, [this] { audition(); });
 
     trimStart_ = new QSpinBox(this);
@@ -89,29 +86,13 @@ KitEditor::KitEditor(Workspace& workspace, Prompts& prompts, QWidget* parent)
     trimRow->addStretch();
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(list_);
+    layout->addWidget(instrumentList());
     layout->addWidget(notes_);
     layout->addLayout(buttons);
     layout->addLayout(trimRow);
     layout->addWidget(figures_);
     resize(560, 560);
     refresh();
-}
-
-void KitEditor::refresh() {
-    const QSignalBlocker blocker(list_);
-    list_->clear();
-    for (const std::string& entry : workspace_.voiceListEntries())
-        list_->addItem(fromModelText(entry));
-    instrument_ = std::clamp(instrument_, 1, workspace_.song().instrumentCount());
-    list_->setCurrentIndex(instrument_ - 1);
-    showKit();
-}
-
-void KitEditor::selectInstrument(int number) {
-    instrument_ = std::clamp(number, 1, workspace_.song().instrumentCount());
-    list_->setCurrentIndex(instrument_ - 1);
-    showKit();
 }
 
 int KitEditor::selectedNote() const {
@@ -122,8 +103,8 @@ void KitEditor::selectNote(int note) {
     notes_->selectRow(note);
 }
 
-void KitEditor::showKit() {
-    const Instrument& instrument = workspace_.song().instruments[instrument_];
+void KitEditor::showInstrument() {
+    const Instrument& instrument = workspace_.song().instruments[this->instrument()];
     const bool kit = instrument.kind == InstrumentKind::AdpcmAKit;
     for (int n = 0; n < kKitNotes; ++n) {
         const KitNote& note = instrument.kit.notes[n];
@@ -157,7 +138,7 @@ void KitEditor::showKit() {
 }
 
 void KitEditor::levelEdited(int note, int level) {
-    workspace_.setKitLevel(instrument_, note, level);
+    workspace_.setKitLevel(instrument(), note, level);
 }
 
 void KitEditor::loadSound(bool allNotes) {
@@ -175,21 +156,21 @@ void KitEditor::loadSound(bool allNotes) {
         showFailure(prompts_, r);
         return;
     }
-    workspace_.loadKitSample(instrument_, allNotes ? Workspace::kAllKitNotes : selectedNote(),
+    workspace_.loadKitSample(instrument(), allNotes ? Workspace::kAllKitNotes : selectedNote(),
                              makeSample(name, std::move(sound.pcm)));
     audition();
 }
 
 void KitEditor::audition() {
-    workspace_.auditionKitNote(instrument_, selectedNote());
+    workspace_.auditionKitNote(instrument(), selectedNote());
 }
 
 void KitEditor::trim() {
     const SampleRef& sample =
-        workspace_.song().instruments[instrument_].kit.notes[selectedNote()].sample;
+        workspace_.song().instruments[instrument()].kit.notes[selectedNote()].sample;
     if (!sample) return;
     const auto frame = [](int ms) { return static_cast<std::size_t>(ms * kAdpcmARate / 1000); };
-    if (!workspace_.trimKitSample(instrument_, selectedNote(), frame(trimStart_->value()),
+    if (!workspace_.trimKitSample(instrument(), selectedNote(), frame(trimStart_->value()),
                                   frame(trimEnd_->value())))
         prompts_.message(QStringLiteral("Nothing of the sample would be left: keep a part of it"));
 }

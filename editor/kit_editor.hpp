@@ -1,7 +1,7 @@
 #pragma once
 
+#include "editor/instrument_tool_window.hpp"
 #include "editor/services.hpp"
-#include "editor/tool_window.hpp"
 #include "song/workspace.hpp"
 
 class QComboBox;
@@ -15,20 +15,15 @@ namespace qvx::editor {
 // with the sample it plays (name, length, V ROM cost) and its level; a sound file loaded into the
 // selected note or into every note, converted to the chip's ADPCM-A rate; the selected note
 // heard; its sample trimmed at the start and the end. Every change is a step of the workspace.
-class KitEditor : public ToolWindow {
+class KitEditor : public InstrumentToolWindow {
     Q_OBJECT
 
   public:
     KitEditor(Workspace& workspace, Prompts& prompts, QWidget* parent);
 
-    // The song or its instruments changed.
-    void refresh();
-    void selectInstrument(int number);
-    int instrument() const { return instrument_; }
     int selectedNote() const;
     void selectNote(int note);
 
-    QComboBox* instrumentList() const { return list_; }
     QTableWidget* notes() const { return notes_; }
     QLabel* figures() const { return figures_; }
     QSpinBox* trimStartField() const { return trimStart_; }
@@ -40,13 +35,10 @@ class KitEditor : public ToolWindow {
     void trim();
 
   private:
-    void showKit();
+    void showInstrument() override;
     void levelEdited(int note, int level);
 
-    Workspace& workspace_;
     Prompts& prompts_;
-    int instrument_ = 1;
-    QComboBox* list_ = nullptr;
     QTableWidget* notes_ = nullptr;
     QLabel* figures_ = nullptr;
     QSpinBox* trimStart_ = nullptr;

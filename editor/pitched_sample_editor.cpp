@@ -60,12 +60,9 @@ QString describe(const PitchedSample& pitched) {
 }  // namespace
 
 PitchedSampleEditor::PitchedSampleEditor(Workspace& workspace, Prompts& prompts, QWidget* parent)
-    : ToolWindow(QStringLiteral("ADPCM-B Sample Editor"), parent),
-      workspace_(workspace),
+    : InstrumentToolWindow(QStringLiteral("ADPCM-B Sample Editor"), workspace, parent),
       prompts_(prompts) {
     setObjectName(QStringLiteral("pitchedSampleEditor"));
-    list_ = new QComboBox(this);
-    connect(list_, &QComboBox::activated, this, [this](int index) { selectInstrument(index + 1); });
     sampleName_ = new QLabel(this);
     rate_ = new QSpinBox(this);
     rate_->setRange(static_cast<int>(kMinPitchedSampleRate),
@@ -95,7 +92,7 @@ PitchedSampleEditor::PitchedSampleEditor(Workspace& workspace, Prompts& prompts,
     sampleRow->addWidget(
         button(QStringLiteral("&Load Sound..."), "loadPitchedSound", [this] { loadSound(); }));
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("&Instrument:"), list_);
+    form->addRow(QStringLiteral("&Instrument:"), instrumentList());
     form->addRow(QStringLiteral("Sample:"), sampleRow);
     form->addRow(QStringLiteral("&Rate:"), rate_);
     form->addRow(QStringLiteral("&Base note:"), base_);
@@ -114,24 +111,8 @@ PitchedSampleEditor::PitchedSampleEditor(Workspace& workspace, Prompts& prompts,
     refresh();
 }
 
-void PitchedSampleEditor::refresh() {
-    const QSignalBlocker blocker(list_);
-    list_->clear();
-    for (const std::string& entry : workspace_.voiceListEntries())
-        list_->addItem(fromModelText(entry));
-    instrument_ = std::clamp(instrument_, 1, workspace_.song().instrumentCount());
-    list_->setCurrentIndex(instrument_ - 1);
-    showSample();
-}
-
-void PitchedSampleEditor::selectInstrument(int number) {
-    instrument_ = std::clamp(number, 1, workspace_.song().instrumentCount());
-    list_->setCurrentIndex(instrument_ - 1);
-    showSample();
-}
-
-void PitchedSampleEditor::showSample() {
-    const Instrument& instrument = workspace_.song().instruments[instrument_];
+void PitchedSampleEditor::showInstrument() {
+    const Instrument& instrument = workspace_.song().instruments[this->instrument()];
     const PitchedSample& pitched = instrument.pitched;
     const QSignalBlocker b1(base_), b2(level_), b3(loop_);
     sampleName_->setText(pitched.sample ? fromModelText(pitched.sample->name)
@@ -146,11 +127,11 @@ void PitchedSampleEditor::showSample() {
 }
 
 void PitchedSampleEditor::edited() {
-    PitchedSample pitched = workspace_.song().instruments[instrument_].pitched;
+    PitchedSample pitched = workspace_.song().instruments[instrument()].pitched;
     pitched.baseSemitone = chosenNote(*base_);
     pitched.level = static_cast<std::uint8_t>(level_->value());
     pitched.loop = loop_->isChecked();
-    workspace_.setPitchedSample(instrument_, pitched);
+    workspace_.setPitchedSample(instrument(), pitched);
 }
 
 void PitchedSampleEditor::loadSound() {
@@ -168,15 +149,15 @@ void PitchedSampleEditor::loadSound() {
         showFailure(prompts_, r);
         return;
     }
-    PitchedSample pitched = workspace_.song().instruments[instrument_].pitched;
+    PitchedSample pitched = workspace_.song().instruments[instrument()].pitched;
     pitched.sample = makeSample(name, std::move(sound.pcm));
     pitched.rate = static_cast<std::uint32_t>(rate_->value());
-    workspace_.setPitchedSample(instrument_, pitched);
+    workspace_.setPitchedSample(instrument(), pitched);
     playTestNote();
 }
 
 void PitchedSampleEditor::playTestNote() {
-    workspace_.auditionPart(instrument_, chosenNote(*testNote_));
+    workspace_.auditionPart(instrument(), chosenNote(*testNote_));
 }
 
 void PitchedSampleEditor::stopTestNote() {

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "editor/instrument_tool_window.hpp"
 #include "editor/services.hpp"
-#include "editor/tool_window.hpp"
 #include "song/workspace.hpp"
 
 class QCheckBox;
@@ -17,15 +17,11 @@ namespace qvx::editor {
 // takes of the V ROM, how long a pass of the loop is with its padding (the loop's end is padded to
 // the chip's 256-byte blocks with the sample's start), and warn when the loop would click. The
 // test note plays it at any note. Each edit is a step of the workspace.
-class PitchedSampleEditor : public ToolWindow {
+class PitchedSampleEditor : public InstrumentToolWindow {
     Q_OBJECT
 
   public:
     PitchedSampleEditor(Workspace& workspace, Prompts& prompts, QWidget* parent);
-
-    void refresh();  // the song or its instruments changed
-    void selectInstrument(int number);
-    int instrument() const { return instrument_; }
 
     // The buttons' actions, also for tests.
     void loadSound();
@@ -37,13 +33,10 @@ class PitchedSampleEditor : public ToolWindow {
     QLabel* figures() const { return figures_; }
 
   private:
-    void showSample();
+    void showInstrument() override;
     void edited();
 
-    Workspace& workspace_;
     Prompts& prompts_;
-    int instrument_ = 1;
-    QComboBox* list_ = nullptr;
     QLabel* sampleName_ = nullptr;
     QSpinBox* rate_ = nullptr;
     QComboBox* base_ = nullptr;

@@ -52,10 +52,8 @@ QString sequenceText(const std::vector<std::uint8_t>& steps) {
 }  // namespace
 
 SsgEditor::SsgEditor(Workspace& workspace, QWidget* parent)
-    : ToolWindow(QStringLiteral("SSG Voice Editor"), parent), workspace_(workspace) {
+    : InstrumentToolWindow(QStringLiteral("SSG Voice Editor"), workspace, parent) {
     setObjectName(QStringLiteral("ssgEditor"));
-    list_ = new QComboBox(this);
-    connect(list_, &QComboBox::activated, this, [this](int index) { selectInstrument(index + 1); });
     mix_ = new QComboBox(this);
     mix_->addItems(
         {QStringLiteral("Tone"), QStringLiteral("Noise"), QStringLiteral("Tone and noise")});
@@ -98,7 +96,7 @@ SsgEditor::SsgEditor(Workspace& workspace, QWidget* parent)
     fillNoteChoice(*testNote_, semitone(0, kMinOctave), semitone(11, kMaxOctave), semitone(9, 4));
 
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("&Instrument:"), list_);
+    form->addRow(QStringLiteral("&Instrument:"), instrumentList());
     form->addRow(QStringLiteral("&Mix:"), mix_);
     form->addRow(QStringLiteral("&Noise period:"), noise_);
     form->addRow(QStringLiteral("&Volume:"), volume_);
@@ -124,24 +122,8 @@ SsgEditor::SsgEditor(Workspace& workspace, QWidget* parent)
     refresh();
 }
 
-void SsgEditor::refresh() {
-    const QSignalBlocker blocker(list_);
-    list_->clear();
-    for (const std::string& entry : workspace_.voiceListEntries())
-        list_->addItem(fromModelText(entry));
-    instrument_ = std::clamp(instrument_, 1, workspace_.song().instrumentCount());
-    list_->setCurrentIndex(instrument_ - 1);
-    showVoice();
-}
-
-void SsgEditor::selectInstrument(int number) {
-    instrument_ = std::clamp(number, 1, workspace_.song().instrumentCount());
-    list_->setCurrentIndex(instrument_ - 1);
-    showVoice();
-}
-
-void SsgEditor::showVoice() {
-    const Instrument& instrument = workspace_.song().instruments[instrument_];
+void SsgEditor::showInstrument() {
+    const Instrument& instrument = workspace_.song().instruments[this->instrument()];
     const SsgVoice& voice = instrument.ssg;
     const QList<QWidget*> fields = {mix_,    noise_,   volume_,   envelope_, shape_,
                                     period_, follows_, sequence_, loop_,     release_};
@@ -190,13 +172,13 @@ void SsgEditor::edited() {
     voice.loopStep = loop_->value();
     voice.releaseStep = release_->value();
     showWhatApplies();
-    const std::string problem = workspace_.setSsgVoice(instrument_, voice);
+    const std::string problem = workspace_.setSsgVoice(instrument(), voice);
     problem_->setText(problem.empty() ? QString()
                                       : QStringLiteral("Not kept: %1").arg(fromModelText(problem)));
 }
 
 void SsgEditor::playTestNote() {
-    workspace_.auditionPart(instrument_, chosenNote(*testNote_));
+    workspace_.auditionPart(instrument(), chosenNote(*testNote_));
 }
 
 void SsgEditor::releaseTestNote() {

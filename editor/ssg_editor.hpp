@@ -1,6 +1,6 @@
 #pragma once
 
-#include "editor/tool_window.hpp"
+#include "editor/instrument_tool_window.hpp"
 #include "song/workspace.hpp"
 
 class QCheckBox;
@@ -15,15 +15,11 @@ namespace qvx::editor {
 // period, volume, the hardware envelope (shape, a period or one that follows the note) and the
 // volume sequence with its loop and release steps. Each edit is a step of the workspace, heard at
 // once on the test note the editor holds.
-class SsgEditor : public ToolWindow {
+class SsgEditor : public InstrumentToolWindow {
     Q_OBJECT
 
   public:
     SsgEditor(Workspace& workspace, QWidget* parent);
-
-    void refresh();  // the song or its instruments changed
-    void selectInstrument(int number);
-    int instrument() const { return instrument_; }
 
     // The test note: held until released.
     void playTestNote();
@@ -35,13 +31,10 @@ class SsgEditor : public ToolWindow {
     QLabel* problem() const { return problem_; }
 
   private:
-    void showVoice();
+    void showInstrument() override;
     void showWhatApplies();
     void edited();
 
-    Workspace& workspace_;
-    int instrument_ = 1;
-    QComboBox* list_ = nullptr;
     QComboBox* mix_ = nullptr;
     QSpinBox* noise_ = nullptr;
     QSpinBox* volume_ = nullptr;
